@@ -1,0 +1,88 @@
+#include "device/intake.h"
+
+#include <cmath>
+
+#include "base/failure.h"
+#include "base/number.h"
+#include "device/dose.h"
+#include "display/alarm_line.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "monitor/alarms.h"
+#include "monitor/timer_schedule.h"
+#include "platform/serial_port.h"
+#include "platform/timer_array.h"
+#include "storage/settings_row.h"
+
+namespace rx47 {
+
+TagValue tagValue(std::string_view text, std::string_view tag) {
+    const auto at = text.find(tag);
+    if (at == std::string_view::npos) return {};
+    return {true, readNumber(text.substr(at + tag.size(), 9))};
+}
+
+void intakeTick(Context& ctx) {
+    MonitorState& s = ctx.state;
+    ProgramValues& v = ctx.values;
+
+    // While the device-save delay runs, replies stay in the buffer and are read after the "save".
+    if (ctx.timers.isRunning(timer::kSaveDelay)) return;
+
+    ctx.timers.stop(timer::kIntake);
+    ctx.timers.start(timer::kRxLamp);
+
+    std::string t;
+    step([&] { t = ctx.port.readAll(); });
+
+    if (v.gammaCoefficient == 0 && t.find("gms:") != std::string::npos) {
+        step([&] { v.gammaCoefficient = toInt16(tagValue(t, "gms:").value); });
+        step([&] { ctx.settings.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
+        step([&] { ctx.settings.commit(); });
+    }
+    if (v.gammaCoefficient == 0) step([&] { v.gammaCoefficient = ctx.settings.int16("gkeisuu"); });
+
+    if (v.cpmAlarmLevel == 0 && t.find("atc:") != std::string::npos) {
+        step([&] { v.cpmAlarmLevel = toInt16(tagValue(t, "atc:").value); });
+        step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
+        step([&] { ctx.settings.commit(); });
+        step([&] { placeCpmAlarmLine(ctx); });
+        stepIf([&] { return ctx.settings.isTrue("warnline"); },
+               [&] { ctx.form.lne[kAlarmLine].visible = true; },
+               [&] { ctx.form.lne[kAlarmLine].visible = false; });
+    }
+    if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = ctx.settings.int16("warnCPMlevel"); });
+
+    // A text with a total count is a status report, never a reading.
+    if (const TagValue total = tagValue(t, "ttc:"); total.found) {
+        ctx.form.Label[kTotalCount].caption = decimalText(total.value);
+        return;
+    }
+
+    double reading = 0;
+    step([&] { reading = readNumber(t); });
+    // Zero, negative (line noise such as "-5") and above 1000 are not counts the device sends.
+    if (reading <= 0 || reading > 1000) {
+        ctx.timers.start(timer::kErrorLamp);
+        s.cpmAlarmHits = 0;
+        s.doseAlarmHits = 0;
+        return;
+    }
+
+    step([&] { s.readingCount = toInt32(static_cast<double>(s.readingCount) + 1); });
+    step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + roundHalfEven(reading)); });
+    ctx.form.Label[kRealtimeCpm].caption = decimalText(reading);
+    step([&] {
+        const std::int32_t cpm = toInt32(readNumber(ctx.form.Label[kRealtimeCpm].caption));
+        ctx.form.Label[kRealtimeDose].caption = formatDose(ctx, cpm);
+    });
+    step([&] {
+        if (s.readingCount == 0) throw Overflow("no readings");
+        s.minuteCpm = toInt32(std::floor(static_cast<double>(s.readingSum) / s.readingCount + 0.5));
+    });
+
+    evaluateAlarms(ctx, reading, ctx.form.Label[kRealtimeDose].caption);
+}
+
+}  // namespace rx47

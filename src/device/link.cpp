@@ -1,0 +1,135 @@
+#include "device/link.h"
+
+#include <string>
+
+#include "base/failure.h"
+#include "base/number.h"
+#include "device/protocol.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "monitor/timer_schedule.h"
+#include "platform/serial_port.h"
+#include "platform/timer_array.h"
+#include "storage/settings_row.h"
+
+namespace rx47 {
+
+namespace {
+
+constexpr int kPortList = 1;  // Combo1(1)
+
+/// A port number from the text of the port list. A text that is not a whole number cannot select a
+/// port, and the open is skipped.
+int portNumberOf(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789 ") != std::string::npos)
+        throw TypeMismatch("not a port number: " + text);
+    return toInt16(readNumber(text));
+}
+
+void selectListItem(ComboControl& combo, int index) {
+    if (index < 0 || index >= static_cast<int>(combo.items.size())) throw Failure("no such list item");
+    combo.listIndex = index;
+    combo.text = combo.items[static_cast<std::size_t>(index)];
+}
+
+void showGraphLines(MainForm& form, bool visible) {
+    for (int i = 2; i <= 12; ++i)
+        if (i != kAlarmLine || !visible) form.lne[i].visible = visible;
+}
+
+}  // namespace
+
+void scanSerialPorts(Context& ctx) {
+    // A port left open by an earlier search would make the scan of its own number fail.
+    if (ctx.port.isOpen()) ctx.port.close();
+    ComboControl& list = ctx.form.Combo1[kPortList];
+    for (int n = 1; n <= kHighestPort; ++n) {
+        step([&] {
+            if (ctx.port.open(n)) list.items.push_back(std::to_string(n));
+        });
+        step([&] { ctx.port.close(); });
+    }
+}
+
+void openDevicePort(Context& ctx, int portNumber) { ctx.port.open(portNumber); }
+
+void startUpConnection(Context& ctx) {
+    step([&] { scanSerialPorts(ctx); });
+    step([&] { ctx.form.Combo1[kPortList].text = ctx.settings.text("COMport"); });
+    step([&] { openDevicePort(ctx, ctx.settings.int16("COMport")); });
+    step([&] {
+        if (ctx.port.isOpen()) sendCommand(ctx.port, command::kShow);
+    });
+}
+
+void onDataReceived(Context& ctx) {
+    MonitorState& s = ctx.state;
+    // The port that answered is the device's: a pending advance must not walk away from it.
+    ctx.timers.stop(timer::kPortAdvance);
+    if (s.linkUp == kFalse) {
+        s.linkUp = kTrue;
+        s.minCpm = 500;
+        s.lastMinute = 0;
+        step([&] { ctx.settings.write("COMport", ctx.form.Combo1[kPortList].text); });
+        step([&] { ctx.settings.commit(); });
+        ctx.form.Label[kStatusMessage].visible = false;
+        ctx.form.Label[kErrorLamp].backColour = kLampDarkRed;
+        showGraphLines(ctx.form, true);
+        ctx.form.Option2[0].enabled = true;
+        ctx.form.Option2[1].enabled = true;
+        ctx.form.cmd[1].enabled = true;
+        ctx.form.cmd[0].caption = kResetCaption;
+    }
+    ctx.timers.start(timer::kIntake);
+}
+
+void showDeviceNotFound(Context& ctx) {
+    MainForm& f = ctx.form;
+    ctx.state.linkUp = kFalse;
+    f.Label[kStatusMessage].visible = true;
+    f.Label[kErrorLamp].backColour = kLampRed;
+    showGraphLines(f, false);
+    f.cmd[0].enabled = false;
+    f.Option2[0].enabled = false;
+    f.Option2[1].enabled = false;
+    f.cmd[1].enabled = false;
+    const ComboControl& list = f.Combo1[kPortList];
+    if (static_cast<int>(list.items.size()) == list.listIndex + 1) {
+        f.Label[kStatusMessage].caption = kCheckConnectionText;
+        f.cmd[0].caption = kReSearchCaption;
+        f.cmd[0].enabled = true;
+    } else {
+        f.Label[kStatusMessage].caption = kSearchingText;
+        ctx.timers.start(timer::kPortAdvance);
+    }
+}
+
+void portAdvanceTick(Context& ctx) {
+    ctx.timers.stop(timer::kPortAdvance);
+    ctx.state.lastMinute = 0;
+    ComboControl& list = ctx.form.Combo1[kPortList];
+    step([&] { selectListItem(list, list.listIndex + 1); });
+    step([&] {
+        if (ctx.port.isOpen()) ctx.port.close();
+    });
+    step([&] { openDevicePort(ctx, portNumberOf(list.text)); });
+}
+
+void reSearch(Context& ctx) {
+    ComboControl& list = ctx.form.Combo1[kPortList];
+    list.items.clear();
+    list.listIndex = -1;
+    list.text.clear();
+    step([&] { scanSerialPorts(ctx); });
+    // Try the first listed port at once; the search goes on from it as usual. Merely selecting it
+    // would leave the first port untried, and a single listed port never opened.
+    step([&] { selectListItem(list, 0); });
+    step([&] {
+        if (ctx.port.isOpen()) ctx.port.close();
+    });
+    step([&] { openDevicePort(ctx, portNumberOf(list.text)); });
+    ctx.state.lastMinute = 0;
+}
+
+}  // namespace rx47

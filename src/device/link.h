@@ -1,0 +1,40 @@
+// The device link: listing the serial ports that open, opening the stored port at start-up, noticing
+// the device's data and its absence, and walking the listed ports until the device answers.
+//
+// Link states: present (linkUp -1, status message hidden); searching (linkUp 0, a port advance
+// pending, "COMポート検索中"); exhausted (linkUp 0, no advance pending, "RX47の接続を確認してください" and
+// the re-search button).
+#pragma once
+
+namespace rx47 {
+
+struct Context;
+
+inline constexpr const char* kSearchingText = "COMポート検索中";
+inline constexpr const char* kCheckConnectionText = "RX47の接続を確認してください";
+inline constexpr const char* kResetCaption = "リセット";
+inline constexpr const char* kReSearchCaption = "再検索";
+inline constexpr int kHighestPort = 256;
+
+/// Adds the number of every port 1…256 that opens to the port list (closing a port left open first).
+void scanSerialPorts(Context& ctx);
+
+/// Opens port n with the device's line settings (the port must be closed).
+void openDevicePort(Context& ctx, int portNumber);
+
+/// Start-up connection: scan, show the stored port, open it, and ask for a status report.
+void startUpConnection(Context& ctx);
+
+/// The serial port's data-received event.
+void onDataReceived(Context& ctx);
+
+/// The device has not been heard: show it and go on to the next listed port, or offer a re-search.
+void showDeviceNotFound(Context& ctx);
+
+/// Tick of the port-advance timer: open the next listed port.
+void portAdvanceTick(Context& ctx);
+
+/// The re-search button: list the ports again and try them all from the first.
+void reSearch(Context& ctx);
+
+}  // namespace rx47

@@ -1,0 +1,122 @@
+#include "display/scales.h"
+
+#include <algorithm>
+#include <string>
+
+#include "base/failure.h"
+#include "base/number.h"
+#include "device/dose.h"
+#include "display/alarm_line.h"
+#include "display/trend_graph.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "storage/settings_row.h"
+
+namespace rx47 {
+
+namespace {
+
+struct CpmScale {
+    const char* text;
+    std::int16_t factor;
+};
+constexpr CpmScale kCpmScaleTable[] = {{"50", 120}, {"100", 60}, {"200", 30}, {"500", 12}};
+
+struct DoseScale {
+    double fullScale;
+    const char* labels[6];  // lbl(16) down to lbl(11)
+    float factor;
+};
+constexpr DoseScale kDoseScaleTable[] = {
+    {0.2, {"0.200", "0.166", "0.133", "0.100", "0.066", "0.033"}, 30000},
+    {0.3, {"0.300", "0.250", "0.200", "0.150", "0.100", "0.050"}, 20000},
+    {0.4, {"0.400", "0.333", "0.266", "0.200", "0.133", "0.066"}, 15000},
+    {0.5, {"0.500", "0.416", "0.333", "0.250", "0.166", "0.083"}, 12000},
+    {0.6, {"0.600", "0.500", "0.400", "0.300", "0.200", "0.100"}, 10000},
+};
+
+double numberOf(const std::string& text) {
+    try {
+        return readNumber(text);
+    } catch (const Failure&) {
+        return 0;
+    }
+}
+
+}  // namespace
+
+void applyCpmScale(Context& ctx) {
+    const std::string& s = ctx.form.Combo1[0].text;
+    for (const CpmScale& scale : kCpmScaleTable) {
+        if (s != scale.text) continue;
+        const int fullScale = static_cast<int>(readNumber(scale.text));
+        for (int i = 1; i <= 10; ++i) ctx.form.lbl[i].caption = std::to_string(fullScale * i / 10);
+        ctx.values.cpmScaleFactor = scale.factor;
+        break;
+    }
+    // A level beyond 16-bit arithmetic leaves the line where it was and ends the procedure here.
+    placeCpmAlarmLine(ctx);
+    if (ctx.state.isLoading == kFalse && ctx.state.linkUp == kTrue) {
+        LineControl& line = ctx.form.lne[kAlarmLine];
+        if (line.y1 >= graph::kTopY) {
+            stepIf([&] { return ctx.settings.isTrue("warning") && ctx.settings.isTrue("warnline"); },
+                   [&] { line.visible = true; });
+        } else {
+            line.visible = false;
+        }
+    }
+}
+
+void applyDoseScale(Context& ctx) {
+    const double v = numberOf(ctx.form.Combo1[2].text);
+    for (const DoseScale& scale : kDoseScaleTable) {
+        if (v != scale.fullScale) continue;
+        for (int k = 0; k < 6; ++k) ctx.form.lbl[16 - k].caption = scale.labels[k];
+        ctx.state.doseScaleFactor = scale.factor;
+        break;
+    }
+}
+
+void Combo1_Click(Context& ctx, int index) {
+    if (ctx.state.isLoading != kFalse) return;
+    MainForm& f = ctx.form;
+    if (index == 0) {
+        step([&] { applyCpmScale(ctx); });
+        for (int i = 0; i <= graph::kNewest; ++i) {
+            step([&] {
+                LabelControl& bar = f.tgt[i];
+                const auto height = std::min<std::int32_t>(
+                    toInt32(numberOf(bar.caption) * ctx.values.cpmScaleFactor), graph::kFullHeight);
+                bar.geometry.height = height;
+                bar.geometry.top = graph::kBaseY - height;
+            });
+        }
+        step([&] {
+            LabelControl& peak = f.tgt[graph::kPeakBar];
+            const auto height = std::min<std::int32_t>(
+                toInt32(numberOf(f.Label[kMaxCpm].caption) * ctx.values.cpmScaleFactor), graph::kFullHeight);
+            peak.geometry.height = height;
+            peak.geometry.top = graph::kBaseY - height;
+        });
+        step([&] { ctx.settings.write("CPMscale", f.Combo1[0].text); });
+        step([&] { ctx.settings.commit(); });
+    } else if (index == 2) {
+        step([&] { applyDoseScale(ctx); });
+        for (int i = 0; i < graph::kSegments; ++i) {
+            step([&] {
+                f.bar[i].y1 = dosePointY(ctx, f.tgt[i].caption);
+                f.bar[i].y2 = dosePointY(ctx, f.tgt[i + 1].caption);
+            });
+        }
+        step([&] {
+            const double dose = numberOf(formatDose(ctx, ctx.state.maxCpm));
+            const double top = graph::kBaseY - ctx.state.doseScaleFactor * dose - 60;
+            f.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, 5940));
+        });
+        step([&] { ctx.settings.write("LINEscale", f.Combo1[2].text); });
+        step([&] { ctx.settings.commit(); });
+    }
+}
+
+}  // namespace rx47

@@ -1,0 +1,19 @@
+// The two scales of the trend graph: CPM for the bars (lbl 1…10), dose rate for the polyline
+// (lbl 11…16), chosen in Combo1(0) and Combo1(2) and kept in the settings.
+#pragma once
+
+namespace rx47 {
+
+struct Context;
+
+inline constexpr const char* kCpmScales[] = {"50", "100", "200", "500"};
+inline constexpr const char* kDoseScales[] = {"0.200", "0.300", "0.400", "0.500", "0.600"};
+
+/// Applies the CPM scale of Combo1(0): labels, cpmScaleFactor and the alarm line.
+void applyCpmScale(Context& ctx);
+/// Applies the dose scale of Combo1(2): labels and doseScaleFactor.
+void applyDoseScale(Context& ctx);
+/// The user picked an entry of Combo1(index): apply it, redraw the graph and store the choice.
+void Combo1_Click(Context& ctx, int index);
+
+}  // namespace rx47

@@ -1,0 +1,136 @@
+#include "display/trend_graph.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/failure.h"
+#include "base/number.h"
+#include "device/dose.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "platform/clock.h"
+
+namespace rx47 {
+
+namespace {
+
+std::string timeText(int h, int t) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%02d:%d0", h, t);
+    return buffer;
+}
+
+/// A bar's value; a caption that is not a number counts as 0.
+double captionValue(const std::string& caption) {
+    try {
+        return readNumber(caption);
+    } catch (const Failure&) {
+        return 0;
+    }
+}
+
+double doseOf(Context& ctx, double value) {
+    std::int32_t cpm = 0;
+    step([&] { cpm = toInt32(value); });
+    const std::string dose = formatDose(ctx, cpm);
+    return captionValue(dose);  // "" (no coefficient yet) puts the point on the base line
+}
+
+}  // namespace
+
+void relabelTimeAxis(Context& ctx) {
+    const LocalDateTime now = ctx.clock.now();
+    int h = now.hour;
+    int t = now.minute / 10;
+    const int u = now.minute % 10;
+    if (++t == 6) t = 0, ++h;
+    if (h == 24) h = 0;
+    auto& tme = ctx.form.tme;
+    tme[9].caption = timeText(h, t);
+    for (int k = 8; k >= 0; --k) {
+        if (--t == -1) t = 5, --h;
+        if (h == -1) h = 23;
+        tme[k].caption = timeText(h, t);
+    }
+    for (int k = 0; k <= 9; ++k) tme[k].geometry.left = 840 + 900 * k - 90 * u;
+    for (int k = 1; k <= 8; ++k) tme[k].visible = true;
+    const bool firstShown = tme[0].geometry.left >= 480;
+    tme[0].visible = firstShown;
+    tme[9].visible = !firstShown;
+}
+
+void showBarValue(Context& ctx, int index, const std::string& caption) {
+    LabelControl& bar = ctx.form.tgt[index];
+    const double value = captionValue(caption);
+    bar.caption = caption;
+    step([&] {
+        const std::int32_t height =
+            std::min<std::int32_t>(toInt32(value * ctx.values.cpmScaleFactor), graph::kFullHeight);
+        bar.geometry.height = height;
+        bar.geometry.top = graph::kBaseY - height;
+    });
+    bar.visible = value != 0;
+}
+
+int dosePointY(Context& ctx, const std::string& caption) {
+    const double y = roundHalfEven(graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, captionValue(caption)));
+    return static_cast<int>(std::max<double>(y, graph::kTopY));
+}
+
+void scrollBars(Context& ctx) {
+    for (int i = 0; i < graph::kNewest; ++i) showBarValue(ctx, i, ctx.form.tgt[i + 1].caption);
+}
+
+void drawDoseSegments(Context& ctx) {
+    auto& f = ctx.form;
+    for (int i = 0; i < graph::kSegments; ++i) {
+        if (f.tgt[i].visible && f.tgt[i + 1].visible) {
+            step([&] {
+                f.bar[i].y1 = dosePointY(ctx, f.tgt[i].caption);
+                f.bar[i].y2 = dosePointY(ctx, f.tgt[i + 1].caption);
+                f.bar[i].visible = true;
+            });
+        }
+    }
+}
+
+void clearNewestBar(Context& ctx) {
+    LabelControl& bar = ctx.form.tgt[graph::kNewest];
+    bar.geometry.height = 0;
+    bar.caption = "0";
+    bar.visible = false;
+}
+
+void hideBrokenSegments(Context& ctx) {
+    auto& f = ctx.form;
+    for (int i = 0; i < graph::kSegments; ++i)
+        if (!f.tgt[i].visible || !f.tgt[i + 1].visible) f.bar[i].visible = false;
+}
+
+void setNewestBar(Context& ctx, std::int32_t value) {
+    showBarValue(ctx, graph::kNewest, decimalText(value));
+    step([&] {
+        const double y = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, value);
+        ctx.form.bar[graph::kSegments - 1].y2 = static_cast<Twips>(std::max<double>(y, graph::kTopY));
+    });
+}
+
+void movePeakMarkers(Context& ctx, std::int32_t value) {
+    auto& f = ctx.form;
+    step([&] {
+        const std::int32_t height =
+            std::min<std::int32_t>(toInt32(static_cast<double>(value) * ctx.values.cpmScaleFactor), graph::kFullHeight);
+        f.tgt[graph::kPeakBar].geometry.height = height;
+        f.tgt[graph::kPeakBar].geometry.top = graph::kBaseY - height;
+    });
+    step([&] {
+        const double top = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, ctx.state.maxCpm) - 60;
+        f.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, 5940));
+    });
+    const bool shown = captionValue(f.Label[kMaxCpm].caption) != 0;
+    f.tgt[graph::kPeakBar].visible = shown;
+    f.tgt[graph::kPeakMarker].visible = shown;
+}
+
+}  // namespace rx47

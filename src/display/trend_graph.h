@@ -1,0 +1,45 @@
+// The trend graph: 81 per-minute bars tgt(0…80) (newest at the right), the dose polyline bar(0…79)
+// over them, the time axis tme(0…9) and the peak bar tgt(81) with the peak-dose marker tgt(82).
+// The bar captions are the graph's only store of the past values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace rx47 {
+
+struct Context;
+struct MainForm;
+
+namespace graph {
+inline constexpr int kBaseY = 6600;      ///< value 0
+inline constexpr int kTopY = 600;        ///< full scale
+inline constexpr int kFullHeight = 6000;
+inline constexpr int kSlots = 81;        ///< tgt(0…80)
+inline constexpr int kNewest = 80;
+inline constexpr int kPeakBar = 81;
+inline constexpr int kPeakMarker = 82;
+inline constexpr int kSegments = 80;     ///< bar(0…79)
+}  // namespace graph
+
+/// Time labels for the local time of day: tme(9) is the next ten-minute mark.
+void relabelTimeAxis(Context& ctx);
+/// Every slot takes the value of the slot to its right; heights follow the current scale.
+void scrollBars(Context& ctx);
+/// Joins every pair of shown neighbouring bars with a dose segment.
+void drawDoseSegments(Context& ctx);
+/// Empties the newest slot (while the data link is stopped).
+void clearNewestBar(Context& ctx);
+/// Hides the segments that no longer join two shown bars.
+void hideBrokenSegments(Context& ctx);
+/// Puts a value into the newest slot and ends the last segment at its dose.
+void setNewestBar(Context& ctx, std::int32_t value);
+/// Moves the peak bar and the peak-dose marker to a new maximum.
+void movePeakMarkers(Context& ctx, std::int32_t value);
+
+/// Shows a value in bar `index` on the current CPM scale (height capped at full scale).
+void showBarValue(Context& ctx, int index, const std::string& caption);
+/// The y of a slot's dose point for a bar value (rounded halves to even, never above full scale).
+int dosePointY(Context& ctx, const std::string& caption);
+
+}  // namespace rx47

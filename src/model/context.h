@@ -1,0 +1,31 @@
+// Everything a handler of the main window works on: the window model, the monitor state, the
+// program-wide values and the outside world behind its interfaces. main() builds one for the real
+// program; tests build one over fakes. There are no globals.
+#pragma once
+
+#include <filesystem>
+
+namespace rx47 {
+
+struct MainForm;
+struct MonitorState;
+struct ProgramValues;
+class SettingsRow;
+class SerialPort;
+class TimerArray;
+class Clock;
+class Desktop;
+
+struct Context {
+    MainForm& form;
+    MonitorState& state;
+    ProgramValues& values;
+    SettingsRow& settings;
+    SerialPort& port;
+    TimerArray& timers;
+    const Clock& clock;
+    Desktop& desktop;
+    std::filesystem::path programFolder;
+};
+
+}  // namespace rx47

@@ -1,0 +1,49 @@
+// The monitor state: the main window's run-time variables and the program-wide values shared with
+// the settings dialog and the sound routine. Nothing here is persisted; persistent values are
+// columns of the settings row.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "base/number.h"
+
+namespace rx47 {
+
+/// The main window's variables, with the values start-up gives them.
+struct MonitorState {
+    Flag linkUp = kTrue;            ///< the device is taken to be present
+    std::int32_t lastMinute = 0;    ///< clock minute of the last per-minute update; 0 forces the next
+    std::int32_t minuteCount = 0;   ///< per-minute values added into minuteSum
+    std::int32_t minuteSum = 0;     ///< sum of the per-minute CPM values since start or reset
+    std::int32_t minCpm = 500;      ///< smallest per-minute CPM seen
+    std::int32_t maxCpm = 0;        ///< largest per-minute CPM seen
+    Flag rxLampLit = kTrue;         ///< blink phases: -1 means the next blink tick paints bright
+    Flag txLampLit = kTrue;
+    Flag errorLampLit = kTrue;
+    std::int16_t rxBlinkTicks = 0;
+    std::int16_t txBlinkTicks = 0;
+    std::int16_t errorBlinkTicks = 0;
+    std::int16_t delayTicks = 0;    ///< shared by the splash delay and the device-save delay
+    std::string monthFolder;        ///< the month sub-folder of this run's daily records
+    std::int16_t hoverButton = 9;   ///< cmd button under the pointer; 9 is none
+    std::int32_t minuteCpm = 0;     ///< rounded mean of this minute's accepted readings
+    Flag isLoading = kTrue;         ///< start-up until the first activation of the window
+    std::int32_t readingCount = 0;  ///< readings accepted in the current minute
+    std::int32_t readingSum = 0;    ///< their sum
+    float doseScaleFactor = 0;      ///< graph twips per 1 μSv/h
+    std::int16_t cpmAlarmHits = 0;  ///< readings counted towards the CPM alarm
+    std::int16_t doseAlarmHits = 0; ///< readings counted towards the dose alarm
+};
+
+/// Values shared by the main window, the settings dialog and the sound routine; all 0 or empty when
+/// the program starts.
+struct ProgramValues {
+    std::int16_t cpmScaleFactor = 0;   ///< graph twips per 1 CPM
+    std::int16_t cpmAlarmLevel = 0;    ///< 0: not yet known (taken from the device or the settings)
+    std::int16_t gammaCoefficient = 0; ///< CPM per 1 μSv/h; 0: not yet known
+    std::string versionText;
+    Flag soundFinished = kFalse;
+};
+
+}  // namespace rx47

@@ -1,0 +1,129 @@
+#include "monitor/timer_schedule.h"
+
+#include "base/failure.h"
+#include "device/intake.h"
+#include "device/link.h"
+#include "device/protocol.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "monitor/alarms.h"
+#include "monitor/minute_update.h"
+#include "platform/desktop.h"
+#include "platform/serial_port.h"
+#include "platform/timer_array.h"
+
+namespace rx47 {
+
+namespace {
+
+struct Lamp {
+    int label;
+    Colour bright;
+    Colour dim;
+    Flag MonitorState::*phase;
+    std::int16_t MonitorState::*ticks;
+};
+
+Lamp lampOf(int timerIndex) {
+    switch (timerIndex) {
+    case timer::kRxLamp:
+        return {kRxLamp, kLampGreen, kLampDarkGreen, &MonitorState::rxLampLit, &MonitorState::rxBlinkTicks};
+    case timer::kTxLamp:
+        return {kTxLamp, kLampGreen, kLampDarkGreen, &MonitorState::txLampLit, &MonitorState::txBlinkTicks};
+    default:
+        return {kErrorLamp, kLampRed, kLampDarkRed, &MonitorState::errorLampLit, &MonitorState::errorBlinkTicks};
+    }
+}
+
+}  // namespace
+
+void setUpTimers(Context& ctx) {
+    const struct {
+        int index;
+        int milliseconds;
+    } intervals[] = {{timer::kMinute, 1000},   {timer::kRxLamp, 50},     {timer::kIntake, 500},
+                     {timer::kErrorLamp, 50},  {timer::kSplash, 1000},   {timer::kSaveDelay, 1000},
+                     {timer::kAlarmFlash, 1000}, {timer::kTxLamp, 50}, {timer::kPortAdvance, 1000}};
+    for (const auto& t : intervals) {
+        ctx.timers.setInterval(t.index, t.milliseconds);
+        ctx.timers.stop(t.index);
+    }
+}
+
+void lampBlinkTick(Context& ctx, int timerIndex) {
+    const Lamp lamp = lampOf(timerIndex);
+    MonitorState& s = ctx.state;
+    LabelControl& label = ctx.form.Label[lamp.label];
+    if (s.*lamp.ticks < 2) {
+        if (s.*lamp.phase == kTrue) {
+            s.*lamp.phase = kFalse;
+            label.backColour = lamp.bright;
+        } else {
+            label.backColour = lamp.dim;
+            s.*lamp.phase = kTrue;
+        }
+        ++(s.*lamp.ticks);
+    } else {
+        ctx.timers.stop(timerIndex);
+        s.*lamp.ticks = 0;
+        label.backColour = lamp.dim;
+    }
+}
+
+void splashDelayTick(Context& ctx) {
+    MonitorState& s = ctx.state;
+    if (s.delayTicks > 0) {
+        ctx.timers.stop(timer::kSplash);
+        s.delayTicks = 0;
+        ctx.timers.start(timer::kMinute);
+        ctx.desktop.closeSplash();
+    } else {
+        ++s.delayTicks;
+    }
+}
+
+void saveDelayTick(Context& ctx) {
+    MonitorState& s = ctx.state;
+    if (s.delayTicks > 2) {
+        ctx.timers.stop(timer::kSaveDelay);
+        ctx.timers.start(timer::kTxLamp);
+        s.delayTicks = 0;
+        step([&] { sendCommand(ctx.port, command::kSave); });
+        ctx.timers.start(timer::kIntake);
+    } else {
+        ++s.delayTicks;
+    }
+}
+
+void onTimerTick(Context& ctx, int index) {
+    switch (index) {
+    case timer::kMinute:
+        minuteUpdate(ctx);
+        break;
+    case timer::kRxLamp:
+    case timer::kErrorLamp:
+    case timer::kTxLamp:
+        lampBlinkTick(ctx, index);
+        break;
+    case timer::kIntake:
+        intakeTick(ctx);
+        break;
+    case timer::kSplash:
+        splashDelayTick(ctx);
+        break;
+    case timer::kSaveDelay:
+        saveDelayTick(ctx);
+        break;
+    case timer::kAlarmFlash:
+        alarmFlashTick(ctx);
+        break;
+    case timer::kPortAdvance:
+        portAdvanceTick(ctx);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace rx47

@@ -1,0 +1,40 @@
+// The timer schedule of the main window: the indices of the timer array, their intervals, the one
+// tick handler that dispatches by index, and the short self-stopping sequences that belong to no
+// other behaviour (the three lamp blinks, the splash delay and the device-save delay).
+#pragma once
+
+namespace rx47 {
+
+struct Context;
+
+namespace timer {
+inline constexpr int kMinute = 0;       ///< 1000 ms: the per-minute update
+inline constexpr int kRxLamp = 2;       ///< 50 ms: receive-lamp blink
+inline constexpr int kIntake = 3;       ///< 500 ms: intake of received text
+inline constexpr int kErrorLamp = 4;    ///< 50 ms: error-lamp blink
+inline constexpr int kSplash = 5;       ///< 1000 ms: splash delay
+inline constexpr int kSaveDelay = 6;    ///< 1000 ms: device-save delay, ends with "save"
+inline constexpr int kAlarmFlash = 7;   ///< 1000 ms: alarm flash
+inline constexpr int kTxLamp = 9;       ///< 50 ms: send-lamp blink
+inline constexpr int kPortAdvance = 10; ///< 1000 ms: next port of the search
+}  // namespace timer
+
+/// Sets every timer's interval, in index order, stopping each right after.
+void setUpTimers(Context& ctx);
+
+/// The one tick handler of the timer array. An index without an entry does nothing.
+void onTimerTick(Context& ctx, int index);
+
+/// One tick of a lamp blink (timers 2, 4 and 9): bright for one tick, then dim; stops itself on
+/// its third tick.
+void lampBlinkTick(Context& ctx, int timerIndex);
+
+/// One tick of the splash delay: on the second tick, stop, start the per-minute timer and close
+/// the splash.
+void splashDelayTick(Context& ctx);
+
+/// One tick of the device-save delay: on the fourth tick, stop, blink the send lamp, send "save"
+/// and start the intake.
+void saveDelayTick(Context& ctx);
+
+}  // namespace rx47

@@ -1,0 +1,108 @@
+#include "platform/qt/qt_serial_port.h"
+
+#include <QByteArray>
+#include <QString>
+#include <system_error>
+#include <utility>
+
+#include "base/failure.h"
+#include "device/port_table.h"
+
+namespace rx47 {
+
+QtSerialPort::QtSerialPort(std::filesystem::path programFolder, QObject* parent)
+    : QObject(parent), programFolder_(std::move(programFolder)), port_(new QSerialPort(this)) {
+    connect(port_, &QSerialPort::readyRead, this, &QtSerialPort::onReadyRead);
+    connect(port_, &QSerialPort::errorOccurred, this, &QtSerialPort::onErrorOccurred);
+}
+
+QtSerialPort::~QtSerialPort() {
+    // The port goes before the handler it would call.
+    port_->disconnect(this);
+    if (port_->isOpen()) port_->close();
+}
+
+bool QtSerialPort::open(int portNumber) {
+    if (port_->isOpen()) return true;
+    portNumber_ = portNumber;
+    const auto device = portDevicePath(programFolder_, portNumber);
+    if (!device) return false;
+    // QSerialPort takes a name without '/' to be one in /dev, so it gets the full path; a link (as in
+    // ports/) is followed to its device, which also names the port's lock file after the device.
+    std::error_code ec;
+    const auto target = std::filesystem::canonical(*device, ec);
+    if (ec) return false;
+    port_->setPortName(QString::fromStdString(target.string()));
+    port_->setBaudRate(QSerialPort::Baud9600);
+    port_->setParity(QSerialPort::NoParity);
+    port_->setDataBits(QSerialPort::Data8);
+    port_->setStopBits(QSerialPort::OneStop);
+    port_->setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_->open(QIODevice::ReadWrite)) {
+        port_->clearError();
+        return false;
+    }
+    // A pseudo-terminal has no RTS line and says so (UnsupportedOperationError); the port stays open.
+    port_->setRequestToSend(false);
+    port_->clearError();
+    return port_->isOpen();
+}
+
+void QtSerialPort::close() {
+    if (port_->isOpen()) port_->close();
+    port_->clearError();
+}
+
+bool QtSerialPort::isOpen() const {
+    return port_->isOpen();
+}
+
+int QtSerialPort::portNumber() const {
+    return portNumber_;
+}
+
+void QtSerialPort::write(std::string_view text) {
+    if (!port_->isOpen()) throw PortClosed("write to a closed serial port");
+    port_->write(text.data(), static_cast<qint64>(text.size()));
+}
+
+std::string QtSerialPort::readAll() {
+    if (!port_->isOpen()) return {};
+    const QByteArray bytes = port_->readAll();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void QtSerialPort::clearInput() {
+    if (!port_->isOpen()) return;
+    port_->clear(QSerialPort::Input);
+    port_->readAll();  // what Qt had already taken in
+}
+
+void QtSerialPort::setDataReceivedHandler(std::function<void()> handler) {
+    dataReceived_ = std::move(handler);
+}
+
+void QtSerialPort::onReadyRead() {
+    if (!dataReceived_) return;
+    try {
+        dataReceived_();
+    } catch (...) {
+        // Nothing may escape into the event loop; the handler's own failures are its business.
+    }
+}
+
+void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::NoError:
+        case QSerialPort::UnsupportedOperationError:
+        case QSerialPort::TimeoutError:
+            return;
+        default:
+            // A device that went away (pulled cable, ended simulator) reports read errors over and
+            // over while the port is open; closing at the first one shows the program a closed port.
+            if (port_->isOpen()) port_->close();
+            return;
+    }
+}
+
+}  // namespace rx47

@@ -1,0 +1,48 @@
+#include "platform/qt/qt_timer_array.h"
+
+namespace rx47 {
+
+QtTimerArray::QtTimerArray(QObject* parent) : QObject(parent) {
+    for (int index = 0; index <= 10; ++index) {
+        if (!TimerArray::exists(index)) continue;
+        auto* t = new QTimer(this);
+        t->setTimerType(Qt::PreciseTimer);
+        t->setSingleShot(false);
+        connect(t, &QTimer::timeout, this, [this, index] {
+            // Nothing may escape into the event loop; the core's handlers skip their own failures.
+            try {
+                if (handler_) handler_(index);
+            } catch (...) {
+            }
+        });
+        timers_[index] = t;
+    }
+}
+
+QTimer* QtTimerArray::timer(int index) const {
+    const auto it = timers_.find(index);
+    return it == timers_.end() ? nullptr : it->second;
+}
+
+void QtTimerArray::setInterval(int index, int milliseconds) {
+    if (QTimer* t = timer(index)) t->setInterval(milliseconds);
+}
+
+void QtTimerArray::start(int index) {
+    // A running timer keeps its rhythm: restarting it would let a stream of data postpone the
+    // intake for ever.
+    if (QTimer* t = timer(index); t && !t->isActive()) t->start();
+}
+
+void QtTimerArray::stop(int index) {
+    if (QTimer* t = timer(index)) t->stop();
+}
+
+bool QtTimerArray::isRunning(int index) const {
+    const QTimer* t = timer(index);
+    return t && t->isActive();
+}
+
+void QtTimerArray::setTickHandler(TickHandler handler) { handler_ = std::move(handler); }
+
+}  // namespace rx47

@@ -1,0 +1,32 @@
+// The timer array on QTimer: one precise timer per index.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <map>
+
+#include "platform/timer_array.h"
+
+namespace rx47 {
+
+class QtTimerArray : public QObject, public TimerArray {
+    Q_OBJECT
+public:
+    explicit QtTimerArray(QObject* parent = nullptr);
+    QtTimerArray(const QtTimerArray&) = delete;
+    QtTimerArray& operator=(const QtTimerArray&) = delete;
+
+    void setInterval(int index, int milliseconds) override;
+    void start(int index) override;
+    void stop(int index) override;
+    bool isRunning(int index) const override;
+    void setTickHandler(TickHandler handler) override;
+
+private:
+    QTimer* timer(int index) const;
+
+    std::map<int, QTimer*> timers_;
+    TickHandler handler_;
+};
+
+}  // namespace rx47

@@ -1,0 +1,14 @@
+#include "platform/qt/system_clock.h"
+
+#include <QDateTime>
+
+namespace rx47 {
+
+LocalDateTime SystemClock::now() const {
+    const QDateTime t = QDateTime::currentDateTime();
+    const QDate d = t.date();
+    const QTime tm = t.time();
+    return {d.year(), d.month(), d.day(), tm.hour(), tm.minute(), tm.second()};
+}
+
+}  // namespace rx47

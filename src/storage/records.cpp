@@ -1,0 +1,118 @@
+#include "storage/records.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+#include "base/failure.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "storage/settings_row.h"
+
+namespace rx47 {
+
+namespace {
+
+const char* const kHeader1 = "日付,時刻,検出数,空間平均,,直近平均,,直近最大,,直近最小";
+const char* const kHeader2 = ",,,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h";
+const char* const kLineEnd = "\r\n";
+
+/// The nine captions of a data line, in field order.
+constexpr int kRecordedLabels[] = {kTotalCount, kRunningCpm, kRunningDose, kAverageCpm, kAverageDose,
+                                   kMaxCpm,     kMaxDose,    kMinCpm,      kMinDose};
+
+std::string headerLines() { return toCodePage932(std::string(kHeader1) + kLineEnd + kHeader2 + kLineEnd); }
+
+std::string dataLine(const Context& ctx) {
+    const LocalDateTime now = ctx.clock.now();
+    std::string line = dateText(now) + "," + timeText(now);
+    for (int label : kRecordedLabels) line += "," + ctx.form.Label[label].caption;
+    return toCodePage932(line + kLineEnd);
+}
+
+void appendRecord(const Context& ctx, const std::filesystem::path& file) {
+    if (!fileExists(file)) appendWhole(file, headerLines());
+    appendWhole(file, dataLine(ctx));
+}
+
+std::filesystem::path dailyFile(const Context& ctx) {
+    return ctx.programFolder / kRecordFolder / ctx.state.monthFolder / (dateText(ctx.clock.now()) + ".csv");
+}
+
+}  // namespace
+
+std::string dateText(const LocalDateTime& t) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", t.year, t.month, t.day);
+    return buffer;
+}
+
+std::string timeText(const LocalDateTime& t) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    return buffer;
+}
+
+std::string monthFolderName(const LocalDateTime& t) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d_%02d", t.year, t.month);
+    return buffer;
+}
+
+void createRecordFolders(const std::filesystem::path& programFolder, const std::string& monthFolder) {
+    for (const auto& folder : {programFolder / kRecordFolder, programFolder / kRecordFolder / monthFolder}) {
+        std::error_code ec;
+        std::filesystem::create_directory(folder, ec);
+        if (ec) throw FileError("cannot create " + folder.string() + ": " + ec.message());
+    }
+}
+
+std::string toCodePage932(std::string_view utf8) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) throw FileError("no CP932 conversion");
+    std::string out(utf8.size() * 2 + 16, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    char* outPtr = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (result == static_cast<std::size_t>(-1)) throw FileError("text not in code page 932");
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+void appendWhole(const std::filesystem::path& file, std::string_view bytes) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) throw FileError("cannot open " + file.string() + ": " + std::strerror(errno));
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    const bool whole = written == static_cast<ssize_t>(bytes.size());
+    const int error = errno;
+    if (!whole && sized) {
+        // Take a partial line back so that the file ends with a whole line, as before.
+        [[maybe_unused]] const int ignored = ::ftruncate(fd, before.st_size);
+    }
+    const bool synced = whole && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!whole) throw FileError("cannot append to " + file.string() + ": " + std::strerror(error));
+    if (!synced) throw FileError("cannot sync " + file.string());
+}
+
+void writeMeasurementRecord(Context& ctx) {
+    SettingsRow& settings = ctx.settings;
+    if (settings.isFalse("record")) return;
+    if (settings.isTrue("masterrecord")) appendRecord(ctx, ctx.programFolder / kRecordFolder / kMasterRecordFile);
+    if (settings.isTrue("dailyrecord")) appendRecord(ctx, dailyFile(ctx));
+}
+
+}  // namespace rx47

@@ -1,0 +1,41 @@
+// The measurement records: once a minute one line of the readout captions is appended to
+// "record/master record.csv" and to "record/<month folder>/<date>.csv" under the program folder,
+// in code page 932 with CR LF line ends. A new file starts with the two header lines.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+
+namespace rx47 {
+
+struct Context;
+
+inline constexpr const char* kRecordFolder = "record";
+inline constexpr const char* kMasterRecordFile = "master record.csv";
+
+/// "2026-05-07"
+std::string dateText(const LocalDateTime& t);
+/// "09:05:00"
+std::string timeText(const LocalDateTime& t);
+/// The month folder of a run started at t: "2026_05".
+std::string monthFolderName(const LocalDateTime& t);
+
+/// Creates "record" and "record/<month folder>" in the program folder; existing folders are left
+/// as they are. Throws FileError on the first folder that cannot be made.
+void createRecordFolders(const std::filesystem::path& programFolder, const std::string& monthFolder);
+
+/// Text in code page 932 from UTF-8. Throws FileError for a character the code page lacks.
+std::string toCodePage932(std::string_view utf8);
+
+/// Appends bytes to a file (created when missing) in one write, synced to disk. A write that does
+/// not go through whole is taken back, so the file never ends in a torn line. Throws FileError.
+void appendWhole(const std::filesystem::path& file, std::string_view bytes);
+
+/// Appends the minute's line to each record file that is switched on. The first failing step ends
+/// it with a Failure (a full disk, a deleted folder); the next minute tries again.
+void writeMeasurementRecord(Context& ctx);
+
+}  // namespace rx47

@@ -1,0 +1,412 @@
+#include "storage/settings_row.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "base/failure.h"
+#include "base/number.h"
+
+namespace rx47 {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CloseDatabase {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Database = std::unique_ptr<sqlite3, CloseDatabase>;
+
+struct FinalizeStatement {
+    void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+[[noreturn]] void databaseFailure(sqlite3* db, const std::string& what) {
+    throw DatabaseError(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+[[noreturn]] void fileFailure(const std::string& what, int error) {
+    throw FileError(what + ": " + std::strerror(error));
+}
+
+std::string lowerCase(std::string_view s) {
+    std::string lower(s);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+std::string quotedName(const std::string& name) {
+    std::string quoted = "\"";
+    for (char c : name) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+Statement prepare(sqlite3* db, const std::string& sql, const std::string& what) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        databaseFailure(db, what);
+    }
+    return Statement(stmt);
+}
+
+void execute(sqlite3* db, const char* sql, const std::string& what) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) databaseFailure(db, what);
+}
+
+/// Opens an existing database file (never creating it) and unlocks it with the settings key. A wrong
+/// key only shows at the first read, so the schema is read once here.
+Database openKeyed(const fs::path& file) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    Database db(raw);
+    if (rc != SQLITE_OK) databaseFailure(raw, "cannot open " + file.string());
+    if (sqlite3_key(raw, kSettingsPassword, static_cast<int>(std::strlen(kSettingsPassword))) != SQLITE_OK)
+        databaseFailure(raw, "cannot set the key of " + file.string());
+    execute(raw, "SELECT count(*) FROM sqlite_master", "cannot read " + file.string());
+    return db;
+}
+
+SettingValue columnValue(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+        case SQLITE_INTEGER:
+            return std::int64_t{sqlite3_column_int64(stmt, i)};
+        case SQLITE_FLOAT:
+            return sqlite3_column_double(stmt, i);
+        case SQLITE_TEXT:
+        case SQLITE_BLOB: {
+            const void* data = sqlite3_column_blob(stmt, i);
+            const int size = sqlite3_column_bytes(stmt, i);
+            return data ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size)) : std::string();
+        }
+        default:
+            return std::monostate{};
+    }
+}
+
+void bindValue(sqlite3_stmt* stmt, int i, const SettingValue& value) {
+    if (const auto* n = std::get_if<std::int64_t>(&value))
+        sqlite3_bind_int64(stmt, i, *n);
+    else if (const auto* d = std::get_if<double>(&value))
+        sqlite3_bind_double(stmt, i, *d);
+    else if (const auto* s = std::get_if<std::string>(&value))
+        sqlite3_bind_text(stmt, i, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_null(stmt, i);
+}
+
+/// The first row of `setting` (lowest rowid) with its column names as stored.
+struct StoredRow {
+    std::int64_t rowid = 0;
+    std::vector<std::string> names;
+    std::vector<SettingValue> values;
+};
+
+StoredRow readFirstRow(sqlite3* db, const fs::path& file) {
+    Statement stmt = prepare(db, "SELECT rowid, * FROM setting ORDER BY rowid LIMIT 1",
+                             "cannot read the settings of " + file.string());
+    const int rc = sqlite3_step(stmt.get());
+    if (rc == SQLITE_DONE) throw DatabaseError("the settings table of " + file.string() + " has no row");
+    if (rc != SQLITE_ROW) databaseFailure(db, "cannot read the settings of " + file.string());
+    StoredRow row;
+    row.rowid = sqlite3_column_int64(stmt.get(), 0);
+    for (int i = 1; i < sqlite3_column_count(stmt.get()); ++i) {
+        row.names.emplace_back(sqlite3_column_name(stmt.get(), i));
+        row.values.push_back(columnValue(stmt.get(), i));
+    }
+    return row;
+}
+
+/// The number in a text: blanks around it are allowed, nothing else. Not locale dependent.
+double numberOfText(const std::string& text, std::string_view column) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    std::size_t first = 0, last = text.size();
+    while (first < last && blank(text[first])) ++first;
+    while (last > first && blank(text[last - 1])) --last;
+    const char* begin = text.data() + first;
+    const char* end = text.data() + last;
+    bool negative = false;
+    if (begin != end && (*begin == '+' || *begin == '-')) negative = *begin++ == '-';
+    // from_chars would also take "inf" and "nan"; a number starts with a digit or a point.
+    if (begin == end || !(std::isdigit(static_cast<unsigned char>(*begin)) || *begin == '.'))
+        throw TypeMismatch("setting " + std::string(column) + " is not a number: \"" + text + "\"");
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) throw Overflow("setting " + std::string(column) + " is too large");
+    if (ec != std::errc() || ptr != end)
+        throw TypeMismatch("setting " + std::string(column) + " is not a number: \"" + text + "\"");
+    return negative ? -value : value;
+}
+
+/// A value as a number; NULL is a TypeMismatch.
+double numberOfValue(const SettingValue& value, std::string_view column) {
+    if (const auto* n = std::get_if<std::int64_t>(&value)) return static_cast<double>(*n);
+    if (const auto* d = std::get_if<double>(&value)) return *d;
+    if (const auto* s = std::get_if<std::string>(&value)) return numberOfText(*s, column);
+    throw TypeMismatch("setting " + std::string(column) + " is empty");
+}
+
+/// Whether a yes/no value equals the given flag. NULL and texts that are not numbers equal nothing.
+bool equalsFlag(const SettingValue& value, Flag flag) {
+    if (const auto* n = std::get_if<std::int64_t>(&value)) return *n == flag;
+    if (const auto* d = std::get_if<double>(&value)) return *d == flag;
+    if (const auto* s = std::get_if<std::string>(&value)) {
+        try {
+            return numberOfText(*s, {}) == flag;
+        } catch (const Failure&) {
+            return false;
+        }
+    }
+    return false;
+}
+
+/// Writes a file's or folder's data to the disk.
+void syncPath(const fs::path& path, int flags, const std::string& what) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        fileFailure("cannot open " + what + " " + path.string(), error);
+    }
+    if (::fsync(fd) != 0) {
+        const int error = errno;
+        ::close(fd);
+        fileFailure("cannot sync " + what + " " + path.string(), error);
+    }
+    if (::close(fd) != 0) {
+        const int error = errno;
+        fileFailure("cannot close " + what + " " + path.string(), error);
+    }
+}
+
+/// Copies the whole of `source` into a new file `target` encrypted with the same key.
+StoredRow exportSettings(const fs::path& source, const fs::path& target) {
+    Database db = openKeyed(source);
+    StoredRow row = readFirstRow(db.get(), source);
+    // The connection may not create files (so a missing settings file is never made), and an attached
+    // database inherits that; an empty file, though, is a new database.
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int error = errno;
+        fileFailure("cannot create " + target.string(), error);
+    }
+    ::close(fd);
+    Statement attach = prepare(db.get(), "ATTACH DATABASE ?1 AS compacted KEY ?2", "cannot create " + target.string());
+    const std::string targetName = target.string();
+    sqlite3_bind_text(attach.get(), 1, targetName.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(attach.get(), 2, kSettingsPassword, -1, SQLITE_STATIC);
+    if (sqlite3_step(attach.get()) != SQLITE_DONE) databaseFailure(db.get(), "cannot create " + targetName);
+    attach.reset();
+    bool exported =
+        sqlite3_exec(db.get(), "SELECT sqlcipher_export('compacted')", nullptr, nullptr, nullptr) == SQLITE_OK;
+    std::string error = exported ? std::string() : sqlite3_errmsg(db.get());
+    if (sqlite3_exec(db.get(), "DETACH DATABASE compacted", nullptr, nullptr, nullptr) != SQLITE_OK && exported) {
+        exported = false;
+        error = sqlite3_errmsg(db.get());
+    }
+    if (!exported) throw DatabaseError("cannot export the settings into " + targetName + ": " + error);
+    if (sqlite3_close_v2(db.release()) != SQLITE_OK) throw DatabaseError("cannot close " + source.string());
+    return row;
+}
+
+}  // namespace
+
+// ---- SettingsRow ----
+
+SettingsRow::~SettingsRow() {
+    close();
+}
+
+void SettingsRow::open(const fs::path& programFolder) {
+    close();
+    const fs::path file = programFolder / kSettingsFileName;
+    Database db = openKeyed(file);
+    StoredRow row = readFirstRow(db.get(), file);
+    std::map<std::string, Column> columns;
+    for (std::size_t i = 0; i < row.names.size(); ++i)
+        columns.emplace(lowerCase(row.names[i]), Column{row.names[i], std::move(row.values[i]), false});
+    columns_ = std::move(columns);
+    rowid_ = row.rowid;
+    db_ = db.release();
+}
+
+void SettingsRow::close() {
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+    rowid_ = 0;
+    columns_.clear();
+}
+
+const SettingsRow::Column& SettingsRow::column(std::string_view name) const {
+    if (!db_) throw DatabaseError("the settings database is not open");
+    const auto it = columns_.find(lowerCase(name));
+    if (it == columns_.end()) throw MissingColumn("no setting " + std::string(name));
+    return it->second;
+}
+
+SettingValue SettingsRow::value(std::string_view name) const {
+    return column(name).value;
+}
+
+std::string SettingsRow::text(std::string_view name) const {
+    const SettingValue& v = column(name).value;
+    if (const auto* n = std::get_if<std::int64_t>(&v)) return std::to_string(*n);
+    if (const auto* d = std::get_if<double>(&v)) return decimalText(*d);
+    if (const auto* s = std::get_if<std::string>(&v)) return *s;
+    throw TypeMismatch("setting " + std::string(name) + " is empty");
+}
+
+std::int16_t SettingsRow::int16(std::string_view name) const {
+    return toInt16(number(name));
+}
+
+std::int32_t SettingsRow::int32(std::string_view name) const {
+    return toInt32(number(name));
+}
+
+double SettingsRow::number(std::string_view name) const {
+    return numberOfValue(column(name).value, name);
+}
+
+bool SettingsRow::isTrue(std::string_view name) const {
+    return equalsFlag(column(name).value, kTrue);
+}
+
+bool SettingsRow::isFalse(std::string_view name) const {
+    return equalsFlag(column(name).value, kFalse);
+}
+
+bool SettingsRow::hasColumn(std::string_view name) const {
+    if (!db_) throw DatabaseError("the settings database is not open");
+    return columns_.count(lowerCase(name)) != 0;
+}
+
+void SettingsRow::write(std::string_view name, SettingValue value) {
+    Column& c = const_cast<Column&>(column(name));
+    c.value = std::move(value);
+    c.dirty = true;
+}
+
+void SettingsRow::commit() {
+    if (!db_) throw DatabaseError("the settings database is not open");
+    std::vector<Column*> dirty;
+    for (auto& entry : columns_)
+        if (entry.second.dirty) dirty.push_back(&entry.second);
+    if (dirty.empty()) return;
+
+    std::string update = "UPDATE setting SET ";
+    std::string select = "SELECT ";
+    for (std::size_t i = 0; i < dirty.size(); ++i) {
+        const char* separator = i ? ", " : "";
+        update += separator + quotedName(dirty[i]->name) + "=?";
+        select += separator + quotedName(dirty[i]->name);
+    }
+    update += " WHERE rowid=?";
+    select += " FROM setting WHERE rowid=?";
+
+    const std::string what = "cannot save the settings";
+    execute(db_, "BEGIN IMMEDIATE", what);
+    std::vector<SettingValue> stored;
+    try {
+        {
+            Statement stmt = prepare(db_, update, what);
+            int i = 1;
+            for (const Column* c : dirty) bindValue(stmt.get(), i++, c->value);
+            sqlite3_bind_int64(stmt.get(), i, rowid_);
+            if (sqlite3_step(stmt.get()) != SQLITE_DONE) databaseFailure(db_, what);
+            if (sqlite3_changes(db_) != 1) throw DatabaseError(what + ": the settings row is gone");
+        }
+        {
+            // Read back what the column types made of the values ("3" in a SMALLINT column is 3), so
+            // the row in memory stays the same as on disk.
+            Statement stmt = prepare(db_, select, what);
+            sqlite3_bind_int64(stmt.get(), 1, rowid_);
+            if (sqlite3_step(stmt.get()) != SQLITE_ROW) databaseFailure(db_, what);
+            for (int i = 0; i < static_cast<int>(dirty.size()); ++i) stored.push_back(columnValue(stmt.get(), i));
+        }
+        execute(db_, "COMMIT", what);
+    } catch (...) {
+        if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    for (std::size_t i = 0; i < dirty.size(); ++i) {
+        dirty[i]->value = std::move(stored[i]);
+        dirty[i]->dirty = false;
+    }
+}
+
+// ---- files ----
+
+bool fileExists(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    return !ec && fs::exists(status) && !fs::is_directory(status);
+}
+
+bool countExit(SettingsRow& settings) {
+    int running = settings.int16("running") + 1;
+    const bool due = running > 100;
+    if (due) running = 1;
+    settings.write("running", std::int64_t{running});
+    settings.commit();
+    return due;
+}
+
+void compactSettingsDatabase(const fs::path& programFolder, const std::function<void(CompactionStep)>& beforeStep) {
+    const auto before = [&](CompactionStep step) {
+        if (beforeStep) beforeStep(step);
+    };
+    const fs::path file = programFolder / kSettingsFileName;
+    const fs::path temp = programFolder / kSettingsTempFileName;
+
+    before(CompactionStep::RemoveStaleTemp);
+    std::error_code ec;
+    fs::remove(temp, ec);
+    if (ec) throw FileError("cannot remove " + temp.string() + ": " + ec.message());
+
+    before(CompactionStep::Export);
+    StoredRow original;
+    try {
+        original = exportSettings(file, temp);
+    } catch (const Failure&) {
+        fs::remove(temp, ec);  // a half-written copy; a leftover is removed by the next compaction anyway
+        throw;
+    }
+
+    before(CompactionStep::SyncTemp);
+    syncPath(temp, O_RDWR, "file");
+
+    before(CompactionStep::VerifyTemp);
+    {
+        Database db = openKeyed(temp);
+        const StoredRow copy = readFirstRow(db.get(), temp);
+        if (copy.names != original.names || copy.values != original.values)
+            throw DatabaseError("the compacted settings in " + temp.string() + " differ from the original");
+    }
+
+    before(CompactionStep::Replace);
+    if (std::rename(temp.c_str(), file.c_str()) != 0) {
+        const int error = errno;
+        fileFailure("cannot replace " + file.string() + " by " + temp.string(), error);
+    }
+
+    before(CompactionStep::SyncFolder);
+    syncPath(programFolder, O_RDONLY | O_DIRECTORY, "folder");
+}
+
+}  // namespace rx47

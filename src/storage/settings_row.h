@@ -1,0 +1,98 @@
+// The settings row: the one row of table `setting` in the encrypted database "RX47.dat" in the
+// program folder. Reads come from the row loaded at open; writes change the row; commit() writes the
+// changed columns in one transaction. Column names are matched without regard to case.
+//
+// Every operation on a row that is not open, and every read of a column the row does not have,
+// throws a Failure, so a handler skips that statement and goes on.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+
+namespace rx47 {
+
+inline constexpr const char* kSettingsFileName = "RX47.dat";
+inline constexpr const char* kSettingsTempFileName = "RX47_tmp.dat";
+inline constexpr const char* kSettingsPassword = "tamelox";
+
+/// A stored value: empty (NULL), a whole number, a double or a text.
+using SettingValue = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+class SettingsRow {
+public:
+    SettingsRow() = default;
+    ~SettingsRow();
+    SettingsRow(const SettingsRow&) = delete;
+    SettingsRow& operator=(const SettingsRow&) = delete;
+
+    /// Opens "RX47.dat" in the program folder with the password as key and loads the first row of
+    /// `setting`. Never creates the file. Throws DatabaseError when the file is missing, the key is
+    /// wrong or the table has no row.
+    void open(const std::filesystem::path& programFolder);
+    bool isOpen() const { return db_ != nullptr; }
+    /// Closes the database. Changes not committed are dropped.
+    void close();
+
+    /// The raw value of a column. Throws MissingColumn, or DatabaseError when not open.
+    SettingValue value(std::string_view column) const;
+    /// A column as text: numbers in their shortest decimal text. Throws TypeMismatch for NULL.
+    std::string text(std::string_view column) const;
+    /// A column as a 16-bit integer (rounded halves to even; Overflow outside the range; a text
+    /// that is not a number is a TypeMismatch).
+    std::int16_t int16(std::string_view column) const;
+    std::int32_t int32(std::string_view column) const;
+    double number(std::string_view column) const;
+    /// Whether a yes/no column equals true (-1). NULL is not true.
+    bool isTrue(std::string_view column) const;
+    /// Whether a yes/no column equals false (0). NULL is not false.
+    bool isFalse(std::string_view column) const;
+    /// Whether the row has the column.
+    bool hasColumn(std::string_view column) const;
+
+    /// Changes a column of the row; on disk after the next commit(). Throws MissingColumn.
+    void write(std::string_view column, SettingValue value);
+    void writeFlag(std::string_view column, bool value) { write(column, std::int64_t{value ? -1 : 0}); }
+    /// Writes every changed column in one transaction. On failure the changes stay pending, so the
+    /// next commit tries them again. Throws DatabaseError.
+    void commit();
+
+private:
+    struct Column {
+        std::string name;  // as stored
+        SettingValue value;
+        bool dirty = false;
+    };
+    const Column& column(std::string_view name) const;
+
+    sqlite3* db_ = nullptr;
+    std::int64_t rowid_ = 0;
+    std::map<std::string, Column> columns_;  // keyed by lower-case name
+};
+
+/// Whether a file exists at the full path. Creates nothing.
+bool fileExists(const std::filesystem::path& path);
+
+/// Counts one exit: `running` + 1, and back to 1 after 100. Returns whether compaction is due.
+/// Throws a Failure when the column cannot be read or written (nothing is then due).
+bool countExit(SettingsRow& settings);
+
+/// The steps of compaction, in order; a test hook may fail any of them.
+enum class CompactionStep { RemoveStaleTemp, Export, SyncTemp, VerifyTemp, Replace, SyncFolder };
+
+/// Compacts "RX47.dat" (closed) into "RX47_tmp.dat" with the same key, syncs it and puts it in
+/// place of "RX47.dat" by an atomic rename. A stale "RX47_tmp.dat" is removed first. The first
+/// failing step ends the procedure with a Failure; "RX47.dat" is then untouched and still holds
+/// every setting. `beforeStep`, for tests, runs before each step and may throw.
+void compactSettingsDatabase(const std::filesystem::path& programFolder,
+                             const std::function<void(CompactionStep)>& beforeStep = {});
+
+}  // namespace rx47

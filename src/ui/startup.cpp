@@ -1,0 +1,115 @@
+#include "ui/startup.h"
+
+#include <string>
+
+#include "base/failure.h"
+#include "device/link.h"
+#include "display/scales.h"
+#include "display/trend_graph.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "monitor/timer_schedule.h"
+#include "platform/clock.h"
+#include "platform/timer_array.h"
+#include "storage/records.h"
+#include "storage/settings_row.h"
+
+namespace rx47 {
+
+namespace {
+
+void selectEqualEntry(ComboControl& combo, const std::string& text) {
+    for (std::size_t i = 0; i < combo.items.size(); ++i) {
+        if (combo.items[i] == text) {
+            combo.listIndex = static_cast<int>(i);
+            combo.text = text;
+            return;
+        }
+    }
+}
+
+void applyColours(Context& ctx) {
+    MainForm& f = ctx.form;
+    SettingsRow& s = ctx.settings;
+    for (int i = 0; i <= graph::kPeakBar; ++i) {
+        step([&] { f.tgt[i].backColour = static_cast<Colour>(s.int32("graphcolor")); });
+        step([&] { f.tgt[i].foreColour = static_cast<Colour>(s.int32("graphcolor")); });
+        f.tgt[i].caption = "0";
+        f.tgt[i].geometry.height = 0;
+        f.tgt[i].visible = false;
+    }
+    for (int i = 0; i <= 10; ++i) step([&] { f.lbl[i].foreColour = static_cast<Colour>(s.int32("graphcolor")); });
+    for (int i = 2; i <= 6; ++i) step([&] { f.lne[i].colour = static_cast<Colour>(s.int32("graphcolor")); });
+    for (auto& b : f.bar) {
+        step([&] { b.colour = static_cast<Colour>(s.int32("linecolor")); });
+        b.visible = false;
+    }
+    for (int i = 11; i <= 17; ++i) step([&] { f.lbl[i].foreColour = static_cast<Colour>(s.int32("linecolor")); });
+    for (int i = 8; i <= 12; ++i) step([&] { f.lne[i].colour = static_cast<Colour>(s.int32("linecolor")); });
+    step([&] { f.tgt[graph::kPeakMarker].foreColour = static_cast<Colour>(s.int32("linecolor")); });
+    step([&] { f.lne[kAlarmLine].colour = static_cast<Colour>(s.int32("warnlinecolor")); });
+}
+
+}  // namespace
+
+void Form_Load(Context& ctx) {
+    MainForm& f = ctx.form;
+    MonitorState& s = ctx.state;
+
+    ctx.values.versionText = kVersionText;
+    f.Image1[0].toolTip = " RX47 monitor  version " + ctx.values.versionText + " ";
+    s.isLoading = kTrue;
+    step([&] { ctx.settings.open(ctx.programFolder); });
+
+    s.lastMinute = 0;
+    s.minCpm = 500;
+    s.maxCpm = 0;
+    s.readingCount = 0;
+    s.readingSum = 0;
+    s.linkUp = kTrue;
+    s.minuteCount = 0;
+    s.minuteSum = 0;
+    s.rxLampLit = kTrue;
+    s.txLampLit = kTrue;
+    s.errorLampLit = kTrue;
+    s.rxBlinkTicks = 0;
+    s.txBlinkTicks = 0;
+    s.errorBlinkTicks = 0;
+    s.delayTicks = 0;
+    s.hoverButton = 9;
+    ctx.values.soundFinished = kFalse;
+    s.doseScaleFactor = 0;
+    s.cpmAlarmHits = 0;
+    s.doseAlarmHits = 0;
+
+    step([&] { startUpConnection(ctx); });
+    applyColours(ctx);
+
+    for (const char* entry : kCpmScales) f.Combo1[0].items.emplace_back(entry);
+    step([&] { selectEqualEntry(f.Combo1[0], ctx.settings.text("CPMscale")); });
+    for (const char* entry : kDoseScales) f.Combo1[2].items.emplace_back(entry);
+    step([&] { selectEqualEntry(f.Combo1[2], ctx.settings.text("LINEscale")); });
+
+    stepIf([&] { return ctx.settings.isTrue("buzzer"); },
+           [&] { f.Option2[0].value = true, f.Option2[1].value = false; },
+           [&] { f.Option2[0].value = false, f.Option2[1].value = true; });
+
+    setUpTimers(ctx);
+    step([&] { applyCpmScale(ctx); });
+    step([&] { applyDoseScale(ctx); });
+    ctx.timers.start(timer::kSplash);
+
+    bool startMinimised = false;
+    bool inTray = false;
+    step([&] { startMinimised = ctx.settings.isTrue("startup"); });
+    step([&] { inTray = ctx.settings.isTrue("tasktray"); });
+    if (startMinimised) f.windowState = inTray ? WindowState::Hidden : WindowState::Minimised;
+
+    s.monthFolder = monthFolderName(ctx.clock.now());
+    step([&] { createRecordFolders(ctx.programFolder, s.monthFolder); });
+}
+
+void Form_Activate(Context& ctx) { ctx.state.isLoading = kFalse; }
+
+}  // namespace rx47

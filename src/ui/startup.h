@@ -1,0 +1,17 @@
+// The start-up sequence of the main window (its load handler). Every step skips its own failure:
+// a missing settings file or an absent device never stops the program from starting.
+#pragma once
+
+namespace rx47 {
+
+struct Context;
+
+inline constexpr const char* kVersionText = "1.2";
+
+/// Runs the whole start-up sequence.
+void Form_Load(Context& ctx);
+
+/// The main window became active: loading is over, the controls act from now on.
+void Form_Activate(Context& ctx);
+
+}  // namespace rx47

@@ -1,0 +1,125 @@
+// The measurement records on real files: golden files byte by byte, the switches, the month folder,
+// and a line that never reaches the file torn.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <fstream>
+#include <iterator>
+
+#include "base/failure.h"
+#include "model/main_form.h"
+#include "storage/records.h"
+#include "support/program_folder.h"
+
+namespace rx47 {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TestMonitor;
+
+std::string bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string golden(const std::string& name) { return bytesOf(fs::path(RX47_SOURCE_DIR) / "tests/data/records" / name); }
+
+struct Records : ::testing::Test {
+    TestMonitor m;
+    fs::path record = m.folder.path() / "record";
+    void SetUp() override {
+        m.clock.time = {2026, 5, 31, 23, 59, 0};
+        m.state.monthFolder = monthFolderName(m.clock.time);
+        createRecordFolders(m.folder.path(), m.state.monthFolder);
+    }
+    void captions(std::initializer_list<const char*> texts) {
+        const int labels[] = {kTotalCount, kRunningCpm, kRunningDose, kAverageCpm, kAverageDose,
+                              kMaxCpm,     kMaxDose,    kMinCpm,      kMinDose};
+        int i = 0;
+        for (const char* text : texts) m.form.Label[labels[i++]].caption = text;
+    }
+};
+
+TEST_F(Records, LinesGoIntoTheMasterAndTheDailyFileOfTheStartMonth) {
+    EXPECT_EQ(m.state.monthFolder, "2026_05");
+    captions({"5432", "24", "0.200", "25", "0.208", "30", "0.250", "20", "0.166"});
+    writeMeasurementRecord(m.ctx);
+    m.clock.time = {2026, 6, 1, 0, 0, 1};
+    captions({"5440", "24", "0.200", "23", "0.191", "30", "0.250", "20", "0.166"});
+    writeMeasurementRecord(m.ctx);
+
+    EXPECT_EQ(bytesOf(record / "master record.csv"), golden("master record.csv"));
+    EXPECT_EQ(bytesOf(record / "2026_05/2026-05-31.csv"), golden("2026-05-31.csv"));
+    // The first of June still goes into the May folder: the folder is the start month's.
+    EXPECT_EQ(bytesOf(record / "2026_05/2026-06-01.csv"), golden("2026-06-01.csv"));
+    EXPECT_FALSE(fs::exists(record / "2026_06"));
+}
+
+TEST_F(Records, EmptyCaptionsStillGiveElevenFields) {
+    m.clock.time = {2026, 5, 7, 9, 30, 0};
+    m.state.monthFolder = "2026_05";
+    writeMeasurementRecord(m.ctx);
+    EXPECT_EQ(bytesOf(record / "2026_05/2026-05-07.csv"), golden("empty-captions.csv"));
+}
+
+TEST_F(Records, TheMicroSignIsTheCodePageMu) {
+    const std::string bytes = toCodePage932("μSv/h");
+    EXPECT_EQ(bytes, "\x83\xCA\x53\x76\x2F\x68");
+}
+
+TEST_F(Records, TheSwitchesChooseTheFiles) {
+    m.setSetting("record", std::int64_t{0});
+    writeMeasurementRecord(m.ctx);
+    EXPECT_TRUE(fs::is_empty(record / "2026_05"));
+    EXPECT_FALSE(fs::exists(record / "master record.csv"));
+
+    m.setSetting("record", std::int64_t{-1});
+    m.setSetting("masterrecord", std::int64_t{0});
+    writeMeasurementRecord(m.ctx);
+    EXPECT_FALSE(fs::exists(record / "master record.csv"));
+    EXPECT_TRUE(fs::exists(record / "2026_05/2026-05-31.csv"));
+}
+
+TEST_F(Records, AFileDeletedMeanwhileStartsAgainWithHeaders) {
+    writeMeasurementRecord(m.ctx);
+    fs::remove(record / "master record.csv");
+    writeMeasurementRecord(m.ctx);
+    const std::string bytes = bytesOf(record / "master record.csv");
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 3);
+}
+
+TEST_F(Records, AMissingMonthFolderEndsTheMinutesRecordAfterTheMaster) {
+    fs::remove_all(record / "2026_05");
+    EXPECT_THROW(writeMeasurementRecord(m.ctx), FileError);
+    EXPECT_TRUE(fs::exists(record / "master record.csv"));
+    // A missing record folder fails at the master file, and the daily file is not tried.
+    fs::remove_all(record);
+    EXPECT_THROW(writeMeasurementRecord(m.ctx), FileError);
+}
+
+TEST_F(Records, AWriteCutShortByAFullDiskLeavesNoTornLine) {
+    writeMeasurementRecord(m.ctx);
+    const fs::path master = record / "master record.csv";
+    const std::string before = bytesOf(master);
+
+    // A file-size limit just past the current end stands in for a disk that fills mid-line.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = before.size() + 10;
+    setrlimit(RLIMIT_FSIZE, &tight);
+    EXPECT_THROW(appendWhole(master, std::string(60, 'x') + "\r\n"), FileError);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_DFL);
+
+    EXPECT_EQ(bytesOf(master), before);
+    writeMeasurementRecord(m.ctx);  // the next minute writes again
+    const std::string after = bytesOf(master);
+    EXPECT_EQ(after.compare(0, before.size(), before), 0);
+    EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), std::count(before.begin(), before.end(), '\n') + 1);
+}
+
+}  // namespace
+}  // namespace rx47

@@ -1,0 +1,389 @@
+// The Qt serial port against the device simulator on a real pseudo-terminal, and the rx47-sim
+// program itself.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/failure.h"
+#include "platform/qt/qt_serial_port.h"
+#include "sim/simulator.h"
+#include "support/program_folder.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[12] = "serial_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> app_;
+};
+[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+/// Runs the event loop (really waiting in it, as the program does) until `done` or the timeout.
+bool runEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    check.start(10);
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+void runEventsFor(std::chrono::milliseconds time) {
+    runEventsUntil([] { return false; }, time);
+}
+
+/// Collects what the port receives until `done(received)` or the timeout.
+std::string receiveUntil(rx47::QtSerialPort& port, const std::function<bool(const std::string&)>& done,
+                         std::chrono::milliseconds timeout = 5s) {
+    std::string received;
+    runEventsUntil(
+        [&] {
+            received += port.readAll();
+            return done(received);
+        },
+        timeout);
+    return received;
+}
+
+/// Runs the event loop (which sends what the port was given) until the device has received `line`.
+bool deviceReceives(const rx47sim::Simulator& sim, const std::string& line) {
+    return runEventsUntil(
+        [&] {
+            const auto lines = sim.receivedLines();
+            return std::find(lines.begin(), lines.end(), line) != lines.end();
+        },
+        5s);
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool hasReport(const std::string& text) {
+    return contains(text, "ttc:") && contains(text.substr(text.find("ttc:")), "\r\n");
+}
+
+/// A program folder whose port table lists only what a test links into it.
+class ProgramFolder {
+public:
+    ProgramFolder() { fs::create_directories(folder_.path() / "ports"); }
+    const fs::path& path() const { return folder_.path(); }
+    fs::path port(int n) const { return path() / "ports" / ("COM" + std::to_string(n)); }
+
+private:
+    rx47::test::TempProgramFolder folder_{rx47::test::TempProgramFolder::Settings::None};
+};
+
+rx47sim::Options fastDevice(const fs::path& link) {
+    rx47sim::Options options;
+    options.link = link;
+    options.intervalSeconds = 0.2;
+    return options;
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+TEST(SerialPort, OpensListedPortsAndPassesBytesUnchanged) {
+    ProgramFolder folder;
+    rx47sim::Simulator sim(fastDevice(folder.port(2)));
+    rx47::QtSerialPort port(folder.path());
+
+    EXPECT_FALSE(port.open(1));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.portNumber(), 1);
+    EXPECT_THROW(port.write("show\r\n"), rx47::PortClosed);
+    EXPECT_EQ(port.readAll(), "");
+
+    std::this_thread::sleep_for(600ms);  // readings pile up in the terminal meanwhile
+    ASSERT_TRUE(port.open(2));
+    EXPECT_EQ(port.portNumber(), 2);
+    // Readings sent before the port was opened waited in the terminal as they were sent.
+    const std::string waiting = receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); });
+    EXPECT_TRUE(contains(waiting, "\r\n") && !contains(waiting, "\n\n")) << waiting;
+    // The handler may fail; that must stay inside the port and not reach the event loop.
+    int notices = 0;
+    port.setDataReceivedHandler([&] {
+        ++notices;
+        throw rx47::Failure("handler failure");
+    });
+    port.clearInput();
+
+    port.write("show\r\n");
+    const std::string report = receiveUntil(port, hasReport);
+    EXPECT_GT(notices, 0);
+    EXPECT_TRUE(contains(report, "gms:120\r\n")) << report;
+    EXPECT_TRUE(contains(report, "atc:100\r\n")) << report;
+    EXPECT_TRUE(contains(report, "ttc:")) << report;
+    EXPECT_FALSE(contains(report, "show")) << "the command came back as an echo: " << report;
+    EXPECT_TRUE(deviceReceives(sim, "show"));
+    EXPECT_EQ(sim.receivedLines(), std::vector<std::string>{"show"});
+
+    // Readings: a bare number, CR LF, exactly as sent.
+    static const std::regex reading("(^|\n)[0-9]+\r\n");
+    const std::string readings = receiveUntil(port, [](const std::string& s) { return std::regex_search(s, reading); });
+    EXPECT_TRUE(std::regex_search(readings, reading)) << readings;
+
+    // No translation on the way: CR stays CR, high bytes stay whole.
+    sim.silence(true);
+    runEventsFor(300ms);
+    port.clearInput();
+    const std::string raw = std::string("\x01\xB0\r\r\n\xFF", 6) + "12\n";
+    sim.sendRaw(raw);
+    EXPECT_EQ(receiveUntil(port, [&](const std::string& s) { return s.size() >= raw.size(); }), raw);
+
+    port.close();
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.readAll(), "");
+}
+
+TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
+    ProgramFolder folder;
+    const fs::path state = folder.path() / "device-state";
+    rx47sim::Options options = fastDevice(folder.port(2));
+    options.stateFile = state;
+    options.meanCpm = 60000;  // a total count that grows by about a thousand a second
+    rx47::QtSerialPort port(folder.path());
+    {
+        rx47sim::Simulator sim(options);
+        ASSERT_TRUE(port.open(2));
+        port.clearInput();
+
+        for (const char* line : {"set atc=150\r\n", "set gms=95\r\n", "set snd=off\r\n", "save\r\n"}) port.write(line);
+        ASSERT_TRUE(deviceReceives(sim, "save"));
+        EXPECT_EQ(sim.settings().atc, 150);
+        EXPECT_EQ(sim.settings().gms, 95);
+        EXPECT_FALSE(sim.settings().sound);
+
+        // "stop" holds the readings back until "go".
+        port.write("stop\r\n");
+        ASSERT_TRUE(deviceReceives(sim, "stop"));
+        runEventsFor(100ms);
+        port.clearInput();
+        EXPECT_EQ(receiveUntil(
+                      port, [](const std::string& s) { return !s.empty(); }, 800ms),
+                  "");
+        port.write("go\r\n");
+        EXPECT_NE(receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); }), "");
+
+        // Clearing the total count.
+        runEventsUntil([&] { return sim.totalCount() > 2500; }, 10s);
+        const long long before = sim.totalCount();
+        port.write("set ttc=0\r\n");
+        ASSERT_TRUE(deviceReceives(sim, "set ttc=0"));
+        EXPECT_LT(sim.totalCount(), before);
+        port.close();
+    }
+    EXPECT_FALSE(fs::exists(folder.port(2))) << "a stopped simulator leaves its link behind";
+
+    // The next session of the device starts from the saved settings.
+    options.meanCpm = 25;
+    rx47sim::Simulator sim(options);
+    ASSERT_TRUE(port.open(2));
+    port.clearInput();
+    port.write("show\r\n");
+    const std::string report = receiveUntil(port, hasReport);
+    EXPECT_TRUE(contains(report, "atc:150\r\n")) << report;
+    EXPECT_TRUE(contains(report, "gms:95\r\n")) << report;
+    EXPECT_TRUE(contains(report, "snd:off\r\n")) << report;
+}
+
+TEST(SerialPort, UnpluggedDeviceClosesThePortWithoutBusyLoopAndPlugsInAgain) {
+    ProgramFolder folder;
+    rx47sim::Simulator sim(fastDevice(folder.port(2)));
+    rx47::QtSerialPort port(folder.path());
+    ASSERT_TRUE(port.open(2));
+    int notices = 0;
+    port.setDataReceivedHandler([&] { ++notices; });
+    ASSERT_TRUE(runEventsUntil([&] { return notices > 0; }, 5s)) << "no readings before unplugging";
+
+    sim.unplug();
+    EXPECT_FALSE(fs::exists(folder.port(2)) || fs::is_symlink(folder.port(2)));
+    ASSERT_TRUE(runEventsUntil([&] { return !port.isOpen(); }, 5s)) << "the port stayed open";
+    EXPECT_THROW(port.write("show\r\n"), rx47::PortClosed);
+
+    // An open port on a vanished device would wake the event loop without pause.
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = cpuSeconds();
+    runEventsFor(1s);
+    const double cpu = cpuSeconds() - cpuStart;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    EXPECT_LT(cpu, 0.5 * wall) << "cpu " << cpu << " s in " << wall << " s";
+    EXPECT_FALSE(port.open(2)) << "opened a port whose device is gone";
+
+    sim.plugIn();
+    ASSERT_TRUE(port.open(2));
+    port.clearInput();
+    port.write("show\r\n");
+    EXPECT_TRUE(hasReport(receiveUntil(port, hasReport)));
+}
+
+/// The rx47-sim program with its standard input and output on pipes.
+class SimulatorProgram {
+public:
+    explicit SimulatorProgram(const std::vector<std::string>& arguments) {
+        const std::string program = RX47_PROGRAM_FOLDER "/rx47-sim";
+        if (::access(program.c_str(), X_OK) != 0) throw std::runtime_error(program + " has not been built");
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        std::vector<std::string> all{program};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int failed = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
+        ::close(out[1]);
+        input_ = in[1];
+        output_ = out[0];
+        if (failed != 0) {
+            pid_ = -1;
+            throw std::runtime_error("cannot start " + program);
+        }
+    }
+    ~SimulatorProgram() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        closeInput();
+        ::close(output_);
+    }
+    SimulatorProgram(const SimulatorProgram&) = delete;
+    SimulatorProgram& operator=(const SimulatorProgram&) = delete;
+
+    /// The next line of its output, "" when none comes in time.
+    std::string readLine(std::chrono::milliseconds timeout = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            if (const auto end = pendingOutput_.find('\n'); end != std::string::npos) {
+                std::string line = pendingOutput_.substr(0, end);
+                pendingOutput_.erase(0, end + 1);
+                return line;
+            }
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd fd{output_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&fd, 1, static_cast<int>(left.count())) <= 0) return "";
+            char buffer[256];
+            const ssize_t n = ::read(output_, buffer, sizeof buffer);
+            if (n <= 0) return "";
+            pendingOutput_.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    void send(const std::string& text) {
+        ASSERT_EQ(::write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    void closeInput() {
+        if (input_ >= 0) ::close(input_);
+        input_ = -1;
+    }
+    bool isRunning() {
+        if (pid_ > 0 && ::waitpid(pid_, &status_, WNOHANG) == pid_) pid_ = -1;
+        return pid_ > 0;
+    }
+    /// Sends the signal and waits for the exit. Returns the wait status, or -1 when it did not end.
+    int terminate(int signal, std::chrono::milliseconds timeout = 5s) {
+        if (pid_ <= 0) return status_;
+        ::kill(pid_, signal);
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (::waitpid(pid_, &status_, WNOHANG) == pid_) {
+                pid_ = -1;
+                return status_;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = 0;
+    int input_ = -1;
+    int output_ = -1;
+    std::string pendingOutput_;
+};
+
+TEST(SimulatorProgram, ServesTheLinkUntilTerminatedAndCleansUp) {
+    ProgramFolder folder;
+    const fs::path log = folder.path() / "received.log";
+    SimulatorProgram sim(
+        {"--link", folder.port(3).string(), "--interval", "0.2", "--log", log.string(), "--seed", "7"});
+    const std::string pty = sim.readLine();
+    ASSERT_EQ(pty.rfind("/dev/pts/", 0), 0u) << "first line: " << pty;
+    ASSERT_TRUE(fs::is_symlink(folder.port(3)));
+    EXPECT_EQ(fs::read_symlink(folder.port(3)), fs::path(pty));
+
+    rx47::QtSerialPort port(folder.path());
+    ASSERT_TRUE(port.open(3));
+    port.clearInput();
+    port.write("show\r\n");
+    EXPECT_TRUE(hasReport(receiveUntil(port, hasReport)));
+
+    // Commands on its input; the end of the input does not end it.
+    sim.send("silence on\n");
+    sim.closeInput();
+    runEventsFor(400ms);
+    port.clearInput();
+    EXPECT_EQ(receiveUntil(
+                  port, [](const std::string& s) { return !s.empty(); }, 800ms),
+              "");
+    EXPECT_TRUE(sim.isRunning());
+
+    std::ifstream logged(log);
+    const std::string logText((std::istreambuf_iterator<char>(logged)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(std::regex_search(logText, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} show\n)"))) << logText;
+
+    const int status = sim.terminate(SIGTERM);
+    ASSERT_NE(status, -1) << "still running after SIGTERM";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    EXPECT_FALSE(fs::is_symlink(folder.port(3)));
+    EXPECT_TRUE(runEventsUntil([&] { return !port.isOpen(); }, 5s));
+}
+
+}  // namespace

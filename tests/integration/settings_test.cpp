@@ -1,0 +1,404 @@
+// The settings database against real encrypted files: each test works on a copy of the supplied
+// RX47.dat in a program folder of its own.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/failure.h"
+#include "storage/settings_row.h"
+
+namespace fs = std::filesystem;
+using rx47::SettingsRow;
+using rx47::SettingValue;
+
+namespace {
+
+/// A fresh program folder under the temporary directory, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder() {
+        static std::atomic<int> counter{0};
+        path_ = fs::temp_directory_path() /
+                ("rx47-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+const fs::path kSuppliedFile = fs::path(RX47_PROGRAM_FOLDER) / "RX47.dat";
+const fs::path kLegacyFile = fs::path(RX47_TEST_DATA) / "RX47_legacy.dat";
+
+/// Opens a file with the plain SQLite API, optionally with a key, and runs one query.
+int queryWithKey(const fs::path& file, const char* key, const char* sql) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc == SQLITE_OK && key) rc = sqlite3_key(db, key, static_cast<int>(std::strlen(key)));
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db);
+    return rc;
+}
+
+/// Every column of the row by its stored name.
+std::map<std::string, SettingValue> allValues(const fs::path& folder) {
+    static const char* const names[] = {
+        "COMport",       "graphcolor", "linecolor", "warnlinecolor", "CPMscale", "LINEscale",    "buzzer",
+        "startup",       "tasktray",   "running",   "gkeisuu",       "warning",  "warnline",     "warnCPMlevel",
+        "warnLineLevel", "popup",      "sound",     "flash",         "record",   "masterrecord", "dailyrecord"};
+    SettingsRow row;
+    row.open(folder);
+    std::map<std::string, SettingValue> values;
+    for (const char* name : names) values[name] = row.value(name);
+    return values;
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::copy_file(kSuppliedFile, file()); }
+    fs::path file() const { return folder.path() / "RX47.dat"; }
+    fs::path temp() const { return folder.path() / "RX47_tmp.dat"; }
+    void reopen() {
+        row.close();
+        row.open(folder.path());
+    }
+    /// Writes and commits one column through a row of its own.
+    void store(const char* column, SettingValue value) {
+        SettingsRow writer;
+        writer.open(folder.path());
+        writer.write(column, std::move(value));
+        writer.commit();
+    }
+
+    TempFolder folder;
+    SettingsRow row;
+};
+
+// ---- the supplied file ----
+
+TEST_F(SettingsTest, SuppliedFileIsEncryptedWithTheKey) {
+    EXPECT_EQ(queryWithKey(file(), nullptr, "SELECT * FROM setting"), SQLITE_NOTADB);
+    EXPECT_EQ(queryWithKey(file(), "wrong", "SELECT * FROM setting"), SQLITE_NOTADB);
+    EXPECT_EQ(queryWithKey(file(), "tamelox", "SELECT * FROM setting"), SQLITE_OK);
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(file().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_key(db, "tamelox", 7);
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM setting", -1, &stmt, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 1);
+    sqlite3_finalize(stmt);
+    sqlite3_close_v2(db);
+}
+
+TEST_F(SettingsTest, SuppliedFileHoldsEveryDefault) {
+    row.open(folder.path());
+    const std::map<std::string, SettingValue> expected = {
+        {"COMport", std::int64_t{1}},
+        {"graphcolor", std::int64_t{0x00C08000}},
+        {"linecolor", std::int64_t{0x000080FF}},
+        {"warnlinecolor", std::int64_t{0x000000FF}},
+        {"CPMscale", std::string("100")},
+        {"LINEscale", std::string("0.400")},
+        {"buzzer", std::int64_t{0}},
+        {"startup", std::int64_t{0}},
+        {"tasktray", std::int64_t{0}},
+        {"running", std::int64_t{1}},
+        {"gkeisuu", std::int64_t{120}},
+        {"warning", std::int64_t{-1}},
+        {"warnline", std::int64_t{-1}},
+        {"warnCPMlevel", std::int64_t{100}},
+        {"warnLineLevel", 0.5},
+        {"popup", std::int64_t{-1}},
+        {"sound", std::int64_t{-1}},
+        {"flash", std::int64_t{-1}},
+        {"record", std::int64_t{-1}},
+        {"masterrecord", std::int64_t{-1}},
+        {"dailyrecord", std::int64_t{-1}},
+    };
+    EXPECT_EQ(allValues(folder.path()), expected);
+    EXPECT_TRUE(row.isTrue("popup"));
+    EXPECT_TRUE(row.isFalse("buzzer"));
+    EXPECT_FALSE(row.isTrue("buzzer"));
+    EXPECT_EQ(row.int32("graphcolor"), 0x00C08000);
+    EXPECT_EQ(row.text("warnLineLevel"), "0.5");
+    EXPECT_DOUBLE_EQ(row.number("LINEscale"), 0.4);
+}
+
+TEST_F(SettingsTest, LegacyFileLacksTheRecordingColumns) {
+    fs::remove(file());
+    fs::copy_file(kLegacyFile, file());
+    row.open(folder.path());
+    EXPECT_TRUE(row.hasColumn("warnLineLevel"));
+    for (const char* name : {"record", "masterrecord", "dailyrecord"}) {
+        EXPECT_FALSE(row.hasColumn(name)) << name;
+        EXPECT_THROW(row.isTrue(name), rx47::MissingColumn) << name;
+        EXPECT_THROW(row.write(name, std::int64_t{0}), rx47::MissingColumn) << name;
+    }
+}
+
+// ---- opening ----
+
+TEST_F(SettingsTest, MissingFileFailsAndCreatesNothing) {
+    fs::remove(file());
+    EXPECT_THROW(row.open(folder.path()), rx47::DatabaseError);
+    EXPECT_FALSE(row.isOpen());
+    EXPECT_FALSE(fs::exists(file()));
+    EXPECT_TRUE(fs::is_empty(folder.path()));
+}
+
+TEST_F(SettingsTest, UnreadableOrEmptyDatabaseFailsToOpen) {
+    // A database readable without the key is not ours: the key makes it unreadable.
+    fs::remove(file());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE setting (COMport SMALLINT); INSERT INTO setting VALUES (1);", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close_v2(db);
+    EXPECT_THROW(row.open(folder.path()), rx47::DatabaseError);
+    EXPECT_FALSE(row.isOpen());
+
+    // The right key but no row.
+    fs::remove(file());
+    fs::copy_file(kSuppliedFile, file());
+    ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
+    sqlite3_key(db, "tamelox", 7);
+    ASSERT_EQ(sqlite3_exec(db, "DELETE FROM setting", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close_v2(db);
+    EXPECT_THROW(row.open(folder.path()), rx47::DatabaseError);
+    EXPECT_FALSE(row.isOpen());
+}
+
+TEST_F(SettingsTest, EveryOperationFailsWhenNotOpen) {
+    EXPECT_THROW(row.value("COMport"), rx47::DatabaseError);
+    EXPECT_THROW(row.int16("COMport"), rx47::DatabaseError);
+    EXPECT_THROW(row.isTrue("popup"), rx47::DatabaseError);
+    EXPECT_THROW(row.hasColumn("popup"), rx47::DatabaseError);
+    EXPECT_THROW(row.write("COMport", std::int64_t{2}), rx47::DatabaseError);
+    EXPECT_THROW(row.commit(), rx47::DatabaseError);
+    EXPECT_THROW(rx47::countExit(row), rx47::DatabaseError);
+
+    row.open(folder.path());
+    row.close();
+    EXPECT_THROW(row.text("COMport"), rx47::DatabaseError);
+}
+
+// ---- writing ----
+
+TEST_F(SettingsTest, NamesMatchWithoutRegardToCase) {
+    row.open(folder.path());
+    row.write("warnLineLevel", 1.25);
+    EXPECT_EQ(row.number("warnLinelevel"), 1.25);
+    EXPECT_TRUE(row.hasColumn("COMPORT"));
+    EXPECT_THROW(row.value("nosuchcolumn"), rx47::MissingColumn);
+    EXPECT_THROW(row.write("nosuchcolumn", std::int64_t{1}), rx47::MissingColumn);
+    row.commit();
+    reopen();
+    EXPECT_EQ(row.value("WARNLINELEVEL"), SettingValue(1.25));
+}
+
+TEST_F(SettingsTest, OnlyCommittedChangesReachTheFile) {
+    row.open(folder.path());
+    row.write("gkeisuu", std::int64_t{150});
+    row.writeFlag("buzzer", true);
+    row.commit();
+    row.write("gkeisuu", std::int64_t{999});  // dropped by close
+    reopen();
+    EXPECT_EQ(row.int16("gkeisuu"), 150);
+    EXPECT_TRUE(row.isTrue("buzzer"));
+}
+
+TEST_F(SettingsTest, FailedCommitKeepsTheChangesForTheNextCommit) {
+    row.open(folder.path());
+    row.write("warnCPMlevel", std::int64_t{250});
+
+    // Another connection holding the write lock makes the commit fail.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file().c_str(), &other), SQLITE_OK);
+    sqlite3_key(other, "tamelox", 7);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_THROW(row.commit(), rx47::DatabaseError);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(other);
+
+    EXPECT_EQ(row.int16("warnCPMlevel"), 250);
+    row.commit();
+    reopen();
+    EXPECT_EQ(row.int16("warnCPMlevel"), 250);
+}
+
+// ---- conversions ----
+
+TEST_F(SettingsTest, PortWrittenAsTextReadsAsNumberAndText) {
+    row.open(folder.path());
+    row.write("COMport", std::string("3"));
+    EXPECT_EQ(row.int16("COMport"), 3);
+    EXPECT_EQ(row.text("COMport"), "3");
+    row.commit();
+    EXPECT_EQ(row.int16("COMport"), 3);
+    EXPECT_EQ(row.text("COMport"), "3");
+    reopen();
+    EXPECT_EQ(row.int16("COMport"), 3);
+    EXPECT_EQ(row.text("COMport"), "3");
+}
+
+TEST_F(SettingsTest, NumbersOutsideSixteenBitsOverflow) {
+    store("COMport", std::int64_t{40000});
+    store("warnCPMlevel", std::string("-32769"));
+    row.open(folder.path());
+    EXPECT_THROW(row.int16("COMport"), rx47::Overflow);
+    EXPECT_EQ(row.int32("COMport"), 40000);
+    EXPECT_THROW(row.int16("warnCPMlevel"), rx47::Overflow);
+    row.write("COMport", std::int64_t{-32768});
+    EXPECT_EQ(row.int16("COMport"), -32768);
+}
+
+TEST_F(SettingsTest, TextsConvertOnlyWhenTheyAreNumbers) {
+    row.open(folder.path());
+    row.write("CPMscale", std::string(" 12.5 "));
+    EXPECT_EQ(row.int16("CPMscale"), 12);  // halves go to the even neighbour
+    EXPECT_DOUBLE_EQ(row.number("CPMscale"), 12.5);
+    row.write("CPMscale", std::string("13.5"));
+    EXPECT_EQ(row.int16("CPMscale"), 14);
+    for (const char* text : {"", " ", "abc", "12abc", "1 2", "&H10", "inf", "nan", "-"}) {
+        row.write("CPMscale", std::string(text));
+        EXPECT_THROW(row.int16("CPMscale"), rx47::TypeMismatch) << '"' << text << '"';
+        EXPECT_THROW(row.number("CPMscale"), rx47::TypeMismatch) << '"' << text << '"';
+        EXPECT_EQ(row.text("CPMscale"), text);
+    }
+    row.write("warnLineLevel", 0.1 + 0.2);
+    EXPECT_EQ(row.text("warnLineLevel"), "0.3");
+}
+
+TEST_F(SettingsTest, EmptyValueIsNeitherTrueNorFalseNorANumber) {
+    store("buzzer", std::monostate{});
+    row.open(folder.path());
+    EXPECT_EQ(row.value("buzzer"), SettingValue(std::monostate{}));
+    EXPECT_FALSE(row.isTrue("buzzer"));
+    EXPECT_FALSE(row.isFalse("buzzer"));
+    EXPECT_THROW(row.text("buzzer"), rx47::TypeMismatch);
+    EXPECT_THROW(row.int16("buzzer"), rx47::TypeMismatch);
+    row.write("buzzer", -1.0);
+    EXPECT_TRUE(row.isTrue("buzzer"));
+}
+
+// ---- exit counter ----
+
+TEST_F(SettingsTest, ExitCounterComesDueAfterHundredExits) {
+    struct Case {
+        std::int64_t before, after;
+        bool due;
+    };
+    for (const Case c : {Case{1, 2, false}, Case{99, 100, false}, Case{100, 1, true}}) {
+        store("running", c.before);
+        row.open(folder.path());
+        EXPECT_EQ(rx47::countExit(row), c.due) << c.before;
+        reopen();
+        EXPECT_EQ(row.int16("running"), c.after) << c.before;
+        row.close();
+    }
+}
+
+// ---- compaction ----
+
+class CompactionTest : public SettingsTest {
+protected:
+    void SetUp() override {
+        SettingsTest::SetUp();
+        // Settings that differ from the defaults, so a copy of the supplied file would not pass.
+        row.open(folder.path());
+        row.write("COMport", std::string("3"));
+        row.write("warnLineLevel", 0.75);
+        row.write("LINEscale", std::string("0.600"));
+        row.writeFlag("dailyrecord", false);
+        row.commit();
+        row.close();
+        before = allValues(folder.path());
+    }
+    std::map<std::string, SettingValue> before;
+};
+
+TEST_F(CompactionTest, ReplacesTheFileAndKeepsEverySetting) {
+    std::ofstream(temp()) << "stale half-written copy";
+    const auto inodeBefore = [&] {
+        struct stat st {};
+        ::stat(file().c_str(), &st);
+        return st.st_ino;
+    };
+    const auto oldInode = inodeBefore();
+    rx47::compactSettingsDatabase(folder.path());
+
+    EXPECT_FALSE(fs::exists(temp()));
+    EXPECT_NE(inodeBefore(), oldInode);  // a new file took the place of the old one
+    EXPECT_EQ(queryWithKey(file(), nullptr, "SELECT * FROM setting"), SQLITE_NOTADB);
+    EXPECT_EQ(allValues(folder.path()), before);
+}
+
+class CompactionFailureTest : public CompactionTest, public ::testing::WithParamInterface<rx47::CompactionStep> {};
+
+TEST_P(CompactionFailureTest, FailingStepLeavesEverySettingReadable) {
+    std::ofstream(temp()) << "stale half-written copy";
+    const auto failing = GetParam();
+    std::vector<rx47::CompactionStep> reached;
+    EXPECT_THROW(rx47::compactSettingsDatabase(folder.path(),
+                                               [&](rx47::CompactionStep step) {
+                                                   reached.push_back(step);
+                                                   if (step == failing) throw rx47::FileError("injected");
+                                               }),
+                 rx47::FileError);
+    // The steps ran in order up to the failing one.
+    ASSERT_EQ(reached.size(), static_cast<std::size_t>(failing) + 1);
+    for (std::size_t i = 0; i < reached.size(); ++i) EXPECT_EQ(static_cast<std::size_t>(reached[i]), i);
+    EXPECT_EQ(allValues(folder.path()), before);
+
+    // The next compaction clears whatever the failed one left behind.
+    rx47::compactSettingsDatabase(folder.path());
+    EXPECT_FALSE(fs::exists(temp()));
+    EXPECT_EQ(allValues(folder.path()), before);
+}
+
+std::string stepName(const ::testing::TestParamInfo<rx47::CompactionStep>& info) {
+    static const char* const names[] = {"RemoveStaleTemp", "Export", "SyncTemp", "VerifyTemp", "Replace", "SyncFolder"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStep, CompactionFailureTest,
+                         ::testing::Values(rx47::CompactionStep::RemoveStaleTemp, rx47::CompactionStep::Export,
+                                           rx47::CompactionStep::SyncTemp, rx47::CompactionStep::VerifyTemp,
+                                           rx47::CompactionStep::Replace, rx47::CompactionStep::SyncFolder),
+                         stepName);
+
+TEST_F(CompactionTest, UnreadableSettingsFileFailsTheExportAndStaysUntouched) {
+    std::ofstream(file(), std::ios::trunc) << "not a database";
+    EXPECT_THROW(rx47::compactSettingsDatabase(folder.path()), rx47::DatabaseError);
+    EXPECT_FALSE(fs::exists(temp()));
+    std::ifstream in(file());
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a database");
+
+    fs::remove(file());
+    EXPECT_THROW(rx47::compactSettingsDatabase(folder.path()), rx47::DatabaseError);
+    EXPECT_FALSE(fs::exists(file()));
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+// A temporary program folder for one test, with a copy of the supplied settings file, removed again
+// at the end. And a monitor over the fakes, for the core's tests.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "storage/settings_row.h"
+#include "support/fakes.h"
+
+namespace rx47::test {
+
+/// The supplied settings file, as the build made it.
+std::filesystem::path suppliedSettingsFile();
+/// The older settings file without the recording columns.
+std::filesystem::path legacySettingsFile();
+
+class TempProgramFolder {
+public:
+    enum class Settings { Supplied, Legacy, None };
+    explicit TempProgramFolder(Settings settings = Settings::Supplied);
+    ~TempProgramFolder();
+    TempProgramFolder(const TempProgramFolder&) = delete;
+    TempProgramFolder& operator=(const TempProgramFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path settingsFile() const { return path_ / kSettingsFileName; }
+
+private:
+    std::filesystem::path path_;
+};
+
+/// The whole monitor core over the fakes, with its settings in a temporary program folder and the
+/// timer ticks dispatched as the program does.
+struct TestMonitor {
+    explicit TestMonitor(TempProgramFolder::Settings settings = TempProgramFolder::Settings::Supplied);
+
+    /// Sets a column and commits it.
+    void setSetting(const std::string& column, SettingValue value);
+
+    TempProgramFolder folder;
+    MainForm form = makeMainForm();
+    MonitorState state;
+    ProgramValues values;
+    SettingsRow settings;
+    MemorySerialPort port;
+    VirtualTimerArray timers;
+    SettableClock clock;
+    RecordingDesktop desktop;
+    Context ctx;
+};
+
+}  // namespace rx47::test

@@ -1,0 +1,200 @@
+// The intake of what the device sends, the dose text, and the timers that carry them, in virtual
+// time against a real settings file.
+#include <gtest/gtest.h>
+
+#include "device/dose.h"
+#include "device/intake.h"
+#include "monitor/timer_schedule.h"
+#include "support/program_folder.h"
+
+namespace rx47 {
+namespace {
+
+using test::TestMonitor;
+
+/// A monitor whose device has sent `text`; the intake timer is running, as after data arrived.
+struct Intake : ::testing::Test {
+    TestMonitor m;
+    void SetUp() override {
+        m.port.devices = {1};
+        m.port.open(1);
+        m.values.gammaCoefficient = 120;
+        m.values.cpmAlarmLevel = 100;
+    }
+    void receive(const std::string& text) {
+        m.port.received += text;
+        m.timers.start(timer::kIntake);
+        m.timers.advance(500);
+    }
+    const std::string& caption(int label) { return m.form.Label[label].caption; }
+    bool errorLampBlinking() {
+        if (m.timers.isRunning(timer::kErrorLamp)) return true;
+        for (int index : m.timers.fired())
+            if (index == timer::kErrorLamp) return true;
+        return false;
+    }
+};
+
+TEST_F(Intake, AReadingIsShownAsCpmAndDose) {
+    receive("25\r\n");
+    EXPECT_EQ(caption(kRealtimeCpm), "25");
+    EXPECT_EQ(caption(kRealtimeDose), "0.208");
+    EXPECT_EQ(m.state.readingCount, 1);
+    EXPECT_EQ(m.state.readingSum, 25);
+    EXPECT_EQ(m.state.minuteCpm, 25);
+    EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
+}
+
+TEST_F(Intake, TwoReadingsInOneIntakeCountOnce) {
+    receive("25\r\n26\r\n");
+    EXPECT_EQ(caption(kRealtimeCpm), "25");
+    EXPECT_EQ(m.state.readingCount, 1);
+}
+
+TEST_F(Intake, BlanksInsideANumberAreIgnored) {
+    receive("1 2\r\n");
+    EXPECT_EQ(caption(kRealtimeCpm), "12");
+}
+
+TEST_F(Intake, ZeroNegativeAndAboveAThousandAreRejected) {
+    m.state.cpmAlarmHits = 2;
+    m.state.doseAlarmHits = 1;
+    for (const char* text : {"0\r\n", "1001\r\n", "-5\r\n", "\r\n", "garbage"}) {
+        receive(text);
+        EXPECT_EQ(m.state.readingCount, 0) << text;
+        EXPECT_EQ(caption(kRealtimeCpm), "") << text;
+    }
+    EXPECT_TRUE(errorLampBlinking());
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    EXPECT_EQ(m.state.doseAlarmHits, 0);
+    receive("1000\r\n");
+    EXPECT_EQ(m.state.readingCount, 1);
+    EXPECT_EQ(caption(kRealtimeCpm), "1000");
+}
+
+TEST_F(Intake, MinuteCpmIsTheMeanRoundedHalfUp) {
+    receive("10\r\n");
+    receive("11\r\n");
+    EXPECT_EQ(m.state.minuteCpm, 11);
+    receive("10\r\n");
+    EXPECT_EQ(m.state.minuteCpm, 10);  // 31 / 3
+}
+
+TEST_F(Intake, AStatusReportFillsUnknownValuesAndTheTotalCount) {
+    m.values.gammaCoefficient = 0;
+    m.values.cpmAlarmLevel = 0;
+    m.setSetting("gkeisuu", std::int64_t{99});
+    m.setSetting("warnCPMlevel", std::int64_t{77});
+    receive("gms:120\r\natc:100\r\nttc:5432\r\n");
+    EXPECT_EQ(m.values.gammaCoefficient, 120);
+    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
+    EXPECT_EQ(caption(kTotalCount), "5432");
+    EXPECT_EQ(m.state.readingCount, 0);
+    EXPECT_FALSE(errorLampBlinking());
+    // Both values are on disk.
+    SettingsRow reread;
+    reread.open(m.folder.path());
+    EXPECT_EQ(reread.int16("gkeisuu"), 120);
+    EXPECT_EQ(reread.int16("warnCPMlevel"), 100);
+}
+
+TEST_F(Intake, KnownValuesAreNotOverwrittenByTheDevice) {
+    receive("gms:150\r\natc:300\r\nttc:1\r\n");
+    EXPECT_EQ(m.values.gammaCoefficient, 120);
+    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
+}
+
+TEST_F(Intake, TheAlarmLineFollowsTheReportedLevel) {
+    m.values.cpmAlarmLevel = 0;
+    m.values.cpmScaleFactor = 60;
+    receive("atc:40\r\nttc:1\r\n");
+    EXPECT_EQ(m.form.lne[kAlarmLine].y1, 4200);
+    EXPECT_EQ(m.form.lne[kAlarmLine].y2, 4200);
+    EXPECT_TRUE(m.form.lne[kAlarmLine].visible);  // the supplied settings show the line
+
+    // A level whose height does not fit 16 bits leaves the line where it was.
+    m.values.cpmAlarmLevel = 0;
+    m.values.cpmScaleFactor = 120;
+    m.setSetting("warnline", std::int64_t{0});
+    receive("atc:300\r\nttc:1\r\n");
+    EXPECT_EQ(m.values.cpmAlarmLevel, 300);
+    EXPECT_EQ(m.form.lne[kAlarmLine].y1, 4200);
+    EXPECT_FALSE(m.form.lne[kAlarmLine].visible);
+}
+
+TEST_F(Intake, AReportWithoutTotalCountIsARejectedReading) {
+    m.values.gammaCoefficient = 0;
+    receive("gms:120\r\n");
+    EXPECT_EQ(m.values.gammaCoefficient, 120);
+    EXPECT_EQ(m.state.readingCount, 0);
+    EXPECT_TRUE(errorLampBlinking());
+}
+
+TEST_F(Intake, AReadingBeforeAReportIsNotCounted) {
+    receive("25\r\ngms:120\r\natc:100\r\nttc:5432\r\n");
+    EXPECT_EQ(m.state.readingCount, 0);
+    EXPECT_EQ(caption(kTotalCount), "5432");
+}
+
+TEST_F(Intake, TagsAtTheVeryEndStoreZeroAndFallBackToTheColumn) {
+    m.values.gammaCoefficient = 0;
+    m.values.cpmAlarmLevel = 0;
+    receive("x gms:");
+    EXPECT_EQ(m.values.gammaCoefficient, 0);
+    EXPECT_EQ(m.settings.int16("gkeisuu"), 0);
+    EXPECT_EQ(m.values.cpmAlarmLevel, 100);  // no tag: taken from the column
+    m.values.cpmAlarmLevel = 0;
+    receive("atc:");
+    EXPECT_EQ(m.settings.int16("warnCPMlevel"), 0);
+    EXPECT_EQ(m.values.cpmAlarmLevel, 0);
+    receive("ttc:");
+    EXPECT_EQ(caption(kTotalCount), "0");
+}
+
+TEST_F(Intake, ATagValueBeyondSixteenBitsLeavesTheValueUnknown) {
+    m.values.gammaCoefficient = 0;
+    receive("gms:99999\r\nttc:7\r\n");
+    EXPECT_EQ(m.values.gammaCoefficient, 0);
+    EXPECT_EQ(caption(kTotalCount), "7");
+}
+
+TEST_F(Intake, WaitsWhileTheSaveDelayRuns) {
+    m.timers.start(timer::kSaveDelay);
+    m.port.received = "25\r\n";
+    m.timers.start(timer::kIntake);
+    m.timers.advance(3500);  // the intake timer ticks, but reads nothing
+    EXPECT_EQ(m.state.readingCount, 0);
+    EXPECT_TRUE(m.timers.isRunning(timer::kIntake));
+    m.timers.advance(1000);  // the fourth save-delay tick sends "save" and the intake follows
+    EXPECT_EQ(m.port.sent.back(), "save\r\n");
+    EXPECT_EQ(m.state.readingCount, 1);
+}
+
+TEST(FormatDose, TruncatesToThousandthsAndPadsToFiveCharacters) {
+    EXPECT_EQ(doseText(30, 120), "0.250");
+    EXPECT_EQ(doseText(25, 120), "0.208");
+    EXPECT_EQ(doseText(1, 120), "0.008");
+    EXPECT_EQ(doseText(0, 120), "0.000");
+    EXPECT_EQ(doseText(120, 120), "1.000");
+    EXPECT_EQ(doseText(1500, 120), "12.50");
+    EXPECT_EQ(doseText(1481, 120), "12.341");
+    EXPECT_EQ(doseText(1000, 100), "10.00");
+    EXPECT_EQ(doseText(12350, 100), "123.5");
+    EXPECT_EQ(doseText(12345, 1000), "12.345");
+}
+
+TEST(FormatDose, WithoutACoefficientLoadsItOrNoticesTheAbsentDevice) {
+    TestMonitor m;
+    m.setSetting("gkeisuu", std::int64_t{100});
+    EXPECT_EQ(formatDose(m.ctx, 7), "");
+    EXPECT_EQ(m.values.gammaCoefficient, 100);
+    EXPECT_EQ(m.state.linkUp, kTrue);
+
+    m.values.gammaCoefficient = 0;
+    EXPECT_EQ(formatDose(m.ctx, 0), "");
+    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
+}
+
+}  // namespace
+}  // namespace rx47

@@ -1,0 +1,189 @@
+// Finding the device: the scan, the start-up connection, the search through the listed ports and
+// the return of the device, over an in-memory port.
+#include <gtest/gtest.h>
+
+#include "device/link.h"
+#include "monitor/minute_update.h"
+#include "monitor/timer_schedule.h"
+#include "support/program_folder.h"
+
+namespace rx47 {
+namespace {
+
+using test::TestMonitor;
+
+struct Link : ::testing::Test {
+    TestMonitor m;
+    void SetUp() override {
+        m.port.setDataReceivedHandler([this] { onDataReceived(m.ctx); });
+        m.clock.time = {2026, 5, 7, 9, 30, 0};
+        m.setSetting("record", std::int64_t{0});
+    }
+    /// One second of the running program: the per-minute timer and whatever else is due.
+    void second() {
+        m.clock.time.second = (m.clock.time.second + 1) % 60;
+        if (m.clock.time.second == 0) m.clock.time.minute = (m.clock.time.minute + 1) % 60;
+        m.timers.advance(1000);
+    }
+    const ComboControl& list() { return m.form.Combo1[1]; }
+};
+
+TEST_F(Link, TheScanListsThePortsThatOpenAndClosesThemAgain) {
+    m.port.devices = {3, 7, 200};
+    scanSerialPorts(m.ctx);
+    EXPECT_EQ(list().items, (std::vector<std::string>{"3", "7", "200"}));
+    EXPECT_FALSE(m.port.isOpen());
+    EXPECT_EQ(m.port.opened.size(), 256u);
+}
+
+TEST_F(Link, TheScanClosesAPortLeftOpenFirst) {
+    m.port.devices = {2};
+    m.port.open(2);
+    scanSerialPorts(m.ctx);
+    EXPECT_EQ(list().items, (std::vector<std::string>{"2"}));
+}
+
+TEST_F(Link, StartUpOpensTheStoredPortAndAsksForAReport) {
+    m.port.devices = {1, 2};
+    m.setSetting("COMport", std::string("2"));
+    startUpConnection(m.ctx);
+    EXPECT_EQ(list().text, "2");
+    EXPECT_TRUE(m.port.isOpen());
+    EXPECT_EQ(m.port.portNumber(), 2);
+    EXPECT_EQ(m.port.sent, (std::vector<std::string>{"show\r\n"}));
+}
+
+TEST_F(Link, NothingIsSentWhenTheStoredPortDoesNotOpen) {
+    m.port.devices = {1};
+    m.setSetting("COMport", std::string("5"));
+    startUpConnection(m.ctx);
+    EXPECT_FALSE(m.port.isOpen());
+    EXPECT_TRUE(m.port.sent.empty());
+}
+
+TEST_F(Link, TheSearchWalksThePortsUntilTheDeviceAnswers) {
+    m.port.devices = {1, 2, 3};
+    m.setSetting("COMport", std::string("9"));
+    startUpConnection(m.ctx);
+    m.timers.start(timer::kMinute);
+
+    second();  // the first update finds nothing and starts the search
+    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_EQ(m.form.Label[kStatusMessage].caption, "COMポート検索中");
+    EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
+    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampRed);
+    EXPECT_FALSE(m.form.cmd[0].enabled);
+    EXPECT_FALSE(m.form.lne[2].visible);
+
+    second();  // advance to port 1, then "show" on it at the next update
+    EXPECT_EQ(m.port.portNumber(), 1);
+    for (int i = 0; i < 4; ++i) second();
+    EXPECT_EQ(m.port.portNumber(), 3);
+    EXPECT_EQ(m.port.sent.back(), "show\r\n");
+
+    m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");  // the device answers on port 3
+    EXPECT_EQ(m.state.linkUp, kTrue);
+    EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
+    EXPECT_EQ(m.settings.text("COMport"), "3");
+    EXPECT_FALSE(m.form.Label[kStatusMessage].visible);
+    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampDarkRed);
+    EXPECT_TRUE(m.form.lne[2].visible);
+    EXPECT_TRUE(m.form.lne[12].visible);
+    EXPECT_EQ(m.form.cmd[0].caption, "リセット");
+    for (int i = 0; i < 3; ++i) second();
+    EXPECT_EQ(m.port.portNumber(), 3);  // stays on the answering port
+    EXPECT_EQ(m.values.gammaCoefficient, 120);
+    EXPECT_TRUE(m.form.cmd[0].enabled);
+}
+
+TEST_F(Link, DataArrivingDuringAPendingAdvanceEndsIt) {
+    m.port.devices = {1, 2};
+    m.values.gammaCoefficient = 0;
+    m.port.open(1);
+    m.form.Combo1[1].items = {"1", "2"};
+    m.form.Combo1[1].listIndex = 0;
+    m.form.Combo1[1].text = "1";
+    showDeviceNotFound(m.ctx);
+    ASSERT_TRUE(m.timers.isRunning(timer::kPortAdvance));
+    m.port.deliver("25\r\n");
+    m.timers.advance(2000);
+    EXPECT_EQ(m.port.portNumber(), 1);
+    EXPECT_EQ(m.settings.text("COMport"), "1");
+}
+
+TEST_F(Link, AnExhaustedSearchOffersTheReSearchAndDoesNotWrap) {
+    m.port.devices = {1, 2};
+    m.setSetting("COMport", std::string("9"));
+    startUpConnection(m.ctx);
+    m.timers.start(timer::kMinute);
+    for (int i = 0; i < 10; ++i) second();
+    EXPECT_EQ(m.form.Label[kStatusMessage].caption, "RX47の接続を確認してください");
+    EXPECT_EQ(m.form.cmd[0].caption, "再検索");
+    EXPECT_TRUE(m.form.cmd[0].enabled);
+    EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
+    EXPECT_EQ(m.port.portNumber(), 2);
+}
+
+TEST_F(Link, WithNoPortAtAllTheFirstUpdateOffersTheReSearch) {
+    startUpConnection(m.ctx);
+    EXPECT_TRUE(list().items.empty());
+    m.timers.start(timer::kMinute);
+    second();
+    EXPECT_EQ(m.form.Label[kStatusMessage].caption, "RX47の接続を確認してください");
+    EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
+}
+
+TEST_F(Link, TheReSearchTriesASingleListedPort) {
+    m.port.devices = {4};
+    m.setSetting("COMport", std::string("9"));
+    startUpConnection(m.ctx);
+    m.timers.start(timer::kMinute);
+    for (int i = 0; i < 4; ++i) second();
+    ASSERT_EQ(m.form.cmd[0].caption, "再検索");
+    m.port.opened.clear();
+    m.port.sent.clear();
+
+    reSearch(m.ctx);
+    EXPECT_TRUE(m.port.isOpen());
+    EXPECT_EQ(m.port.portNumber(), 4);
+    second();
+    EXPECT_EQ(m.port.sent.back(), "show\r\n");  // the next update asks the port at once
+    m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
+    EXPECT_EQ(m.state.linkUp, kTrue);
+    EXPECT_EQ(m.settings.text("COMport"), "4");
+}
+
+}  // namespace
+}  // namespace rx47
+
+namespace rx47 {
+namespace {
+
+TEST_F(Link, APortThatClosesWhileMonitoringStartsTheSearch) {
+    m.port.devices = {1, 2};
+    m.setSetting("COMport", std::string("1"));
+    startUpConnection(m.ctx);
+    m.timers.start(timer::kMinute);
+    m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
+    second();
+    m.port.deliver("30\r\n");
+    for (int i = 0; i < 60; ++i) second();
+    ASSERT_EQ(m.form.Label[kAverageCpm].caption, "30");
+
+    m.port.devices = {2};  // unplugged from port 1: the adapter closes the port
+    m.port.close();
+    for (int i = 0; i < 60; ++i) second();
+    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_EQ(m.form.Label[kStatusMessage].caption, "COMポート検索中");
+    for (int i = 0; i < 3; ++i) second();
+    EXPECT_EQ(m.port.portNumber(), 2);
+    m.port.deliver("gms:110\r\natc:90\r\nttc:7\r\n");  // plugged in again on port 2
+    EXPECT_EQ(m.state.linkUp, kTrue);
+    EXPECT_EQ(m.settings.text("COMport"), "2");
+    for (int i = 0; i < 3; ++i) second();
+    EXPECT_EQ(m.port.portNumber(), 2);
+    EXPECT_FALSE(m.form.Label[kStatusMessage].visible);
+}
+
+}  // namespace
+}  // namespace rx47

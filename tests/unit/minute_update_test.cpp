@@ -1,0 +1,139 @@
+// The per-minute update in virtual time: statistics, the graph's newest bar, the device request and
+// the absent-device detection.
+#include <gtest/gtest.h>
+
+#include "monitor/minute_update.h"
+#include "monitor/timer_schedule.h"
+#include "support/program_folder.h"
+
+namespace rx47 {
+namespace {
+
+using test::TestMonitor;
+
+struct MinuteUpdate : ::testing::Test {
+    TestMonitor m;
+    void SetUp() override {
+        m.port.devices = {1};
+        m.port.open(1);
+        m.values.gammaCoefficient = 120;
+        m.values.cpmScaleFactor = 60;
+        m.state.doseScaleFactor = 15000;
+        m.setSetting("record", std::int64_t{0});
+        m.clock.time = {2026, 5, 7, 9, 30, 0};
+    }
+    /// The readings of one minute, then the update at the start of the next minute.
+    void minute(std::initializer_list<int> readings) {
+        for (int v : readings) {
+            m.port.received += std::to_string(v) + "\r\n";
+            m.timers.start(timer::kIntake);
+            m.timers.advance(500);
+        }
+        m.clock.time.minute = (m.clock.time.minute + 1) % 60;
+        minuteUpdate(m.ctx);
+    }
+    const std::string& caption(int label) { return m.form.Label[label].caption; }
+};
+
+TEST_F(MinuteUpdate, TheMinuteCpmIsTheRoundedMeanOfItsReadings) {
+    minute({10, 11});
+    EXPECT_EQ(caption(kAverageCpm), "11");
+    minute({10, 10, 11});
+    EXPECT_EQ(caption(kAverageCpm), "10");
+    EXPECT_EQ(caption(kAverageDose), "0.083");
+    EXPECT_EQ(m.state.readingCount, 0);
+    EXPECT_EQ(m.state.readingSum, 0);
+}
+
+TEST_F(MinuteUpdate, AMinuteWithoutReadingsRepeatsTheLastValue) {
+    minute({30});
+    minute({});
+    EXPECT_EQ(caption(kAverageCpm), "30");
+    EXPECT_EQ(m.form.tgt[79].caption, "30");
+    EXPECT_EQ(m.form.tgt[80].caption, "30");
+}
+
+TEST_F(MinuteUpdate, MaximumMinimumAndRunningAverage) {
+    minute({10});
+    EXPECT_EQ(caption(kMaxCpm), "10");  // the first value is both
+    EXPECT_EQ(caption(kMinCpm), "10");
+    minute({11});
+    EXPECT_EQ(caption(kMaxCpm), "11");
+    EXPECT_EQ(caption(kMinCpm), "10");
+    EXPECT_EQ(caption(kRunningCpm), "11");  // 10.5 rounds up
+    EXPECT_EQ(caption(kRunningDose), "0.091");
+    minute({5});
+    EXPECT_EQ(caption(kMinCpm), "5");
+    EXPECT_EQ(caption(kMinDose), "0.041");
+    EXPECT_EQ(caption(kRunningCpm), "9");  // 26 / 3 = 8.67
+}
+
+TEST_F(MinuteUpdate, AFirstValueAboveFiveHundredIsNotTheMinimum) {
+    minute({600});
+    EXPECT_EQ(caption(kMaxCpm), "600");
+    EXPECT_EQ(caption(kMinCpm), "");
+    minute({500});
+    EXPECT_EQ(caption(kMinCpm), "500");
+}
+
+TEST_F(MinuteUpdate, RunsOncePerClockMinuteAndAsksForAReport) {
+    minute({20});
+    const auto sent = m.port.sent.size();
+    EXPECT_EQ(m.port.sent.back(), "show\r\n");
+    minuteUpdate(m.ctx);  // same minute: nothing
+    EXPECT_EQ(m.port.sent.size(), sent);
+    EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
+}
+
+TEST_F(MinuteUpdate, StartedInMinuteZeroTheFirstUpdateWaitsAndKeepsTheBuffer) {
+    m.clock.time.minute = 0;
+    minuteUpdate(m.ctx);
+    EXPECT_TRUE(m.port.sent.empty());
+    m.port.received = "gms:120\r\nttc:9\r\n";
+    m.clock.time.minute = 1;
+    minuteUpdate(m.ctx);
+    EXPECT_EQ(m.port.received, "gms:120\r\nttc:9\r\n");  // kept: lastMinute was 0
+    m.clock.time.minute = 2;
+    minuteUpdate(m.ctx);
+    EXPECT_EQ(m.port.received, "");  // discarded
+}
+
+TEST_F(MinuteUpdate, TheStopOptionFreezesTheStatisticsButTheGraphScrolls) {
+    minute({40});
+    m.form.Option1[0].value = false;
+    m.form.Option1[1].value = true;
+    const auto sent = m.port.sent.size();
+    minute({50});
+    EXPECT_EQ(caption(kAverageCpm), "40");
+    EXPECT_EQ(m.form.tgt[80].caption, "0");
+    EXPECT_FALSE(m.form.tgt[80].visible);
+    EXPECT_EQ(m.form.tgt[79].caption, "40");
+    EXPECT_EQ(m.port.sent.size(), sent);
+    EXPECT_EQ(m.state.readingCount, 1);  // kept for when data flows again
+}
+
+TEST_F(MinuteUpdate, TheNewestBarStandsOnTheBaseLine) {
+    minute({25});
+    const LabelControl& bar = m.form.tgt[80];
+    EXPECT_TRUE(bar.visible);
+    EXPECT_EQ(bar.geometry.height, 1500);
+    EXPECT_EQ(bar.geometry.top, 5100);
+    minute({150});
+    EXPECT_EQ(m.form.tgt[80].geometry.height, 6000);
+    EXPECT_TRUE(m.form.bar[79].visible);
+}
+
+TEST_F(MinuteUpdate, NoCoefficientAndNoCountMeansTheDeviceIsNotHeard) {
+    m.values.gammaCoefficient = 0;
+    m.port.devices = {};
+    minute({});
+    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
+    EXPECT_EQ(caption(kStatusMessage), "RX47の接続を確認してください");
+    EXPECT_EQ(m.form.cmd[0].caption, "再検索");
+    EXPECT_TRUE(m.form.cmd[0].enabled);
+    EXPECT_EQ(caption(kAverageDose), "");
+}
+
+}  // namespace
+}  // namespace rx47

@@ -1,0 +1,104 @@
+// The timer schedule: lamp blinks, the shared delay counter of the splash and the device-save delay.
+#include <gtest/gtest.h>
+
+#include "monitor/timer_schedule.h"
+#include "support/program_folder.h"
+
+namespace rx47 {
+namespace {
+
+using test::TestMonitor;
+
+TEST(Timers, StartUpSetsEveryIntervalAndStopsThem) {
+    TestMonitor m;
+    const std::pair<int, int> expected[] = {{0, 1000}, {2, 50},   {3, 500},  {4, 50},  {5, 1000},
+                                            {6, 1000}, {7, 1000}, {9, 50}, {10, 1000}};
+    for (auto [index, interval] : expected) {
+        EXPECT_EQ(m.timers.interval(index), interval) << index;
+        EXPECT_FALSE(m.timers.isRunning(index)) << index;
+    }
+    m.timers.start(1);
+    m.timers.start(8);
+    m.timers.advance(10000);
+    EXPECT_TRUE(m.timers.fired().empty());
+    onTimerTick(m.ctx, 8);  // a tick without an entry does nothing
+}
+
+TEST(Timers, ALampBlinkIsBrightForOneTickThenDim) {
+    TestMonitor m;
+    LabelControl& lamp = m.form.Label[kRxLamp];
+    m.timers.start(timer::kRxLamp);
+    m.timers.advance(50);
+    EXPECT_EQ(lamp.backColour, kLampGreen);
+    m.timers.advance(50);
+    EXPECT_EQ(lamp.backColour, kLampDarkGreen);
+    EXPECT_TRUE(m.timers.isRunning(timer::kRxLamp));
+    m.timers.advance(50);
+    EXPECT_FALSE(m.timers.isRunning(timer::kRxLamp));
+    EXPECT_EQ(lamp.backColour, kLampDarkGreen);
+    EXPECT_EQ(m.state.rxLampLit, kTrue);  // the next blink starts bright again
+    EXPECT_EQ(m.state.rxBlinkTicks, 0);
+}
+
+TEST(Timers, RestartingABlinkDoesNotLengthenIt) {
+    TestMonitor m;
+    m.timers.start(timer::kErrorLamp);
+    m.timers.advance(50);
+    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampRed);
+    m.timers.start(timer::kErrorLamp);
+    m.timers.advance(100);
+    EXPECT_FALSE(m.timers.isRunning(timer::kErrorLamp));
+    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampDarkRed);
+}
+
+TEST(Timers, TheSplashDelayStartsTheMinuteTimerOnItsSecondTick) {
+    TestMonitor m;
+    m.timers.start(timer::kSplash);
+    m.timers.advance(1000);
+    EXPECT_FALSE(m.timers.isRunning(timer::kMinute));
+    m.timers.advance(1000);
+    EXPECT_TRUE(m.timers.isRunning(timer::kMinute));
+    EXPECT_FALSE(m.timers.isRunning(timer::kSplash));
+    EXPECT_EQ(m.desktop.splashClosed, 1);
+    EXPECT_EQ(m.state.delayTicks, 0);
+}
+
+TEST(Timers, TheSaveDelaySendsSaveOnItsFourthTick) {
+    TestMonitor m;
+    m.port.devices = {1};
+    m.port.open(1);
+    m.timers.start(timer::kSaveDelay);
+    m.timers.advance(3000);
+    EXPECT_TRUE(m.port.sent.empty());
+    m.timers.advance(1000);
+    ASSERT_EQ(m.port.sent.size(), 1u);
+    EXPECT_EQ(m.port.sent[0], "save\r\n");
+    EXPECT_FALSE(m.timers.isRunning(timer::kSaveDelay));
+    EXPECT_TRUE(m.timers.isRunning(timer::kIntake));
+    EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
+}
+
+TEST(Timers, SplashAndSaveDelayShareTheirCounterAndEachEndsOnce) {
+    TestMonitor m;
+    m.port.devices = {1};
+    m.port.open(1);
+    m.timers.start(timer::kSplash);
+    m.timers.advance(500);
+    m.timers.start(timer::kSaveDelay);
+    m.timers.advance(10000);
+    EXPECT_EQ(m.desktop.splashClosed, 1);
+    EXPECT_EQ(std::count(m.port.sent.begin(), m.port.sent.end(), "save\r\n"), 1);
+    EXPECT_FALSE(m.timers.isRunning(timer::kSplash));
+    EXPECT_FALSE(m.timers.isRunning(timer::kSaveDelay));
+}
+
+TEST(Timers, NothingIsSentWhileThePortIsClosed) {
+    TestMonitor m;
+    m.timers.start(timer::kSaveDelay);
+    m.timers.advance(4000);
+    EXPECT_TRUE(m.port.sent.empty());
+    EXPECT_TRUE(m.timers.isRunning(timer::kIntake));
+}
+
+}  // namespace
+}  // namespace rx47
