@@ -1,6 +1,7 @@
 // RX47 monitor: wires the core to its Qt adapters and views, and runs the event loop.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -14,7 +15,10 @@
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/timer_schedule.h"
+#include "base/failure.h"
 #include "platform/desktop.h"
+#include "platform/event_pump.h"
+#include "platform/wave_player.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer_array.h"
 #include "platform/qt/system_clock.h"
@@ -26,7 +30,37 @@ namespace {
 /// The desktop as far as the program uses it so far.
 class AppDesktop : public rx47::Desktop {
 public:
+    void showSplash() override {}
     void closeSplash() override {}
+    bool trayAvailable() const override { return false; }
+    void addTrayIcon() override {}
+    void removeTrayIcon() override {}
+    bool trayIconShown() const override { return false; }
+    void showSetupDialog() override {}
+    std::optional<rx47::Colour> pickColour(rx47::Colour) override { return std::nullopt; }
+    void showMessage(const std::string&) override {}
+};
+
+/// No sound yet: every playback fails at once.
+class SilentPlayer : public rx47::WavePlayer {
+public:
+    void setCompletionHandler(std::function<void()>) override {}
+    void open(const std::filesystem::path&) override { throw rx47::FileError("no sound"); }
+    void play() override { throw rx47::FileError("no sound"); }
+    void stop() override {}
+    void rewind() override {}
+    void close() override {}
+    std::chrono::milliseconds length() const override { return {}; }
+};
+
+class QtPump : public rx47::EventPump {
+public:
+    void processEvents(std::chrono::milliseconds wait) override {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(wait.count()));
+    }
+    std::chrono::milliseconds now() const override {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    }
 };
 
 /// A plain readout of the model until the main window's own view takes its place.
@@ -78,7 +112,9 @@ int main(int argc, char* argv[]) {
     rx47::QtTimerArray timers;
     rx47::SystemClock clock;
     AppDesktop desktop;
-    rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, programFolder};
+    SilentPlayer player;
+    QtPump pump;
+    rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder};
 
     timers.setTickHandler([&ctx](int index) { rx47::onTimerTick(ctx, index); });
     port.setDataReceivedHandler([&ctx] { rx47::onDataReceived(ctx); });

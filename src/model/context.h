@@ -15,6 +15,8 @@ class SerialPort;
 class TimerArray;
 class Clock;
 class Desktop;
+class WavePlayer;
+class EventPump;
 
 struct Context {
     MainForm& form;
@@ -25,6 +27,8 @@ struct Context {
     TimerArray& timers;
     const Clock& clock;
     Desktop& desktop;
+    WavePlayer& player;
+    EventPump& pump;
     std::filesystem::path programFolder;
 };
 

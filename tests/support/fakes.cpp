@@ -73,4 +73,20 @@ void MemorySerialPort::deliver(const std::string& text) {
     if (handler_) handler_();
 }
 
+void ScriptedWavePlayer::open(const std::filesystem::path& file) {
+    commands.push_back("Open " + file.filename().string());
+    if (failOpen) throw FileError("cannot open the sound");
+}
+
+void ScriptedWavePlayer::play() {
+    commands.push_back("Play");
+    if (failPlay) throw FileError("cannot play the sound");
+}
+
+void ScriptedEventPump::processEvents(std::chrono::milliseconds maxWait) {
+    ++calls;
+    now_ += maxWait;
+    if (next_ < script.size()) script[next_++]();
+}
+
 }  // namespace rx47::test

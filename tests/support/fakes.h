@@ -2,7 +2,10 @@
 // and a desktop that records what it was asked.
 #pragma once
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <map>
 #include <set>
 #include <string>
@@ -10,8 +13,10 @@
 
 #include "platform/clock.h"
 #include "platform/desktop.h"
+#include "platform/event_pump.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
+#include "platform/wave_player.h"
 
 namespace rx47::test {
 
@@ -76,10 +81,72 @@ private:
     std::function<void()> handler_;
 };
 
+/// A desktop that records what it was asked. The settings dialog, when opened, runs `onSetupDialog`.
 class RecordingDesktop : public Desktop {
 public:
+    void showSplash() override { ++splashShown; }
     void closeSplash() override { ++splashClosed; }
+    bool trayAvailable() const override { return hasTray; }
+    void addTrayIcon() override {
+        if (hasTray) trayIcons = 1;
+    }
+    void removeTrayIcon() override { trayIcons = 0; }
+    bool trayIconShown() const override { return trayIcons > 0; }
+    void showSetupDialog() override {
+        ++setupDialogs;
+        if (onSetupDialog) onSetupDialog();
+    }
+    std::optional<Colour> pickColour(Colour) override { return pickedColour; }
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+
+    int splashShown = 0;
     int splashClosed = 0;
+    bool hasTray = true;
+    int trayIcons = 0;
+    int setupDialogs = 0;
+    std::function<void()> onSetupDialog;
+    std::optional<Colour> pickedColour;
+    std::vector<std::string> messages;
+};
+
+/// A wave player that plays nothing; a test says when playback ends (`finish()`), or makes open or
+/// play fail.
+class ScriptedWavePlayer : public WavePlayer {
+public:
+    void setCompletionHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+    void open(const std::filesystem::path& file) override;
+    void play() override;
+    void stop() override { commands.push_back("Stop"); }
+    void rewind() override { commands.push_back("Rew"); }
+    void close() override { commands.push_back("Close"); }
+    std::chrono::milliseconds length() const override { return playLength; }
+    /// The playback ends: the completion handler runs.
+    void finish() {
+        if (handler_) handler_();
+    }
+
+    bool failOpen = false;
+    bool failPlay = false;
+    std::chrono::milliseconds playLength{1000};
+    std::vector<std::string> commands;
+
+private:
+    std::function<void()> handler_;
+};
+
+/// An event pump that runs the test's script: each call of processEvents() runs the next step
+/// (if any) and moves its clock on by the wait.
+class ScriptedEventPump : public EventPump {
+public:
+    void processEvents(std::chrono::milliseconds maxWait) override;
+    std::chrono::milliseconds now() const override { return now_; }
+
+    std::vector<std::function<void()>> script;
+    int calls = 0;
+
+private:
+    std::size_t next_ = 0;
+    std::chrono::milliseconds now_{0};
 };
 
 }  // namespace rx47::test

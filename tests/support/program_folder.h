@@ -50,6 +50,8 @@ struct TestMonitor {
     VirtualTimerArray timers;
     SettableClock clock;
     RecordingDesktop desktop;
+    ScriptedWavePlayer player;
+    ScriptedEventPump pump;
     Context ctx;
 };
 
