@@ -17,6 +17,7 @@ inline constexpr int kSaveDelay = 6;    ///< 1000 ms: device-save delay, ends wi
 inline constexpr int kAlarmFlash = 7;   ///< 1000 ms: alarm flash
 inline constexpr int kTxLamp = 9;       ///< 50 ms: send-lamp blink
 inline constexpr int kPortAdvance = 10; ///< 1000 ms: next port of the search
+inline constexpr int kTrayIconRemoval = 11; ///< 500 ms: removes the tray icon after a restore
 }  // namespace timer
 
 /// Sets every timer's interval, in index order, stopping each right after.

@@ -1,4 +1,5 @@
-// The main window's timer array, by index (0, 2, 3, 4, 5, 6, 7, 9, 10). Every timer is periodic: once
+// The main window's timer array, by index (0, 2, 3, 4, 5, 6, 7, 9, 10), and index 11, the timer of
+// the notification-area icon's owner that removes the icon after a restore. Every timer is periodic: once
 // started it ticks at its interval until it is stopped. The core never starts a clock of its own.
 #pragma once
 
@@ -23,7 +24,7 @@ public:
     /// Whether the array has a timer with this index.
     static constexpr bool exists(int index) {
         return index == 0 || index == 2 || index == 3 || index == 4 || index == 5 || index == 6 || index == 7 ||
-               index == 9 || index == 10;
+               index == 9 || index == 10 || index == 11;
     }
 };
 

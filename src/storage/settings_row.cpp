@@ -363,7 +363,6 @@ bool countExit(SettingsRow& settings) {
     const bool due = running > 100;
     if (due) running = 1;
     settings.write("running", std::int64_t{running});
-    settings.commit();
     return due;
 }
 

@@ -81,8 +81,8 @@ private:
 /// Whether a file exists at the full path. Creates nothing.
 bool fileExists(const std::filesystem::path& path);
 
-/// Counts one exit: `running` + 1, and back to 1 after 100. Returns whether compaction is due.
-/// Throws a Failure when the column cannot be read or written (nothing is then due).
+/// Counts one exit: `running` + 1, and back to 1 after 100; the caller commits. Returns whether
+/// compaction is due. Throws a Failure when the column cannot be read or written (nothing is due).
 bool countExit(SettingsRow& settings);
 
 /// The steps of compaction, in order; a test hook may fail any of them.

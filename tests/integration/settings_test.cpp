@@ -314,6 +314,7 @@ TEST_F(SettingsTest, ExitCounterComesDueAfterHundredExits) {
         store("running", c.before);
         row.open(folder.path());
         EXPECT_EQ(rx47::countExit(row), c.due) << c.before;
+        row.commit();
         reopen();
         EXPECT_EQ(row.int16("running"), c.after) << c.before;
         row.close();

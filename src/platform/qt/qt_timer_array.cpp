@@ -3,7 +3,7 @@
 namespace rx47 {
 
 QtTimerArray::QtTimerArray(QObject* parent) : QObject(parent) {
-    for (int index = 0; index <= 10; ++index) {
+    for (int index = 0; index <= 11; ++index) {
         if (!TimerArray::exists(index)) continue;
         auto* t = new QTimer(this);
         t->setTimerType(Qt::PreciseTimer);

@@ -1,0 +1,21 @@
+#include "ui/shutdown.h"
+
+#include "base/failure.h"
+#include "model/context.h"
+#include "platform/desktop.h"
+#include "platform/serial_port.h"
+#include "storage/settings_row.h"
+
+namespace rx47 {
+
+void Form_QueryUnload(Context& ctx) {
+    bool compactionDue = false;
+    step([&] { compactionDue = countExit(ctx.settings); });
+    step([&] { ctx.settings.commit(); });
+    step([&] { ctx.settings.close(); });
+    step([&] { ctx.port.close(); });
+    step([&] { ctx.desktop.removeTrayIcon(); });
+    if (compactionDue) step([&] { compactSettingsDatabase(ctx.programFolder); });
+}
+
+}  // namespace rx47

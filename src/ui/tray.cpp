@@ -1,0 +1,48 @@
+#include "ui/tray.h"
+
+#include "base/failure.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "monitor/timer_schedule.h"
+#include "platform/desktop.h"
+#include "platform/timer_array.h"
+#include "storage/settings_row.h"
+
+namespace rx47 {
+
+void loadTaskIcon(Context& ctx) {
+    // A minimise within the half second after a restore finds the icon still there: it must stay,
+    // or the window would be hidden with no way back.
+    ctx.timers.stop(timer::kTrayIconRemoval);
+    ctx.timers.setInterval(timer::kTrayIconRemoval, 500);
+    if (!ctx.desktop.trayIconShown()) ctx.desktop.addTrayIcon();
+}
+
+void unloadTaskIcon(Context& ctx) {
+    ctx.timers.stop(timer::kTrayIconRemoval);
+    ctx.desktop.removeTrayIcon();
+}
+
+void Form_Resize(Context& ctx, WindowState state) {
+    ctx.form.windowState = state;
+    if (state != WindowState::Minimised) return;
+    bool toTray = false;
+    step([&] { toTray = ctx.settings.isTrue("tasktray"); });
+    if (!toTray || !ctx.desktop.trayAvailable()) return;
+    loadTaskIcon(ctx);
+    ctx.form.windowState = WindowState::Hidden;
+}
+
+void taskicon_MouseDown(Context& ctx, TrayButton button) {
+    if (button == TrayButton::Other) return;
+    ctx.form.windowState = WindowState::Normal;
+    ctx.timers.start(timer::kTrayIconRemoval);
+}
+
+void taskicon_TimerTick(Context& ctx) {
+    ctx.timers.stop(timer::kTrayIconRemoval);
+    if (ctx.form.windowState == WindowState::Hidden) return;  // hidden again meanwhile: the icon stays
+    ctx.desktop.removeTrayIcon();
+}
+
+}  // namespace rx47

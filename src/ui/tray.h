@@ -1,0 +1,29 @@
+// The notification-area icon and minimising into it. The icon's owner exists only while the icon is
+// shown: loading it adds the icon, unloading removes it. A left or right button press on the icon
+// brings the window back, and the icon goes about half a second later.
+#pragma once
+
+namespace rx47 {
+
+struct Context;
+enum class WindowState;
+
+enum class TrayButton { Left, Right, Other };
+
+/// Adds the icon (never a second one) and cancels a removal that may be pending.
+void loadTaskIcon(Context& ctx);
+/// Removes the icon.
+void unloadTaskIcon(Context& ctx);
+
+/// The main window's size or state changed. Minimised with `tasktray` set and a notification area
+/// present: hide the window behind the icon. Without a notification area it stays minimised on the
+/// task bar, so it can always be brought back.
+void Form_Resize(Context& ctx, WindowState state);
+
+/// A mouse button was pressed on the icon.
+void taskicon_MouseDown(Context& ctx, TrayButton button);
+
+/// Tick of the icon owner's timer: the restore is done, the icon goes.
+void taskicon_TimerTick(Context& ctx);
+
+}  // namespace rx47

@@ -1,0 +1,102 @@
+// Minimising into the notification area, bringing the window back, and the shutdown sequence.
+#include <gtest/gtest.h>
+
+#include "monitor/timer_schedule.h"
+#include "support/program_folder.h"
+#include "ui/shutdown.h"
+#include "ui/tray.h"
+
+namespace rx47 {
+namespace {
+
+using test::TempProgramFolder;
+using test::TestMonitor;
+
+struct Tray : ::testing::Test {
+    TestMonitor m;
+    void SetUp() override { m.setSetting("tasktray", std::int64_t{-1}); }
+};
+
+TEST_F(Tray, MinimisingHidesTheWindowBehindOneIcon) {
+    Form_Resize(m.ctx, WindowState::Minimised);
+    EXPECT_EQ(m.form.windowState, WindowState::Hidden);
+    EXPECT_EQ(m.desktop.trayIcons, 1);
+
+    taskicon_MouseDown(m.ctx, TrayButton::Right);  // the right button restores like the left
+    EXPECT_EQ(m.form.windowState, WindowState::Normal);
+    EXPECT_TRUE(m.desktop.trayIconShown());  // the icon goes half a second later
+    m.timers.advance(500);
+    EXPECT_FALSE(m.desktop.trayIconShown());
+
+    Form_Resize(m.ctx, WindowState::Minimised);
+    EXPECT_EQ(m.desktop.trayIcons, 1);
+}
+
+TEST_F(Tray, OtherMouseEventsOnTheIconDoNothing) {
+    Form_Resize(m.ctx, WindowState::Minimised);
+    taskicon_MouseDown(m.ctx, TrayButton::Other);
+    m.timers.advance(1000);
+    EXPECT_EQ(m.form.windowState, WindowState::Hidden);
+    EXPECT_TRUE(m.desktop.trayIconShown());
+}
+
+TEST_F(Tray, AMinimiseRightAfterARestoreKeepsTheWayBack) {
+    Form_Resize(m.ctx, WindowState::Minimised);
+    taskicon_MouseDown(m.ctx, TrayButton::Left);
+    m.timers.advance(200);
+    Form_Resize(m.ctx, WindowState::Normal);
+    Form_Resize(m.ctx, WindowState::Minimised);
+    m.timers.advance(2000);
+    EXPECT_EQ(m.form.windowState, WindowState::Hidden);
+    EXPECT_TRUE(m.desktop.trayIconShown());
+}
+
+TEST_F(Tray, WithoutTheSettingOrANotificationAreaTheWindowStaysMinimised) {
+    m.desktop.hasTray = false;
+    Form_Resize(m.ctx, WindowState::Minimised);
+    EXPECT_EQ(m.form.windowState, WindowState::Minimised);
+    EXPECT_FALSE(m.desktop.trayIconShown());
+
+    m.desktop.hasTray = true;
+    m.setSetting("tasktray", std::int64_t{0});
+    Form_Resize(m.ctx, WindowState::Minimised);
+    EXPECT_EQ(m.form.windowState, WindowState::Minimised);
+    EXPECT_FALSE(m.desktop.trayIconShown());
+}
+
+int storedRunning(const TestMonitor& m) {
+    SettingsRow row;
+    row.open(m.folder.path());
+    return row.int16("running");
+}
+
+TEST(Shutdown, CountsTheExitAndCompactsEveryHundredth) {
+    for (auto [before, after] : {std::pair{1, 2}, {99, 100}, {100, 1}}) {
+        TestMonitor m;
+        m.setSetting("running", std::int64_t{before});
+        m.port.devices = {1};
+        m.port.open(1);
+        m.desktop.trayIcons = 1;
+        Form_QueryUnload(m.ctx);
+        EXPECT_FALSE(m.settings.isOpen());
+        EXPECT_FALSE(m.port.isOpen());
+        EXPECT_FALSE(m.desktop.trayIconShown());
+        EXPECT_TRUE(m.port.sent.empty());
+        EXPECT_EQ(storedRunning(m), after) << before;
+        EXPECT_FALSE(std::filesystem::exists(m.folder.path() / kSettingsTempFileName));
+    }
+}
+
+TEST(Shutdown, ADatabaseThatNeverOpenedDoesNotStopTheRest) {
+    TestMonitor m(TempProgramFolder::Settings::None);
+    m.port.devices = {1};
+    m.port.open(1);
+    m.desktop.trayIcons = 1;
+    Form_QueryUnload(m.ctx);
+    EXPECT_FALSE(m.port.isOpen());
+    EXPECT_FALSE(m.desktop.trayIconShown());
+    EXPECT_FALSE(std::filesystem::exists(m.folder.settingsFile()));
+}
+
+}  // namespace
+}  // namespace rx47
