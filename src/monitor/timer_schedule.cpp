@@ -12,6 +12,7 @@
 #include "platform/desktop.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
+#include "ui/tray.h"
 
 namespace rx47 {
 
@@ -120,6 +121,9 @@ void onTimerTick(Context& ctx, int index) {
         break;
     case timer::kPortAdvance:
         portAdvanceTick(ctx);
+        break;
+    case timer::kTrayIconRemoval:
+        taskicon_TimerTick(ctx);
         break;
     default:
         break;
