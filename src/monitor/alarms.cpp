@@ -1,10 +1,103 @@
 #include "monitor/alarms.h"
 
+#include "base/failure.h"
+#include "base/number.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "monitor/alarm_sound.h"
+#include "monitor/timer_schedule.h"
+#include "platform/desktop.h"
+#include "platform/timer_array.h"
+#include "storage/settings_row.h"
+
 namespace rx47 {
 
-// The alarm levels are not evaluated yet: readings only reach this point.
-void evaluateAlarms(Context&, double, const std::string&) {}
+namespace {
 
-void alarmFlashTick(Context&) {}
+constexpr int kBannerFrame = 2;  // Shape1(2), the frame around the alarm bar
+constexpr int kLastMinuteBar = 80;
+
+/// Counts one reading towards an alarm; the third raises it and the count starts again.
+bool countHit(std::int16_t& hits) {
+    step([&] { hits = toInt16(static_cast<double>(hits) + 1); });
+    if (hits < kAlarmHitsToRaise) return false;
+    hits = 0;
+    return true;
+}
+
+}  // namespace
+
+void evaluateAlarms(Context& ctx, double reading, const std::string& doseText) {
+    MonitorState& s = ctx.state;
+    // While an alarm is shown nothing counts, even when a setting cannot be read: the shown alarm
+    // would otherwise be raised again (and its sound played again) every third reading.
+    if (ctx.timers.isRunning(timer::kAlarmFlash)) return;
+
+    bool raised = false;
+    stepIf([&] { return ctx.settings.isTrue("warning") && reading > ctx.values.cpmAlarmLevel; },
+           [&] {
+               if (countHit(s.cpmAlarmHits)) {
+                   raised = true;
+                   raiseAlarm(ctx, kCpmAlarmText);
+               }
+           });
+
+    // One reading raises one alarm, and the CPM alarm wins. Checking the flash timer alone is not
+    // enough: the operator may have acknowledged the CPM alarm while its sound played.
+    if (raised) return;
+    stepIf(
+        [&] { return ctx.settings.isTrue("warning") && ctx.settings.number("warnLinelevel") < readNumber(doseText); },
+        [&] {
+            if (countHit(s.doseAlarmHits)) raiseAlarm(ctx, kDoseAlarmText);
+        });
+}
+
+void raiseAlarm(Context& ctx, const std::string& message) {
+    MainForm& f = ctx.form;
+    f.Label[kAlarmBanner].caption = message;
+    ctx.timers.start(timer::kAlarmFlash);
+
+    // A window hidden in the notification area is minimised as well.
+    stepIf([&] { return ctx.settings.isTrue("popup") && f.windowState != WindowState::Normal; },
+           [&] {
+               if (f.windowState == WindowState::Minimised) f.windowState = WindowState::Normal;
+               stepIf([&] { return ctx.settings.isTrue("tasktray"); },
+                      [&] {
+                          f.windowState = WindowState::Normal;
+                          ctx.desktop.removeTrayIcon();
+                      });
+           });
+
+    stepIf([&] { return ctx.settings.isTrue("sound"); }, [&] { playAlarmSound(ctx); });
+}
+
+void alarmFlashTick(Context& ctx) {
+    MainForm& f = ctx.form;
+    LabelControl& banner = f.Label[kAlarmBanner];
+    banner.visible = !banner.visible;
+    f.Shape1[kBannerFrame].visible = !f.Shape1[kBannerFrame].visible;
+
+    // The bars blink against the CPM level, during a dose alarm too.
+    stepIf([&] { return ctx.settings.isTrue("flash"); },
+           [&] {
+               for (int i = 0; i <= kLastMinuteBar; ++i)
+                   stepIf([&] { return readNumber(f.tgt[i].caption) > ctx.values.cpmAlarmLevel; },
+                          [&] { f.tgt[i].visible = banner.visible; });
+           });
+}
+
+void acknowledgeAlarm(Context& ctx) {
+    MainForm& f = ctx.form;
+    ctx.timers.stop(timer::kAlarmFlash);
+    f.Label[kAlarmBanner].visible = false;
+    f.Shape1[kBannerFrame].visible = false;
+    // Whatever the last flash left: a bar with a value shows.
+    for (int i = 0; i <= kLastMinuteBar; ++i)
+        stepIf([&] { return readNumber(f.tgt[i].caption) != 0; }, [&] { f.tgt[i].visible = true; },
+               [&] { f.tgt[i].visible = false; });
+    ctx.state.cpmAlarmHits = 0;
+    ctx.state.doseAlarmHits = 0;
+}
 
 }  // namespace rx47

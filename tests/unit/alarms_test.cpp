@@ -1,0 +1,227 @@
+// The alarms: counting readings above the levels, raising the alarm with its actions, the flash and
+// the acknowledgement, through the intake as the program runs them, in virtual time.
+#include <gtest/gtest.h>
+
+#include "display/trend_graph.h"
+#include "monitor/alarms.h"
+#include "monitor/timer_schedule.h"
+#include "support/program_folder.h"
+
+namespace rx47 {
+namespace {
+
+using test::TestMonitor;
+
+/// A monitor with a CPM alarm level of 100 and a dose alarm level of 0.5 μSv/h (60 CPM at a
+/// coefficient of 120), as the supplied settings have it. No "RX47.wav": the alarms are silent.
+struct Alarms : ::testing::Test {
+    TestMonitor m;
+    void SetUp() override {
+        m.port.devices = {1};
+        m.port.open(1);
+        m.values.gammaCoefficient = 120;
+        m.values.cpmAlarmLevel = 100;
+    }
+    /// The device sends one reading; the intake reads it half a second later.
+    void read(int cpm) {
+        m.port.received += std::to_string(cpm) + "\r\n";
+        m.timers.start(timer::kIntake);
+        m.timers.advance(500);
+    }
+    void readAll(std::initializer_list<int> readings) {
+        for (int cpm : readings) read(cpm);
+    }
+    bool alarmShown() const { return m.timers.isRunning(timer::kAlarmFlash); }
+    const LabelControl& banner() const { return m.form.Label[kAlarmBanner]; }
+    /// Bars with the given captions in the newest slots, shown as the graph shows them.
+    void showBars(std::initializer_list<const char*> captions) {
+        int i = graph::kNewest - static_cast<int>(captions.size()) + 1;
+        for (const char* caption : captions) {
+            m.form.tgt[i].caption = caption;
+            m.form.tgt[i].visible = std::string(caption) != "0";
+            ++i;
+        }
+    }
+};
+
+TEST_F(Alarms, TheThirdReadingAboveTheCpmLevelRaisesTheCpmAlarmEvenWithReadingsBetween) {
+    m.setSetting("warnLineLevel", 100.0);  // the dose stays below its level
+    readAll({101, 50, 101, 50});
+    EXPECT_FALSE(alarmShown());
+    EXPECT_EQ(m.state.cpmAlarmHits, 2);
+    read(101);
+    EXPECT_TRUE(alarmShown());
+    EXPECT_EQ(banner().caption, kCpmAlarmText);
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    // The bar and its frame first show one second after the alarm, then blink every second.
+    EXPECT_FALSE(banner().visible);
+    m.timers.advance(1000);
+    EXPECT_TRUE(banner().visible);
+    EXPECT_TRUE(m.form.Shape1[2].visible);
+    m.timers.advance(1000);
+    EXPECT_FALSE(banner().visible);
+    EXPECT_FALSE(m.form.Shape1[2].visible);
+}
+
+TEST_F(Alarms, AReadingEqualToALevelDoesNotCount) {
+    m.setSetting("warnLineLevel", 0.833);  // the dose of 100 CPM
+    readAll({100, 100, 100, 100});
+    EXPECT_FALSE(alarmShown());
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    EXPECT_EQ(m.state.doseAlarmHits, 0);
+}
+
+TEST_F(Alarms, TheDoseAlarmCountsTheRealTimeDoseAgainstItsLevel) {
+    readAll({70, 60, 70});  // 0.583, 0.500, 0.583 μSv/h
+    EXPECT_FALSE(alarmShown());
+    EXPECT_EQ(m.state.doseAlarmHits, 2);
+    read(70);
+    EXPECT_TRUE(alarmShown());
+    EXPECT_EQ(banner().caption, kDoseAlarmText);
+    EXPECT_EQ(m.state.doseAlarmHits, 0);
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+}
+
+TEST_F(Alarms, OneReadingRaisesOneAlarmAndTheCpmAlarmWins) {
+    readAll({101, 101, 101});  // above both levels
+    EXPECT_TRUE(alarmShown());
+    EXPECT_EQ(banner().caption, kCpmAlarmText);
+    EXPECT_EQ(m.state.doseAlarmHits, 2);  // the raising reading did not count for the dose
+}
+
+TEST_F(Alarms, WithWarningOffNothingCounts) {
+    m.setSetting("warning", std::int64_t{0});
+    readAll({500, 500, 500, 500});
+    EXPECT_FALSE(alarmShown());
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    EXPECT_EQ(m.state.doseAlarmHits, 0);
+}
+
+TEST_F(Alarms, RejectedReadingsClearTheCountsAndCountNothing) {
+    readAll({101, 101, 0, 1001, 101, 101});
+    EXPECT_FALSE(alarmShown());
+    EXPECT_EQ(m.state.cpmAlarmHits, 2);
+}
+
+TEST_F(Alarms, WhileAnAlarmIsShownNoReadingCounts) {
+    readAll({101, 101, 101});
+    ASSERT_TRUE(alarmShown());
+    readAll({101, 101, 101, 101});
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    EXPECT_EQ(m.state.doseAlarmHits, 2);
+    EXPECT_EQ(banner().caption, kCpmAlarmText);
+}
+
+TEST_F(Alarms, ASettingThatCannotBeReadCountsAsSet) {
+    m.settings.close();
+    m.form.windowState = WindowState::Hidden;
+    m.desktop.trayIcons = 1;
+    readAll({20, 20});  // below both levels: the unreadable "warning" lets them count all the same
+    EXPECT_EQ(m.state.cpmAlarmHits, 2);
+    read(20);
+    EXPECT_TRUE(alarmShown());
+    EXPECT_EQ(banner().caption, kCpmAlarmText);
+    // "popup" and "tasktray" unreadable: the window comes back from the notification area.
+    EXPECT_EQ(m.form.windowState, WindowState::Normal);
+    EXPECT_FALSE(m.desktop.trayIconShown());
+    // And while it is shown, it is not raised again.
+    readAll({20, 20, 20});
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+}
+
+TEST_F(Alarms, TheFlashBlinksTheBarsAboveTheCpmLevelOnly) {
+    showBars({"0", "40", "100", "150", "300"});
+    m.setSetting("warnLineLevel", 100.0);
+    readAll({101, 101, 101});
+    const auto& t = m.form.tgt;
+    for (bool shown : {true, false, true}) {
+        m.timers.advance(1000);
+        EXPECT_EQ(banner().visible, shown);
+        EXPECT_EQ(t[79].visible, shown);  // 150
+        EXPECT_EQ(t[80].visible, shown);  // 300
+        EXPECT_TRUE(t[78].visible);       // 100, the level itself
+        EXPECT_TRUE(t[77].visible);       // 40
+        EXPECT_FALSE(t[76].visible);      // 0
+    }
+}
+
+TEST_F(Alarms, TheBarsBlinkAgainstTheCpmLevelDuringADoseAlarmToo) {
+    showBars({"150"});
+    readAll({70, 70, 70});
+    ASSERT_EQ(banner().caption, kDoseAlarmText);
+    m.timers.advance(2000);
+    EXPECT_FALSE(m.form.tgt[80].visible);
+}
+
+TEST_F(Alarms, WithFlashOffTheBarsKeepTheirVisibility) {
+    showBars({"150", "300"});
+    m.setSetting("flash", std::int64_t{0});
+    readAll({101, 101, 101});
+    for (int tick = 0; tick < 3; ++tick) {
+        m.timers.advance(1000);
+        EXPECT_TRUE(m.form.tgt[79].visible);
+        EXPECT_TRUE(m.form.tgt[80].visible);
+    }
+    EXPECT_TRUE(banner().visible);  // the bar itself still blinks
+}
+
+TEST_F(Alarms, AcknowledgementShowsEveryBarWithAValueAndStartsCountingAgain) {
+    showBars({"0", "40", "150", "300"});
+    m.form.tgt[77].visible = true;  // whatever the bars show, a value shows and 0 hides
+    readAll({101, 101, 101});
+    m.timers.advance(2000);  // the bar is hidden, and the bars above the level with it
+    ASSERT_FALSE(m.form.tgt[80].visible);
+    acknowledgeAlarm(m.ctx);
+    EXPECT_FALSE(alarmShown());
+    EXPECT_FALSE(banner().visible);
+    EXPECT_FALSE(m.form.Shape1[2].visible);
+    EXPECT_FALSE(m.form.tgt[77].visible);
+    EXPECT_TRUE(m.form.tgt[78].visible);
+    EXPECT_TRUE(m.form.tgt[79].visible);
+    EXPECT_TRUE(m.form.tgt[80].visible);
+    EXPECT_EQ(m.state.doseAlarmHits, 0);
+    m.timers.advance(5000);
+    EXPECT_TRUE(m.form.tgt[80].visible);
+
+    readAll({101, 101});
+    EXPECT_FALSE(alarmShown());
+    read(101);
+    EXPECT_TRUE(alarmShown());
+}
+
+TEST_F(Alarms, PopUpBringsBackAMinimisedWindow) {
+    m.form.windowState = WindowState::Minimised;
+    readAll({101, 101, 101});
+    EXPECT_EQ(m.form.windowState, WindowState::Normal);
+}
+
+TEST_F(Alarms, PopUpWithTaskTrayBringsTheWindowBackFromTheNotificationArea) {
+    m.setSetting("tasktray", std::int64_t{-1});
+    m.form.windowState = WindowState::Hidden;
+    m.desktop.trayIcons = 1;
+    readAll({101, 101, 101});
+    EXPECT_EQ(m.form.windowState, WindowState::Normal);
+    EXPECT_FALSE(m.desktop.trayIconShown());
+}
+
+TEST_F(Alarms, WithoutTaskTrayAHiddenWindowStaysHidden) {
+    m.form.windowState = WindowState::Hidden;
+    m.desktop.trayIcons = 1;
+    readAll({101, 101, 101});
+    EXPECT_EQ(m.form.windowState, WindowState::Hidden);
+    EXPECT_TRUE(m.desktop.trayIconShown());
+}
+
+TEST_F(Alarms, WithoutPopUpTheWindowStaysMinimised) {
+    m.setSetting("popup", std::int64_t{0});
+    m.setSetting("tasktray", std::int64_t{-1});
+    m.form.windowState = WindowState::Minimised;
+    m.desktop.trayIcons = 1;
+    readAll({101, 101, 101});
+    EXPECT_TRUE(alarmShown());
+    EXPECT_EQ(m.form.windowState, WindowState::Minimised);
+    EXPECT_TRUE(m.desktop.trayIconShown());
+}
+
+}  // namespace
+}  // namespace rx47
