@@ -1,12 +1,173 @@
 #include "ui/controls.h"
 
+#include <array>
+#include <string_view>
+
+#include "base/failure.h"
+#include "device/link.h"
+#include "device/protocol.h"
+#include "display/trend_graph.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "monitor/alarms.h"
+#include "monitor/timer_schedule.h"
+#include "platform/desktop.h"
+#include "platform/serial_port.h"
+#include "platform/timer_array.h"
+#include "storage/settings_row.h"
+
 namespace rx47 {
 
-// Not built yet: the controls do nothing.
-void cmd_Click(Context&, int) {}
-void Option1_Click(Context&, int) {}
-void Option2_Click(Context&, int) {}
-void cmd_MouseMove(Context&, int) {}
-void Form_MouseMove(Context&) {}
+namespace {
+
+constexpr int kResetButton = 0;
+constexpr int kSetupButton = 1;
+constexpr int kStop = 1;      // Option1(1)
+constexpr int kBuzzerOn = 0;  // Option2(0)
+constexpr Colour kHoverColour = rgb(0xC0, 0xC0, 0xC0);
+
+bool isPairIndex(int index) {
+    return index == 0 || index == 1;
+}
+
+/// The clicked option of a pair is the selected one.
+void select(std::array<OptionControl, 2>& pair, int index) {
+    pair[0].value = index == 0;
+    pair[1].value = index == 1;
+}
+
+void clearAlarmHits(MonitorState& s) {
+    s.cpmAlarmHits = 0;
+    s.doseAlarmHits = 0;
+}
+
+/// The controls that talk to the device: usable only while data is received from it.
+void enableDeviceControls(MainForm& f, bool enabled) {
+    f.cmd[kResetButton].enabled = enabled;
+    f.Option2[0].enabled = enabled;
+    f.Option2[1].enabled = enabled;
+    f.cmd[kSetupButton].enabled = enabled;
+}
+
+/// Sends an operator's command: the intake waits, so the reply is read as a whole later.
+void sendOperatorCommand(Context& ctx, std::string_view text) {
+    ctx.timers.stop(timer::kIntake);
+    step([&] { sendCommand(ctx.port, text); });
+}
+
+/// The reset: the device's total count, the statistics and the graph start again.
+void resetStatistics(Context& ctx) {
+    MainForm& f = ctx.form;
+    MonitorState& s = ctx.state;
+    ctx.timers.start(timer::kTxLamp);
+    if (ctx.port.isOpen()) sendOperatorCommand(ctx, command::kClearTotal);
+    ctx.timers.stop(timer::kAlarmFlash);
+    f.Label[kAlarmBanner].visible = false;
+
+    for (int i :
+         {kAverageCpm, kMaxCpm, kMinCpm, kRunningCpm, kTotalCount, kRunningDose, kAverageDose, kMaxDose, kMinDose})
+        f.Label[i].caption.clear();
+    s.minCpm = 500;
+    s.maxCpm = 0;
+    s.minuteCount = 0;
+    s.minuteSum = 0;
+    s.minuteCpm = 0;
+    f.Label[kMaxCpm].foreColour = kBlack;
+    f.Label[kMaxDose].foreColour = kBlack;
+
+    for (int i = 0; i < graph::kSlots; ++i) {
+        LabelControl& t = f.tgt[i];
+        t.visible = false;
+        t.caption = "0";
+        t.geometry.height = 0;
+    }
+    for (auto& segment : f.bar) segment.visible = false;
+    f.tgt[graph::kPeakBar].visible = false;
+    f.tgt[graph::kPeakMarker].visible = false;
+
+    // The next per-minute update enables it again: one reset per minute.
+    f.cmd[kResetButton].enabled = false;
+}
+
+void paintButtonsWhite(MainForm& f) {
+    for (auto& button : f.cmd) button.backColour = kWhite;
+}
+
+}  // namespace
+
+void cmd_Click(Context& ctx, int index) {
+    if (!isPairIndex(index)) return;
+    clearAlarmHits(ctx.state);
+    if (index == kSetupButton) {
+        step([&] { ctx.desktop.showSetupDialog(); });
+        return;
+    }
+    if (ctx.state.linkUp == kFalse)
+        step([&] { reSearch(ctx); });
+    else if (ctx.timers.isRunning(timer::kAlarmFlash))
+        acknowledgeAlarm(ctx);
+    else
+        resetStatistics(ctx);
+}
+
+void Option1_Click(Context& ctx, int index) {
+    if (!isPairIndex(index)) return;
+    MainForm& f = ctx.form;
+    select(f.Option1, index);
+    if (ctx.state.isLoading == kTrue) return;
+
+    if (index == kStop) {
+        if (ctx.port.isOpen()) {
+            ctx.timers.start(timer::kTxLamp);
+            sendOperatorCommand(ctx, command::kStop);
+            f.Label[kRxLamp].backColour = kLampDarkGreen;
+            f.Label[kErrorLamp].backColour = kLampDarkRed;
+            f.Label[kTxLamp].backColour = kLampDarkGreen;
+            enableDeviceControls(f, false);
+        }
+        f.caption = kStoppedCaption;
+        return;
+    }
+    if (ctx.port.isOpen()) {
+        ctx.timers.start(timer::kTxLamp);
+        sendOperatorCommand(ctx, command::kGo);
+        enableDeviceControls(f, true);
+    } else {
+        // Nothing to receive from: the search message says so.
+        f.Label[kStatusMessage].visible = true;
+        enableDeviceControls(f, false);
+    }
+    f.caption = kNormalCaption;
+}
+
+void Option2_Click(Context& ctx, int index) {
+    if (!isPairIndex(index)) return;
+    select(ctx.form.Option2, index);
+    if (ctx.state.isLoading == kTrue) return;
+
+    clearAlarmHits(ctx.state);
+    const bool on = index == kBuzzerOn;
+    if (ctx.port.isOpen()) {
+        sendOperatorCommand(ctx, on ? command::kBuzzerOn : command::kBuzzerOff);
+        step([&] { ctx.settings.writeFlag("buzzer", on); });
+        step([&] { ctx.settings.commit(); });
+    }
+    // The device keeps the buzzer setting only after "save", which the delay sends.
+    ctx.timers.start(timer::kSaveDelay);
+}
+
+void cmd_MouseMove(Context& ctx, int index) {
+    if (!isPairIndex(index) || index == ctx.state.hoverButton) return;
+    paintButtonsWhite(ctx.form);
+    ctx.form.cmd[index].backColour = kHoverColour;
+    ctx.state.hoverButton = static_cast<std::int16_t>(index);
+}
+
+void Form_MouseMove(Context& ctx) {
+    if (ctx.state.hoverButton == kNoHoverButton) return;
+    paintButtonsWhite(ctx.form);
+    ctx.state.hoverButton = kNoHoverButton;
+}
 
 }  // namespace rx47

@@ -1,5 +1,6 @@
 #include "support/fakes.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "base/failure.h"
@@ -46,7 +47,9 @@ void VirtualTimerArray::advance(long milliseconds) {
         fired_.push_back(next);
         if (handler_) handler_(next);
     }
-    now_ = target;
+    // A tick may have moved time on further from inside (a handler that waits for the alarm sound
+    // serves ticks); time never goes back.
+    now_ = std::max(now_, target);
 }
 
 bool MemorySerialPort::open(int portNumber) {
@@ -57,7 +60,7 @@ bool MemorySerialPort::open(int portNumber) {
 }
 
 void MemorySerialPort::write(std::string_view text) {
-    if (!open_) throw PortClosed("port closed");
+    if (!open_ || failWrites) throw PortClosed("port closed");
     sent.emplace_back(text);
 }
 

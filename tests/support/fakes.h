@@ -74,6 +74,7 @@ public:
     std::string received;
     std::vector<std::string> sent;  ///< each write, as written
     std::vector<int> opened;        ///< every port number open() was asked for
+    bool failWrites = false;        ///< writes fail although the port reads as open (device unplugged)
 
 private:
     bool open_ = false;

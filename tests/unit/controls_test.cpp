@@ -1,0 +1,324 @@
+// The operator's controls: the reset / re-search / acknowledgement button, the settings button, the
+// data-link and buzzer option pairs and the hover highlight, in virtual time.
+#include <gtest/gtest.h>
+
+#include "display/trend_graph.h"
+#include "monitor/alarms.h"
+#include "monitor/minute_update.h"
+#include "monitor/timer_schedule.h"
+#include "support/program_folder.h"
+#include "ui/controls.h"
+
+namespace rx47 {
+namespace {
+
+using test::TestMonitor;
+
+constexpr Colour kGrey = rgb(0xC0, 0xC0, 0xC0);
+
+/// A running monitor after start-up: the device on port 1, loading over.
+struct Controls : ::testing::Test {
+    TestMonitor m;
+    void SetUp() override {
+        m.port.devices = {1};
+        m.port.open(1);
+        m.values.gammaCoefficient = 120;
+        m.values.cpmAlarmLevel = 100;
+        m.values.cpmScaleFactor = 60;
+        m.setSetting("record", std::int64_t{0});
+        m.setSetting("warnLineLevel", 100.0);  // only the CPM level counts here
+        m.state.isLoading = kFalse;
+    }
+    void read(int cpm) {
+        m.port.received += std::to_string(cpm) + "\r\n";
+        m.timers.start(timer::kIntake);
+        m.timers.advance(500);
+    }
+    void raiseCpmAlarm() {
+        for (int i = 0; i < 3; ++i) read(150);
+        ASSERT_TRUE(m.timers.isRunning(timer::kAlarmFlash));
+    }
+    /// Statistics as a few minutes leave them.
+    void fillStatistics() {
+        for (int i :
+             {kAverageCpm, kMaxCpm, kMinCpm, kRunningCpm, kTotalCount, kRunningDose, kAverageDose, kMaxDose, kMinDose})
+            m.form.Label[i].caption = "42";
+        m.form.Label[kMaxCpm].foreColour = kLampRed;
+        m.form.Label[kMaxDose].foreColour = kLampRed;
+        m.state.minCpm = 20, m.state.maxCpm = 60, m.state.minuteCount = 3, m.state.minuteSum = 120;
+        m.state.minuteCpm = 40;
+        for (int i = 0; i <= graph::kPeakMarker; ++i) {
+            m.form.tgt[i].caption = "40";
+            m.form.tgt[i].visible = true;
+            m.form.tgt[i].geometry.height = 2400;
+        }
+        for (auto& b : m.form.bar) b.visible = true;
+    }
+    bool deviceControlsEnabled(bool enabled) const {
+        const MainForm& f = m.form;
+        return f.cmd[0].enabled == enabled && f.cmd[1].enabled == enabled && f.Option2[0].enabled == enabled &&
+               f.Option2[1].enabled == enabled;
+    }
+    bool buzzerStored() {
+        SettingsRow stored;
+        stored.open(m.folder.path());
+        return stored.isTrue("buzzer");
+    }
+};
+
+TEST_F(Controls, TheSettingsButtonClearsTheHitCountersBeforeTheDialogOpens) {
+    m.state.cpmAlarmHits = 2;
+    m.state.doseAlarmHits = 1;
+    m.desktop.onSetupDialog = [&] {
+        EXPECT_EQ(m.state.cpmAlarmHits, 0);
+        EXPECT_EQ(m.state.doseAlarmHits, 0);
+    };
+    cmd_Click(m.ctx, 1);
+    EXPECT_EQ(m.desktop.setupDialogs, 1);
+    EXPECT_TRUE(m.port.sent.empty());
+}
+
+TEST_F(Controls, TheResetClearsStatisticsGraphAndTheDevicesTotalCount) {
+    fillStatistics();
+    m.timers.start(timer::kIntake);
+    cmd_Click(m.ctx, 0);
+
+    EXPECT_EQ(m.port.sent, std::vector<std::string>{"set ttc=0\r\n"});
+    EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
+    EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
+    for (int i :
+         {kAverageCpm, kMaxCpm, kMinCpm, kRunningCpm, kTotalCount, kRunningDose, kAverageDose, kMaxDose, kMinDose})
+        EXPECT_EQ(m.form.Label[i].caption, "") << i;
+    EXPECT_EQ(m.form.Label[kMaxCpm].foreColour, kBlack);
+    EXPECT_EQ(m.form.Label[kMaxDose].foreColour, kBlack);
+    EXPECT_EQ(m.state.minCpm, 500);
+    EXPECT_EQ(m.state.maxCpm, 0);
+    EXPECT_EQ(m.state.minuteCount, 0);
+    EXPECT_EQ(m.state.minuteSum, 0);
+    EXPECT_EQ(m.state.minuteCpm, 0);
+    for (int i = 0; i <= graph::kNewest; ++i) {
+        EXPECT_FALSE(m.form.tgt[i].visible) << i;
+        EXPECT_EQ(m.form.tgt[i].caption, "0") << i;
+        EXPECT_EQ(m.form.tgt[i].geometry.height, 0) << i;
+    }
+    EXPECT_FALSE(m.form.tgt[graph::kPeakBar].visible);
+    EXPECT_FALSE(m.form.tgt[graph::kPeakMarker].visible);
+    for (const auto& b : m.form.bar) EXPECT_FALSE(b.visible);
+    EXPECT_FALSE(m.form.cmd[0].enabled);
+}
+
+TEST_F(Controls, AfterAResetTheButtonStaysDisabledUntilTheNextMinuteUpdate) {
+    cmd_Click(m.ctx, 0);
+    m.timers.advance(30000);
+    EXPECT_FALSE(m.form.cmd[0].enabled);
+    m.clock.time.minute += 1;
+    minuteUpdate(m.ctx);
+    EXPECT_TRUE(m.form.cmd[0].enabled);
+}
+
+TEST_F(Controls, TheResetWithThePortClosedResetsTheWindowOnly) {
+    fillStatistics();
+    m.port.close();
+    cmd_Click(m.ctx, 0);
+    EXPECT_TRUE(m.port.sent.empty());
+    EXPECT_EQ(m.form.Label[kAverageCpm].caption, "");
+    EXPECT_FALSE(m.form.cmd[0].enabled);
+}
+
+TEST_F(Controls, PressingResetWhileAnAlarmBlinksAcknowledgesItOnlyAndASecondPressResets) {
+    raiseCpmAlarm();
+    fillStatistics();
+    read(150);  // not counted while the alarm is shown
+    m.timers.advance(1000);
+    ASSERT_TRUE(m.form.Label[kAlarmBanner].visible);
+
+    cmd_Click(m.ctx, 0);
+    EXPECT_FALSE(m.timers.isRunning(timer::kAlarmFlash));
+    EXPECT_FALSE(m.form.Label[kAlarmBanner].visible);
+    EXPECT_FALSE(m.form.Shape1[2].visible);
+    EXPECT_TRUE(m.port.sent.empty());
+    EXPECT_EQ(m.form.Label[kAverageCpm].caption, "42");
+    EXPECT_EQ(m.state.maxCpm, 60);
+    EXPECT_TRUE(m.form.cmd[0].enabled);
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+
+    cmd_Click(m.ctx, 0);
+    EXPECT_EQ(m.port.sent, std::vector<std::string>{"set ttc=0\r\n"});
+    EXPECT_EQ(m.form.Label[kAverageCpm].caption, "");
+}
+
+TEST_F(Controls, WhileTheDeviceIsNotHeardTheButtonSearchesThePortsAgain) {
+    fillStatistics();
+    m.state.linkUp = kFalse;
+    m.state.cpmAlarmHits = 2;
+    m.port.devices = {3, 5};
+    m.port.opened.clear();
+    cmd_Click(m.ctx, 0);
+    EXPECT_EQ(m.form.Combo1[1].items, (std::vector<std::string>{"3", "5"}));
+    EXPECT_EQ(m.port.opened.back(), 3);  // the first listed port is tried at once
+    EXPECT_TRUE(m.port.isOpen());
+    EXPECT_EQ(m.form.Label[kAverageCpm].caption, "42");  // no reset
+    EXPECT_TRUE(m.port.sent.empty());
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+}
+
+TEST_F(Controls, StopAndReceiveWithThePortOpen) {
+    m.form.Label[kRxLamp].backColour = kLampGreen;
+    m.form.Label[kErrorLamp].backColour = kLampRed;
+    m.form.Label[kTxLamp].backColour = kLampGreen;
+    m.timers.start(timer::kIntake);
+    Option1_Click(m.ctx, 1);
+    EXPECT_TRUE(m.form.Option1[1].value);
+    EXPECT_FALSE(m.form.Option1[0].value);
+    EXPECT_EQ(m.port.sent, std::vector<std::string>{"stop\r\n"});
+    EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
+    EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
+    EXPECT_EQ(m.form.Label[kRxLamp].backColour, kLampDarkGreen);
+    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampDarkRed);
+    EXPECT_EQ(m.form.Label[kTxLamp].backColour, kLampDarkGreen);
+    EXPECT_TRUE(deviceControlsEnabled(false));
+    EXPECT_EQ(m.form.caption, " RX47 monitor 【データ通信停止】");
+
+    m.timers.advance(200);
+    Option1_Click(m.ctx, 0);
+    EXPECT_TRUE(m.form.Option1[0].value);
+    EXPECT_FALSE(m.form.Option1[1].value);
+    EXPECT_EQ(m.port.sent.back(), "go\r\n");
+    EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
+    EXPECT_TRUE(deviceControlsEnabled(true));
+    EXPECT_EQ(m.form.caption, " RX47 monitor");
+}
+
+TEST_F(Controls, StopWithThePortClosedChangesTheCaptionOnly) {
+    m.port.close();
+    Option1_Click(m.ctx, 1);
+    EXPECT_EQ(m.form.caption, " RX47 monitor 【データ通信停止】");
+    EXPECT_TRUE(deviceControlsEnabled(true));
+    EXPECT_TRUE(m.port.sent.empty());
+    EXPECT_FALSE(m.timers.isRunning(timer::kTxLamp));
+}
+
+TEST_F(Controls, ReceiveWithThePortClosedShowsTheSearchMessageAndDisablesTheControls) {
+    Option1_Click(m.ctx, 1);
+    m.port.close();
+    Option1_Click(m.ctx, 0);
+    EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
+    EXPECT_TRUE(deviceControlsEnabled(false));
+    EXPECT_EQ(m.form.caption, " RX47 monitor");
+    EXPECT_EQ(m.port.sent, std::vector<std::string>{"stop\r\n"});
+}
+
+TEST_F(Controls, BuzzerOnIsSentStoredAndSavedInTheDevice) {
+    m.state.cpmAlarmHits = 2;
+    m.timers.start(timer::kIntake);
+    Option2_Click(m.ctx, 0);
+    EXPECT_TRUE(m.form.Option2[0].value);
+    EXPECT_FALSE(m.form.Option2[1].value);
+    EXPECT_EQ(m.port.sent, std::vector<std::string>{"set snd=on\r\n"});
+    EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
+    EXPECT_TRUE(buzzerStored());
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    m.timers.advance(4000);
+    EXPECT_EQ(m.port.sent.back(), "save\r\n");
+
+    Option2_Click(m.ctx, 1);
+    EXPECT_EQ(m.port.sent.back(), "set snd=off\r\n");
+    EXPECT_FALSE(buzzerStored());
+}
+
+TEST_F(Controls, BuzzerWithThePortClosedOnlyStartsTheSaveDelay) {
+    m.setSetting("buzzer", std::int64_t{-1});
+    m.port.close();
+    Option2_Click(m.ctx, 1);
+    EXPECT_TRUE(m.form.Option2[1].value);
+    EXPECT_TRUE(buzzerStored());
+    EXPECT_TRUE(m.timers.isRunning(timer::kSaveDelay));
+    m.timers.advance(4000);
+    EXPECT_TRUE(m.port.sent.empty());
+}
+
+TEST_F(Controls, TwoHitsFollowedByABuzzerClickNeedThreeMoreReadings) {
+    read(150);
+    read(150);
+    Option2_Click(m.ctx, 1);
+    m.timers.stop(timer::kSaveDelay);  // it would hold the intake back; not the point here
+    read(150);
+    read(150);
+    EXPECT_FALSE(m.timers.isRunning(timer::kAlarmFlash));
+    read(150);
+    EXPECT_TRUE(m.timers.isRunning(timer::kAlarmFlash));
+}
+
+TEST_F(Controls, WhileLoadingTheOptionsOnlyFollowTheClick) {
+    m.state.isLoading = kTrue;
+    m.state.cpmAlarmHits = 2;
+    Option1_Click(m.ctx, 1);
+    Option2_Click(m.ctx, 0);
+    EXPECT_TRUE(m.form.Option1[1].value);
+    EXPECT_FALSE(m.form.Option1[0].value);
+    EXPECT_TRUE(m.form.Option2[0].value);
+    EXPECT_FALSE(m.form.Option2[1].value);
+    EXPECT_EQ(m.form.caption, " RX47 monitor");
+    EXPECT_TRUE(m.port.sent.empty());
+    EXPECT_FALSE(buzzerStored());
+    EXPECT_FALSE(m.timers.isRunning(timer::kSaveDelay));
+    EXPECT_EQ(m.state.cpmAlarmHits, 2);
+    EXPECT_TRUE(deviceControlsEnabled(true));
+}
+
+TEST_F(Controls, AWriteThatFailsIsSkippedAndTheClickGoesOn) {
+    m.port.failWrites = true;  // the adapter was unplugged; the port still reads as open
+    Option2_Click(m.ctx, 0);
+    EXPECT_TRUE(buzzerStored());
+    EXPECT_TRUE(m.timers.isRunning(timer::kSaveDelay));
+    Option1_Click(m.ctx, 1);
+    EXPECT_EQ(m.form.caption, " RX47 monitor 【データ通信停止】");
+    EXPECT_TRUE(deviceControlsEnabled(false));
+    Option1_Click(m.ctx, 0);
+    cmd_Click(m.ctx, 0);
+    EXPECT_FALSE(m.form.cmd[0].enabled);  // the reset went through
+}
+
+TEST_F(Controls, TheButtonUnderThePointerIsGreyAndRepaintsOnlyWhenThePointerChangesButton) {
+    const Colour kUntouched = rgb(1, 2, 3);
+    cmd_MouseMove(m.ctx, 0);
+    EXPECT_EQ(m.form.cmd[0].backColour, kGrey);
+    EXPECT_EQ(m.form.cmd[1].backColour, kWhite);
+    EXPECT_EQ(m.state.hoverButton, 0);
+
+    m.form.cmd[1].backColour = kUntouched;
+    cmd_MouseMove(m.ctx, 0);  // within the same button: no repaint
+    EXPECT_EQ(m.form.cmd[1].backColour, kUntouched);
+
+    cmd_MouseMove(m.ctx, 1);
+    EXPECT_EQ(m.form.cmd[0].backColour, kWhite);
+    EXPECT_EQ(m.form.cmd[1].backColour, kGrey);
+    EXPECT_EQ(m.state.hoverButton, 1);
+
+    Form_MouseMove(m.ctx);
+    EXPECT_EQ(m.form.cmd[0].backColour, kWhite);
+    EXPECT_EQ(m.form.cmd[1].backColour, kWhite);
+    EXPECT_EQ(m.state.hoverButton, kNoHoverButton);
+
+    m.form.cmd[0].backColour = kUntouched;
+    Form_MouseMove(m.ctx);  // already over the window: no repaint
+    EXPECT_EQ(m.form.cmd[0].backColour, kUntouched);
+}
+
+TEST_F(Controls, AnIndexOutsideThePairDoesNothing) {
+    m.state.cpmAlarmHits = 2;
+    for (int index : {-1, 2, 9}) {
+        cmd_Click(m.ctx, index);
+        Option1_Click(m.ctx, index);
+        Option2_Click(m.ctx, index);
+        cmd_MouseMove(m.ctx, index);
+    }
+    EXPECT_EQ(m.state.cpmAlarmHits, 2);
+    EXPECT_EQ(m.desktop.setupDialogs, 0);
+    EXPECT_TRUE(m.port.sent.empty());
+    EXPECT_TRUE(m.form.Option1[0].value);
+    EXPECT_EQ(m.state.hoverButton, kNoHoverButton);
+}
+
+}  // namespace
+}  // namespace rx47
