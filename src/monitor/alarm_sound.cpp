@@ -1,8 +1,56 @@
 #include "monitor/alarm_sound.h"
 
+#include <algorithm>
+#include <filesystem>
+
+#include "base/failure.h"
+#include "base/number.h"
+#include "model/context.h"
+#include "model/monitor_state.h"
+#include "platform/event_pump.h"
+#include "platform/wave_player.h"
+#include "storage/settings_row.h"
+
 namespace rx47 {
 
-// Not built yet: no sound.
-void playAlarmSound(Context&) {}
+void alarmSoundFinished(Context& ctx) {
+    step([&] { ctx.player.stop(); });
+    step([&] { ctx.player.rewind(); });
+    step([&] { ctx.player.close(); });
+    ctx.values.soundFinished = kTrue;
+}
+
+void playAlarmSound(Context& ctx) {
+    const std::filesystem::path file = ctx.programFolder / kAlarmSoundFile;
+    if (!fileExists(file)) return;
+
+    ctx.values.soundFinished = kFalse;
+    ctx.player.setCompletionHandler([&ctx] { alarmSoundFinished(ctx); });
+    try {
+        ctx.player.open(file);
+        ctx.player.play();
+    } catch (const Failure&) {
+        // No completion will come for a playback that never started. Closing the player also ends
+        // a wait this call is nested in: its playback was replaced by this one.
+        alarmSoundFinished(ctx);
+        return;
+    }
+
+    std::chrono::milliseconds length = kSoundUnknownLength;
+    step([&] {
+        if (const auto known = ctx.player.length(); known > std::chrono::milliseconds::zero()) length = known;
+    });
+    const std::chrono::milliseconds deadline = ctx.pump.now() + length + kSoundWatchdogMargin;
+
+    while (ctx.values.soundFinished != kTrue) {
+        const std::chrono::milliseconds left = deadline - ctx.pump.now();
+        if (left <= std::chrono::milliseconds::zero()) {
+            // The player never said: end the playback as its completion would.
+            alarmSoundFinished(ctx);
+            break;
+        }
+        ctx.pump.processEvents(std::min(left, kSoundWaitSlice));
+    }
+}
 
 }  // namespace rx47

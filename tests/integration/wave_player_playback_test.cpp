@@ -1,0 +1,226 @@
+// Real playback through the QSoundEffect wave player into a PulseAudio null sink: the player itself
+// reports the end of the sound, the program's events are served meanwhile, and a player that was
+// closed never reports again. The test starts its own sound server (and ends it); without one that
+// starts, the tests are skipped.
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <QAudioDevice>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMediaDevices>
+#include <QTimer>
+
+#include "base/failure.h"
+#include "model/context.h"
+#include "monitor/alarm_sound.h"
+#include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_wave_player.h"
+#include "support/program_folder.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+/// A PulseAudio server with one null sink, private to this test process: its own runtime folder
+/// and socket, anonymous access, ended with the test (and by the kernel should the test die).
+class SoundServer {
+public:
+    SoundServer() {
+        dir_ = fs::temp_directory_path() / ("rx47-sound-" + std::to_string(::getpid()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        socket_ = dir_ / "native";
+        const std::string native = "module-native-protocol-unix auth-anonymous=1 socket=" + socket_.string();
+        const std::string log = (dir_ / "log").string();
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent) ::_exit(1);
+            for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
+                ::setenv(name, dir_.c_str(), 1);
+            if (!std::freopen(log.c_str(), "w", stdout) || !std::freopen(log.c_str(), "a", stderr)) ::_exit(1);
+            ::execlp("pulseaudio", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=no",
+                     "--disable-shm=yes", "-L", "module-null-sink", "-L", native.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        if (pid_ < 0) return;
+        // The socket appears once the server is ready.
+        for (int i = 0; i < 100 && !fs::exists(socket_); ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+    }
+    ~SoundServer() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            for (int i = 0; i < 100 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) std::this_thread::sleep_for(20ms);
+            if (::waitpid(pid_, &status, WNOHANG) == 0) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, &status, 0);
+            }
+        }
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    SoundServer(const SoundServer&) = delete;
+    SoundServer& operator=(const SoundServer&) = delete;
+
+    bool running() const { return pid_ > 0 && fs::exists(socket_); }
+    std::string address() const { return "unix:" + socket_.string(); }
+
+private:
+    fs::path dir_;
+    fs::path socket_;
+    pid_t pid_ = -1;
+};
+
+SoundServer* server = nullptr;
+
+class SoundEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        server_ = std::make_unique<SoundServer>();
+        server = server_.get();
+        // Only this server, never one of the machine's.
+        ::setenv("PULSE_SERVER", server_->running() ? server_->address().c_str() : "unix:/nonexistent", 1);
+        app_ = std::make_unique<QCoreApplication>(argc_, argv_);
+    }
+    void TearDown() override {
+        app_.reset();
+        server = nullptr;
+        server_.reset();
+    }
+
+private:
+    int argc_ = 1;
+    char name_[27] = "wave_player_playback_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<SoundServer> server_;
+    std::unique_ptr<QCoreApplication> app_;
+};
+[[maybe_unused]] const auto* const kSoundEnvironment = ::testing::AddGlobalTestEnvironment(new SoundEnvironment);
+
+fs::path suppliedSound() {
+    return fs::path(RX47_PROGRAM_FOLDER) / rx47::kAlarmSoundFile;
+}
+
+/// Runs the event loop for a while, as the program's own loop would.
+void runEvents(std::chrono::milliseconds time) {
+    QEventLoop loop;
+    QTimer::singleShot(time, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
+
+namespace rx47 {
+namespace {
+
+/// The real player, counting the ends it reports itself (the watchdog's ends are not counted).
+class CountingPlayer : public WavePlayer {
+public:
+    void setCompletionHandler(std::function<void()> handler) override {
+        real.setCompletionHandler([this, handler = std::move(handler)] {
+            ++reported;
+            if (handler) handler();
+        });
+    }
+    void open(const std::filesystem::path& file) override { real.open(file); }
+    void play() override { real.play(); }
+    void stop() override { real.stop(); }
+    void rewind() override { real.rewind(); }
+    void close() override { real.close(); }
+    std::chrono::milliseconds length() const override { return real.length(); }
+
+    QtWavePlayer real;
+    int reported = 0;
+};
+
+/// The Qt event pump with a clock that runs ten times slower, so that the watchdog cannot end a wait
+/// before a slow machine's player does; a player that never reports still ends the test.
+class PatientPump : public EventPump {
+public:
+    void processEvents(std::chrono::milliseconds maxWait) override { real_.processEvents(maxWait); }
+    std::chrono::milliseconds now() const override { return (real_.now() - start_) / 10; }
+
+private:
+    QtEventPump real_;
+    std::chrono::milliseconds start_ = real_.now();
+};
+
+struct Playback : ::testing::Test {
+    test::TestMonitor m;
+    CountingPlayer player;
+    PatientPump pump;
+    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,         m.timers,
+                m.clock, m.desktop, player,   pump,       m.folder.path()};
+
+    void SetUp() override {
+        if (!server || !server->running()) GTEST_SKIP() << "no PulseAudio server could be started";
+        if (QMediaDevices::audioOutputs().isEmpty()) GTEST_SKIP() << "the sound server shows no output";
+        fs::copy_file(suppliedSound(), m.folder.path() / kAlarmSoundFile);
+    }
+};
+
+TEST_F(Playback, ThePlayerReportsTheEndOfTheSoundAndEventsAreServedMeanwhile) {
+    int ticks = 0;
+    QTimer other;
+    QObject::connect(&other, &QTimer::timeout, [&] { ++ticks; });
+    other.start(100);
+    playAlarmSound(ctx);
+    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_EQ(player.reported, 1);  // the end came from the player, not from the watchdog
+    EXPECT_GT(ticks, 0);
+}
+
+TEST_F(Playback, ASecondSoundInsideTheWaitEndsBothWaits) {
+    bool innerReturned = false;
+    QTimer::singleShot(300ms, [&] {
+        playAlarmSound(ctx);
+        innerReturned = true;
+    });
+    playAlarmSound(ctx);
+    EXPECT_TRUE(innerReturned);
+    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_EQ(player.reported, 1);  // the replaced playback reports nothing
+}
+
+TEST_F(Playback, AClosedPlayerNeverReportsAgain) {
+    int reported = 0;
+    player.real.setCompletionHandler([&] { ++reported; });
+    player.real.open(suppliedSound());
+    player.real.play();
+    runEvents(200ms);
+    player.real.stop();
+    player.real.close();
+    runEvents(4000ms);  // longer than the sound takes to play out
+    EXPECT_EQ(reported, 0);
+
+    // And the next playback opens and plays again.
+    player.real.open(suppliedSound());
+    player.real.play();
+    for (int i = 0; i < 300 && reported == 0; ++i) runEvents(100ms);
+    EXPECT_EQ(reported, 1);
+}
+
+}  // namespace
+}  // namespace rx47

@@ -1,0 +1,119 @@
+// The QSoundEffect wave player and the Qt event pump, with no audio output: whatever happens, the
+// alarm sound's wait ends. The supplied "RX47.wav" is read as a wave file.
+//
+// PULSE_SERVER points at a socket that does not exist, so no sound server on the machine is reached
+// and the desktop has no audio output, as on a computer without sound.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "base/failure.h"
+#include "model/context.h"
+#include "monitor/alarm_sound.h"
+#include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_wave_player.h"
+#include "support/program_folder.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ::setenv("PULSE_SERVER", "unix:/nonexistent/rx47-no-sound-server", 1);
+        app_ = std::make_unique<QCoreApplication>(argc_, argv_);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[18] = "wave_player_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> app_;
+};
+[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+fs::path suppliedSound() {
+    return fs::path(RX47_PROGRAM_FOLDER) / rx47::kAlarmSoundFile;
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+}  // namespace
+
+namespace rx47 {
+namespace {
+
+TEST(WaveFile, TheSuppliedSoundIsAShortWaveFile) {
+    const auto length = waveFileLength(suppliedSound());
+    EXPECT_GE(length, 1000ms);
+    EXPECT_LE(length, 2000ms);
+}
+
+TEST(WaveFile, AFileThatIsNotAWaveFileFails) {
+    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+    const fs::path file = folder.path() / "RX47.wav";
+    EXPECT_THROW(waveFileLength(file), FileError);  // missing
+
+    std::ifstream in(suppliedSound(), std::ios::binary);
+    const std::string sound{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(sound.size(), 44u);
+    const std::pair<const char*, std::string> broken[] = {
+        {"empty", ""},
+        {"text", "this is not a sound at all, just some text"},
+        {"header cut short", sound.substr(0, 30)},
+        {"no data chunk", sound.substr(0, 36)},
+        {"not PCM", sound.substr(0, 20) + std::string("\x55\x00", 2) + sound.substr(22)},
+    };
+    for (const auto& [what, bytes] : broken) {
+        writeFile(file, bytes);
+        EXPECT_THROW(waveFileLength(file), FileError) << what;
+    }
+}
+
+TEST(QtWavePlayer, WithoutAnAudioOutputOpenFailsAtOnce) {
+    QtWavePlayer player;
+    EXPECT_THROW(player.open(suppliedSound()), FileError);
+    EXPECT_THROW(player.play(), FileError);  // nothing open
+    // Closing what never opened does nothing.
+    player.stop();
+    player.rewind();
+    player.close();
+}
+
+TEST(QtWavePlayer, TheAlarmSoundReturnsWithoutAnAudioOutput) {
+    test::TestMonitor m;
+    fs::copy_file(suppliedSound(), m.folder.path() / kAlarmSoundFile);
+    QtWavePlayer player;
+    QtEventPump pump;
+    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,         m.timers,
+                m.clock, m.desktop, player,   pump,       m.folder.path()};
+    playAlarmSound(ctx);
+    EXPECT_EQ(m.values.soundFinished, kTrue);
+}
+
+TEST(QtEventPump, ServesPendingEventsAndReturnsWhenNoneCome) {
+    QtEventPump pump;
+    bool served = false;
+    QTimer::singleShot(0, [&] { served = true; });
+    pump.processEvents(100ms);
+    EXPECT_TRUE(served);
+
+    // With nothing to serve it still returns: the wait has an end.
+    const auto before = pump.now();
+    pump.processEvents(20ms);
+    EXPECT_GE(pump.now(), before);
+}
+
+}  // namespace
+}  // namespace rx47
