@@ -91,13 +91,6 @@ TEST_F(AlarmSound, ASecondSoundThatCannotStartEndsTheFirstWaitToo) {
     EXPECT_EQ(m.player.commands.back(), "Close");
 }
 
-TEST_F(AlarmSound, ASecondSoundThePlayerNeverEndsIsEndedByItsWatchdogAndSoIsTheFirst) {
-    m.pump.script = {[&] { playAlarmSound(m.ctx); }};
-    playAlarmSound(m.ctx);
-    EXPECT_EQ(m.values.soundFinished, kTrue);
-    EXPECT_LE(m.pump.now(), 2 * (m.player.playLength + kSoundWatchdogMargin));
-}
-
 /// The alarm raised by the intake, with the sound on.
 struct AlarmWithSound : AlarmSound {
     void SetUp() override {

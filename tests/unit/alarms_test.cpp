@@ -97,12 +97,6 @@ TEST_F(Alarms, WithWarningOffNothingCounts) {
     EXPECT_EQ(m.state.doseAlarmHits, 0);
 }
 
-TEST_F(Alarms, RejectedReadingsClearTheCountsAndCountNothing) {
-    readAll({101, 101, 0, 1001, 101, 101});
-    EXPECT_FALSE(alarmShown());
-    EXPECT_EQ(m.state.cpmAlarmHits, 2);
-}
-
 TEST_F(Alarms, WhileAnAlarmIsShownNoReadingCounts) {
     readAll({101, 101, 101});
     ASSERT_TRUE(alarmShown());
@@ -189,38 +183,33 @@ TEST_F(Alarms, AcknowledgementShowsEveryBarWithAValueAndStartsCountingAgain) {
     EXPECT_TRUE(alarmShown());
 }
 
-TEST_F(Alarms, PopUpBringsBackAMinimisedWindow) {
-    m.form.windowState = WindowState::Minimised;
-    readAll({101, 101, 101});
-    EXPECT_EQ(m.form.windowState, WindowState::Normal);
-}
-
-TEST_F(Alarms, PopUpWithTaskTrayBringsTheWindowBackFromTheNotificationArea) {
-    m.setSetting("tasktray", std::int64_t{-1});
-    m.form.windowState = WindowState::Hidden;
-    m.desktop.trayIcons = 1;
-    readAll({101, 101, 101});
-    EXPECT_EQ(m.form.windowState, WindowState::Normal);
-    EXPECT_FALSE(m.desktop.trayIconShown());
-}
-
-TEST_F(Alarms, WithoutTaskTrayAHiddenWindowStaysHidden) {
-    m.form.windowState = WindowState::Hidden;
-    m.desktop.trayIcons = 1;
-    readAll({101, 101, 101});
-    EXPECT_EQ(m.form.windowState, WindowState::Hidden);
-    EXPECT_TRUE(m.desktop.trayIconShown());
-}
-
-TEST_F(Alarms, WithoutPopUpTheWindowStaysMinimised) {
-    m.setSetting("popup", std::int64_t{0});
-    m.setSetting("tasktray", std::int64_t{-1});
-    m.form.windowState = WindowState::Minimised;
-    m.desktop.trayIcons = 1;
-    readAll({101, 101, 101});
-    EXPECT_TRUE(alarmShown());
-    EXPECT_EQ(m.form.windowState, WindowState::Minimised);
-    EXPECT_TRUE(m.desktop.trayIconShown());
+TEST_F(Alarms, PopUpBringsTheWindowBackAsTheSettingsSay) {
+    using enum WindowState;
+    const struct {
+        bool popup, tasktray;
+        WindowState before, after;
+        bool iconAfter;
+    } cases[] = {
+        {true, false, Minimised, Normal, false},
+        {true, true, Hidden, Normal, false},  // back from the notification area
+        {true, false, Hidden, Hidden, true},  // without tasktray the notification area keeps it
+        {false, true, Minimised, Minimised, false},
+        {false, true, Hidden, Hidden, true},
+    };
+    for (const auto& c : cases) {
+        TestMonitor t;
+        t.values.gammaCoefficient = 120;
+        t.values.cpmAlarmLevel = 100;
+        t.setSetting("popup", std::int64_t{c.popup ? -1 : 0});
+        t.setSetting("tasktray", std::int64_t{c.tasktray ? -1 : 0});
+        t.form.windowState = c.before;
+        t.desktop.trayIcons = c.before == Hidden ? 1 : 0;
+        for (int i = 0; i < 3; ++i) evaluateAlarms(t.ctx, 101, "0.841");
+        const std::string which = "popup " + std::to_string(c.popup) + " tasktray " + std::to_string(c.tasktray);
+        EXPECT_TRUE(t.timers.isRunning(timer::kAlarmFlash)) << which;
+        EXPECT_EQ(t.form.windowState, c.after) << which;
+        EXPECT_EQ(t.desktop.trayIconShown(), c.iconAfter) << which;
+    }
 }
 
 }  // namespace
