@@ -37,7 +37,8 @@ struct LabelControl {
     bool enabled = true;
     Colour backColour = kWhite;
     Colour foreColour = kBlack;
-    bool transparent = false;
+    bool transparent = false;  ///< no background of its own
+    bool border = false;       ///< a thin black frame (the lamps)
     Align align = Align::Left;
     Font font;
     std::string toolTip;
@@ -57,12 +58,13 @@ struct ButtonControl {
     std::string caption;
     bool visible = true;
     bool enabled = true;
-    Colour backColour = rgb(0xEC, 0xE9, 0xD8);
+    Colour backColour = kWhite;
     std::string toolTip;
     Geometry geometry;
 };
 
-/// One option button of a pair; exactly one of a pair has value true.
+/// One option button of a pair; exactly one of a pair has value true. Its geometry is in window
+/// coordinates like every other control's, also when it sits in a frame.
 struct OptionControl {
     std::string caption;
     bool value = false;
@@ -70,14 +72,30 @@ struct OptionControl {
     Geometry geometry;
 };
 
-/// A combo box: its list, the selected index (-1 for none) and the text of its edit part.
+/// A borderless frame that holds one pair of option buttons, so that each pair chooses on its own.
+struct FrameControl {
+    Colour backColour = kWhite;
+    Geometry geometry;
+};
+
+/// A combo box: its list, the selected index (-1 for none) and the text of its edit part. A drop-down
+/// list (not editable) only takes one of its entries; an editable one also takes typed text.
 struct ComboControl {
     std::vector<std::string> items;
     int listIndex = -1;
     std::string text;
+    bool editable = false;
     bool enabled = true;
     Geometry geometry;
 };
+
+/// Picks entry `index` of a combo's list, as the user's choice does before its click handler runs.
+/// An index outside the list changes nothing.
+inline void pickEntry(ComboControl& combo, int index) {
+    if (index < 0 || index >= static_cast<int>(combo.items.size())) return;
+    combo.listIndex = index;
+    combo.text = combo.items[index];
+}
 
 /// A filled or framed rectangle.
 struct ShapeControl {
@@ -90,6 +108,7 @@ struct ShapeControl {
 struct ImageControl {
     bool visible = true;
     std::string toolTip;
+    bool ownPointer = false;  ///< shows the program's own mouse pointer while the mouse is over it
     Geometry geometry;
 };
 

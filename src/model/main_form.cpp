@@ -9,76 +9,209 @@ namespace {
 const std::string kCpm = "CPM";
 const std::string kMicroSievert = "μSv/h";
 
+const Font kScaleFont{kDesignFont, 9.75, true};
+const Font kTimeFont{kDesignFont, 9.75, false};
+const Font kHeadingFont{kDesignFont, 9, true};
+const Font kStatusFont{kDesignFont, 15.75, true};
+const Font kBannerFont{kDesignFont, 12, true};
+
+constexpr Colour kDesignGrey = rgb(0x80, 0x80, 0x80);
+constexpr Colour kRed = rgb(0xFF, 0x00, 0x00);
+constexpr Colour kYellow = rgb(0xFF, 0xFF, 0x00);
+
+// The right-hand column: three panels 2895 wide from x 9600, their contents indented a little.
+constexpr Twips kPanelLeft = 9600;
+constexpr Twips kPanelWidth = 2895;
+constexpr Twips kIndent = 9720;
+constexpr Twips kTextHeight = 240;  // one line of the window's 9-point font
+
+void text(LabelControl& l, const std::string& caption, Geometry g, Align align = Align::Left) {
+    l.caption = caption;
+    l.geometry = g;
+    l.align = align;
+}
+
+void heading(LabelControl& l, const std::string& caption, Twips top) {
+    text(l, caption, {kIndent, top, 1800, 225});
+    l.font = kHeadingFont;
+}
+
+/// A graph label: no background of its own, so the grid shows through.
+void graphLabel(LabelControl& l, const std::string& caption, Geometry g, Align align, const Font& font) {
+    text(l, caption, g, align);
+    l.font = font;
+    l.transparent = true;
+}
+
+void lamp(LabelControl& l, Twips left, Twips top, Colour colour) {
+    l.geometry = {left, top, 180, 180};
+    l.backColour = colour;
+    l.border = true;
+}
+
+void line(LineControl& l, Twips x1, Twips y1, Twips x2, Twips y2, Colour colour, bool dotted, int width = 1) {
+    l.x1 = x1, l.y1 = y1, l.x2 = x2, l.y2 = y2;
+    l.colour = colour;
+    l.dotted = dotted;
+    l.width = width;
+}
+
+/// One row of figures in the analysis panel: CPM value, "CPM", dose value, "μSv/h", in columns that
+/// leave room for "1000" and "12.50" on the left of their units.
+void readoutRow(MainForm& f, int cpm, int cpmUnit, int dose, int doseUnit, Twips top) {
+    text(f.Label[cpm], "", {10125, top, 510, kTextHeight}, Align::Right);
+    text(f.Label[cpmUnit], kCpm, {10695, top, 435, kTextHeight});
+    text(f.Label[dose], "", {11130, top, 555, kTextHeight}, Align::Right);
+    text(f.Label[doseUnit], kMicroSievert, {11745, top, 630, kTextHeight});
+}
+
+/// A statistic of the last minute: its two-character heading, then its figures on the same row.
+void statisticRow(MainForm& f, int headingLabel, const std::string& heading, int cpm, int cpmUnit, int dose,
+                  int doseUnit, Twips top) {
+    text(f.Label[headingLabel], heading, {kIndent, top, 405, kTextHeight});
+    readoutRow(f, cpm, cpmUnit, dose, doseUnit, top);
+}
+
+void graphArea(MainForm& f) {
+    // Axes, grid and the CPM alarm line. Grid lines are grey by design; start-up gives them the
+    // colours of the settings.
+    line(f.lne[0], 720, 360, 720, 6600, kBlack, false);
+    line(f.lne[1], 720, 6600, 9360, 6600, kBlack, false);
+    const Twips cpmGrid[] = {5400, 4200, 3000, 1800};
+    for (int i = 0; i < 4; ++i) line(f.lne[2 + i], 720, cpmGrid[i], 8280, cpmGrid[i], kDesignGrey, true);
+    line(f.lne[6], 720, 600, 8640, 600, kDesignGrey, true);
+    line(f.lne[kAlarmLine], 720, 6600, 8640, 6600, kRed, false, 2);
+    f.lne[kAlarmLine].visible = false;
+    const Twips doseGrid[] = {5580, 4590, 3585, 2580, 1590};
+    for (int i = 0; i < 5; ++i) line(f.lne[8 + i], 1080, doseGrid[i], 8640, doseGrid[i], kDesignGrey, true);
+
+    // Scale labels: CPM right-aligned left of the y axis, dose rate right of the plot.
+    graphLabel(f.lbl[0], kCpm, {420, 135, 600, 225}, Align::Centre, kScaleFont);
+    for (int i = 1; i <= 10; ++i)
+        graphLabel(f.lbl[i], std::to_string(i * 10), {60, 5895 - 600 * (i - 1), 600, 225}, Align::Right, kScaleFont);
+    const char* doseAxis[] = {"0.066", "0.133", "0.200", "0.266", "0.333", "0.400"};
+    const Twips doseTops[] = {5475, 4485, 3480, 2475, 1485, 480};
+    for (int i = 0; i < 6; ++i)
+        graphLabel(f.lbl[11 + i], doseAxis[i], {8760, doseTops[i], 600, 225}, Align::Left, kScaleFont);
+    graphLabel(f.lbl[17], kMicroSievert, {8760, 135, 720, 225}, Align::Left, kScaleFont);
+
+    // Bars: slot i at x 1020 + 90·i, the peak bar left of slot 0, the "*" over it.
+    for (int i = 0; i <= 80; ++i) f.tgt[i].geometry = {1020 + 90 * i, 6420, 75, 0};
+    f.tgt[81].geometry = {855, 6420, 75, 0};
+    for (auto& t : f.tgt) {
+        t.visible = false;
+        t.caption = "0";
+        t.backColour = kDesignGrey;
+        t.foreColour = kDesignGrey;
+    }
+    LabelControl& marker = f.tgt[82];
+    marker.caption = "*";
+    marker.geometry = {840, 6420, 135, 180};
+    marker.align = Align::Centre;
+    marker.transparent = true;
+    marker.font = {kDesignFont, 9, true};
+    marker.foreColour = kBlack;
+    for (int i = 0; i < 80; ++i) {
+        line(f.bar[i], 1065 + 90 * i, 6600, 1155 + 90 * i, 6600, kDesignGrey, false, 2);
+        f.bar[i].visible = false;
+    }
+
+    // Time axis: nine of the ten labels are shown from the first minute update on.
+    for (int k = 0; k < 10; ++k) {
+        graphLabel(f.tme[k], "00:00", {840 + 900 * k, 6840, 480, 225}, Align::Centre, kTimeFont);
+        f.tme[k].visible = false;
+    }
+    f.Image1[1].geometry = {9345, 6518, 180, 165};  // the arrow head at the end of the time axis
+
+    // The two messages: the port search in the middle of the plot, the alarm banner at its top.
+    LabelControl& status = f.Label[kStatusMessage];
+    graphLabel(status, "COMポート検索中", {1080, 3390, 7200, 420}, Align::Centre, kStatusFont);
+    status.foreColour = kRed;
+    status.visible = false;
+    ShapeControl& box = f.Shape1[2];
+    box.geometry = {1080, 45, 7560, 405};
+    box.backColour = kRed;
+    box.borderColour = kRed;
+    box.visible = false;
+    LabelControl& banner = f.Label[kAlarmBanner];
+    graphLabel(banner, "【警報】 放射線量が設定警報値を超過しました 【警報】", {1140, 120, 7440, 285}, Align::Centre,
+               kBannerFont);
+    banner.foreColour = kYellow;
+    banner.visible = false;
+}
+
+void statusPanel(MainForm& f) {
+    f.Shape1[0].geometry = {kPanelLeft, 240, kPanelWidth, 1320};
+    heading(f.Label[34], "STATUS", 315);
+    text(f.Label[6], "データ通信", {kIndent, 660, 1080, kTextHeight});
+    f.Frame[0].geometry = {10860, 600, 1560, 330};
+    f.Option1[0] = {"受信", true, true, {10860, 615, 780, 300}};
+    f.Option1[1] = {"停止", false, true, {11640, 615, 780, 300}};
+
+    lamp(f.Label[kRxLamp], 9750, 1020, kLampDarkGreen);
+    text(f.Label[27], "受信", {9990, 990, 540, kTextHeight});
+    lamp(f.Label[kTxLamp], 10620, 1020, kLampDarkGreen);
+    text(f.Label[3], "送信", {10860, 990, 540, kTextHeight});
+    lamp(f.Label[kErrorLamp], 11490, 1020, kLampDarkRed);
+    text(f.Label[28], "エラー", {11730, 990, 720, kTextHeight});
+
+    text(f.Label[20], "放射線検出数", {kIndent, 1275, 1260, kTextHeight});
+    text(f.Label[kTotalCount], "", {10980, 1275, 1395, kTextHeight}, Align::Right);
+}
+
+void analysisPanel(MainForm& f) {
+    f.Shape1[4].geometry = {kPanelLeft, 1680, kPanelWidth, 2640};
+    heading(f.Label[35], "DATA ANALISYS", 1755);
+    text(f.Label[1], "リアルタイム値", {kIndent, 2040, 1800, kTextHeight});
+    readoutRow(f, kRealtimeCpm, 31, kRealtimeDose, 32, 2280);
+    text(f.Label[9], "直近１分間統計値", {kIndent, 2610, 2000, kTextHeight});
+    statisticRow(f, 18, "平均", kAverageCpm, 38, kAverageDose, 41, 2865);
+    statisticRow(f, 10, "最大", kMaxCpm, 39, kMaxDose, 8, 3120);
+    statisticRow(f, 15, "最小", kMinCpm, 40, kMinDose, 25, 3375);
+    // The running average's heading is too long for the heading column: it has a line of its own.
+    text(f.Label[5], "空間平均値", {kIndent, 3705, 1800, kTextHeight});
+    readoutRow(f, kRunningCpm, 30, kRunningDose, 24, 3960);
+}
+
+void configurationPanel(MainForm& f) {
+    f.Shape1[1].geometry = {kPanelLeft, 4440, kPanelWidth, 2250};
+    heading(f.Label[36], "CONFIGURATION", 4515);
+    constexpr Twips kListLeft = 11025;
+    constexpr Twips kListWidth = 1380;
+    constexpr Twips kListHeight = 330;
+    text(f.Label[22], "CPM スケール", {kIndent, 4860, 1275, kTextHeight});
+    f.Combo1[0].geometry = {kListLeft, 4800, kListWidth, kListHeight};
+    text(f.Label[43], "線量スケール", {kIndent, 5235, 1275, kTextHeight});
+    f.Combo1[2].geometry = {kListLeft, 5175, kListWidth, kListHeight};
+    text(f.Label[2], "COM ポート", {kIndent, 5610, 1275, kTextHeight});
+    f.Combo1[1].geometry = {kListLeft, 5550, kListWidth, kListHeight};
+    f.Combo1[1].text = "Combo1";
+    f.Combo1[1].editable = true;
+
+    text(f.Label[7], "カウントブザー", {kIndent, 5985, 1275, kTextHeight});
+    f.Frame[1].geometry = {kListLeft, 5925, kListWidth, 330};
+    f.Option2[0] = {"オン", true, true, {kListLeft, 5940, 690, 300}};
+    f.Option2[1] = {"オフ", false, true, {kListLeft + 690, 5940, 690, 300}};
+
+    f.cmd[0].caption = "リセット";
+    f.cmd[0].toolTip = " システムを初期化します ";
+    f.cmd[0].geometry = {9690, 6255, 1290, 375};
+    f.cmd[1].caption = "警報設定";
+    f.cmd[1].geometry = {11115, 6255, 1290, 375};
+}
+
 }  // namespace
 
 MainForm makeMainForm() {
     MainForm f;
+    graphArea(f);
+    statusPanel(f);
+    analysisPanel(f);
+    configurationPanel(f);
 
-    // Graph area.
-    f.lbl[0].caption = "CPM";
-    for (int i = 1; i <= 10; ++i) f.lbl[i].caption = std::to_string(i * 10);
-    const char* doseAxis[] = {"0.066", "0.133", "0.200", "0.266", "0.333", "0.400"};
-    for (int i = 0; i < 6; ++i) f.lbl[11 + i].caption = doseAxis[i];
-    f.lbl[17].caption = kMicroSievert;
-    for (auto& t : f.tgt) {
-        t.visible = false;
-        t.caption = "0";
-    }
-    f.tgt[82].caption = "*";
-    for (auto& b : f.bar) b.visible = false;
-    for (auto& t : f.tme) {
-        t.caption = "00:00";
-        t.visible = false;
-        t.transparent = true;
-    }
-    f.lne[kAlarmLine].visible = false;
-    f.lne[kAlarmLine].width = 2;
-    f.Label[kStatusMessage].caption = "COMポート検索中";
-    f.Label[kStatusMessage].visible = false;
-    f.Label[kAlarmBanner].caption = "【警報】 放射線量が設定警報値を超過しました 【警報】";
-    f.Label[kAlarmBanner].visible = false;
-    f.Shape1[2].visible = false;
-
-    // Status panel.
-    f.Label[34].caption = "STATUS";
-    f.Label[6].caption = "データ通信";
-    f.Option1[0] = {"受信", true, true, {}};
-    f.Option1[1] = {"停止", false, true, {}};
-    f.Label[27].caption = "受信";
-    f.Label[3].caption = "送信";
-    f.Label[28].caption = "エラー";
-    f.Label[kRxLamp].backColour = kLampDarkGreen;
-    f.Label[kTxLamp].backColour = kLampDarkGreen;
-    f.Label[kErrorLamp].backColour = kLampDarkRed;
-    f.Label[20].caption = "放射線検出数";
-
-    // Analysis panel: headings and units; the value captions start empty.
-    f.Label[35].caption = "DATA ANALISYS";
-    f.Label[1].caption = "リアルタイム値";
-    f.Label[9].caption = "直近１分間統計値";
-    f.Label[18].caption = "平均";
-    f.Label[10].caption = "最大";
-    f.Label[15].caption = "最小";
-    f.Label[5].caption = "空間平均値";
-    for (int i : {31, 38, 39, 40, 30}) f.Label[i].caption = kCpm;
-    for (int i : {32, 41, 8, 25, 24}) f.Label[i].caption = kMicroSievert;
-    for (int i : {kRealtimeCpm, kRealtimeDose, kAverageCpm, kAverageDose, kMaxCpm, kMaxDose, kMinCpm, kMinDose,
-                  kRunningCpm, kRunningDose, kTotalCount})
-        f.Label[i].align = Align::Right;
-
-    // Configuration panel.
-    f.Label[36].caption = "CONFIGURATION";
-    f.Label[22].caption = "CPM スケール";
-    f.Label[43].caption = "線量スケール";
-    f.Label[2].caption = "COM ポート";
-    f.Combo1[1].text = "Combo1";
-    f.Label[7].caption = "カウントブザー";
-    f.Option2[0] = {"オン", true, true, {}};
-    f.Option2[1] = {"オフ", false, true, {}};
-    f.cmd[0].caption = "リセット";
-    f.cmd[0].toolTip = " システムを初期化します ";
-    f.cmd[1].caption = "警報設定";
-
+    // The logo under the right-hand column, with a mouse pointer of its own.
+    f.Image1[0].geometry = {10455, 6810, 2070, 225};
+    f.Image1[0].ownPointer = true;
     return f;
 }
 

@@ -13,22 +13,30 @@ namespace rx47 {
 
 enum class WindowState { Normal, Minimised, Hidden };
 
+/// The font the window was designed with; the view maps it to a metric-compatible font.
+inline constexpr const char* kDesignFont = "ＭＳ Ｐゴシック";
+
 struct MainForm {
     std::string caption = " RX47 monitor";
     WindowState windowState = WindowState::Normal;
+    Twips clientWidth = 12780;  ///< the client area, 852 × 484 pixels at 96 dpi
+    Twips clientHeight = 7260;
+    Colour backColour = kWhite;
+    Font font{kDesignFont, 9, false};  ///< for every control whose own font has no name
 
-    std::array<LabelControl, 44> Label;   ///< captions, readouts, lamps, messages
-    std::array<LabelControl, 83> tgt;     ///< per-minute bars 0…80, peak bar 81, peak-dose marker 82
-    std::array<LineControl, 80> bar;      ///< dose polyline segments
-    std::array<LineControl, 13> lne;      ///< axes, grid lines, CPM alarm line (7)
-    std::array<LabelControl, 18> lbl;     ///< axis titles and scale values
-    std::array<LabelControl, 10> tme;     ///< time-axis labels
-    std::array<ButtonControl, 2> cmd;     ///< reset / re-search / acknowledge (0), settings (1)
-    std::array<OptionControl, 2> Option1; ///< data link: receive (0), stop (1)
-    std::array<OptionControl, 2> Option2; ///< count buzzer: on (0), off (1)
-    std::array<ComboControl, 3> Combo1;   ///< CPM scale (0), serial port (1), dose scale (2)
-    std::array<ShapeControl, 5> Shape1;   ///< panel frames 0, 1, 4; alarm banner box 2
-    std::array<ImageControl, 2> Image1;   ///< logo (0), small picture at the end of the time axis (1)
+    std::array<LabelControl, 44> Label;    ///< captions, readouts, lamps, messages
+    std::array<LabelControl, 83> tgt;      ///< per-minute bars 0…80, peak bar 81, peak-dose marker 82
+    std::array<LineControl, 80> bar;       ///< dose polyline segments
+    std::array<LineControl, 13> lne;       ///< axes, grid lines, CPM alarm line (7)
+    std::array<LabelControl, 18> lbl;      ///< axis titles and scale values
+    std::array<LabelControl, 10> tme;      ///< time-axis labels
+    std::array<ButtonControl, 2> cmd;      ///< reset / re-search / acknowledge (0), settings (1)
+    std::array<OptionControl, 2> Option1;  ///< data link: receive (0), stop (1)
+    std::array<OptionControl, 2> Option2;  ///< count buzzer: on (0), off (1)
+    std::array<FrameControl, 2> Frame;     ///< the frames of Option1 (0) and Option2 (1)
+    std::array<ComboControl, 3> Combo1;    ///< CPM scale (0), serial port (1), dose scale (2)
+    std::array<ShapeControl, 5> Shape1;    ///< panel frames 0, 1, 4; alarm banner box 2
+    std::array<ImageControl, 2> Image1;    ///< logo (0), small picture at the end of the time axis (1)
 };
 
 /// The main window as designed, before start-up puts the settings into it.
