@@ -14,6 +14,7 @@
 #include "platform/timer_array.h"
 #include "storage/records.h"
 #include "storage/settings_row.h"
+#include "ui/window_mode.h"
 
 namespace rx47 {
 
@@ -100,16 +101,14 @@ void Form_Load(Context& ctx) {
     step([&] { applyDoseScale(ctx); });
     ctx.timers.start(timer::kSplash);
 
-    bool startMinimised = false;
-    bool inTray = false;
-    step([&] { startMinimised = ctx.settings.isTrue("startup"); });
-    step([&] { inTray = ctx.settings.isTrue("tasktray"); });
-    if (startMinimised) f.windowState = inTray ? WindowState::Hidden : WindowState::Minimised;
+    chooseStartWindowMode(ctx);
 
     s.monthFolder = monthFolderName(ctx.clock.now());
     step([&] { createRecordFolders(ctx.programFolder, s.monthFolder); });
 }
 
-void Form_Activate(Context& ctx) { ctx.state.isLoading = kFalse; }
+void Form_Activate(Context& ctx) {
+    ctx.state.isLoading = kFalse;
+}
 
 }  // namespace rx47

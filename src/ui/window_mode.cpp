@@ -1,0 +1,30 @@
+#include "ui/window_mode.h"
+
+#include "base/failure.h"
+#include "model/context.h"
+#include "platform/desktop.h"
+#include "storage/settings_row.h"
+#include "ui/tray.h"
+
+namespace rx47 {
+
+void chooseStartWindowMode(Context& ctx) {
+    bool startMinimised = false;
+    bool inTray = false;
+    step([&] { startMinimised = ctx.settings.isTrue("startup"); });
+    step([&] { inTray = ctx.settings.isTrue("tasktray"); });
+    MainForm& f = ctx.form;
+    if (!startMinimised) {
+        f.windowState = WindowState::Normal;
+        ctx.desktop.showSplash();
+        return;
+    }
+    f.windowState = WindowState::Minimised;
+    if (inTray && ctx.desktop.trayAvailable()) {
+        loadTaskIcon(ctx);
+        // Hidden without an icon the window could not be brought back.
+        if (ctx.desktop.trayIconShown()) f.windowState = WindowState::Hidden;
+    }
+}
+
+}  // namespace rx47
