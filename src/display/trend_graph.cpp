@@ -16,7 +16,7 @@ namespace rx47 {
 namespace {
 
 std::string timeText(int h, int t) {
-    char buffer[8];
+    char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%02d:%d0", h, t);
     return buffer;
 }

@@ -1,0 +1,180 @@
+// The trend graph: time axis, bar heights, dose points and segments, peak markers.
+#include <gtest/gtest.h>
+
+#include "display/trend_graph.h"
+#include "support/program_folder.h"
+
+namespace rx47 {
+namespace {
+
+using test::TestMonitor;
+
+struct Graph : ::testing::Test {
+    TestMonitor m;
+    void SetUp() override {
+        m.values.gammaCoefficient = 120;
+        m.values.cpmScaleFactor = 60;     // scale "100"
+        m.state.doseScaleFactor = 15000;  // scale 0.400
+    }
+    /// The graph's part of one minute update, in the order the update calls it.
+    void minute(std::int32_t cpm) {
+        scrollBars(m.ctx);
+        drawDoseSegments(m.ctx);
+        hideBrokenSegments(m.ctx);
+        setNewestBar(m.ctx, cpm);
+        if (cpm >= m.state.maxCpm) {
+            m.form.Label[kMaxCpm].caption = std::to_string(cpm);
+            m.state.maxCpm = cpm;
+            movePeakMarkers(m.ctx, cpm);
+        }
+    }
+    const LabelControl& slot(int i) { return m.form.tgt[i]; }
+    const LineControl& segment(int i) { return m.form.bar[i]; }
+};
+
+TEST_F(Graph, TheTimeAxisMarksTheTenMinuteTimesAroundNow) {
+    m.clock.time = {2026, 5, 7, 9, 30, 0};
+    relabelTimeAxis(m.ctx);
+    const char* expected[] = {"08:10", "08:20", "08:30", "08:40", "08:50", "09:00", "09:10", "09:20", "09:30", "09:40"};
+    for (int k = 0; k < 10; ++k) {
+        EXPECT_EQ(m.form.tme[k].caption, expected[k]) << k;
+        EXPECT_EQ(m.form.tme[k].geometry.left, 840 + 900 * k) << k;
+    }
+    EXPECT_TRUE(m.form.tme[0].visible);
+    EXPECT_FALSE(m.form.tme[9].visible);
+
+    m.clock.time.minute = 35;
+    relabelTimeAxis(m.ctx);
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(m.form.tme[k].caption, expected[k]) << k;
+    EXPECT_EQ(m.form.tme[0].geometry.left, 390);
+    EXPECT_EQ(m.form.tme[9].geometry.left, 8490);
+    EXPECT_FALSE(m.form.tme[0].visible);
+    EXPECT_TRUE(m.form.tme[9].visible);
+    for (int k = 1; k <= 8; ++k) EXPECT_TRUE(m.form.tme[k].visible) << k;
+}
+
+TEST_F(Graph, TheTimeAxisWrapsAtMidnightBothWays) {
+    m.clock.time = {2026, 5, 7, 23, 55, 0};
+    relabelTimeAxis(m.ctx);
+    EXPECT_EQ(m.form.tme[9].caption, "00:00");
+    EXPECT_EQ(m.form.tme[8].caption, "23:50");
+
+    m.clock.time = {2026, 5, 8, 0, 5, 0};
+    relabelTimeAxis(m.ctx);
+    EXPECT_EQ(m.form.tme[9].caption, "00:10");
+    EXPECT_EQ(m.form.tme[8].caption, "00:00");
+    EXPECT_EQ(m.form.tme[7].caption, "23:50");
+    EXPECT_EQ(m.form.tme[0].caption, "22:40");
+}
+
+TEST_F(Graph, BarsStandOnTheBaseLineAndStopAtFullScale) {
+    setNewestBar(m.ctx, 25);
+    EXPECT_EQ(slot(80).geometry.height, 1500);
+    EXPECT_EQ(slot(80).geometry.top, 5100);
+    EXPECT_TRUE(slot(80).visible);
+    EXPECT_EQ(slot(80).caption, "25");
+
+    setNewestBar(m.ctx, 150);
+    EXPECT_EQ(slot(80).geometry.height, 6000);
+    EXPECT_EQ(slot(80).geometry.top, 600);
+
+    setNewestBar(m.ctx, 0);
+    EXPECT_FALSE(slot(80).visible);
+    EXPECT_EQ(slot(80).caption, "0");
+
+    showBarValue(m.ctx, 5, "abc");  // not a number: counts as 0
+    EXPECT_FALSE(slot(5).visible);
+    EXPECT_EQ(slot(5).geometry.height, 0);
+}
+
+TEST_F(Graph, ScrollingMovesEveryValueOneSlotLeftAndKeepsTheNewest) {
+    minute(10);
+    minute(20);
+    EXPECT_EQ(slot(79).caption, "10");
+    EXPECT_EQ(slot(79).geometry.height, 600);
+    EXPECT_EQ(slot(80).caption, "20");
+    scrollBars(m.ctx);
+    EXPECT_EQ(slot(78).caption, "10");
+    EXPECT_EQ(slot(79).caption, "20");
+    EXPECT_EQ(slot(80).caption, "20");  // until the minute's own value arrives
+    clearNewestBar(m.ctx);
+    EXPECT_FALSE(slot(80).visible);
+    EXPECT_EQ(slot(80).geometry.height, 0);
+}
+
+TEST_F(Graph, DosePointsFollowTheDoseScaleAndStopAtTheTopLine) {
+    EXPECT_EQ(dosePointY(m.ctx, "24"), 3600);  // 0.200 μSv/h
+    EXPECT_EQ(dosePointY(m.ctx, "60"), 600);   // 0.500: above full scale
+    EXPECT_EQ(dosePointY(m.ctx, "0"), 6600);
+    EXPECT_EQ(dosePointY(m.ctx, "25"), 3480);  // 0.208
+}
+
+TEST_F(Graph, WithoutACoefficientTheDosePointLiesOnTheBaseLine) {
+    m.values.gammaCoefficient = 0;
+    EXPECT_EQ(dosePointY(m.ctx, "24"), 6600);
+    EXPECT_EQ(m.values.gammaCoefficient, 120);  // taken from the settings for the next time
+}
+
+TEST_F(Graph, SegmentsJoinOnlyNeighbouringShownBars) {
+    minute(24);
+    minute(36);
+    EXPECT_TRUE(segment(79).visible);
+    EXPECT_EQ(segment(79).y1, 3600);
+    EXPECT_EQ(segment(79).y2, 2100);  // 0.300
+    EXPECT_FALSE(segment(78).visible);
+}
+
+TEST_F(Graph, ABarBetweenTwoEmptySlotsHasNoSegment) {
+    minute(0);
+    minute(30);
+    minute(0);
+    // The last segment is decided before the newest value arrives: for this one minute it still
+    // joins the 30 and runs down to the base line.
+    EXPECT_TRUE(segment(79).visible);
+    EXPECT_EQ(segment(79).y2, 6600);
+    minute(0);
+    EXPECT_TRUE(slot(78).visible);
+    EXPECT_FALSE(segment(77).visible);
+    EXPECT_FALSE(segment(78).visible);
+    EXPECT_FALSE(segment(79).visible);
+}
+
+TEST_F(Graph, ThePeakMarkersMoveOnlyWithANewMaximum) {
+    minute(24);
+    const LabelControl& peak = slot(81);
+    const LabelControl& star = slot(82);
+    EXPECT_TRUE(peak.visible);
+    EXPECT_TRUE(star.visible);
+    EXPECT_EQ(peak.geometry.height, 1440);
+    EXPECT_EQ(peak.geometry.top, 5160);
+    EXPECT_EQ(star.geometry.top, 3540);  // 60 above the dose point of 0.200
+
+    minute(12);
+    minute(0);
+    EXPECT_EQ(peak.geometry.top, 5160);
+    EXPECT_EQ(star.geometry.top, 3540);
+    EXPECT_TRUE(peak.visible);
+}
+
+TEST_F(Graph, ThePeakDoseMarkerHasALowerLimitButNoUpperOne) {
+    m.state.maxCpm = 120;  // 1.000 μSv/h, far above full scale
+    m.form.Label[kMaxCpm].caption = "120";
+    movePeakMarkers(m.ctx, 120);
+    EXPECT_EQ(slot(82).geometry.top, 6600 - 15000 - 60);
+    EXPECT_EQ(slot(81).geometry.height, 6000);
+
+    m.state.maxCpm = 1;  // 0.008: 6420, kept above the axis
+    movePeakMarkers(m.ctx, 1);
+    EXPECT_EQ(slot(82).geometry.top, 5940);
+}
+
+TEST_F(Graph, AMaximumOfZeroLeavesThePeakMarkersHidden) {
+    minute(0);
+    minute(0);
+    EXPECT_EQ(m.form.Label[kMaxCpm].caption, "0");
+    EXPECT_FALSE(slot(81).visible);
+    EXPECT_FALSE(slot(82).visible);
+}
+
+}  // namespace
+}  // namespace rx47

@@ -1,0 +1,190 @@
+// The two scales of the graph: relabelling, redrawing, the CPM alarm line and the stored choice.
+#include <gtest/gtest.h>
+
+#include "display/scales.h"
+#include "display/trend_graph.h"
+#include "support/program_folder.h"
+#include "ui/startup.h"
+
+namespace rx47 {
+namespace {
+
+using test::TestMonitor;
+
+struct Scales : ::testing::Test {
+    TestMonitor m;
+    void SetUp() override {
+        Form_Load(m.ctx);
+        Form_Activate(m.ctx);
+        m.values.gammaCoefficient = 120;
+    }
+    void choose(int combo, const std::string& entry) {
+        ComboControl& c = m.form.Combo1[combo];
+        for (std::size_t i = 0; i < c.items.size(); ++i)
+            if (c.items[i] == entry) pickEntry(c, static_cast<int>(i));
+        Combo1_Click(m.ctx, combo);
+    }
+    std::vector<std::string> labels(int from, int to) {
+        std::vector<std::string> texts;
+        for (int i = from; i <= to; ++i) texts.push_back(m.form.lbl[i].caption);
+        return texts;
+    }
+    /// A setting as stored on disk.
+    std::string stored(const std::string& column) {
+        SettingsRow row;
+        row.open(m.folder.path());
+        return row.text(column);
+    }
+    const LineControl& alarmLine() { return m.form.lne[kAlarmLine]; }
+};
+
+TEST_F(Scales, StartUpAppliesTheStoredScales) {
+    EXPECT_EQ(m.values.cpmScaleFactor, 60);
+    EXPECT_EQ(m.state.doseScaleFactor, 15000);
+    EXPECT_EQ(labels(1, 10), (std::vector<std::string>{"10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}));
+    EXPECT_EQ(labels(11, 16), (std::vector<std::string>{"0.066", "0.133", "0.200", "0.266", "0.333", "0.400"}));
+}
+
+TEST_F(Scales, EachCpmScaleHasItsLabelsAndFactor) {
+    const struct {
+        const char* entry;
+        const char* top;
+        const char* bottom;
+        int factor;
+    } table[] = {{"50", "50", "5", 120}, {"100", "100", "10", 60}, {"200", "200", "20", 30}, {"500", "500", "50", 12}};
+    for (const auto& row : table) {
+        choose(0, row.entry);
+        EXPECT_EQ(m.form.lbl[10].caption, row.top) << row.entry;
+        EXPECT_EQ(m.form.lbl[1].caption, row.bottom) << row.entry;
+        EXPECT_EQ(m.values.cpmScaleFactor, row.factor) << row.entry;
+    }
+}
+
+TEST_F(Scales, ChoosingFiveHundredRedrawsTheBarsAndIsStored) {
+    const Twips gridBefore = m.form.lne[2].y1;
+    showBarValue(m.ctx, 10, "250");
+    showBarValue(m.ctx, 11, "600");
+    choose(0, "500");
+    EXPECT_EQ(labels(1, 10),
+              (std::vector<std::string>{"50", "100", "150", "200", "250", "300", "350", "400", "450", "500"}));
+    EXPECT_EQ(m.form.tgt[10].geometry.height, 3000);
+    EXPECT_EQ(m.form.tgt[10].geometry.top, 3600);
+    EXPECT_EQ(m.form.tgt[11].geometry.height, 6000);
+    EXPECT_EQ(m.form.lne[2].y1, gridBefore);
+    EXPECT_EQ(stored("CPMscale"), "500");
+}
+
+TEST_F(Scales, AfterACpmScaleChangeThePeakBarTakesTheMaximumCaption) {
+    m.form.Label[kMaxCpm].caption = "30";
+    choose(0, "50");
+    EXPECT_EQ(m.form.tgt[81].geometry.height, 3600);
+    m.form.Label[kMaxCpm].caption = "";  // after a reset
+    choose(0, "100");
+    EXPECT_EQ(m.form.tgt[81].geometry.height, 0);
+    EXPECT_EQ(m.form.tgt[81].geometry.top, 6600);
+}
+
+TEST_F(Scales, TheAlarmLineStandsAtTheAlarmLevel) {
+    m.values.cpmAlarmLevel = 40;
+    choose(0, "100");
+    EXPECT_EQ(alarmLine().y1, 4200);
+    EXPECT_EQ(alarmLine().y2, 4200);
+    EXPECT_TRUE(alarmLine().visible);
+    choose(0, "50");
+    EXPECT_EQ(alarmLine().y1, 1800);
+
+    m.values.cpmAlarmLevel = 60;  // -600: above full scale
+    choose(0, "50");
+    EXPECT_EQ(alarmLine().y1, -600);
+    EXPECT_FALSE(alarmLine().visible);
+}
+
+TEST_F(Scales, ALevelBeyondSixteenBitsLeavesTheLineWhereItWas) {
+    m.values.cpmAlarmLevel = 40;
+    choose(0, "100");
+    m.values.cpmAlarmLevel = 300;  // 300 × 120 = 36000
+    choose(0, "50");
+    EXPECT_EQ(m.form.lbl[10].caption, "50");  // labels and factor are set before the line
+    EXPECT_EQ(m.values.cpmScaleFactor, 120);
+    EXPECT_EQ(alarmLine().y1, 4200);
+    EXPECT_TRUE(alarmLine().visible);
+    EXPECT_EQ(stored("CPMscale"), "50");  // the click goes on
+}
+
+TEST_F(Scales, WithoutTheLineSettingAScaleChangeNeitherShowsNorHidesAPlottedLine) {
+    m.setSetting("warnline", std::int64_t{0});
+    m.values.cpmAlarmLevel = 40;
+    choose(0, "100");
+    EXPECT_FALSE(alarmLine().visible);
+    m.form.lne[kAlarmLine].visible = true;  // shown by someone else
+    choose(0, "50");
+    EXPECT_TRUE(alarmLine().visible);
+}
+
+TEST_F(Scales, WhileLoadingOrWithoutTheDeviceTheLineKeepsItsVisibility) {
+    m.values.cpmAlarmLevel = 40;
+    m.state.linkUp = kFalse;
+    applyCpmScale(m.ctx);
+    EXPECT_FALSE(alarmLine().visible);
+    EXPECT_EQ(alarmLine().y1, 4200);  // placed all the same
+
+    m.state.linkUp = kTrue;
+    m.state.isLoading = kTrue;
+    m.values.cpmAlarmLevel = 60;
+    m.form.Combo1[0].text = "50";
+    m.form.lne[kAlarmLine].visible = true;
+    applyCpmScale(m.ctx);
+    EXPECT_TRUE(alarmLine().visible);
+}
+
+TEST_F(Scales, ChoosingADoseScaleRelabelsAndRedrawsEverySegment) {
+    showBarValue(m.ctx, 40, "12");  // 0.100
+    showBarValue(m.ctx, 41, "30");  // 0.250
+    m.state.maxCpm = 30;
+    choose(2, "0.200");
+    EXPECT_EQ(labels(11, 16), (std::vector<std::string>{"0.033", "0.066", "0.100", "0.133", "0.166", "0.200"}));
+    EXPECT_EQ(m.state.doseScaleFactor, 30000);
+    EXPECT_EQ(m.form.bar[40].y1, 3600);
+    EXPECT_EQ(m.form.bar[40].y2, 600);  // above full scale: on the top line
+    EXPECT_EQ(m.form.bar[39].y2, 3600);
+    EXPECT_EQ(m.form.bar[10].y1, 6600);
+    EXPECT_EQ(m.form.tgt[82].geometry.top, 6600 - 7500 - 60);
+    EXPECT_EQ(stored("LINEscale"), "0.200");
+}
+
+TEST_F(Scales, ThePortListChangesNoScale) {
+    m.form.Combo1[1].items = {"1", "2"};
+    pickEntry(m.form.Combo1[1], 1);
+    Combo1_Click(m.ctx, 1);
+    EXPECT_EQ(m.values.cpmScaleFactor, 60);
+    EXPECT_EQ(m.state.doseScaleFactor, 15000);
+    EXPECT_EQ(stored("CPMscale"), "100");
+    EXPECT_EQ(stored("LINEscale"), "0.400");
+}
+
+TEST_F(Scales, WhileLoadingAChoiceDoesNothing) {
+    m.state.isLoading = kTrue;
+    choose(0, "500");
+    choose(2, "0.600");
+    EXPECT_EQ(m.values.cpmScaleFactor, 60);
+    EXPECT_EQ(m.form.lbl[10].caption, "100");
+    EXPECT_EQ(m.state.doseScaleFactor, 15000);
+    EXPECT_EQ(stored("CPMscale"), "100");
+    EXPECT_EQ(stored("LINEscale"), "0.400");
+}
+
+TEST_F(Scales, AScaleTextMatchingNoEntryKeepsTheFactor) {
+    m.form.Combo1[0].text = "75";
+    m.form.Combo1[2].text = "0.25";
+    applyCpmScale(m.ctx);
+    applyDoseScale(m.ctx);
+    EXPECT_EQ(m.values.cpmScaleFactor, 60);
+    EXPECT_EQ(m.state.doseScaleFactor, 15000);
+    EXPECT_EQ(m.form.lbl[10].caption, "100");
+    m.form.Combo1[2].text = "0.6";  // compared as a number
+    applyDoseScale(m.ctx);
+    EXPECT_EQ(m.state.doseScaleFactor, 10000);
+}
+
+}  // namespace
+}  // namespace rx47
