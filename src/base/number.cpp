@@ -96,6 +96,12 @@ std::int16_t toInt16(double value) {
     return static_cast<std::int16_t>(r);
 }
 
+std::uint16_t toUInt16(double value) {
+    const double r = roundHalfEven(value);
+    if (!(r >= 0 && r <= 65535)) throw Overflow("value does not fit 0..65535");
+    return static_cast<std::uint16_t>(r);
+}
+
 std::int32_t toInt32(double value) {
     const double r = roundHalfEven(value);
     if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw Overflow("value does not fit 32 bits");

@@ -22,6 +22,10 @@ double roundHalfEven(double value);
 /// Overflow and the variable keeps its old value.
 std::int16_t toInt16(double value);
 
+/// Stores a number into an unsigned 16-bit variable (a CPM alarm level, a gamma coefficient: the
+/// device takes 0..65535), as toInt16 but outside 0..65535 it throws Overflow.
+std::uint16_t toUInt16(double value);
+
 /// Stores a number into a 32-bit variable, as toInt16.
 std::int32_t toInt32(double value);
 

@@ -11,7 +11,7 @@
 
 namespace rx47 {
 
-std::string doseText(std::int32_t cpm, std::int16_t gammaCoefficient) {
+std::string doseText(std::int32_t cpm, std::uint16_t gammaCoefficient) {
     double q = static_cast<double>(cpm) / gammaCoefficient * 1000;
     q = std::floor(q) / 1000;  // truncated, not rounded
     std::string s = decimalText(q);
@@ -24,7 +24,7 @@ std::string doseText(std::int32_t cpm, std::int16_t gammaCoefficient) {
 std::string formatDose(Context& ctx, std::int32_t cpm) {
     if (ctx.values.gammaCoefficient == 0) {
         if (cpm != 0)
-            step([&] { ctx.values.gammaCoefficient = ctx.settings.int16("gkeisuu"); });
+            step([&] { ctx.values.gammaCoefficient = toUInt16(ctx.settings.number("gkeisuu")); });
         else
             showDeviceNotFound(ctx);  // 0 ÷ 0: nothing has been heard from the device
         return "";

@@ -16,6 +16,6 @@ struct Context;
 std::string formatDose(Context& ctx, std::int32_t cpm);
 
 /// The dose text of a CPM value for a known, non-zero coefficient.
-std::string doseText(std::int32_t cpm, std::int16_t gammaCoefficient);
+std::string doseText(std::int32_t cpm, std::uint16_t gammaCoefficient);
 
 }  // namespace rx47

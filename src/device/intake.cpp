@@ -37,14 +37,14 @@ void intakeTick(Context& ctx) {
     step([&] { t = ctx.port.readAll(); });
 
     if (v.gammaCoefficient == 0 && t.find("gms:") != std::string::npos) {
-        step([&] { v.gammaCoefficient = toInt16(tagValue(t, "gms:").value); });
+        step([&] { v.gammaCoefficient = toUInt16(tagValue(t, "gms:").value); });
         step([&] { ctx.settings.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
         step([&] { ctx.settings.commit(); });
     }
-    if (v.gammaCoefficient == 0) step([&] { v.gammaCoefficient = ctx.settings.int16("gkeisuu"); });
+    if (v.gammaCoefficient == 0) step([&] { v.gammaCoefficient = toUInt16(ctx.settings.number("gkeisuu")); });
 
     if (v.cpmAlarmLevel == 0 && t.find("atc:") != std::string::npos) {
-        step([&] { v.cpmAlarmLevel = toInt16(tagValue(t, "atc:").value); });
+        step([&] { v.cpmAlarmLevel = toUInt16(tagValue(t, "atc:").value); });
         step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
         step([&] { ctx.settings.commit(); });
         step([&] { placeCpmAlarmLine(ctx); });
@@ -52,7 +52,7 @@ void intakeTick(Context& ctx) {
                [&] { ctx.form.lne[kAlarmLine].visible = true; },
                [&] { ctx.form.lne[kAlarmLine].visible = false; });
     }
-    if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = ctx.settings.int16("warnCPMlevel"); });
+    if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = toUInt16(ctx.settings.number("warnCPMlevel")); });
 
     // A text with a total count is a status report, never a reading.
     if (const TagValue total = tagValue(t, "ttc:"); total.found) {

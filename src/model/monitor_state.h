@@ -37,11 +37,12 @@ struct MonitorState {
 };
 
 /// Values shared by the main window, the settings dialog and the sound routine; all 0 or empty when
-/// the program starts.
+/// the program starts. The CPM alarm level and the gamma coefficient are the device's own values,
+/// which it takes from 0 to 65535: they are held unsigned, so every accepted value can be kept.
 struct ProgramValues {
     std::int16_t cpmScaleFactor = 0;   ///< graph twips per 1 CPM
-    std::int16_t cpmAlarmLevel = 0;    ///< 0: not yet known (taken from the device or the settings)
-    std::int16_t gammaCoefficient = 0; ///< CPM per 1 μSv/h; 0: not yet known
+    std::uint16_t cpmAlarmLevel = 0;   ///< 0: not yet known (taken from the device or the settings)
+    std::uint16_t gammaCoefficient = 0; ///< CPM per 1 μSv/h; 0: not yet known
     std::string versionText;
     Flag soundFinished = kFalse;
 };
