@@ -1,8 +1,272 @@
 #include "setup/qt/setup_dialog.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <cmath>
+#include <utility>
+
+#include "model/context.h"
+#include "setup/setup.h"
+
 namespace rx47 {
 
-// Not built yet.
-void runSetupDialog(Context&, QWidget*) {}
+namespace {
+
+/// The font the layout was drawn for, and the metric-compatible font that stands in for it here.
+constexpr const char* kDesignFontStandIn = "IPAPGothic";
+
+QColor qColour(Colour c) {
+    return QColor(static_cast<int>(redOf(c)), static_cast<int>(greenOf(c)), static_cast<int>(blueOf(c)));
+}
+
+QString qText(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+/// The position in UTF-16 units of the character `chars` of a UTF-8 text (the model counts characters).
+int utf16Offset(const std::string& utf8, int chars) {
+    std::size_t byte = 0;
+    for (int n = 0; byte < utf8.size(); ++byte) {
+        if ((static_cast<unsigned char>(utf8[byte]) & 0xC0) != 0x80 && n++ == chars) break;
+    }
+    return static_cast<int>(QString::fromStdString(utf8.substr(0, byte)).size());
+}
+
+/// The sound-test button's 16 × 15 picture: a small loudspeaker with two sound waves.
+QPixmap speakerPicture() {
+    QPixmap picture(16, 15);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0, 0, 0), 1));
+    p.setBrush(QColor(64, 64, 64));
+    p.drawRect(QRectF(1.5, 5.5, 3, 4));
+    QPainterPath cone;
+    cone.moveTo(4.5, 5.5);
+    cone.lineTo(8.5, 1.5);
+    cone.lineTo(8.5, 13.5);
+    cone.lineTo(4.5, 9.5);
+    cone.closeSubpath();
+    p.drawPath(cone);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(0, 0, 128), 1.2));
+    p.drawArc(QRectF(7, 4.5, 5, 6), -50 * 16, 100 * 16);
+    p.drawArc(QRectF(7, 2, 8.5, 11), -55 * 16, 110 * 16);
+    return picture;
+}
+
+}  // namespace
+
+SetupDialog::SetupDialog(Context& ctx, QWidget* parent, std::function<void()> mainFormChanged)
+    : QDialog(parent), ctx_(ctx), form_(setup::makeSetupForm()), mainFormChanged_(std::move(mainFormChanged)) {
+    // Fixed single border with only a close box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setSizeGripEnabled(false);
+    setMouseTracking(true);
+    scale_ = logicalDpiX() / 96.0;
+
+    const QString fontName = qText(form_.font.name);
+    if (QFont::substitutes(fontName).isEmpty()) QFont::insertSubstitution(fontName, kDesignFontStandIn);
+    QFont font(fontName);
+    font.setPointSizeF(form_.font.points);
+    setFont(font);
+
+    for (int i = 0; i < static_cast<int>(check_.size()); ++i) {
+        auto* box = new QCheckBox(this);
+        box->setObjectName(QStringLiteral("Check1_%1").arg(i));
+        box->setCursor(Qt::PointingHandCursor);
+        connect(box, &QCheckBox::clicked, this,
+                [this, i](bool checked) { handle([&] { setup::setCheck(ctx_, form_, i, checked); }); });
+        check_[i] = box;
+    }
+    for (int i = 0; i < static_cast<int>(text_.size()); ++i) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QStringLiteral("txt_%1").arg(i));
+        connect(edit, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            handle([&] { setup::txt_Change(form_, i, text.toStdString()); }, false);
+        });
+        text_[i] = edit;
+    }
+    for (int i = 0; i < static_cast<int>(label_.size()); ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        label->installEventFilter(this);
+        if (isSwatch(i)) {
+            label->setFrameShape(QFrame::Box);
+            label->setAutoFillBackground(true);
+            label->setCursor(Qt::PointingHandCursor);
+        }
+        label_[i] = label;
+    }
+    soundTest_ = new QToolButton(this);
+    soundTest_->setObjectName(QStringLiteral("cmd"));
+    soundTest_->setIcon(QIcon(speakerPicture()));
+    soundTest_->setIconSize(QSize(16, 15));
+    soundTest_->setCursor(Qt::PointingHandCursor);
+    soundTest_->setMouseTracking(true);
+    soundTest_->installEventFilter(this);
+    connect(soundTest_, &QToolButton::clicked, this, [this] { handle([&] { setup::cmd_Click(ctx_, form_); }); });
+
+    setFixedSize(px(form_.clientWidth), px(form_.clientHeight));
+    handle([&] { setup::Form_Load(ctx_, form_); });
+}
+
+template <class Handler>
+void SetupDialog::handle(Handler&& handler, bool mayChangeMainWindow) {
+    try {
+        handler();
+    } catch (...) {
+        // The handlers skip their own failures; nothing else may reach the event loop either.
+    }
+    render();
+    if (mayChangeMainWindow && mainFormChanged_) mainFormChanged_();
+}
+
+int SetupDialog::px(Twips t) const {
+    return static_cast<int>(std::lround(t * scale_ / 15.0));
+}
+
+void SetupDialog::place(QWidget* w, const Geometry& g) const {
+    w->setGeometry(px(g.left), px(g.top), px(g.width), px(g.height));
+}
+
+void SetupDialog::render() {
+    setWindowTitle(qText(form_.caption));
+    for (int i = 0; i < static_cast<int>(check_.size()); ++i) {
+        const CheckBoxControl& c = form_.Check1[i];
+        QCheckBox* box = check_[i];
+        const QSignalBlocker quiet(box);
+        box->setText(qText(c.caption));
+        box->setChecked(c.value);
+        box->setEnabled(c.enabled);
+        place(box, c.geometry);
+        box->setVisible(c.visible);
+    }
+    for (int i = 0; i < static_cast<int>(text_.size()); ++i) {
+        const TextBoxControl& t = form_.txt[i];
+        QLineEdit* edit = text_[i];
+        const QSignalBlocker quiet(edit);
+        if (edit->text() != qText(t.text)) edit->setText(qText(t.text));
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, qColour(t.backColour));
+        // A disabled box keeps its background and greys its text.
+        palette.setColor(QPalette::Active, QPalette::Text, qColour(t.foreColour));
+        palette.setColor(QPalette::Inactive, QPalette::Text, qColour(t.foreColour));
+        edit->setPalette(palette);
+        edit->setEnabled(t.enabled);
+        place(edit, t.geometry);
+        edit->setVisible(t.visible);
+    }
+    for (int i = 0; i < static_cast<int>(label_.size()); ++i) {
+        const LabelControl& l = form_.Label1[i];
+        QLabel* label = label_[i];
+        label->setText(qText(l.caption));
+        label->setToolTip(qText(l.toolTip));
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, qColour(l.foreColour));
+        palette.setColor(QPalette::Window, qColour(l.backColour));
+        label->setPalette(palette);
+        label->setAlignment((l.align == Align::Centre  ? Qt::AlignHCenter
+                             : l.align == Align::Right ? Qt::AlignRight
+                                                       : Qt::AlignLeft) |
+                            Qt::AlignVCenter);
+        label->setEnabled(l.enabled);
+        place(label, l.geometry);
+        label->setVisible(l.visible);
+    }
+    const ButtonControl& b = form_.cmd;
+    soundTest_->setToolTip(qText(b.toolTip));
+    soundTest_->setText(qText(b.caption));
+    // The graphical style: the button's own colour shows, also while the pointer is over it.
+    const QString style = QStringLiteral(
+                              "QToolButton { background-color: %1; border: 1px solid #808080; }"
+                              "QToolButton:pressed { border-style: inset; }")
+                              .arg(qColour(b.backColour).name());
+    if (style != soundTestStyle_) soundTest_->setStyleSheet(soundTestStyle_ = style);
+    soundTest_->setEnabled(b.enabled);
+    place(soundTest_, b.geometry);
+    soundTest_->setVisible(b.visible);
+
+    if (form_.focusMoves != focusMovesShown_ && form_.focusedText >= 0 &&
+        form_.focusedText < static_cast<int>(text_.size())) {
+        focusMovesShown_ = form_.focusMoves;
+        const TextBoxControl& t = form_.txt[form_.focusedText];
+        QLineEdit* edit = text_[form_.focusedText];
+        const int start = utf16Offset(t.text, t.selStart);
+        edit->setSelection(start, utf16Offset(t.text, t.selStart + t.selLength) - start);
+        edit->setFocus(Qt::OtherFocusReason);
+    }
+    update();
+}
+
+void SetupDialog::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter p(this);
+    for (const ShapeControl& shape : form_.Shape1) {
+        if (!shape.visible) continue;
+        p.setPen(qColour(shape.borderColour));
+        const Geometry& g = shape.geometry;
+        p.drawRect(px(g.left), px(g.top), px(g.width) - 1, px(g.height) - 1);
+    }
+}
+
+void SetupDialog::mouseMoveEvent(QMouseEvent* event) {
+    handle([&] { setup::Form_MouseMove(form_); }, false);
+    QDialog::mouseMoveEvent(event);
+}
+
+bool SetupDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == soundTest_ && event->type() == QEvent::MouseMove) {
+        handle([&] { setup::cmd_MouseMove(form_); }, false);
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        for (int i = 0; i < static_cast<int>(label_.size()); ++i) {
+            if (watched != label_[i]) continue;
+            if (mouse->button() == Qt::LeftButton && label_[i]->rect().contains(mouse->position().toPoint()))
+                handle([&] { setup::Label1_Click(ctx_, form_, i); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void SetupDialog::closeEvent(QCloseEvent* event) {
+    // The program never closes this dialog itself: a close event comes from the close box, the
+    // system menu or the keyboard's close command, or from the session manager at logout.
+    const int reason = qGuiApp->isSavingSession() ? setup::kCloseBySystem : setup::kCloseFromControlMenu;
+    bool keepOpen = false;
+    handle([&] { keepOpen = setup::Form_QueryUnload(ctx_, form_, reason); });
+    if (keepOpen) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    done(QDialog::Accepted);
+}
+
+void runSetupDialog(Context& ctx, QWidget* parent, std::function<void()> mainFormChanged) {
+    if (!mainFormChanged && parent) mainFormChanged = [parent] { parent->update(); };
+    SetupDialog dialog(ctx, parent, std::move(mainFormChanged));
+    dialog.exec();
+}
+
+void runSetupDialog(Context& ctx, QWidget* parent) {
+    runSetupDialog(ctx, parent, {});
+}
 
 }  // namespace rx47

@@ -1,0 +1,87 @@
+// The presentation model of the settings dialog `setup`: one record per control, in the control
+// arrays' own indices. The dialog keeps no copy of the settings; its handlers (setup/) read and write
+// the settings row and change this model, and the view renders it.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "model/controls.h"
+
+namespace rx47 {
+
+/// The system's button face, the sound-test button's colour when the pointer is not over it.
+inline constexpr Colour kButtonFace = rgb(0xEC, 0xE9, 0xD8);
+/// The sound-test button's colour while the pointer is over it.
+inline constexpr Colour kSoundTestHover = rgb(0xC0, 0xC0, 0xC0);
+/// The grey of a caption whose control is switched off.
+inline constexpr Colour kGreyText = rgb(0x80, 0x80, 0x80);
+/// The dark red of the note about an old settings file.
+inline constexpr Colour kNoteRed = rgb(0xC0, 0x00, 0x00);
+
+/// A two-state check box.
+struct CheckBoxControl {
+    std::string caption;
+    bool value = false;  ///< checked
+    bool visible = true;
+    bool enabled = true;
+    Geometry geometry;
+};
+
+/// A one-line text box. The selection counts characters (not bytes) from the start of the text.
+struct TextBoxControl {
+    std::string text;
+    bool visible = true;
+    bool enabled = true;
+    Colour backColour = kWhite;
+    Colour foreColour = kBlack;
+    int selStart = 0;
+    int selLength = 0;
+    Geometry geometry;
+};
+
+struct SetupForm {
+    std::string caption;
+    Twips clientWidth = 5910;
+    Twips clientHeight = 5475;
+    /// Client area plus the fixed single border on both sides.
+    Twips outerWidth = 5910 + 2 * 45;
+    Font font{"ＭＳ Ｐゴシック", 9, false};
+
+    std::array<CheckBoxControl, 10> Check1;  ///< the option boxes, each mirroring a yes/no column
+    std::array<TextBoxControl, 3> txt;       ///< dose alarm level (0), CPM alarm level (1), gamma coefficient (2)
+    std::array<LabelControl, 11> Label1;     ///< captions, the swatches 4, 6 and 7, the note lines 5 and 10
+    ButtonControl cmd;                       ///< the sound test
+    std::array<ShapeControl, 2> Shape1;      ///< frames of the alarm block (0) and the recording block (1)
+
+    /// The sound-test button is drawn highlighted (-1) or not (0).
+    Flag soundTestHover = kFalse;
+    /// The colour picker's colour: black at first, then the last colour picked in this dialog.
+    Colour pickerColour = kBlack;
+    /// The text box a rejection gave the focus to (-1: none yet), and how many times the focus was
+    /// given, so that the view moves the focus once per rejection and not at every repaint.
+    int focusedText = -1;
+    int focusMoves = 0;
+};
+
+// Roles of the controls.
+inline constexpr int kWarningBox = 0;
+inline constexpr int kAlarmLineBox = 5;
+inline constexpr int kRecordBox = 7;
+inline constexpr int kMasterRecordBox = 8;
+inline constexpr int kDailyRecordBox = 9;
+inline constexpr int kDoseLevelText = 0;
+inline constexpr int kCpmLevelText = 1;
+inline constexpr int kGammaText = 2;
+inline constexpr int kBarColourSwatch = 4;
+inline constexpr int kAlarmLineColourSwatch = 6;
+inline constexpr int kDoseColourSwatch = 7;
+inline constexpr int kNoteLine1 = 5;
+inline constexpr int kNoteLine2 = 10;
+
+/// Whether Label1(index) is a colour swatch (a bordered label that opens the colour picker).
+constexpr bool isSwatch(int index) {
+    return index == kBarColourSwatch || index == kAlarmLineColourSwatch || index == kDoseColourSwatch;
+}
+
+}  // namespace rx47

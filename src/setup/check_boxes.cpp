@@ -1,0 +1,66 @@
+// The settings dialog's option boxes: each mirrors one yes/no column of the settings row, written
+// and committed at the click. Box 0 switches the alarm group, box 5 the main window's CPM alarm line,
+// box 7 the two record-file boxes.
+#include <array>
+
+#include "base/failure.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "setup/setup.h"
+#include "storage/settings_row.h"
+
+namespace rx47::setup {
+
+namespace {
+
+constexpr std::array<const char*, 10> kColumns = {"warning",  "flash",   "sound",  "popup",        "tasktray",
+                                                  "warnline", "startup", "record", "masterrecord", "dailyrecord"};
+
+/// The controls that the alarm master switch governs, in this order.
+void applyAlarmGroup(SetupForm& f, bool on) {
+    const Colour text = on ? kBlack : kGreyText;
+    step([&] { f.txt[kCpmLevelText].enabled = on; });
+    step([&] { f.Label1[2].foreColour = text; });
+    step([&] { f.txt[kDoseLevelText].enabled = on; });
+    step([&] { f.Label1[8].foreColour = text; });
+    step([&] { f.Check1[kAlarmLineBox].enabled = on; });
+    step([&] { f.Label1[kAlarmLineColourSwatch].enabled = on; });
+    step([&] { f.Label1[1].foreColour = text; });
+    for (int i : {1, 2, 3}) step([&] { f.Check1[i].enabled = on; });
+}
+
+}  // namespace
+
+void setCheck(Context& ctx, SetupForm& form, int index, bool checked) {
+    if (index < 0 || index >= static_cast<int>(form.Check1.size())) return;
+    if (form.Check1[index].value == checked) return;
+    form.Check1[index].value = checked;
+    Check1_Click(ctx, form, index);
+}
+
+void Check1_Click(Context& ctx, SetupForm& form, int index) {
+    if (index >= 0 && index < static_cast<int>(kColumns.size())) {
+        const bool on = form.Check1[index].value;
+        // A failed write leaves the column as it was; the box still shows the new state.
+        step([&] { ctx.settings.writeFlag(kColumns[index], on); });
+        switch (index) {
+            case kWarningBox:
+                applyAlarmGroup(form, on);
+                break;
+            case kAlarmLineBox:
+                // Shown at once, even above the graph's top: the main window's own rule applies again
+                // when it next places the line.
+                step([&] { ctx.form.lne[kAlarmLine].visible = on; });
+                break;
+            case kRecordBox:
+                step([&] { form.Check1[kMasterRecordBox].enabled = on; });
+                step([&] { form.Check1[kDailyRecordBox].enabled = on; });
+                break;
+            default:
+                break;
+        }
+    }
+    step([&] { ctx.settings.commit(); });
+}
+
+}  // namespace rx47::setup
