@@ -1,0 +1,32 @@
+// The one road from the event loop into the core: every timer tick, serial data event and user event
+// of the main window runs its core handler through run(), which lets nothing escape into Qt's event
+// loop and then brings the views in step with the model.
+#pragma once
+
+#include <functional>
+
+namespace rx47 {
+
+struct Context;
+
+class Dispatcher {
+public:
+    using Handler = std::function<void(Context&)>;
+
+    explicit Dispatcher(Context& ctx) : ctx_(ctx) {}
+    Dispatcher(const Dispatcher&) = delete;
+    Dispatcher& operator=(const Dispatcher&) = delete;
+
+    /// Runs one core handler, swallowing whatever it throws, then the re-sync (if any).
+    void run(const Handler& handler);
+    /// What runs after every handler: the views' sync.
+    void setAfterEach(std::function<void()> afterEach) { afterEach_ = std::move(afterEach); }
+
+    Context& context() { return ctx_; }
+
+private:
+    Context& ctx_;
+    std::function<void()> afterEach_;
+};
+
+}  // namespace rx47

@@ -1,0 +1,56 @@
+// The desktop on Qt widgets: the splash window, the one notification-area icon, the settings dialog,
+// the colour picker and the message box.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "platform/desktop.h"
+#include "ui/tray.h"
+
+class QSystemTrayIcon;
+
+namespace rx47 {
+
+struct Context;
+class SplashWindow;
+
+class QtDesktop : public Desktop {
+public:
+    QtDesktop();
+    ~QtDesktop() override;
+    QtDesktop(const QtDesktop&) = delete;
+    QtDesktop& operator=(const QtDesktop&) = delete;
+
+    /// What the settings dialog works on, and the window it is modal to.
+    void setContext(Context* ctx) { ctx_ = ctx; }
+    void setMainWindow(QWidget* window) { mainWindow_ = window; }
+    /// Runs on a button press on the notification-area icon, with the button.
+    void setTrayPressHandler(std::function<void(TrayButton)> handler) { trayPressed_ = std::move(handler); }
+
+    void showSplash() override;
+    void closeSplash() override;
+    /// Whether the splash is up (or about to be: it appears from the event loop).
+    bool splashShown() const;
+
+    bool trayAvailable() const override;
+    void addTrayIcon() override;
+    void removeTrayIcon() override;
+    bool trayIconShown() const override;
+
+    void showSetupDialog() override;
+    /// Opens the picker on its own default colour, not on `initial`: the swatches are not preset.
+    std::optional<Colour> pickColour(Colour initial) override;
+    void showMessage(const std::string& text) override;
+
+private:
+    Context* ctx_ = nullptr;
+    QPointer<QWidget> mainWindow_;
+    std::unique_ptr<SplashWindow> splash_;
+    std::unique_ptr<QSystemTrayIcon> tray_;
+    std::function<void(TrayButton)> trayPressed_;
+};
+
+}  // namespace rx47

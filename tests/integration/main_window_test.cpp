@@ -1,0 +1,322 @@
+// The main window's view on the offscreen platform: it paints the model, its widgets follow the
+// model, and each user event reaches its handler. Also the dispatcher and the desktop adapter.
+#include <QApplication>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <memory>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "base/failure.h"
+#include "display/trend_graph.h"
+#include "support/program_folder.h"
+#include "ui/qt/dispatcher.h"
+#include "ui/qt/fonts.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_desktop.h"
+#include "ui/startup.h"
+
+namespace rx47 {
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+        QApplication::setStyle(QStringLiteral("Fusion"));
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[17] = "main_window_test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+QColor qtColour(Colour c) {
+    return QColor(redOf(c), greenOf(c), blueOf(c));
+}
+
+struct View : ::testing::Test {
+    test::TestMonitor m;
+    Dispatcher dispatcher{m.ctx};
+    std::unique_ptr<MainWindow> window;
+    int syncs = 0;
+
+    void SetUp() override {
+        m.port.devices = {1};
+        Form_Load(m.ctx);
+        window = std::make_unique<MainWindow>(dispatcher);
+        dispatcher.setAfterEach([this] {
+            ++syncs;
+            window->sync();
+        });
+        window->sync();
+    }
+    void TearDown() override { window.reset(); }
+
+    QImage image() {
+        window->sync();
+        return window->grab().toImage();
+    }
+    QPoint centreOf(const Geometry& g) { return window->toPixels(g).center(); }
+    void moveTo(QWidget* target, QPoint pos) {
+        QMouseEvent move(QEvent::MouseMove, pos, target->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+    }
+};
+
+TEST_F(View, TheWindowHasTheDesignSizeCaptionAndFont) {
+    const double ppt = window->pixelsPerTwip();
+    EXPECT_DOUBLE_EQ(ppt, window->logicalDpiX() / 1440.0);
+    EXPECT_EQ(window->size(), QSize(qRound(12780 * ppt), qRound(7260 * ppt)));
+    if (window->logicalDpiX() == 96) {
+        EXPECT_EQ(window->size(), QSize(852, 484));
+    }
+    EXPECT_EQ(window->windowTitle(), QStringLiteral(" RX47 monitor"));
+    EXPECT_TRUE(window->isVisible());
+
+    // The design font is drawn with IPAPGothic, which has real glyphs for the Japanese captions.
+    const QFont heading = qtFont({kDesignFont, 9, true}, m.form.font);
+    EXPECT_EQ(QFontInfo(heading).family(), QStringLiteral("IPAPGothic"));
+    const QFontMetrics metrics(heading);
+    for (QChar c : QStringLiteral("受信送信エラー放射線検出数【警報】線量スケール"))
+        EXPECT_TRUE(metrics.inFont(c)) << QString(c).toStdString();
+}
+
+TEST_F(View, EveryDesignCaptionFitsItsLabel) {
+    MainForm& f = m.form;
+    // The widest figures the readouts take in normal use.
+    for (int i : {kRealtimeCpm, kAverageCpm, kMaxCpm, kMinCpm, kRunningCpm}) f.Label[i].caption = "1000";
+    for (int i : {kRealtimeDose, kAverageDose, kMaxDose, kMinDose, kRunningDose}) f.Label[i].caption = "12.50";
+    f.Label[kTotalCount].caption = "123456789";
+    for (std::size_t i = 0; i < f.Label.size(); ++i) {
+        const LabelControl& l = f.Label[i];
+        if (l.caption.empty() || l.transparent) continue;
+        const int width = QFontMetrics(qtFont(l.font, f.font)).horizontalAdvance(QString::fromStdString(l.caption));
+        EXPECT_LE(width, window->toPixels(l.geometry).width()) << "Label(" << i << ") " << l.caption;
+    }
+    const LabelControl& banner = f.Label[kAlarmBanner];
+    EXPECT_LE(QFontMetrics(qtFont(banner.font, f.font)).horizontalAdvance(QString::fromStdString(banner.caption)),
+              window->toPixels(banner.geometry).width());
+}
+
+TEST_F(View, ThePaintedGraphShowsTheModel) {
+    m.values.gammaCoefficient = 120;
+    setNewestBar(m.ctx, 50);  // half of full scale
+    const QImage shot = image();
+    const Colour graph = m.form.tgt[80].backColour;
+    const QRect bar = window->toPixels(m.form.tgt[80].geometry);
+    EXPECT_EQ(shot.pixelColor(bar.center()), qtColour(graph));
+    EXPECT_EQ(shot.pixelColor(bar.center() - QPoint(0, bar.height())), QColor(Qt::white));  // above the bar
+    EXPECT_EQ(shot.pixelColor(window->toPixels(m.form.tgt[79].geometry).center() - QPoint(0, 20)),
+              QColor(Qt::white));  // an empty slot
+    EXPECT_EQ(shot.pixelColor(centreOf(m.form.Label[kRxLamp].geometry)), qtColour(kLampDarkGreen));
+    EXPECT_EQ(shot.pixelColor(centreOf(m.form.Label[kErrorLamp].geometry)), qtColour(kLampDarkRed));
+    // Axis: a black pixel on the base line.
+    EXPECT_EQ(shot.pixelColor(window->toPixels({4000, 6600, 1, 1}).topLeft()), QColor(Qt::black));
+
+    // Japanese text is drawn as glyphs: the "受信" caption leaves dark pixels in its box.
+    const QRect caption = window->toPixels(m.form.Label[27].geometry);
+    int dark = 0;
+    for (int y = caption.top(); y <= caption.bottom(); ++y)
+        for (int x = caption.left(); x <= caption.right(); ++x) dark += shot.pixelColor(x, y).lightness() < 100;
+    EXPECT_GT(dark, 20);
+
+    // The alarm banner, once shown, is a red box at the top of the plot.
+    m.form.Shape1[2].visible = true;
+    m.form.Label[kAlarmBanner].visible = true;
+    const QImage alarmed = image();
+    const QRect box = window->toPixels(m.form.Shape1[2].geometry);
+    EXPECT_EQ(alarmed.pixelColor(box.topLeft() + QPoint(3, 3)), QColor(Qt::red));
+    int yellow = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const QColor c = alarmed.pixelColor(x, y);
+            yellow += c.red() > 200 && c.green() > 200 && c.blue() < 100 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(yellow, 100);
+}
+
+TEST_F(View, TheWidgetsFollowTheModel) {
+    QComboBox* cpm = window->combo(0);
+    ASSERT_EQ(cpm->count(), 4);
+    EXPECT_EQ(cpm->itemText(3), QStringLiteral("500"));
+    EXPECT_EQ(cpm->currentText(), QStringLiteral("100"));
+    EXPECT_FALSE(cpm->isEditable());
+    EXPECT_EQ(window->combo(2)->currentText(), QStringLiteral("0.400"));
+    EXPECT_TRUE(window->combo(1)->isEditable());
+    EXPECT_EQ(window->combo(1)->currentText(), QStringLiteral("1"));
+    EXPECT_TRUE(window->option1(0)->isChecked());
+    EXPECT_TRUE(window->option2(1)->isChecked());  // buzzer off in the supplied settings
+    EXPECT_EQ(window->button(0)->toolTip(), QStringLiteral(" システムを初期化します "));
+
+    m.form.cmd[0].enabled = false;
+    m.form.cmd[0].caption = "再検索";
+    m.form.Option2[0].value = true;
+    m.form.Option2[1].value = false;
+    m.form.caption = " RX47 monitor 【データ通信停止】";
+    window->sync();
+    EXPECT_FALSE(window->button(0)->isEnabled());
+    EXPECT_EQ(window->button(0)->text(), QStringLiteral("再検索"));
+    EXPECT_TRUE(window->option2(0)->isChecked());
+    EXPECT_FALSE(window->option2(1)->isChecked());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral(" RX47 monitor 【データ通信停止】"));
+}
+
+TEST_F(View, AScalePickReachesTheHandlerOnceLoadingIsOver) {
+    QComboBox* cpm = window->combo(0);
+    // While loading the pick only changes the list's own text.
+    m.state.isLoading = kTrue;
+    emit cpm->activated(3);
+    EXPECT_EQ(m.form.Combo1[0].text, "500");
+    EXPECT_EQ(m.form.lbl[10].caption, "100");
+
+    dispatcher.run(Form_Activate);
+    emit cpm->activated(0);
+    EXPECT_EQ(m.form.Combo1[0].listIndex, 0);
+    EXPECT_EQ(m.form.lbl[10].caption, "50");
+    EXPECT_EQ(m.values.cpmScaleFactor, 120);
+    EXPECT_EQ(cpm->currentText(), QStringLiteral("50"));
+
+    window->combo(1)->setEditText(QStringLiteral("7"));
+    EXPECT_EQ(m.form.Combo1[1].text, "7");
+}
+
+TEST_F(View, OptionButtonsShowWhatTheModelSaysAfterTheirHandler) {
+    dispatcher.run(Form_Activate);
+    window->option1(1)->click();
+    EXPECT_EQ(window->option1(0)->isChecked(), m.form.Option1[0].value);
+    EXPECT_EQ(window->option1(1)->isChecked(), m.form.Option1[1].value);
+    window->option2(0)->click();
+    EXPECT_EQ(window->option2(0)->isChecked(), m.form.Option2[0].value);
+    EXPECT_EQ(window->option2(1)->isChecked(), m.form.Option2[1].value);
+}
+
+TEST_F(View, MouseMovesOverBarsSetTheirToolTips) {
+    m.values.gammaCoefficient = 120;
+    setNewestBar(m.ctx, 25);
+    m.form.Label[kMaxCpm].caption = "25";
+    m.form.Label[kMaxDose].caption = "0.208";
+    m.state.maxCpm = 25;
+    movePeakMarkers(m.ctx, 25);
+    window->sync();
+
+    const QPoint bar = centreOf(m.form.tgt[80].geometry);
+    EXPECT_EQ(window->barAt(bar), 80);
+    moveTo(window.get(), bar);
+    EXPECT_EQ(m.form.tgt[80].toolTip, "25");
+
+    const QPoint star = centreOf(m.form.tgt[82].geometry);
+    EXPECT_EQ(window->barAt(star), 82);  // the "*" lies over the peak bar
+    moveTo(window.get(), star);
+    EXPECT_EQ(m.form.tgt[82].toolTip, " 最大線量 ： 0.208μSv/h  ");
+    const Geometry& peak = m.form.tgt[81].geometry;
+    moveTo(window.get(), window->toPixels(peak).center() + QPoint(0, window->toPixels(peak).height() / 3));
+    EXPECT_EQ(m.form.tgt[81].toolTip, " 最大CPM ： 25 ");
+
+    // Hidden elements take no mouse moves.
+    m.form.tgt[81].visible = false;
+    m.form.tgt[82].visible = false;
+    window->sync();
+    EXPECT_EQ(window->barAt(star), -1);
+    EXPECT_EQ(window->barAt(centreOf(m.form.tgt[10].geometry)), -1);
+}
+
+TEST_F(View, AMoveOverAButtonIsTheButtonsOwn) {
+    m.state.hoverButton = 1;
+    const int before = syncs;
+    moveTo(window->button(1), QPoint(5, 5));
+    EXPECT_EQ(syncs, before + 1);  // cmd_MouseMove, and no window move after it
+    EXPECT_EQ(m.state.hoverButton, 1);
+}
+
+TEST_F(View, TheWindowTakesTheModelsState) {
+    m.form.windowState = WindowState::Hidden;
+    window->sync();
+    EXPECT_FALSE(window->isVisible());
+    m.form.windowState = WindowState::Normal;
+    window->sync();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+}
+
+TEST(Dispatcher, NothingAHandlerThrowsEscapesAndTheSyncStillRuns) {
+    test::TestMonitor m;
+    Dispatcher dispatcher(m.ctx);
+    int syncs = 0;
+    dispatcher.setAfterEach([&] { ++syncs; });
+    EXPECT_NO_THROW(dispatcher.run([](Context&) { throw Overflow("too big"); }));
+    EXPECT_NO_THROW(dispatcher.run([](Context&) { throw std::logic_error("a bug"); }));
+    EXPECT_NO_THROW(dispatcher.run([](Context&) { throw 42; }));
+    EXPECT_EQ(syncs, 3);
+}
+
+/// Closes the next modal dialog of type T that opens, after `act` has looked at it.
+template <class T>
+void whenOpened(std::function<void(T*)> act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(dialog);
+        }
+    });
+    poll->start(10);
+}
+
+TEST(Desktop, TheMessageBoxHasTheProgramsTitleAndAnInformationIcon) {
+    QtDesktop desktop;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    whenOpened<QMessageBox>([&](QMessageBox* box) {
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+    });
+    desktop.showMessage("警報値を入力してください");
+    EXPECT_EQ(title, QStringLiteral(" RX47 monitor"));
+    EXPECT_EQ(text, QStringLiteral("警報値を入力してください"));
+    EXPECT_EQ(icon, QMessageBox::Information);
+}
+
+TEST(Desktop, TheColourPickerGivesBgrOrNothingWhenCancelled) {
+    QtDesktop desktop;
+    whenOpened<QColorDialog>([](QColorDialog* picker) {
+        picker->setCurrentColor(QColor(0x11, 0x22, 0x33));
+        picker->accept();
+    });
+    EXPECT_EQ(desktop.pickColour(0), std::optional<Colour>(0x00332211));
+    whenOpened<QColorDialog>([](QColorDialog* picker) { picker->reject(); });
+    EXPECT_EQ(desktop.pickColour(0x00332211), std::nullopt);
+}
+
+TEST(Desktop, TheSplashCanBeClosedWhetherShownOrNot) {
+    QtDesktop desktop;
+    desktop.closeSplash();
+    desktop.showSplash();
+    EXPECT_TRUE(desktop.splashShown());
+    desktop.closeSplash();  // before the event loop has put it up: it never appears
+    QApplication::processEvents();
+    EXPECT_FALSE(desktop.splashShown());
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(w->isVisible() && w->windowType() == Qt::SplashScreen);
+}
+
+}  // namespace
+}  // namespace rx47
