@@ -37,16 +37,19 @@ void intakeTick(Context& ctx) {
     step([&] { t = ctx.port.readAll(); });
 
     if (v.gammaCoefficient == 0 && t.find("gms:") != std::string::npos) {
-        step([&] { v.gammaCoefficient = toUInt16(tagValue(t, "gms:").value); });
-        step([&] { ctx.settings.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
-        step([&] { ctx.settings.commit(); });
+        // A value that cannot be held (a garbled report) must not overwrite the stored one.
+        if (step([&] { v.gammaCoefficient = toUInt16(tagValue(t, "gms:").value); })) {
+            step([&] { ctx.settings.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
+            step([&] { ctx.settings.commit(); });
+        }
     }
     if (v.gammaCoefficient == 0) step([&] { v.gammaCoefficient = toUInt16(ctx.settings.number("gkeisuu")); });
 
     if (v.cpmAlarmLevel == 0 && t.find("atc:") != std::string::npos) {
-        step([&] { v.cpmAlarmLevel = toUInt16(tagValue(t, "atc:").value); });
-        step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
-        step([&] { ctx.settings.commit(); });
+        if (step([&] { v.cpmAlarmLevel = toUInt16(tagValue(t, "atc:").value); })) {
+            step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
+            step([&] { ctx.settings.commit(); });
+        }
         step([&] { placeCpmAlarmLine(ctx); });
         stepIf([&] { return ctx.settings.isTrue("warnline"); },
                [&] { ctx.form.lne[kAlarmLine].visible = true; },

@@ -151,10 +151,14 @@ TEST_F(Intake, TagsAtTheVeryEndStoreZeroAndFallBackToTheColumn) {
     EXPECT_EQ(caption(kTotalCount), "0");
 }
 
-TEST_F(Intake, ATagValueBeyondSixteenBitsLeavesTheValueUnknown) {
+TEST_F(Intake, AGarbledTagValueLeavesTheStoredValueAlone) {
     m.values.gammaCoefficient = 0;
-    receive("gms:99999\r\nttc:7\r\n");
-    EXPECT_EQ(m.values.gammaCoefficient, 0);
+    m.values.cpmAlarmLevel = 0;
+    receive("gms:99999\r\natc:-70000\r\nttc:7\r\n");
+    EXPECT_EQ(m.settings.int16("gkeisuu"), 120);  // not overwritten by a value it cannot hold
+    EXPECT_EQ(m.settings.int16("warnCPMlevel"), 100);
+    EXPECT_EQ(m.values.gammaCoefficient, 120);    // so the stored value is used
+    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
     EXPECT_EQ(caption(kTotalCount), "7");
 }
 
