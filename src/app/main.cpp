@@ -1,57 +1,31 @@
 // RX47 monitor: wires the core to its Qt adapters and views, and runs the event loop.
 #include <QApplication>
-#include <QEventLoop>
 #include <clocale>
 #include <filesystem>
 #include <memory>
 
-#include "base/failure.h"
 #include "device/link.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
-#include "platform/event_pump.h"
+#include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer_array.h"
+#include "platform/qt/qt_wave_player.h"
+#include "platform/qt/single_instance.h"
+#include "platform/qt/termination_signals.h"
 #include "platform/qt/system_clock.h"
-#include "platform/wave_player.h"
 #include "storage/settings_row.h"
 #include "ui/qt/dispatcher.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/pictures.h"
 #include "ui/qt/qt_desktop.h"
+#include "ui/shutdown.h"
 #include "ui/startup.h"
 #include "ui/tray.h"
-
-namespace {
-
-/// No sound yet: every playback fails at once.
-class SilentPlayer : public rx47::WavePlayer {
-public:
-    void setCompletionHandler(std::function<void()>) override {}
-    void open(const std::filesystem::path&) override { throw rx47::FileError("no sound"); }
-    void play() override { throw rx47::FileError("no sound"); }
-    void stop() override {}
-    void rewind() override {}
-    void close() override {}
-    std::chrono::milliseconds length() const override { return {}; }
-};
-
-class QtPump : public rx47::EventPump {
-public:
-    void processEvents(std::chrono::milliseconds wait) override {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(wait.count()));
-    }
-    std::chrono::milliseconds now() const override {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now().time_since_epoch());
-    }
-};
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -64,6 +38,9 @@ int main(int argc, char* argv[]) {
     rx47::installFontSubstitutions();
     QApplication::setWindowIcon(rx47::programIcon());
     const std::filesystem::path programFolder = QCoreApplication::applicationDirPath().toStdString();
+    // One copy per program folder: a second one brings the first forward and ends.
+    rx47::SingleInstance instance(programFolder);
+    if (!instance.claim()) return 0;
 
     rx47::MainForm form = rx47::makeMainForm();
     rx47::MonitorState state;
@@ -73,8 +50,8 @@ int main(int argc, char* argv[]) {
     rx47::QtTimerArray timers;
     rx47::SystemClock clock;
     rx47::QtDesktop desktop;
-    SilentPlayer player;
-    QtPump pump;
+    rx47::QtWavePlayer player;
+    rx47::QtEventPump pump;
     rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder};
 
     // Every event reaches the core through the dispatcher, which then brings the window in step.
@@ -89,15 +66,32 @@ int main(int argc, char* argv[]) {
     timers.setTickHandler(
         [&dispatcher](int index) { dispatcher.run([index](rx47::Context& c) { rx47::onTimerTick(c, index); }); });
     port.setDataReceivedHandler([&dispatcher] { dispatcher.run(rx47::onDataReceived); });
-    QObject::connect(&window, &rx47::MainWindow::closed, &app, &QCoreApplication::quit);
+
+    // However the program ends (the window closed, Ctrl-C, a service stop, a logout) the shutdown
+    // runs once, through the event loop, and the program quits after it.
+    bool shutDown = false;
+    const auto shutdownAndQuit = [&] {
+        if (!shutDown) {
+            shutDown = true;
+            timers.setTickHandler({});
+            dispatcher.run(rx47::Form_QueryUnload);
+        }
+        QCoreApplication::quit();
+    };
+    QObject::connect(&window, &rx47::MainWindow::closed, &app, shutdownAndQuit);
+    rx47::TerminationSignals termination;
+    QObject::connect(&termination, &rx47::TerminationSignals::received, &app, shutdownAndQuit);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
+        if (!shutDown) shutdownAndQuit();
+    });
+    QObject::connect(&instance, &rx47::SingleInstance::activationRequested, &window, [&] {
+        if (form.windowState != rx47::WindowState::Normal)
+            dispatcher.run([](rx47::Context& c) { rx47::taskicon_MouseDown(c, rx47::TrayButton::Left); });
+        window.raise();
+        window.activateWindow();
+    });
 
     // The load handler; its sync shows the window as the start-up chose (normal, minimised or hidden).
     dispatcher.run(rx47::Form_Load);
-    const int result = app.exec();
-    // Until the shutdown sequence is built: keep what was chosen during the run.
-    try {
-        settings.commit();
-    } catch (...) {
-    }
-    return result;
+    return app.exec();
 }

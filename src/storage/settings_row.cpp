@@ -79,6 +79,9 @@ Database openKeyed(const fs::path& file) {
     if (rc != SQLITE_OK) databaseFailure(raw, "cannot open " + file.string());
     if (sqlite3_key(raw, kSettingsPassword, static_cast<int>(std::strlen(kSettingsPassword))) != SQLITE_OK)
         databaseFailure(raw, "cannot set the key of " + file.string());
+    // Another reader of the file (a backup, say) holds it only briefly: wait for it rather than
+    // fail the commit that keeps a setting.
+    sqlite3_busy_timeout(raw, 1000);
     execute(raw, "SELECT count(*) FROM sqlite_master", "cannot read " + file.string());
     return db;
 }
