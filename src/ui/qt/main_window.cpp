@@ -243,7 +243,10 @@ void MainWindow::changeEvent(QEvent* event) {
     const WindowState now = isMinimized() ? WindowState::Minimised : WindowState::Normal;
     if (shownState_ == now) return;
     shownState_ = now;
-    dispatcher_.run([now](Context& ctx) { Form_Resize(ctx, now); });
+    // Handled from the event loop: a state change can arrive inside showMinimized(), which would
+    // show the window again right after the handler hid it in the notification area.
+    QMetaObject::invokeMethod(
+        this, [this, now] { dispatcher_.run([now](Context& ctx) { Form_Resize(ctx, now); }); }, Qt::QueuedConnection);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

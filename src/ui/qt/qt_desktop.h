@@ -39,6 +39,8 @@ public:
     void addTrayIcon() override;
     void removeTrayIcon() override;
     bool trayIconShown() const override;
+    /// The icon while it is shown (tests press it through its activated signal).
+    QSystemTrayIcon* trayIcon() const { return tray_.get(); }
 
     void showSetupDialog() override;
     /// Opens the picker on its own default colour, not on `initial`: the swatches are not preset.

@@ -1,0 +1,184 @@
+// The notification-area icon on a real X display (Xvfb) with a real tray host (trayer): minimise,
+// restore by either button, one icon only, none left after the shutdown, and a window that stays
+// reachable without a tray host.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+#include <chrono>
+#include <memory>
+
+#include "model/main_form.h"
+#include "monitor/timer_schedule.h"
+#include "support/program_folder.h"
+#include "support/qt_events.h"
+#include "ui/qt/dispatcher.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_desktop.h"
+#include "ui/shutdown.h"
+
+extern char** environ;
+
+namespace rx47 {
+namespace {
+
+using namespace std::chrono_literals;
+using test::runEventsUntil;
+
+/// A tray host for the length of a test, ended by its PID.
+class TrayHost {
+public:
+    TrayHost() {
+        char program[] = "trayer";
+        char edge[] = "--edge";
+        char top[] = "top";
+        char* argv[] = {program, edge, top, nullptr};
+        if (posix_spawnp(&pid_, "trayer", nullptr, nullptr, argv, environ) != 0) pid_ = -1;
+    }
+    ~TrayHost() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        // Let the display notice that the tray is gone.
+        runEventsUntil([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }, 5s);
+    }
+    TrayHost(const TrayHost&) = delete;
+    TrayHost& operator=(const TrayHost&) = delete;
+    bool ready() const { return pid_ > 0 && runEventsUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10s); }
+
+private:
+    pid_t pid_ = -1;
+};
+
+/// The core over fakes, with the real main window and the real desktop on the X display.
+struct Shell : ::testing::Test {
+    void SetUp() override {
+        if (qgetenv("DISPLAY").isEmpty()) GTEST_SKIP() << "needs an X display (the tests run under xvfb-run)";
+        settings.open(folder.path());
+        setUpTimers(ctx);
+        timers.setTickHandler([this](int index) { dispatcher.run([index](Context& c) { onTimerTick(c, index); }); });
+        dispatcher.setAfterEach([this] { window->sync(); });
+        window = std::make_unique<MainWindow>(dispatcher);
+        desktop.setContext(&ctx);
+        desktop.setMainWindow(window.get());
+        desktop.setTrayPressHandler([this](TrayButton b) { dispatcher.run([b](Context& c) { taskicon_MouseDown(c, b); }); });
+        dispatcher.run([](Context&) {});
+        ASSERT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
+    }
+    void set(const std::string& column, SettingValue value) {
+        settings.write(column, std::move(value));
+        settings.commit();
+    }
+    void minimise() { window->showMinimized(); }
+    bool hiddenInTray() { return runEventsUntil([&] { return !window->isVisible() && desktop.trayIconShown(); }, 5s); }
+    void press(QSystemTrayIcon::ActivationReason reason) { emit desktop.trayIcon()->activated(reason); }
+    void advance(std::chrono::milliseconds time) {
+        timers.advance(time.count());
+        test::runEventsFor(100ms);
+    }
+
+    test::TempProgramFolder folder;
+    MainForm form = makeMainForm();
+    MonitorState state;
+    ProgramValues values;
+    SettingsRow settings;
+    test::MemorySerialPort port;
+    test::VirtualTimerArray timers;
+    test::SettableClock clock;
+    QtDesktop desktop;
+    test::ScriptedWavePlayer player;
+    test::ScriptedEventPump pump;
+    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path()};
+    Dispatcher dispatcher{ctx};
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(Shell, WithoutATrayHostMinimiseLeavesAnOrdinaryMinimisedWindow) {
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    set("tasktray", std::int64_t{-1});
+    minimise();
+    test::runEventsFor(500ms);
+    EXPECT_EQ(form.windowState, WindowState::Minimised);
+    EXPECT_FALSE(desktop.trayIconShown());
+}
+
+TEST_F(Shell, MinimiseHidesBehindOneIconAndEitherButtonRestores) {
+    TrayHost host;
+    ASSERT_TRUE(host.ready());
+    set("tasktray", std::int64_t{-1});
+
+    minimise();
+    ASSERT_TRUE(hiddenInTray());
+    EXPECT_EQ(desktop.trayIcon()->toolTip(), "RX47 monitor");
+
+    press(QSystemTrayIcon::Context);  // the right button restores like the left
+    EXPECT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
+    EXPECT_TRUE(desktop.trayIconShown());
+    advance(500ms);
+    EXPECT_FALSE(desktop.trayIconShown());
+
+    minimise();  // a second time: again one icon
+    ASSERT_TRUE(hiddenInTray());
+    press(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
+    advance(500ms);
+    EXPECT_FALSE(desktop.trayIconShown());
+
+    // A minimise within the half second after a restore keeps the icon as the way back.
+    minimise();
+    ASSERT_TRUE(hiddenInTray());
+    press(QSystemTrayIcon::Trigger);
+    ASSERT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
+    minimise();
+    ASSERT_TRUE(hiddenInTray());
+    advance(2s);
+    EXPECT_TRUE(desktop.trayIconShown());
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(Shell, OtherEventsOnTheIconDoNothing) {
+    TrayHost host;
+    ASSERT_TRUE(host.ready());
+    set("tasktray", std::int64_t{-1});
+    minimise();
+    ASSERT_TRUE(hiddenInTray());
+    press(QSystemTrayIcon::MiddleClick);
+    advance(1s);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(desktop.trayIconShown());
+}
+
+TEST_F(Shell, WithoutTheSettingMinimiseStaysOnTheTaskBar) {
+    TrayHost host;
+    ASSERT_TRUE(host.ready());
+    set("tasktray", std::int64_t{0});
+    minimise();
+    test::runEventsFor(500ms);
+    EXPECT_EQ(form.windowState, WindowState::Minimised);
+    EXPECT_FALSE(desktop.trayIconShown());
+}
+
+TEST_F(Shell, TheShutdownRemovesTheIcon) {
+    TrayHost host;
+    ASSERT_TRUE(host.ready());
+    set("tasktray", std::int64_t{-1});
+    minimise();
+    ASSERT_TRUE(hiddenInTray());
+    dispatcher.run(Form_QueryUnload);
+    EXPECT_FALSE(desktop.trayIconShown());
+}
+
+}  // namespace
+}  // namespace rx47
+
+int main(int argc, char** argv) {
+    // Without a display (the build lists the tests) the tests skip; the application still starts.
+    if (qgetenv("DISPLAY").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
