@@ -1,0 +1,85 @@
+// New alarm level and coefficient from the settings dialog reach the device over the real serial
+// adapter, followed by "save" about four seconds later, with the program's real timers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "device/link.h"
+#include "model/main_form.h"
+#include "model/setup_form.h"
+#include "monitor/timer_schedule.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_timer_array.h"
+#include "setup/setup.h"
+#include "sim/simulator.h"
+#include "support/program_folder.h"
+#include "support/qt_events.h"
+
+namespace rx47 {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Steady = std::chrono::steady_clock;
+
+[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
+
+TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
+    test::TempProgramFolder folder;
+    fs::create_directories(folder.path() / "ports");
+    rx47sim::Options options;
+    options.link = folder.path() / "ports/COM1";
+    options.intervalSeconds = 0.5;
+    rx47sim::Simulator device(options);
+
+    MainForm form = makeMainForm();
+    MonitorState state;
+    ProgramValues values;
+    SettingsRow settings;
+    QtSerialPort port(folder.path());
+    QtTimerArray timers;
+    test::SettableClock clock;
+    test::RecordingDesktop desktop;
+    test::ScriptedWavePlayer player;
+    test::ScriptedEventPump pump;
+    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path()};
+    settings.open(folder.path());
+    setUpTimers(ctx);
+    timers.setTickHandler([&](int index) { onTimerTick(ctx, index); });
+    port.setDataReceivedHandler([&] { onDataReceived(ctx); });
+    state.isLoading = kFalse;
+
+    startUpConnection(ctx);
+    ASSERT_TRUE(test::runEventsUntil([&] { return values.gammaCoefficient == 120; }, 5s));
+
+    // The operator types new values and closes the dialog with its close box.
+    SetupForm dialog = setup::makeSetupForm();
+    setup::Form_Load(ctx, dialog);
+    setup::txt_Change(dialog, kCpmLevelText, "150");
+    setup::txt_Change(dialog, kGammaText, "110");
+    const auto closed = Steady::now();
+    EXPECT_FALSE(setup::Form_QueryUnload(ctx, dialog, setup::kCloseFromControlMenu));
+
+    ASSERT_TRUE(test::runEventsUntil(
+        [&] {
+            const auto lines = device.receivedLines();
+            return std::find(lines.begin(), lines.end(), "save") != lines.end();
+        },
+        10s));
+    const auto saved = Steady::now() - closed;
+    const auto lines = device.receivedLines();
+    const auto atc = std::find(lines.begin(), lines.end(), "set atc=150");
+    const auto gms = std::find(lines.begin(), lines.end(), "set gms=110");
+    const auto save = std::find(lines.begin(), lines.end(), "save");
+    ASSERT_NE(atc, lines.end());
+    ASSERT_NE(gms, lines.end());
+    EXPECT_LT(atc, gms);
+    EXPECT_LT(gms, save);
+    EXPECT_GE(saved, 3s);  // the device-save delay: the fourth one-second tick
+    EXPECT_EQ(device.settings().atc, 150);
+    EXPECT_EQ(device.settings().gms, 110);
+    EXPECT_EQ(settings.int16("gkeisuu"), 110);
+}
+
+}  // namespace
+}  // namespace rx47
