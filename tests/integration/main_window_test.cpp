@@ -19,6 +19,7 @@
 #include "base/failure.h"
 #include "display/trend_graph.h"
 #include "support/program_folder.h"
+#include "support/qt_events.h"
 #include "ui/qt/dispatcher.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/main_window.h"
@@ -28,21 +29,8 @@
 namespace rx47 {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        app_ = std::make_unique<QApplication>(argc_, argv_);
-        QApplication::setStyle(QStringLiteral("Fusion"));
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[17] = "main_window_test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] const auto* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
 QColor qtColour(Colour c) {
     return QColor(redOf(c), greenOf(c), blueOf(c));

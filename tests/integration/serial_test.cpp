@@ -30,42 +30,18 @@
 #include "platform/qt/qt_serial_port.h"
 #include "sim/simulator.h"
 #include "support/program_folder.h"
+#include "support/qt_events.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { app_ = std::make_unique<QCoreApplication>(argc_, argv_); }
-    void TearDown() override { app_.reset(); }
+[[maybe_unused]] const auto* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
-private:
-    int argc_ = 1;
-    char name_[12] = "serial_test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QCoreApplication> app_;
-};
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-/// Runs the event loop (really waiting in it, as the program does) until `done` or the timeout.
-bool runEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    check.start(10);
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-void runEventsFor(std::chrono::milliseconds time) {
-    runEventsUntil([] { return false; }, time);
-}
+using rx47::test::runEventsFor;
+using rx47::test::runEventsUntil;
 
 /// Collects what the port receives until `done(received)` or the timeout.
 std::string receiveUntil(rx47::QtSerialPort& port, const std::function<bool(const std::string&)>& done,

@@ -17,22 +17,13 @@
 
 #include "setup/qt/setup_dialog.h"
 #include "support/program_folder.h"
+#include "support/qt_events.h"
 
 namespace rx47 {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[18] = "setup_dialog_test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] const auto* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
 struct SetupDialogView : ::testing::Test {
     test::TestMonitor m;

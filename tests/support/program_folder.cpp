@@ -35,6 +35,19 @@ TestMonitor::TestMonitor(TempProgramFolder::Settings kind)
     timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
 }
 
+void TestMonitor::connectDevice() {
+    port.devices = {1};
+    port.open(1);
+    values.gammaCoefficient = 120;
+    values.cpmAlarmLevel = 100;
+}
+
+void TestMonitor::receive(const std::string& text) {
+    port.received += text;
+    timers.start(timer::kIntake);
+    timers.advance(500);
+}
+
 void TestMonitor::setSetting(const std::string& column, SettingValue value) {
     settings.write(column, std::move(value));
     settings.commit();

@@ -40,6 +40,13 @@ struct TestMonitor {
 
     /// Sets a column and commits it.
     void setSetting(const std::string& column, SettingValue value);
+    /// The device on port 1, open, with its coefficient (120) and CPM level (100) known, as after
+    /// its first status report.
+    void connectDevice();
+    /// The device sends `text`; the intake reads it half a second later.
+    void receive(const std::string& text);
+    /// The device sends one reading.
+    void read(int cpm) { receive(std::to_string(cpm) + "\r\n"); }
 
     TempProgramFolder folder;
     MainForm form = makeMainForm();

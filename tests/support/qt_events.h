@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <chrono>
@@ -13,11 +13,13 @@
 
 namespace rx47::test {
 
-/// Gives the test program one QCoreApplication for its whole run.
+/// Gives the test program one application for its whole run, styled as the program is.
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        if (!QCoreApplication::instance()) app_ = std::make_unique<QCoreApplication>(argc_, argv_);
+        if (QCoreApplication::instance()) return;
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+        QApplication::setStyle(QStringLiteral("Fusion"));
     }
     void TearDown() override { app_.reset(); }
 
@@ -25,7 +27,7 @@ private:
     int argc_ = 1;
     char name_[8] = "rx47";
     char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QCoreApplication> app_;
+    std::unique_ptr<QApplication> app_;
 };
 
 /// Runs the event loop until `done` or the timeout; returns `done()`.

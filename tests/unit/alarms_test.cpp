@@ -17,17 +17,9 @@ using test::TestMonitor;
 struct Alarms : ::testing::Test {
     TestMonitor m;
     void SetUp() override {
-        m.port.devices = {1};
-        m.port.open(1);
-        m.values.gammaCoefficient = 120;
-        m.values.cpmAlarmLevel = 100;
+        m.connectDevice();
     }
-    /// The device sends one reading; the intake reads it half a second later.
-    void read(int cpm) {
-        m.port.received += std::to_string(cpm) + "\r\n";
-        m.timers.start(timer::kIntake);
-        m.timers.advance(500);
-    }
+    void read(int cpm) { m.read(cpm); }
     void readAll(std::initializer_list<int> readings) {
         for (int cpm : readings) read(cpm);
     }

@@ -20,20 +20,13 @@ constexpr Colour kGrey = rgb(0xC0, 0xC0, 0xC0);
 struct Controls : ::testing::Test {
     TestMonitor m;
     void SetUp() override {
-        m.port.devices = {1};
-        m.port.open(1);
-        m.values.gammaCoefficient = 120;
-        m.values.cpmAlarmLevel = 100;
+        m.connectDevice();
         m.values.cpmScaleFactor = 60;
         m.setSetting("record", std::int64_t{0});
         m.setSetting("warnLineLevel", 100.0);  // only the CPM level counts here
         m.state.isLoading = kFalse;
     }
-    void read(int cpm) {
-        m.port.received += std::to_string(cpm) + "\r\n";
-        m.timers.start(timer::kIntake);
-        m.timers.advance(500);
-    }
+    void read(int cpm) { m.read(cpm); }
     void raiseCpmAlarm() {
         for (int i = 0; i < 3; ++i) read(150);
         ASSERT_TRUE(m.timers.isRunning(timer::kAlarmFlash));

@@ -16,16 +16,9 @@ using test::TestMonitor;
 struct Intake : ::testing::Test {
     TestMonitor m;
     void SetUp() override {
-        m.port.devices = {1};
-        m.port.open(1);
-        m.values.gammaCoefficient = 120;
-        m.values.cpmAlarmLevel = 100;
+        m.connectDevice();
     }
-    void receive(const std::string& text) {
-        m.port.received += text;
-        m.timers.start(timer::kIntake);
-        m.timers.advance(500);
-    }
+    void receive(const std::string& text) { m.receive(text); }
     const std::string& caption(int label) { return m.form.Label[label].caption; }
     bool errorLampBlinking() {
         if (m.timers.isRunning(timer::kErrorLamp)) return true;

@@ -24,11 +24,7 @@ struct MinuteUpdate : ::testing::Test {
     }
     /// The readings of one minute, then the update at the start of the next minute.
     void minute(std::initializer_list<int> readings) {
-        for (int v : readings) {
-            m.port.received += std::to_string(v) + "\r\n";
-            m.timers.start(timer::kIntake);
-            m.timers.advance(500);
-        }
+        for (int v : readings) m.read(v);
         m.clock.time.minute = (m.clock.time.minute + 1) % 60;
         minuteUpdate(m.ctx);
     }
