@@ -1,11 +1,9 @@
 #include "display/scales.h"
 
-#include <algorithm>
 #include <string>
 
 #include "base/failure.h"
 #include "base/number.h"
-#include "device/dose.h"
 #include "display/alarm_line.h"
 #include "display/trend_graph.h"
 #include "model/context.h"
@@ -36,14 +34,6 @@ constexpr DoseScale kDoseScaleTable[] = {
     {0.6, {"0.600", "0.500", "0.400", "0.300", "0.200", "0.100"}, 10000},
 };
 
-double numberOf(const std::string& text) {
-    try {
-        return readNumber(text);
-    } catch (const Failure&) {
-        return 0;
-    }
-}
-
 }  // namespace
 
 void applyCpmScale(Context& ctx) {
@@ -69,7 +59,7 @@ void applyCpmScale(Context& ctx) {
 }
 
 void applyDoseScale(Context& ctx) {
-    const double v = numberOf(ctx.form.Combo1[2].text);
+    const double v = captionValue(ctx.form.Combo1[2].text);
     for (const DoseScale& scale : kDoseScaleTable) {
         if (v != scale.fullScale) continue;
         for (int k = 0; k < 6; ++k) ctx.form.lbl[16 - k].caption = scale.labels[k];
@@ -83,22 +73,9 @@ void Combo1_Click(Context& ctx, int index) {
     MainForm& f = ctx.form;
     if (index == 0) {
         step([&] { applyCpmScale(ctx); });
-        for (int i = 0; i <= graph::kNewest; ++i) {
-            step([&] {
-                LabelControl& bar = f.tgt[i];
-                const auto height = std::min<std::int32_t>(
-                    toInt32(numberOf(bar.caption) * ctx.values.cpmScaleFactor), graph::kFullHeight);
-                bar.geometry.height = height;
-                bar.geometry.top = graph::kBaseY - height;
-            });
-        }
-        step([&] {
-            LabelControl& peak = f.tgt[graph::kPeakBar];
-            const auto height = std::min<std::int32_t>(
-                toInt32(numberOf(f.Label[kMaxCpm].caption) * ctx.values.cpmScaleFactor), graph::kFullHeight);
-            peak.geometry.height = height;
-            peak.geometry.top = graph::kBaseY - height;
-        });
+        for (int i = 0; i <= graph::kNewest; ++i)
+            step([&] { setBarHeight(ctx, f.tgt[i], captionValue(f.tgt[i].caption)); });
+        step([&] { setBarHeight(ctx, f.tgt[graph::kPeakBar], captionValue(f.Label[kMaxCpm].caption)); });
         step([&] { ctx.settings.write("CPMscale", f.Combo1[0].text); });
         step([&] { ctx.settings.commit(); });
     } else if (index == 2) {
@@ -109,11 +86,7 @@ void Combo1_Click(Context& ctx, int index) {
                 f.bar[i].y2 = dosePointY(ctx, f.tgt[i + 1].caption);
             });
         }
-        step([&] {
-            const double dose = numberOf(formatDose(ctx, ctx.state.maxCpm));
-            const double top = graph::kBaseY - ctx.state.doseScaleFactor * dose - 60;
-            f.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, 5940));
-        });
+        step([&] { placePeakMarker(ctx); });
         step([&] { ctx.settings.write("LINEscale", f.Combo1[2].text); });
         step([&] { ctx.settings.commit(); });
     }

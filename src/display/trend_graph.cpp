@@ -21,15 +21,6 @@ std::string timeText(int h, int t) {
     return buffer;
 }
 
-/// A bar's value; a caption that is not a number counts as 0.
-double captionValue(const std::string& caption) {
-    try {
-        return readNumber(caption);
-    } catch (const Failure&) {
-        return 0;
-    }
-}
-
 double doseOf(Context& ctx, double value) {
     std::int32_t cpm = 0;
     step([&] { cpm = toInt32(value); });
@@ -38,6 +29,26 @@ double doseOf(Context& ctx, double value) {
 }
 
 }  // namespace
+
+double captionValue(const std::string& caption) {
+    try {
+        return readNumber(caption);
+    } catch (const Failure&) {
+        return 0;
+    }
+}
+
+void setBarHeight(Context& ctx, LabelControl& bar, double value) {
+    const std::int32_t height =
+        std::min<std::int32_t>(toInt32(value * ctx.values.cpmScaleFactor), graph::kFullHeight);
+    bar.geometry.height = height;
+    bar.geometry.top = graph::kBaseY - height;
+}
+
+void placePeakMarker(Context& ctx) {
+    const double top = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, ctx.state.maxCpm) - 60;
+    ctx.form.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, 5940));
+}
 
 void relabelTimeAxis(Context& ctx) {
     const LocalDateTime now = ctx.clock.now();
@@ -64,12 +75,7 @@ void showBarValue(Context& ctx, int index, const std::string& caption) {
     LabelControl& bar = ctx.form.tgt[index];
     const double value = captionValue(caption);
     bar.caption = caption;
-    step([&] {
-        const std::int32_t height =
-            std::min<std::int32_t>(toInt32(value * ctx.values.cpmScaleFactor), graph::kFullHeight);
-        bar.geometry.height = height;
-        bar.geometry.top = graph::kBaseY - height;
-    });
+    step([&] { setBarHeight(ctx, bar, value); });
     bar.visible = value != 0;
 }
 
@@ -118,16 +124,8 @@ void setNewestBar(Context& ctx, std::int32_t value) {
 
 void movePeakMarkers(Context& ctx, std::int32_t value) {
     auto& f = ctx.form;
-    step([&] {
-        const std::int32_t height =
-            std::min<std::int32_t>(toInt32(static_cast<double>(value) * ctx.values.cpmScaleFactor), graph::kFullHeight);
-        f.tgt[graph::kPeakBar].geometry.height = height;
-        f.tgt[graph::kPeakBar].geometry.top = graph::kBaseY - height;
-    });
-    step([&] {
-        const double top = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, ctx.state.maxCpm) - 60;
-        f.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, 5940));
-    });
+    step([&] { setBarHeight(ctx, f.tgt[graph::kPeakBar], value); });
+    step([&] { placePeakMarker(ctx); });
     const bool shown = captionValue(f.Label[kMaxCpm].caption) != 0;
     f.tgt[graph::kPeakBar].visible = shown;
     f.tgt[graph::kPeakMarker].visible = shown;

@@ -10,6 +10,7 @@ namespace rx47 {
 
 struct Context;
 struct MainForm;
+struct LabelControl;
 
 namespace graph {
 inline constexpr int kBaseY = 6600;      ///< value 0
@@ -39,6 +40,13 @@ void movePeakMarkers(Context& ctx, std::int32_t value);
 
 /// Shows a value in bar `index` on the current CPM scale (height capped at full scale).
 void showBarValue(Context& ctx, int index, const std::string& caption);
+/// Gives a bar the height of a value on the current CPM scale, capped at full scale, standing on
+/// the base line. Throws Overflow when the height does not fit; the bar then keeps its height.
+void setBarHeight(Context& ctx, LabelControl& bar, double value);
+/// Puts the peak-dose marker at the dose of the maximum, 60 twips above it, never below 5940.
+void placePeakMarker(Context& ctx);
+/// The number of a caption; a caption that is not a number counts as 0.
+double captionValue(const std::string& caption);
 /// The y of a slot's dose point for a bar value (rounded halves to even, never above full scale).
 int dosePointY(Context& ctx, const std::string& caption);
 
