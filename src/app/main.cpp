@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/log.h"
 #include "device/link.h"
 #include "model/context.h"
 #include "model/main_form.h"
@@ -11,6 +12,7 @@
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
 #include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_log_sink.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer_array.h"
 #include "platform/qt/qt_wave_player.h"
@@ -52,7 +54,9 @@ int main(int argc, char* argv[]) {
     rx47::QtDesktop desktop;
     rx47::QtWavePlayer player;
     rx47::QtEventPump pump;
-    rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder};
+    rx47::QtLogSink logSink;
+    rx47::FailureLog log(&logSink);
+    rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
 
     // Every event reaches the core through the dispatcher, which then brings the window in step.
     rx47::Dispatcher dispatcher(ctx);

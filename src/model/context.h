@@ -17,6 +17,7 @@ class Clock;
 class Desktop;
 class WavePlayer;
 class EventPump;
+class FailureLog;
 
 struct Context {
     MainForm& form;
@@ -30,6 +31,7 @@ struct Context {
     WavePlayer& player;
     EventPump& pump;
     std::filesystem::path programFolder;
+    FailureLog& log;  ///< failures that the behaviour skips over are logged here, once per cause
 };
 
 }  // namespace rx47

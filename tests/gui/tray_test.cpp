@@ -92,7 +92,8 @@ struct Shell : ::testing::Test {
     QtDesktop desktop;
     test::ScriptedWavePlayer player;
     test::ScriptedEventPump pump;
-    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path()};
+    FailureLog log;
+    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log};
     Dispatcher dispatcher{ctx};
     std::unique_ptr<MainWindow> window;
 };

@@ -42,7 +42,8 @@ TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     test::RecordingDesktop desktop;
     test::ScriptedWavePlayer player;
     test::ScriptedEventPump pump;
-    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path()};
+    FailureLog log;
+    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log};
     settings.open(folder.path());
     setUpTimers(ctx);
     timers.setTickHandler([&](int index) { onTimerTick(ctx, index); });

@@ -92,7 +92,8 @@ struct LiveMonitor {
     test::RecordingDesktop desktop;
     test::ScriptedWavePlayer player;
     test::ScriptedEventPump pump;
-    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path()};
+    FailureLog log;
+    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log};
     std::vector<std::unique_ptr<rx47sim::Simulator>> sims;
 };
 

@@ -172,7 +172,7 @@ struct Playback : ::testing::Test {
     CountingPlayer player;
     PatientPump pump;
     Context ctx{m.form,  m.state,   m.values, m.settings, m.port,         m.timers,
-                m.clock, m.desktop, player,   pump,       m.folder.path()};
+                m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
 
     void SetUp() override {
         if (!server || !server->running()) GTEST_SKIP() << "no PulseAudio server could be started";

@@ -97,7 +97,7 @@ TEST(QtWavePlayer, TheAlarmSoundReturnsWithoutAnAudioOutput) {
     QtWavePlayer player;
     QtEventPump pump;
     Context ctx{m.form,  m.state,   m.values, m.settings, m.port,         m.timers,
-                m.clock, m.desktop, player,   pump,       m.folder.path()};
+                m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
     playAlarmSound(ctx);
     EXPECT_EQ(m.values.soundFinished, kTrue);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/log.h"
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/event_pump.h"
@@ -148,6 +149,27 @@ public:
 private:
     std::size_t next_ = 0;
     std::chrono::milliseconds now_{0};
+};
+
+/// A log sink that keeps every line, for tests that a failure was (or was not) reported.
+class RecordingLogSink : public LogSink {
+public:
+    struct Line {
+        LogLevel level;
+        LogCategory category;
+        std::string message;
+    };
+    void write(LogLevel level, LogCategory category, std::string_view message) override {
+        lines.push_back({level, category, std::string(message)});
+    }
+    /// How many lines of the category hold `text`.
+    int count(LogCategory category, std::string_view text = {}) const {
+        int n = 0;
+        for (const Line& l : lines)
+            if (l.category == category && l.message.find(text) != std::string::npos) ++n;
+        return n;
+    }
+    std::vector<Line> lines;
 };
 
 }  // namespace rx47::test

@@ -59,6 +59,8 @@ struct TestMonitor {
     RecordingDesktop desktop;
     ScriptedWavePlayer player;
     ScriptedEventPump pump;
+    RecordingLogSink logLines;
+    FailureLog log{&logLines};
     Context ctx;
 };
 

@@ -1,29 +1,28 @@
 #include "ui/qt/dispatcher.h"
 
-#include <cstdio>
 #include <exception>
+#include <string>
 
 #include "base/failure.h"
+#include "base/log.h"
+#include "model/context.h"
 
 namespace rx47 {
 
-namespace {
-
-template <class Body>
-void guarded(Body&& body) {
+void Dispatcher::guarded(const std::function<void()>& body) {
     try {
         body();
-    } catch (const Failure&) {
-        // A core failure the handler did not skip itself: the handler ends here, as the program's
-        // failure rule says; nothing is reported.
+    } catch (const Failure& e) {
+        // A core failure the handler did not skip itself ends the handler here, as the program's
+        // failure rule says; it is logged once per kind of failure.
+        ctx_.log.fail(LogCategory::Program, std::string("escaped:") + e.what(),
+                      std::string("a handler ended early: ") + e.what());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "rx47-monitor: handler failed: %s\n", e.what());
+        ctx_.log.warn(LogCategory::Program, std::string("a handler failed: ") + e.what());
     } catch (...) {
-        std::fprintf(stderr, "rx47-monitor: handler failed\n");
+        ctx_.log.warn(LogCategory::Program, "a handler failed with an unknown error");
     }
 }
-
-}  // namespace
 
 void Dispatcher::run(const Handler& handler) {
     guarded([&] { handler(ctx_); });

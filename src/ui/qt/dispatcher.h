@@ -25,6 +25,8 @@ public:
     Context& context() { return ctx_; }
 
 private:
+    void guarded(const std::function<void()>& body);
+
     Context& ctx_;
     std::function<void()> afterEach_;
 };

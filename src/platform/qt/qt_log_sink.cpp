@@ -1,0 +1,52 @@
+#include "platform/qt/qt_log_sink.h"
+
+#include <QLoggingCategory>
+#include <QString>
+
+namespace rx47 {
+
+namespace {
+
+Q_LOGGING_CATEGORY(programLog, "rx47.program", QtInfoMsg)
+Q_LOGGING_CATEGORY(portLog, "rx47.port", QtInfoMsg)
+Q_LOGGING_CATEGORY(recordsLog, "rx47.records", QtInfoMsg)
+Q_LOGGING_CATEGORY(settingsLog, "rx47.settings", QtInfoMsg)
+Q_LOGGING_CATEGORY(instanceLog, "rx47.instance", QtInfoMsg)
+Q_LOGGING_CATEGORY(soundLog, "rx47.sound", QtInfoMsg)
+Q_LOGGING_CATEGORY(metricsLog, "rx47.metrics", QtInfoMsg)
+Q_LOGGING_CATEGORY(hookLog, "rx47.hook", QtInfoMsg)
+
+const QLoggingCategory& qtCategory(LogCategory category) {
+    switch (category) {
+        case LogCategory::Program:
+            return programLog();
+        case LogCategory::Port:
+            return portLog();
+        case LogCategory::Records:
+            return recordsLog();
+        case LogCategory::Settings:
+            return settingsLog();
+        case LogCategory::Instance:
+            return instanceLog();
+        case LogCategory::Sound:
+            return soundLog();
+        case LogCategory::Metrics:
+            return metricsLog();
+        case LogCategory::Hook:
+            return hookLog();
+    }
+    return programLog();
+}
+
+}  // namespace
+
+void QtLogSink::write(LogLevel level, LogCategory category, std::string_view message) {
+    const QLoggingCategory& c = qtCategory(category);
+    const QString text = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size()));
+    if (level == LogLevel::Warning)
+        qCWarning(c).noquote() << text;
+    else
+        qCInfo(c).noquote() << text;
+}
+
+}  // namespace rx47
