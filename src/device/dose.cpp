@@ -12,8 +12,12 @@
 namespace rx47 {
 
 std::string doseText(std::int32_t cpm, std::uint16_t gammaCoefficient) {
-    double q = static_cast<double>(cpm) / gammaCoefficient * 1000;
-    q = std::floor(q) / 1000;  // truncated, not rounded
+    // Truncated to thousandths, not rounded, from the exact quotient: in floating point an exact
+    // value such as 201 / 100 = 2.01 may come out just below it and lose a unit.
+    const std::int64_t thousandths = std::int64_t{cpm} * 1000;
+    std::int64_t truncated = thousandths / gammaCoefficient;
+    if (thousandths % gammaCoefficient != 0 && thousandths < 0) --truncated;  // floor, also below 0
+    const double q = static_cast<double>(truncated) / 1000;
     std::string s = decimalText(q);
     if (s.size() >= 5) return s;
     if (s.find('.') == std::string::npos) s += '.';

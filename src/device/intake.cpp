@@ -57,9 +57,10 @@ void intakeTick(Context& ctx) {
     }
     if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = toUInt16(ctx.settings.number("warnCPMlevel")); });
 
-    // A text with a total count is a status report, never a reading.
-    if (const TagValue total = tagValue(t, "ttc:"); total.found) {
-        ctx.form.Label[kTotalCount].caption = decimalText(total.value);
+    // A text with a total count is a status report, never a reading. A count too large to read
+    // leaves the caption as it was.
+    if (t.find("ttc:") != std::string::npos) {
+        step([&] { ctx.form.Label[kTotalCount].caption = decimalText(tagValue(t, "ttc:").value); });
         return;
     }
 

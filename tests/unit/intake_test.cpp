@@ -2,6 +2,8 @@
 // time against a real settings file.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "device/dose.h"
 #include "device/intake.h"
 #include "monitor/timer_schedule.h"
@@ -153,6 +155,13 @@ TEST_F(Intake, AGarbledTagValueLeavesTheStoredValueAlone) {
     EXPECT_EQ(m.values.gammaCoefficient, 120);    // so the stored value is used
     EXPECT_EQ(m.values.cpmAlarmLevel, 100);
     EXPECT_EQ(caption(kTotalCount), "7");
+
+    // A total count beyond any number is not a reading either, and the intake goes on afterwards.
+    receive("ttc:1e400\r\n");
+    EXPECT_EQ(caption(kTotalCount), "7");
+    EXPECT_EQ(m.state.readingCount, 0);
+    receive("25\r\n");
+    EXPECT_EQ(m.state.readingCount, 1);
 }
 
 TEST_F(Intake, WaitsWhileTheSaveDelayRuns) {
@@ -178,6 +187,24 @@ TEST(FormatDose, TruncatesToThousandthsAndPadsToFiveCharacters) {
     EXPECT_EQ(doseText(1000, 100), "10.00");
     EXPECT_EQ(doseText(12350, 100), "123.5");
     EXPECT_EQ(doseText(12345, 1000), "12.345");
+}
+
+TEST(FormatDose, ExactQuotientsAreNotOneUnitShort) {
+    EXPECT_EQ(doseText(201, 100), "2.010");
+    // Every reading at the common coefficients against the exact integer truncation.
+    for (int coefficient : {100, 120, 150, 175, 200, 250, 1000}) {
+        for (int cpm = 0; cpm <= 1000; ++cpm) {
+            const long thousandths = cpm * 1000L / coefficient;
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "%ld.%03ld", thousandths / 1000, thousandths % 1000);
+            std::string text = expected;
+            if (text.size() > 5) {  // "12.341" stays; "12.500" is shown as "12.50"
+                while (text.size() > 5 && text.back() == '0') text.pop_back();
+                if (text.back() == '.') text.pop_back();
+            }
+            ASSERT_EQ(doseText(cpm, static_cast<std::uint16_t>(coefficient)), text) << cpm << " / " << coefficient;
+        }
+    }
 }
 
 TEST(FormatDose, WithoutACoefficientLoadsItOrNoticesTheAbsentDevice) {
