@@ -38,9 +38,20 @@ std::string dataLine(const Context& ctx) {
     return toCodePage932(line + kLineEnd);
 }
 
+/// Whether a record file is new: missing, or still empty (a first append that failed on a full disk
+/// is taken back to nothing, and the file must still get its headers).
+bool isNewFile(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
 void appendRecord(const Context& ctx, const std::filesystem::path& file) {
-    if (!fileExists(file)) appendWhole(file, headerLines());
-    appendWhole(file, dataLine(ctx));
+    // A new file's headers and its first line go in as one whole append: a file is never left with
+    // headers only, nor with data lines under no headers.
+    std::string bytes = dataLine(ctx);
+    if (isNewFile(file)) bytes = headerLines() + bytes;
+    appendWhole(file, bytes);
 }
 
 std::filesystem::path dailyFile(const Context& ctx) {

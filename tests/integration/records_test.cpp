@@ -98,27 +98,49 @@ TEST_F(Records, AMissingMonthFolderEndsTheMinutesRecordAfterTheMaster) {
     EXPECT_THROW(writeMeasurementRecord(m.ctx), FileError);
 }
 
+/// A file-size limit stands in for a disk that fills: writes beyond `bytes` fail.
+struct FullDisk {
+    explicit FullDisk(std::size_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit tight = old;
+        tight.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &tight);
+    }
+    ~FullDisk() {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, SIG_DFL);
+    }
+    rlimit old{};
+};
+
 TEST_F(Records, AWriteCutShortByAFullDiskLeavesNoTornLine) {
     writeMeasurementRecord(m.ctx);
     const fs::path master = record / "master record.csv";
     const std::string before = bytesOf(master);
 
-    // A file-size limit just past the current end stands in for a disk that fills mid-line.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit tight = old;
-    tight.rlim_cur = before.size() + 10;
-    setrlimit(RLIMIT_FSIZE, &tight);
-    EXPECT_THROW(appendWhole(master, std::string(60, 'x') + "\r\n"), FileError);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, SIG_DFL);
+    {
+        FullDisk full(before.size() + 10);  // the disk fills mid-line
+        EXPECT_THROW(appendWhole(master, std::string(60, 'x') + "\r\n"), FileError);
+    }
 
     EXPECT_EQ(bytesOf(master), before);
     writeMeasurementRecord(m.ctx);  // the next minute writes again
     const std::string after = bytesOf(master);
     EXPECT_EQ(after.compare(0, before.size(), before), 0);
     EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), std::count(before.begin(), before.end(), '\n') + 1);
+}
+
+TEST_F(Records, AFileCreatedOnAFullDiskGetsItsHeadersWhenSpaceReturns) {
+    captions({"5432", "24", "0.200", "25", "0.208", "30", "0.250", "20", "0.166"});
+    {
+        FullDisk full(10);  // the new files are created, but nothing fits
+        EXPECT_THROW(writeMeasurementRecord(m.ctx), FileError);
+    }
+    m.clock.time = {2026, 5, 31, 23, 59, 0};
+    writeMeasurementRecord(m.ctx);
+    EXPECT_EQ(bytesOf(record / "master record.csv"), golden("2026-05-31.csv"));
+    EXPECT_EQ(bytesOf(record / "2026_05/2026-05-31.csv"), golden("2026-05-31.csv"));
 }
 
 }  // namespace
