@@ -1,6 +1,7 @@
 #include "storage/settings_row.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -203,7 +204,8 @@ StoredRow exportSettings(const fs::path& source, const fs::path& target) {
     StoredRow row = readFirstRow(db.get(), source);
     // The connection may not create files (so a missing settings file is never made), and an attached
     // database inherits that; an empty file, though, is a new database.
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // Private until it takes the place of the original, whose mode it gets then.
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         const int error = errno;
         fileFailure("cannot create " + target.string(), error);
@@ -373,8 +375,16 @@ void compactSettingsDatabase(const fs::path& programFolder, const std::function<
     const auto before = [&](CompactionStep step) {
         if (beforeStep) beforeStep(step);
     };
-    const fs::path file = programFolder / kSettingsFileName;
-    const fs::path temp = programFolder / kSettingsTempFileName;
+    // A settings file that is a link to a file elsewhere: the target is the file replaced, and the
+    // compacted copy is made beside it so that the replacement is one rename on its file system.
+    fs::path file = programFolder / kSettingsFileName;
+    std::error_code linkError;
+    if (fs::is_symlink(file, linkError)) {
+        file = fs::canonical(file, linkError);
+        if (linkError) throw FileError("cannot follow " + (programFolder / kSettingsFileName).string() + ": " + linkError.message());
+    }
+    const fs::path folder = file.parent_path();
+    const fs::path temp = folder / kSettingsTempFileName;
 
     before(CompactionStep::RemoveStaleTemp);
     std::error_code ec;
@@ -391,6 +401,20 @@ void compactSettingsDatabase(const fs::path& programFolder, const std::function<
     }
 
     before(CompactionStep::SyncTemp);
+    // The compacted file keeps the mode and, where the user may give it, the owner of the original.
+    struct stat originalFile {};
+    if (::stat(file.c_str(), &originalFile) != 0) {
+        const int error = errno;
+        fileFailure("cannot read " + file.string(), error);
+    }
+    if (::chmod(temp.c_str(), originalFile.st_mode & 07777) != 0) {
+        const int error = errno;
+        fileFailure("cannot set the mode of " + temp.string(), error);
+    }
+    if (::chown(temp.c_str(), originalFile.st_uid, originalFile.st_gid) != 0 && errno != EPERM) {
+        const int error = errno;
+        fileFailure("cannot set the owner of " + temp.string(), error);
+    }
     syncPath(temp, O_RDWR, "file");
 
     before(CompactionStep::VerifyTemp);
@@ -408,7 +432,7 @@ void compactSettingsDatabase(const fs::path& programFolder, const std::function<
     }
 
     before(CompactionStep::SyncFolder);
-    syncPath(programFolder, O_RDONLY | O_DIRECTORY, "folder");
+    syncPath(folder, O_RDONLY | O_DIRECTORY, "folder");
 }
 
 }  // namespace rx47

@@ -89,7 +89,9 @@ bool countExit(SettingsRow& settings);
 enum class CompactionStep { RemoveStaleTemp, Export, SyncTemp, VerifyTemp, Replace, SyncFolder };
 
 /// Compacts "RX47.dat" (closed) into "RX47_tmp.dat" with the same key, syncs it and puts it in
-/// place of "RX47.dat" by an atomic rename. A stale "RX47_tmp.dat" is removed first. The first
+/// place of "RX47.dat" by an atomic rename, with the mode and owner of the file it replaces. A
+/// "RX47.dat" that is a link is followed: its target is replaced (the copy is made beside the
+/// target), and the link stays. A stale "RX47_tmp.dat" is removed first. The first
 /// failing step ends the procedure with a Failure; "RX47.dat" is then untouched and still holds
 /// every setting. `beforeStep`, for tests, runs before each step and may throw.
 void compactSettingsDatabase(const std::filesystem::path& programFolder,

@@ -356,6 +356,30 @@ TEST_F(CompactionTest, ReplacesTheFileAndKeepsEverySetting) {
     EXPECT_EQ(allValues(folder.path()), before);
 }
 
+TEST_F(CompactionTest, KeepsTheModeAndWritesThroughALink) {
+    ::chmod(file().c_str(), 0600);
+    rx47::compactSettingsDatabase(folder.path());
+    struct stat st {};
+    ASSERT_EQ(::stat(file().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(allValues(folder.path()), before);
+
+    // RX47.dat a link to the settings kept elsewhere: the target is compacted, the link stays.
+    const fs::path elsewhere = folder.path() / "kept";
+    fs::create_directory(elsewhere);
+    fs::rename(file(), elsewhere / "settings.dat");
+    fs::create_symlink("kept/settings.dat", file());
+    ::chmod((elsewhere / "settings.dat").c_str(), 0640);
+    rx47::compactSettingsDatabase(folder.path());
+    EXPECT_TRUE(fs::is_symlink(file()));
+    EXPECT_EQ(fs::read_symlink(file()), fs::path("kept/settings.dat"));
+    EXPECT_FALSE(fs::exists(elsewhere / rx47::kSettingsTempFileName));
+    ASSERT_EQ(::stat((elsewhere / "settings.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(queryWithKey(elsewhere / "settings.dat", nullptr, "SELECT * FROM setting"), SQLITE_NOTADB);
+    EXPECT_EQ(allValues(folder.path()), before);
+}
+
 class CompactionFailureTest : public CompactionTest, public ::testing::WithParamInterface<rx47::CompactionStep> {};
 
 TEST_P(CompactionFailureTest, FailingStepLeavesEverySettingReadable) {
