@@ -2,6 +2,7 @@
 
 #include "base/failure.h"
 #include "model/context.h"
+#include "monitor/alarm_sound.h"
 #include "platform/desktop.h"
 #include "platform/serial_port.h"
 #include "storage/settings_row.h"
@@ -9,6 +10,8 @@
 namespace rx47 {
 
 void Form_QueryUnload(Context& ctx) {
+    // An alarm sound being awaited ends now: the program must not stay for the rest of the sound.
+    step([&] { alarmSoundFinished(ctx); });
     bool compactionDue = false;
     step([&] { compactionDue = countExit(ctx.settings); });
     step([&] { ctx.settings.commit(); });

@@ -8,7 +8,7 @@ namespace rx47 {
 struct Context;
 
 /// The shutdown sequence. Every step skips its own failure; closing is never refused and nothing
-/// is sent to the device.
+/// is sent to the device. A wait for the alarm sound ends at once.
 void Form_QueryUnload(Context& ctx);
 
 }  // namespace rx47
