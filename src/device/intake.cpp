@@ -6,6 +6,7 @@
 #include "base/number.h"
 #include "device/dose.h"
 #include "display/alarm_line.h"
+#include "display/trend_graph.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
@@ -35,6 +36,7 @@ void intakeTick(Context& ctx) {
 
     std::string t;
     step([&] { t = ctx.port.readAll(); });
+    if (!t.empty()) s.heardThisMinute = true;
 
     if (v.gammaCoefficient == 0 && t.find("gms:") != std::string::npos) {
         // A value that cannot be held (a garbled report) must not overwrite the stored one.
@@ -50,10 +52,14 @@ void intakeTick(Context& ctx) {
             step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
             step([&] { ctx.settings.commit(); });
         }
-        step([&] { placeCpmAlarmLine(ctx); });
-        stepIf([&] { return ctx.settings.isTrue("warnline"); },
-               [&] { ctx.form.lne[kAlarmLine].visible = true; },
-               [&] { ctx.form.lne[kAlarmLine].visible = false; });
+        // A level that cannot be placed on this scale (beyond 16-bit arithmetic, or above the plot) is
+        // not shown: the line would stand where it was, reading as some other level.
+        LineControl& line = ctx.form.lne[kAlarmLine];
+        if (!step([&] { placeCpmAlarmLine(ctx); }) || line.y1 < graph::kTopY)
+            line.visible = false;
+        else
+            stepIf([&] { return ctx.settings.isTrue("warnline"); }, [&] { line.visible = true; },
+                   [&] { line.visible = false; });
     }
     if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = toUInt16(ctx.settings.number("warnCPMlevel")); });
 
@@ -74,6 +80,7 @@ void intakeTick(Context& ctx) {
         return;
     }
 
+    s.measuring = true;
     step([&] { s.readingCount = toInt32(static_cast<double>(s.readingCount) + 1); });
     step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + roundHalfEven(reading)); });
     ctx.form.Label[kRealtimeCpm].caption = decimalText(reading);

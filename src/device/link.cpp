@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/failure.h"
+#include "base/log.h"
 #include "base/number.h"
 #include "device/protocol.h"
 #include "model/context.h"
@@ -16,8 +17,6 @@
 namespace rx47 {
 
 namespace {
-
-constexpr int kPortList = 1;  // Combo1(1)
 
 /// A port number from the text of the port list. A text that is not a whole number cannot select a
 /// port, and the open is skipped.
@@ -67,8 +66,11 @@ void onDataReceived(Context& ctx) {
     MonitorState& s = ctx.state;
     // The port that answered is the device's: a pending advance must not walk away from it.
     ctx.timers.stop(timer::kPortAdvance);
+    s.deviceHeard = true;
     if (s.linkUp == kFalse) {
+        ctx.log.clear(LogCategory::Port, "device", "the device answers again on COM" + ctx.form.Combo1[kPortList].text);
         s.linkUp = kTrue;
+        s.quietMinutes = 0;
         s.minCpm = 500;
         s.lastMinute = 0;
         step([&] { ctx.settings.write("COMport", ctx.form.Combo1[kPortList].text); });
@@ -87,6 +89,8 @@ void onDataReceived(Context& ctx) {
 void showDeviceNotFound(Context& ctx) {
     MainForm& f = ctx.form;
     ctx.state.linkUp = kFalse;
+    ctx.state.measuring = false;
+    ctx.state.quietMinutes = 0;
     f.Label[kStatusMessage].visible = true;
     f.Label[kErrorLamp].backColour = kLampRed;
     showGraphLines(f, false);
@@ -103,6 +107,19 @@ void showDeviceNotFound(Context& ctx) {
         f.Label[kStatusMessage].caption = kSearchingText;
         ctx.timers.start(timer::kPortAdvance);
     }
+}
+
+void deviceLost(Context& ctx, const char* why) {
+    const std::string port = ctx.form.Combo1[kPortList].text;
+    ctx.log.fail(LogCategory::Port, "device",
+                 "the device on COM" + port + " is lost (" + why + "); searching every listed port");
+    ctx.form.Combo1[kPortList].listIndex = -1;
+    showDeviceNotFound(ctx);
+}
+
+bool searchExhausted(const Context& ctx) {
+    const ComboControl& list = ctx.form.Combo1[kPortList];
+    return !ctx.timers.isRunning(timer::kPortAdvance) && static_cast<int>(list.items.size()) <= list.listIndex + 1;
 }
 
 void portAdvanceTick(Context& ctx) {

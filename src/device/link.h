@@ -15,6 +15,8 @@ inline constexpr const char* kCheckConnectionText = "RX47の接続を確認し�
 inline constexpr const char* kResetCaption = "リセット";
 inline constexpr const char* kReSearchCaption = "再検索";
 inline constexpr int kHighestPort = 256;
+/// Combo1(1), the list of the ports that opened.
+inline constexpr int kPortList = 1;
 
 /// Adds the number of every port 1…256 that opens to the port list (closing a port left open first).
 void scanSerialPorts(Context& ctx);
@@ -30,6 +32,13 @@ void onDataReceived(Context& ctx);
 
 /// The device has not been heard: show it and go on to the next listed port, or offer a re-search.
 void showDeviceNotFound(Context& ctx);
+
+/// The device was heard and is not any more (its port closed, or it stopped answering): every listed
+/// port, the lost one included, is tried again from the first.
+void deviceLost(Context& ctx, const char* why);
+
+/// Whether the search has reached the last listed port with no advance pending.
+bool searchExhausted(const Context& ctx);
 
 /// Tick of the port-advance timer: open the next listed port.
 void portAdvanceTick(Context& ctx);

@@ -34,6 +34,14 @@ struct MonitorState {
     float doseScaleFactor = 0;      ///< graph twips per 1 μSv/h
     std::int16_t cpmAlarmHits = 0;  ///< readings counted towards the CPM alarm
     std::int16_t doseAlarmHits = 0; ///< readings counted towards the dose alarm
+
+    // What the minute update needs to enter each clock minute once, and only a measured one.
+    std::int64_t scrolledMinute = -1;  ///< clock minute (minuteKey) in which the graph last moved on
+    std::int64_t enteredMinute = -1;   ///< clock minute last entered into statistics, graph and records
+    bool measuring = false;        ///< a reading was accepted since start-up or since the device was lost
+    bool deviceHeard = false;      ///< anything came from the device since start-up
+    bool heardThisMinute = false;  ///< the intake took in something since the last minute update
+    int quietMinutes = 0;          ///< minute updates in a row with nothing taken in from the device
 };
 
 /// Values shared by the main window, the settings dialog and the sound routine; all 0 or empty when

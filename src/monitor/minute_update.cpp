@@ -5,6 +5,7 @@
 #include "base/failure.h"
 #include "base/number.h"
 #include "device/dose.h"
+#include "device/intake.h"
 #include "device/link.h"
 #include "device/protocol.h"
 #include "display/trend_graph.h"
@@ -19,35 +20,99 @@
 
 namespace rx47 {
 
-void minuteUpdate(Context& ctx) {
+std::int64_t minuteKey(const LocalDateTime& t) {
+    return ((((std::int64_t{t.year} * 13 + t.month) * 32 + t.day) * 24 + t.hour) * 60) + t.minute;
+}
+
+namespace {
+
+/// The device's part of the update: ask for a report, and notice a device that is not heard. It is
+/// not heard when the port closed under us (an unplugged adapter), when minute after minute brings
+/// nothing from an open port (a hung device, a cable pulled on the device's side), or when nothing
+/// at all has come since start-up or since it was lost (no coefficient known yet and no count).
+void deviceWork(Context& ctx, bool newMinute) {
     MonitorState& s = ctx.state;
     MainForm& f = ctx.form;
-
-    const int minute = ctx.clock.now().minute;
-    if (minute == s.lastMinute) return;
-    // After start, a port advance or a regained link (lastMinute 0) the buffer may hold the answer
-    // that proves the device is there: keep it.
-    if (s.lastMinute != 0) step([&] { ctx.port.clearInput(); });
-    s.lastMinute = minute;
-
-    relabelTimeAxis(ctx);
-    scrollBars(ctx);
-    drawDoseSegments(ctx);
-    const bool stopped = f.Option1[1].value;
-    if (stopped) clearNewestBar(ctx);
-    hideBrokenSegments(ctx);
-    // While the data link is stopped the graph keeps scrolling and the statistics stand still.
-    if (stopped) return;
-
     if (!f.cmd[0].enabled) f.cmd[0].enabled = true;
     if (ctx.port.isOpen()) {
         ctx.timers.start(timer::kTxLamp);
         step([&] { sendCommand(ctx.port, command::kShow); });
     }
-    // Nothing heard on the port being tried, or the port closed under us (the adapter was
-    // unplugged): go on searching. Without this only a device that had never been heard (no
-    // coefficient yet) would be looked for, and a lost device never found again.
-    if (s.linkUp == kFalse || !ctx.port.isOpen()) showDeviceNotFound(ctx);
+    if (newMinute) {
+        s.quietMinutes = s.heardThisMinute ? 0 : s.quietMinutes + 1;
+        s.heardThisMinute = false;
+    }
+    if (s.linkUp == kTrue && !ctx.port.isOpen()) {
+        deviceLost(ctx, "its port closed");
+    } else if (s.linkUp == kTrue && s.quietMinutes >= kQuietMinutesForLoss) {
+        deviceLost(ctx, "it sent nothing for two minutes");
+    } else if (s.linkUp == kFalse) {
+        // A device that was heard before is looked for again every minute until it answers; one that
+        // never answered ends at the re-search offer.
+        if (newMinute && s.deviceHeard && searchExhausted(ctx)) ctx.form.Combo1[kPortList].listIndex = -1;
+        showDeviceNotFound(ctx);
+    } else if (ctx.values.gammaCoefficient == 0 && s.minuteCpm == 0) {
+        showDeviceNotFound(ctx);
+    }
+}
+
+}  // namespace
+
+void minuteUpdate(Context& ctx) {
+    MonitorState& s = ctx.state;
+    MainForm& f = ctx.form;
+
+    const LocalDateTime now = ctx.clock.now();
+    if (now.minute == s.lastMinute) return;
+    // After start, a port advance or a regained link (lastMinute 0) the buffer may hold the answer
+    // that proves the device is there: keep it.
+    const bool clearBuffer = s.lastMinute != 0;
+    // Done before the intake below, which may raise an alarm whose sound serves events: a nested
+    // tick must find this minute's update under way.
+    s.lastMinute = now.minute;
+    if (clearBuffer) {
+        // A reading waiting for its intake belongs to the closing minute: take it in before the buffer
+        // is emptied for the answer to "show".
+        if (ctx.timers.isRunning(timer::kIntake) && !ctx.timers.isRunning(timer::kSaveDelay))
+            step([&] { intakeTick(ctx); });
+        step([&] { ctx.port.clearInput(); });
+    }
+
+    // Updates forced within a clock minute (a port advance, a re-search, a regained link) do the
+    // device's part only: the graph moves on, and a minute is entered, once per clock minute.
+    const std::int64_t key = minuteKey(now);
+    const bool newMinute = key != s.scrolledMinute;
+    if (newMinute) {
+        s.scrolledMinute = key;
+        relabelTimeAxis(ctx);
+        scrollBars(ctx);
+        drawDoseSegments(ctx);
+    }
+    const bool stopped = f.Option1[1].value;
+    if (stopped && newMinute) clearNewestBar(ctx);
+    hideBrokenSegments(ctx);
+    // While the data link is stopped the graph keeps scrolling and the statistics stand still.
+    if (stopped) {
+        s.quietMinutes = 0;
+        s.heardThisMinute = false;
+        return;
+    }
+
+    // Only a measured minute is entered: one with readings, or one without while the device counts as
+    // present (it repeats the last value). Nothing is recorded before the first reading since start-up
+    // or since the device was lost, and nothing while it is lost.
+    const bool measured = s.measuring;
+    const bool readingsThisMinute = s.readingCount > 0;
+    deviceWork(ctx, newMinute);
+    const bool enter = key != s.enteredMinute && measured && (readingsThisMinute || s.linkUp == kTrue);
+    if (!enter) {
+        if (newMinute) {
+            clearNewestBar(ctx);
+            hideBrokenSegments(ctx);
+        }
+        return;
+    }
+    s.enteredMinute = key;
 
     const std::int32_t cpm = s.minuteCpm;
     step([&] { setNewestBar(ctx, cpm); });

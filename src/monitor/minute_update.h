@@ -3,9 +3,19 @@
 // the graph moves on one slot, the device is asked for a status report, and the minute is recorded.
 #pragma once
 
+#include <cstdint>
+
 namespace rx47 {
 
 struct Context;
+struct LocalDateTime;
+
+/// Minute updates in a row that took in nothing from an open port (no reading, no report, although
+/// "show" went out) before the device counts as lost.
+inline constexpr int kQuietMinutesForLoss = 2;
+
+/// A clock minute as one number: the same for every moment of one minute of one day.
+std::int64_t minuteKey(const LocalDateTime& t);
 
 /// Tick of the one-second timer. Does nothing unless the clock minute has changed.
 void minuteUpdate(Context& ctx);

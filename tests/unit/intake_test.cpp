@@ -107,13 +107,19 @@ TEST_F(Intake, TheAlarmLineFollowsTheReportedLevel) {
     EXPECT_EQ(m.form.lne[kAlarmLine].y2, 4200);
     EXPECT_TRUE(m.form.lne[kAlarmLine].visible);  // the supplied settings show the line
 
-    // A level whose height does not fit 16 bits leaves the line where it was.
+    // A level whose height does not fit 16 bits leaves the line where it was, and hides it even when
+    // the line is switched on: shown, it would read as another level.
     m.values.cpmAlarmLevel = 0;
-    m.values.cpmScaleFactor = 120;
-    m.setSetting("warnline", std::int64_t{0});
-    receive("atc:300\r\nttc:1\r\n");
-    EXPECT_EQ(m.values.cpmAlarmLevel, 300);
+    m.values.cpmScaleFactor = 60;
+    receive("atc:1000\r\nttc:1\r\n");
+    EXPECT_EQ(m.values.cpmAlarmLevel, 1000);
     EXPECT_EQ(m.form.lne[kAlarmLine].y1, 4200);
+    EXPECT_FALSE(m.form.lne[kAlarmLine].visible);
+
+    // So is a level that fits but lies above the plot.
+    m.values.cpmAlarmLevel = 0;
+    receive("atc:150\r\nttc:1\r\n");
+    EXPECT_EQ(m.form.lne[kAlarmLine].y1, -2400);
     EXPECT_FALSE(m.form.lne[kAlarmLine].visible);
 }
 
