@@ -1,15 +1,20 @@
-// Finding the device through the real serial adapter: simulators on pseudo-terminals in a temporary
-// port table, the monitor's timers in virtual time and the Qt event loop serving the port for real.
+// Finding the device and keeping it, through the real serial adapter: simulators on pseudo-terminals
+// in a temporary port table, the monitor's real timers and the Qt event loop serving the port. Only
+// the clock is the test's: it says when a minute ends. Every wait is for something the program or
+// the device does, with a generous bound, so a slow machine makes these tests slower, never red.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <regex>
 
 #include "device/link.h"
 #include "model/main_form.h"
+#include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_timer_array.h"
 #include "sim/simulator.h"
 #include "storage/records.h"
 #include "support/program_folder.h"
@@ -20,7 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using test::runEventsFor;
+using test::runEventsUntil;
 
 [[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
 
@@ -32,7 +37,7 @@ struct LiveMonitor {
         setUpTimers(ctx);
         timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
         port.setDataReceivedHandler([this] { onDataReceived(ctx); });
-        clock.time = {2026, 5, 7, 9, 30, 0};
+        clock.time = {2026, 5, 7, 9, 30, 10};
         state.monthFolder = monthFolderName(clock.time);
         createRecordFolders(folder.path(), state.monthFolder);
     }
@@ -55,24 +60,22 @@ struct LiveMonitor {
         settings.commit();
     }
 
+    /// The start-up connection and the per-minute timer, as after the splash.
     void start() {
         startUpConnection(ctx);
         timers.start(timer::kMinute);
     }
 
-    /// One second of monitoring: virtual timers in tenths, with the event loop serving the port.
-    void second() {
-        for (int i = 0; i < 10; ++i) {
-            runEventsFor(15ms);
-            timers.advance(100);
-        }
-        if (++clock.time.second == 60) clock.time.second = 0, ++clock.time.minute;
+    bool until(const std::function<bool()>& done, std::chrono::seconds limit = 30s) {
+        return runEventsUntil(done, limit);
     }
 
-    /// Seconds of monitoring until `done`, at most `limit`.
-    bool secondsUntil(const std::function<bool()>& done, int limit = 30) {
-        for (int i = 0; i < limit && !done(); ++i) second();
-        return done();
+    /// The clock moves on to the next minute; returns once the update of that minute has run.
+    bool nextMinute() {
+        if (++clock.time.minute == 60) clock.time.minute = 0, ++clock.time.hour;
+        clock.time.second = 0;
+        const std::int64_t key = minuteKey(clock.time);
+        return until([&] { return state.scrolledMinute == key; });
     }
 
     std::string storedPort() {
@@ -81,18 +84,41 @@ struct LiveMonitor {
         return reread.text("COMport");
     }
 
+    /// The data lines of the master record file.
+    std::vector<std::string> recordLines() {
+        std::ifstream in(folder.path() / "record" / "master record.csv", std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] == '2') lines.push_back(line);
+        return lines;
+    }
+
+    /// The clock minutes ("09:31") of the master file's data lines, in order.
+    std::vector<std::string> recordedMinutes() {
+        std::vector<std::string> minutes;
+        for (const std::string& line : recordLines()) minutes.push_back(line.substr(11, 5));
+        return minutes;
+    }
+
+    static bool received(const rx47sim::Simulator& sim, const std::string& line, std::size_t after = 0) {
+        const auto lines = sim.receivedLines();
+        return std::find(lines.begin() + static_cast<std::ptrdiff_t>(std::min(after, lines.size())), lines.end(),
+                         line) != lines.end();
+    }
+
     test::TempProgramFolder folder;
     MainForm form = makeMainForm();
     MonitorState state;
     ProgramValues values;
     SettingsRow settings;
     QtSerialPort port{folder.path()};
-    test::VirtualTimerArray timers;
+    QtTimerArray timers;
     test::SettableClock clock;
     test::RecordingDesktop desktop;
     test::ScriptedWavePlayer player;
     test::ScriptedEventPump pump;
-    FailureLog log;
+    test::RecordingLogSink logLines;
+    FailureLog log{&logLines};
     Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log};
     std::vector<std::unique_ptr<rx47sim::Simulator>> sims;
 };
@@ -105,7 +131,7 @@ TEST(Search, WithNoPortAtAllTheSearchIsExhaustedAtOnce) {
     LiveMonitor m;
     m.start();
     EXPECT_TRUE(m.form.Combo1[1].items.empty());
-    EXPECT_TRUE(m.secondsUntil([&] { return !statusOf(m).empty(); }, 5));
+    EXPECT_TRUE(m.until([&] { return !statusOf(m).empty(); }));
     EXPECT_EQ(statusOf(m), "RX47の接続を確認してください");
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
     EXPECT_TRUE(m.form.cmd[0].enabled);
@@ -118,18 +144,16 @@ TEST(Search, TheStoredPortAnsweringNeedsNoSearch) {
     m.storePort("3");
     m.start();
     bool everLost = false;
-    m.secondsUntil(
-        [&] {
-            everLost |= m.state.linkUp != kTrue;
-            return m.values.gammaCoefficient != 0 && !m.form.Label[kRealtimeCpm].caption.empty();
-        },
-        20);
-    EXPECT_FALSE(everLost);
+    m.until([&] {
+        everLost |= m.state.linkUp != kTrue;
+        return m.values.gammaCoefficient != 0 && !m.form.Label[kRealtimeCpm].caption.empty();
+    });
+    ASSERT_TRUE(m.nextMinute());
+    EXPECT_FALSE(everLost || m.state.linkUp != kTrue);
     EXPECT_EQ(m.values.gammaCoefficient, 103);
     EXPECT_EQ(m.port.portNumber(), 3);
     EXPECT_EQ(m.form.Combo1[1].items, (std::vector<std::string>{"2", "3"}));
-    const auto lines = device.receivedLines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "show"), lines.end());
+    EXPECT_TRUE(LiveMonitor::received(device, "show"));
 }
 
 TEST(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
@@ -139,36 +163,39 @@ TEST(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
     m.device(4);
     m.storePort("7");
     m.start();
-    ASSERT_TRUE(m.secondsUntil([&] { return statusOf(m) == "COMポート検索中"; }, 5));
-    ASSERT_TRUE(m.secondsUntil([&] { return m.state.linkUp == kTrue; }, 20));
+    ASSERT_TRUE(m.until([&] { return statusOf(m) == "COMポート検索中"; }));
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
     EXPECT_EQ(m.port.portNumber(), 4);
     EXPECT_EQ(m.storedPort(), "4");
     EXPECT_EQ(statusOf(m), "");
     EXPECT_EQ(m.form.cmd[0].caption, "リセット");
 
-    // It stays there, and from the next clock minute every minute is on disk.
-    m.secondsUntil([] { return false; }, 62);
+    // It stays there, and every following minute is on disk.
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+    ASSERT_TRUE(m.nextMinute());
+    ASSERT_TRUE(m.nextMinute());
     EXPECT_EQ(m.port.portNumber(), 4);
-    const fs::path master = m.folder.path() / "record" / "master record.csv";
-    std::ifstream in(master, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    EXPECT_GE(std::count(bytes.begin(), bytes.end(), '\n'), 3);
-    EXPECT_NE(bytes.find("\r\n2026-05-07,09:31:"), std::string::npos);
+    const auto minutes = m.recordedMinutes();  // 09:30 too, when a reading came before its update
+    ASSERT_GE(minutes.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(minutes.end() - 2, minutes.end()), (std::vector<std::string>{"09:31", "09:32"}));
     EXPECT_TRUE(fs::exists(m.folder.path() / "record/2026_05/2026-05-07.csv"));
 }
 
-TEST(Search, AnExhaustedSearchStopsOnTheLastPortWithTheReSearchOffer) {
+TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOffer) {
     LiveMonitor m;
     m.device(1, true);
     m.device(2, true);
     m.storePort("5");
     m.start();
-    ASSERT_TRUE(m.secondsUntil([&] { return statusOf(m) == "RX47の接続を確認してください"; }, 15));
+    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
     EXPECT_EQ(m.port.portNumber(), 2);
-    m.secondsUntil([] { return false; }, 4);
-    EXPECT_EQ(m.port.portNumber(), 2);  // no wrap-around
+    // Later minutes neither wrap around nor start again: the operator's re-search does.
+    ASSERT_TRUE(m.nextMinute());
+    EXPECT_EQ(m.port.portNumber(), 2);
+    EXPECT_EQ(statusOf(m), "RX47の接続を確認してください");
     EXPECT_EQ(m.storedPort(), "5");
+    EXPECT_TRUE(m.recordLines().empty());
 }
 
 TEST(Search, ADeviceUnpluggedWhileMonitoringIsFoundAgainOnAnotherPort) {
@@ -177,16 +204,135 @@ TEST(Search, ADeviceUnpluggedWhileMonitoringIsFoundAgainOnAnotherPort) {
     auto& second = m.device(2, true);
     m.storePort("1");
     m.start();
-    ASSERT_TRUE(m.secondsUntil([&] { return !m.form.Label[kAverageCpm].caption.empty(); }, 70));
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
 
     first.unplug();
-    ASSERT_TRUE(m.secondsUntil([&] { return !m.port.isOpen(); }, 5));
-    ASSERT_TRUE(m.secondsUntil([&] { return m.state.linkUp == kFalse; }, 65));
+    ASSERT_TRUE(m.until([&] { return !m.port.isOpen(); }));
     second.silence(false);  // the counter is plugged in again, on port 2
-    ASSERT_TRUE(m.secondsUntil([&] { return m.state.linkUp == kTrue; }, 20));
+    ASSERT_TRUE(m.nextMinute());
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
     EXPECT_EQ(m.port.portNumber(), 2);
     EXPECT_EQ(m.storedPort(), "2");
     EXPECT_EQ(statusOf(m), "");
+}
+
+TEST(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
+    LiveMonitor m;
+    m.device(1, true);
+    auto& device = m.device(2);
+    m.storePort("1");
+    m.start();
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue && m.port.portNumber() == 2; }));
+    EXPECT_EQ(m.storedPort(), "2");
+
+    // Unplugged: the next minute tries every listed port, the lost one included, and finds none.
+    device.unplug();
+    ASSERT_TRUE(m.until([&] { return !m.port.isOpen(); }));
+    const std::size_t firstShow = m.sims[0]->receivedLines().size();
+    ASSERT_TRUE(m.nextMinute());
+    ASSERT_TRUE(m.until([&] { return LiveMonitor::received(*m.sims[0], "show", firstShow); }));
+    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "lost"), 1);
+
+    // Plugged in again on the same port: found at the next minute's search, without a click.
+    device.plugIn();
+    const std::size_t shown = device.receivedLines().size();
+    ASSERT_TRUE(m.nextMinute());
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
+    EXPECT_TRUE(m.until([&] { return LiveMonitor::received(device, "show", shown); }));
+    EXPECT_EQ(m.port.portNumber(), 2);
+    EXPECT_EQ(m.storedPort(), "2");
+    EXPECT_EQ(statusOf(m), "");
+    EXPECT_EQ(m.form.cmd[0].caption, "リセット");
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "answers again"), 1);
+}
+
+TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
+    LiveMonitor m;
+    auto& device = m.device(1);
+    m.storePort("1");
+    m.start();
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+    ASSERT_TRUE(m.nextMinute());  // 09:31, a minute of readings
+    const std::size_t before = m.recordLines().size();
+    ASSERT_TRUE(m.until([&] { return m.state.heardThisMinute; }));
+
+    device.silence(true);  // hung, with its port still open
+    ASSERT_TRUE(m.until([&] { return !m.timers.isRunning(timer::kIntake); }));
+    ASSERT_TRUE(m.nextMinute());  // 09:32: the readings before it fell silent
+    ASSERT_TRUE(m.nextMinute());  // 09:33: one quiet minute repeats the last value
+    EXPECT_EQ(m.state.linkUp, kTrue);
+    ASSERT_TRUE(m.nextMinute());  // 09:34: the second quiet minute: lost
+    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_EQ(statusOf(m), "COMポート検索中");
+    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
+    ASSERT_TRUE(m.nextMinute());  // 09:35: looked for again, nothing recorded
+    const auto whileLost = m.recordedMinutes();
+    ASSERT_EQ(whileLost.size(), before + 2);
+    EXPECT_EQ(whileLost.back(), "09:33");
+
+    device.silence(false);  // it answers again
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+    ASSERT_TRUE(m.nextMinute());
+    const auto minutes = m.recordedMinutes();
+    ASSERT_EQ(minutes.size(), before + 3);
+    EXPECT_EQ(minutes.back(), "09:36");
+}
+
+TEST(Search, OneRecordLinePerClockMinuteAndNoneBeforeTheFirstReading) {
+    LiveMonitor m;
+    auto& device = m.device(1);
+    device.silence(true);  // answers nothing at first: the updates find no reading to record
+    m.storePort("1");
+    m.start();
+    ASSERT_TRUE(m.until([&] { return m.state.scrolledMinute == minuteKey(m.clock.time); }));
+    EXPECT_TRUE(m.recordLines().empty());
+    EXPECT_EQ(m.form.Label[kMinCpm].caption, "");
+
+    device.silence(false);
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+    // Updates forced within the minute (a re-search) ask the device but enter nothing.
+    reSearch(m.ctx);
+    const std::size_t shows = device.receivedLines().size();
+    ASSERT_TRUE(m.until([&] { return LiveMonitor::received(device, "show", shows); }));
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(m.nextMinute());
+
+    // One line for each clock minute from the first reading on (09:30 itself when a reading came
+    // before its update), and no line of 0 CPM.
+    const auto lines = m.recordLines();
+    ASSERT_TRUE(lines.size() == 3 || lines.size() == 4) << lines.size();
+    const std::regex line(R"(2026-05-07,09:3(\d):\d\d,\d*,(\d+),[\d.]+,(\d+),[\d.]+,\d+,[\d.]+,(\d+),[\d.]+\r)");
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(lines[i], match, line)) << lines[i];
+        EXPECT_EQ(match[1], std::to_string(4 - lines.size() + i));
+        EXPECT_NE(match[3], "0") << lines[i];
+        EXPECT_NE(match[4], "0") << lines[i];
+    }
+    int bars = 0;
+    for (int i = 0; i <= 80; ++i) bars += m.form.tgt[i].visible;
+    EXPECT_EQ(bars, static_cast<int>(lines.size()));
+}
+
+TEST(Search, AReadingWaitingAtTheEndOfTheMinuteBelongsToIt) {
+    LiveMonitor m;
+    auto& device = m.device(1, true);
+    m.storePort("1");
+    m.start();
+    device.sendRaw("20\r\n");
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+    ASSERT_TRUE(m.nextMinute());
+    EXPECT_EQ(m.form.Label[kAverageCpm].caption, "20");
+
+    // The next reading arrives just before the minute ends: its intake would come after the update.
+    m.timers.setInterval(timer::kIntake, 10000);
+    device.sendRaw("36\r\n");
+    ASSERT_TRUE(m.until([&] { return m.timers.isRunning(timer::kIntake); }));
+    ASSERT_TRUE(m.nextMinute());
+    EXPECT_EQ(m.form.Label[kAverageCpm].caption, "36");
+    EXPECT_EQ(m.form.Label[kRealtimeCpm].caption, "36");
 }
 
 }  // namespace
