@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/failure.h"
+#include "base/log.h"
 #include "base/number.h"
 #include "model/context.h"
 #include "model/monitor_state.h"
@@ -29,7 +30,9 @@ void playAlarmSound(Context& ctx) {
     try {
         ctx.player.open(file);
         ctx.player.play();
-    } catch (const Failure&) {
+        ctx.log.clear(LogCategory::Sound, "alarm sound", "the alarm sound plays again");
+    } catch (const Failure& e) {
+        ctx.log.fail(LogCategory::Sound, "alarm sound", std::string("the alarm sound cannot play: ") + e.what());
         // No completion will come for a playback that never started. Closing the player also ends
         // a wait this call is nested in: its playback was replaced by this one.
         alarmSoundFinished(ctx);

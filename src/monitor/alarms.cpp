@@ -1,6 +1,7 @@
 #include "monitor/alarms.h"
 
 #include "base/failure.h"
+#include "base/log.h"
 #include "base/number.h"
 #include "model/context.h"
 #include "model/main_form.h"
@@ -57,6 +58,7 @@ void raiseAlarm(Context& ctx, const std::string& message) {
     MainForm& f = ctx.form;
     f.Label[kAlarmBanner].caption = message;
     ctx.timers.start(timer::kAlarmFlash);
+    ctx.log.info(LogCategory::Program, "alarm raised: " + message);
 
     // A window hidden in the notification area is minimised as well.
     stepIf([&] { return ctx.settings.isTrue("popup") && f.windowState != WindowState::Normal; },

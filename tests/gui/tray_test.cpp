@@ -102,7 +102,8 @@ TEST_F(Shell, WithoutATrayHostMinimiseLeavesAnOrdinaryMinimisedWindow) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
     set("tasktray", std::int64_t{-1});
     minimise();
-    test::runEventsFor(500ms);
+    EXPECT_TRUE(runEventsUntil([&] { return form.windowState == WindowState::Minimised; }, 5s));
+    test::runEventsFor(200ms);  // an icon would have come with the state change
     EXPECT_EQ(form.windowState, WindowState::Minimised);
     EXPECT_FALSE(desktop.trayIconShown());
 }
@@ -158,7 +159,8 @@ TEST_F(Shell, WithoutTheSettingMinimiseStaysOnTheTaskBar) {
     ASSERT_TRUE(host.ready());
     set("tasktray", std::int64_t{0});
     minimise();
-    test::runEventsFor(500ms);
+    EXPECT_TRUE(runEventsUntil([&] { return form.windowState == WindowState::Minimised; }, 5s));
+    test::runEventsFor(200ms);  // an icon would have come with the state change
     EXPECT_EQ(form.windowState, WindowState::Minimised);
     EXPECT_FALSE(desktop.trayIconShown());
 }

@@ -4,17 +4,23 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <thread>
+#include <vector>
 
 #include "base/failure.h"
 #include "sim/simulator.h"
 #include "storage/settings_row.h"
 #include "support/program_folder.h"
+#include "support/sound_server.h"
 
 extern char** environ;
 
@@ -40,6 +46,11 @@ struct ProgramFolder {
         fs::create_directories(path() / "ports");
     }
     const fs::path& path() const { return folder.path(); }
+    /// The start-up has run to its end (its last step makes the record folders): the settings are
+    /// open, the termination signals are handled and the window is up.
+    bool startedUp() const {
+        return waitFor([&] { return fs::is_directory(path() / "record"); }, 30s);
+    }
 
     void set(const std::string& column, SettingValue value) {
         SettingsRow row;
@@ -64,10 +75,22 @@ struct ProgramFolder {
 /// The program running in a folder; ended by a signal, waited for by its own PID.
 class RunningProgram {
 public:
-    explicit RunningProgram(const fs::path& folder) {
+    /// `environment`: lines NAME=value added to the test's own; `log`: where its standard error goes.
+    explicit RunningProgram(const fs::path& folder, const std::vector<std::string>& environment = {},
+                            const fs::path& log = {}) {
         const std::string program = (folder / "rx47-monitor").string();
         char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = -1;
+        std::vector<std::string> lines(environment);
+        for (char** e = environ; *e; ++e) lines.emplace_back(*e);
+        std::vector<char*> env;
+        for (std::string& line : lines) env.push_back(line.data());
+        env.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (!log.empty())
+            posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, env.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
     }
     ~RunningProgram() {
         if (pid_ > 0 && !exited_) {
@@ -79,6 +102,7 @@ public:
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     /// Whether the program ended within the timeout; its exit status in `status`.
     bool waitForExit(std::chrono::milliseconds timeout) {
         return waitFor(
@@ -132,9 +156,10 @@ TEST(Program, EveryWayOfEndingCountsTheExit) {
     rx47sim::Simulator device(deviceOn(folder.path() / "ports/COM1"));
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         const std::string before = folder.stored("running");
+        fs::remove_all(folder.path() / "record");
         RunningProgram program(folder.path());
         ASSERT_TRUE(program.started());
-        std::this_thread::sleep_for(1500ms);
+        ASSERT_TRUE(folder.startedUp());
         ASSERT_TRUE(program.endWith(signal)) << signal;
         EXPECT_EQ(program.exitCode(), 0) << signal;
         EXPECT_EQ(std::stoi(folder.stored("running")), std::stoi(before) + 1) << signal;
@@ -147,7 +172,7 @@ TEST(Program, TheHundredthExitCompactsTheSettings) {
     folder.set("warnLineLevel", 0.75);
     RunningProgram program(folder.path());
     ASSERT_TRUE(program.started());
-    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(folder.startedUp());
     ASSERT_TRUE(program.endWith(SIGTERM));
     EXPECT_EQ(folder.stored("running"), "1");
     EXPECT_EQ(folder.stored("warnLineLevel"), "0.75");
@@ -158,13 +183,55 @@ TEST(Program, ASecondCopyInTheSameFolderLeavesTheFirstAlone) {
     ProgramFolder folder;
     RunningProgram first(folder.path());
     ASSERT_TRUE(first.started());
-    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(folder.startedUp());
     RunningProgram second(folder.path());
     ASSERT_TRUE(second.waitForExit(10s));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_FALSE(first.waitForExit(500ms));  // still running
     ASSERT_TRUE(first.endWith(SIGTERM));
     EXPECT_EQ(folder.stored("running"), "2");  // the second copy counted nothing
+}
+
+/// A wave file of silence that plays for `seconds`.
+void writeLongSound(const fs::path& file, int seconds) {
+    const std::uint32_t rate = 8000, bytes = rate * 2 * static_cast<std::uint32_t>(seconds);
+    std::ofstream out(file, std::ios::binary);
+    const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    out.write("RIFF", 4), u32(36 + bytes), out.write("WAVEfmt ", 8), u32(16);
+    u16(1), u16(1), u32(rate), u32(rate * 2), u16(2), u16(16);
+    out.write("data", 4), u32(bytes);
+    const std::vector<char> silence(bytes, 0);
+    out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+}
+
+std::string textOf(const fs::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(Program, EndingItWhileTheAlarmSoundPlaysDoesNotWaitForTheSound) {
+    test::SoundServer sound;
+    if (!sound.running()) GTEST_SKIP() << "no PulseAudio server could be started";
+    ProgramFolder folder;
+    writeLongSound(folder.path() / "RX47.wav", 90);
+    rx47sim::Options options = deviceOn(folder.path() / "ports/COM1");
+    options.meanCpm = 400;  // far above the device's alarm level of 100: the third reading raises it
+    options.intervalSeconds = 0.3;
+    rx47sim::Simulator device(options);
+    folder.set("COMport", std::string("1"));
+    const fs::path log = folder.path() / "stderr.log";
+    RunningProgram program(folder.path(), {"PULSE_SERVER=" + sound.address()}, log);
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(waitFor([&] { return textOf(log).find("alarm raised") != std::string::npos; }, 60s)) << textOf(log);
+    std::this_thread::sleep_for(1s);  // into the sound
+    EXPECT_EQ(textOf(log).find("cannot play"), std::string::npos) << textOf(log);
+
+    // The shutdown ends the wait: the program is gone long before the sound would end.
+    ::kill(program.pid(), SIGTERM);
+    EXPECT_TRUE(program.waitForExit(30s));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(folder.stored("running"), "2");
 }
 
 }  // namespace

@@ -2,11 +2,6 @@
 // reports the end of the sound, the program's events are served meanwhile, and a player that was
 // closed never reports again. The test starts its own sound server (and ends it); without one that
 // starts, the tests are skipped.
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -28,70 +23,14 @@
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_wave_player.h"
 #include "support/program_folder.h"
+#include "support/sound_server.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
 
-/// A PulseAudio server with one null sink, private to this test process: its own runtime folder
-/// and socket, anonymous access, ended with the test (and by the kernel should the test die).
-class SoundServer {
-public:
-    SoundServer() {
-        dir_ = fs::temp_directory_path() / ("rx47-sound-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        socket_ = dir_ / "native";
-        const std::string native = "module-native-protocol-unix auth-anonymous=1 socket=" + socket_.string();
-        const std::string log = (dir_ / "log").string();
-        const pid_t parent = ::getpid();
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (::getppid() != parent) ::_exit(1);
-            for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
-                ::setenv(name, dir_.c_str(), 1);
-            if (!std::freopen(log.c_str(), "w", stdout) || !std::freopen(log.c_str(), "a", stderr)) ::_exit(1);
-            ::execlp("pulseaudio", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=no",
-                     "--disable-shm=yes", "-L", "module-null-sink", "-L", native.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        if (pid_ < 0) return;
-        // The socket appears once the server is ready.
-        for (int i = 0; i < 100 && !fs::exists(socket_); ++i) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-    }
-    ~SoundServer() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            for (int i = 0; i < 100 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) std::this_thread::sleep_for(20ms);
-            if (::waitpid(pid_, &status, WNOHANG) == 0) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-            }
-        }
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    SoundServer(const SoundServer&) = delete;
-    SoundServer& operator=(const SoundServer&) = delete;
-
-    bool running() const { return pid_ > 0 && fs::exists(socket_); }
-    std::string address() const { return "unix:" + socket_.string(); }
-
-private:
-    fs::path dir_;
-    fs::path socket_;
-    pid_t pid_ = -1;
-};
+using rx47::test::SoundServer;
 
 SoundServer* server = nullptr;
 

@@ -131,6 +131,7 @@ void runCommand(rx47sim::Simulator& sim, const std::string& line) {
             sim.spike(*cpm, *seconds);
         } else if (verb == "silence" && (a == "on" || a == "off")) {
             sim.silence(a == "on");
+            std::cout << "silence " << a << std::endl;  // in force from now on
         } else if (verb == "cpm") {
             const auto cpm = parseNumber(a);
             if (!cpm) throw std::invalid_argument("usage: cpm MEAN");

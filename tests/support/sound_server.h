@@ -1,0 +1,30 @@
+// A PulseAudio server with one null sink, private to one test process, for the tests that play sound.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+
+namespace rx47::test {
+
+/// Its own runtime folder and socket, anonymous access, ended with the test (and by the kernel
+/// should the test die). Not running when pulseaudio cannot be started here.
+class SoundServer {
+public:
+    SoundServer();
+    ~SoundServer();
+    SoundServer(const SoundServer&) = delete;
+    SoundServer& operator=(const SoundServer&) = delete;
+
+    bool running() const { return pid_ > 0 && std::filesystem::exists(socket_); }
+    /// The value for PULSE_SERVER.
+    std::string address() const { return "unix:" + socket_.string(); }
+
+private:
+    std::filesystem::path dir_;
+    std::filesystem::path socket_;
+    pid_t pid_ = -1;
+};
+
+}  // namespace rx47::test
