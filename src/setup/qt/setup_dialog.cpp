@@ -13,6 +13,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 #include <cmath>
 #include <utility>
@@ -42,6 +43,14 @@ int utf16Offset(const std::string& utf8, int chars) {
         if ((static_cast<unsigned char>(utf8[byte]) & 0xC0) != 0x80 && n++ == chars) break;
     }
     return static_cast<int>(QString::fromStdString(utf8.substr(0, byte)).size());
+}
+
+/// The frame a window manager put around a window (the title bar and borders).
+QMargins frameMargins(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect client = window.geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
 }
 
 /// The sound-test button's 16 × 15 picture: a small loudspeaker with two sound waves.
@@ -117,6 +126,9 @@ SetupDialog::SetupDialog(Context& ctx, QWidget* parent, std::function<void()> ma
     soundTest_->setIconSize(QSize(16, 15));
     soundTest_->setCursor(Qt::PointingHandCursor);
     soundTest_->setMouseTracking(true);
+    // A move over the button is the button's own: passed on to the dialog, the dialog's hover reset
+    // would put the colour straight back.
+    soundTest_->setAttribute(Qt::WA_NoMousePropagation);
     soundTest_->installEventFilter(this);
     connect(soundTest_, &QToolButton::clicked, this, [this] { handle([&] { setup::cmd_Click(ctx_, form_); }); });
 
@@ -221,6 +233,28 @@ void SetupDialog::paintEvent(QPaintEvent* event) {
         const Geometry& g = shape.geometry;
         p.drawRect(px(g.left), px(g.top), px(g.width) - 1, px(g.height) - 1);
     }
+}
+
+void SetupDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (centred_) return;
+    centred_ = true;
+    // Centred over the main window's frame. Before this window is mapped its own frame is not known:
+    // the main window's stands in for it (one window manager draws both), and once the window manager
+    // has framed this one the position is checked against its real frame.
+    centreOverParent();
+    QTimer::singleShot(kFrameSettleTime, this, [this] { centreOverParent(); });
+}
+
+void SetupDialog::centreOverParent() {
+    const QWidget* parent = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!parent || !parent->isVisible()) return;
+    const bool framed = frameGeometry() != geometry();
+    const QMargins margins = framed ? frameMargins(*this) : frameMargins(*parent);
+    QRect frame = geometry().marginsAdded(margins);
+    frame.moveCenter(parent->frameGeometry().center());
+    const QPoint clientTopLeft = frame.topLeft() + QPoint(margins.left(), margins.top());
+    if (clientTopLeft != geometry().topLeft()) setGeometry(QRect(clientTopLeft, size()));
 }
 
 void SetupDialog::mouseMoveEvent(QMouseEvent* event) {

@@ -40,6 +40,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -49,6 +50,7 @@ private:
     template <class Handler>
     void handle(Handler&& handler, bool mayChangeMainWindow = true);
     void render();
+    void centreOverParent();
     int px(Twips t) const;
     void place(QWidget* w, const Geometry& g) const;
 
@@ -62,6 +64,9 @@ private:
     QString soundTestStyle_;
     int focusMovesShown_ = 0;
     double scale_ = 1;
+    bool centred_ = false;
+    /// How long after showing the window manager's frame is looked at.
+    static constexpr int kFrameSettleTime = 200;
 };
 
 }  // namespace rx47

@@ -207,6 +207,16 @@ void MainWindow::syncWindowState() {
     const WindowState wanted = form().windowState;
     if (shownState_ == wanted) return;
     shownState_ = wanted;
+    // A minimise or a restore is the window manager's to carry out: until the window reports the state
+    // asked for, the states it passes through are not the user's doing.
+    const bool answerDue = wanted == WindowState::Minimised ? !isMinimized() : wanted == WindowState::Normal && isMinimized();
+    requested_ = answerDue ? std::optional<WindowState>(wanted) : std::nullopt;
+    requestsRepeated_ = 0;
+    requestedAt_.start();
+    applyWindowState(wanted);
+}
+
+void MainWindow::applyWindowState(WindowState wanted) {
     switch (wanted) {
         case WindowState::Normal:
             centreOnScreen();
@@ -241,6 +251,26 @@ void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || !isVisible()) return;
     const WindowState now = isMinimized() ? WindowState::Minimised : WindowState::Normal;
+    if (requested_) {
+        if (now == *requested_) {
+            requested_.reset();
+            shownState_ = now;
+            return;
+        }
+        // A window manager may map a window normal before it minimises it, and says so: that passing
+        // state is not a restore by the user. The request is made again, a few times at most.
+        if (requestsRepeated_ < kRequestRepeats && requestedAt_.elapsed() < kRequestPatienceMs) {
+            ++requestsRepeated_;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (requested_) applyWindowState(*requested_);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        requested_.reset();
+    }
     if (shownState_ == now) return;
     shownState_ = now;
     // Handled from the event loop: a state change can arrive inside showMinimized(), which would

@@ -3,6 +3,7 @@
 // and forwards each user event to one core handler through the dispatcher. It decides nothing.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QWidget>
 #include <array>
@@ -63,6 +64,7 @@ private:
     void buildWidgets();
     void syncWidgets();
     void syncWindowState();
+    void applyWindowState(WindowState wanted);
     void centreOnScreen();
     /// A visible label or picture (other than a bar) that takes the mouse at this point.
     bool overOtherControl(QPoint pos) const;
@@ -79,6 +81,11 @@ private:
     std::array<QPushButton*, 2> cmd_{};
     std::array<QPixmap, 2> pictures_;        // Image1(0) and (1) at their on-screen size
     std::optional<WindowState> shownState_;  // the window state last put on screen
+    std::optional<WindowState> requested_;   // asked of the window manager, not yet reported back
+    int requestsRepeated_ = 0;
+    QElapsedTimer requestedAt_;
+    static constexpr int kRequestRepeats = 3;
+    static constexpr int kRequestPatienceMs = 5000;
     bool centred_ = false;
 };
 

@@ -1,0 +1,202 @@
+// What a window manager and a real pointer decide, tested on a desktop of the test's own (Xvfb with
+// openbox, pointer moves through XTest): the program started minimised stays minimised, the settings
+// dialog opens centred over the main window's frame, and its sound-test button shows its hover colour
+// while the pointer rests on it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QToolButton>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "model/main_form.h"
+#include "model/setup_form.h"
+#include "monitor/timer_schedule.h"
+#include "setup/qt/setup_dialog.h"
+#include "sim/simulator.h"
+#include "support/desktop_session.h"
+#include "support/program_folder.h"
+#include "support/qt_events.h"
+#include "ui/qt/dispatcher.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_desktop.h"
+
+extern char** environ;
+
+namespace rx47 {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::runEventsUntil;
+
+test::DesktopSession* session = nullptr;
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(100ms);
+    }
+    return true;
+}
+
+struct OnTheDesktop : ::testing::Test {
+    void SetUp() override {
+        if (!session || !session->ready()) GTEST_SKIP() << "no Xvfb with openbox here";
+    }
+};
+
+TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestoresIt) {
+    test::TempProgramFolder folder;
+    fs::copy_file(fs::path(RX47_PROGRAM_FOLDER) / "rx47-monitor", folder.path() / "rx47-monitor");
+    {
+        SettingsRow row;
+        row.open(folder.path());
+        row.writeFlag("startup", true);
+        row.writeFlag("tasktray", false);
+        row.write("COMport", std::string("1"));
+        row.commit();
+    }
+    rx47sim::Options options;
+    options.link = folder.path() / "ports" / "COM1";
+    rx47sim::Simulator device(options);
+
+    const std::string program = (folder.path() / "rx47-monitor").string();
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    std::vector<std::string> lines{"DISPLAY=" + session->display(), "QT_QPA_PLATFORM=xcb"};
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("DISPLAY=", 0) != 0 && std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0)
+            lines.emplace_back(*e);
+    std::vector<char*> env;
+    for (std::string& line : lines) env.push_back(line.data());
+    env.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, env.data()), 0);
+
+    unsigned long window = 0;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const auto found = session->windowsNamed("^ RX47 monitor$");
+            if (!found.empty()) window = found.front();
+            return window != 0 && session->wmState(window) == "Iconic";
+        },
+        30s))
+        << "window state: " << (window ? session->wmState(window) : "no window");
+    // It stays so through the start-up and the splash period (whose end starts the minute timer).
+    ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.path() / "record"); }, 30s));
+    std::this_thread::sleep_for(3s);
+    EXPECT_EQ(session->wmState(window), "Iconic");
+
+    // The user restores it, and minimises it again: each stays as the user left it.
+    session->run("xdotool windowactivate " + std::to_string(window));
+    EXPECT_TRUE(waitFor([&] { return session->wmState(window) == "Normal"; }, 10s));
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(session->wmState(window), "Normal");
+    session->run("xdotool windowminimize " + std::to_string(window));
+    EXPECT_TRUE(waitFor([&] { return session->wmState(window) == "Iconic"; }, 10s));
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(session->wmState(window), "Iconic");
+
+    ::kill(pid, SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return ::waitpid(pid, nullptr, WNOHANG) == pid; }, 20s));
+}
+
+/// The core over fakes with the real main window and settings dialog on the desktop.
+struct Windows : OnTheDesktop {
+    void SetUp() override {
+        OnTheDesktop::SetUp();
+        if (IsSkipped()) return;
+        m.values.versionText = "1.2";
+        m.port.devices = {1};
+        m.port.open(1);
+        dispatcher.setAfterEach([this] { window->sync(); });
+        window = std::make_unique<MainWindow>(dispatcher);
+        desktop.setContext(&m.ctx);
+        desktop.setMainWindow(window.get());
+        dispatcher.run([](Context&) {});
+        // Framed by the window manager: the frame is what the user sees and what is centred.
+        ASSERT_TRUE(runEventsUntil([&] { return session->frameOf(window->winId()).width > window->width(); }, 10s));
+    }
+
+    test::TestMonitor m;
+    QtDesktop desktop;
+    Dispatcher dispatcher{m.ctx};
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(Windows, TheSettingsDialogOpensCentredOverTheMainWindowsFrame) {
+    test::DesktopSession::Frame main = session->frameOf(window->winId());
+    test::DesktopSession::Frame dialog;
+    bool settled = false;
+    QTimer::singleShot(100ms, [&] {
+        auto* shown = dynamic_cast<SetupDialog*>(QApplication::activeModalWidget());
+        if (!shown) return;
+        // Once the window manager has framed it, and once whatever it does after that is done.
+        settled = runEventsUntil([&] { return session->frameOf(shown->winId()).width > shown->width(); }, 10s);
+        test::runEventsFor(1s);
+        dialog = session->frameOf(shown->winId());
+        main = session->frameOf(window->winId());
+        shown->close();
+    });
+    runSetupDialog(m.ctx, window.get());
+    ASSERT_TRUE(settled);
+    EXPECT_LE(std::abs(dialog.centreX2() - main.centreX2()), 2) << dialog.x << "," << dialog.y;
+    EXPECT_LE(std::abs(dialog.centreY2() - main.centreY2()), 2) << dialog.x << "," << dialog.y;
+}
+
+TEST_F(Windows, TheSoundTestButtonShowsItsHoverColourWhileThePointerRestsOnIt) {
+    fs::copy_file(fs::path(RX47_PROGRAM_FOLDER) / "RX47.wav", m.folder.path() / "RX47.wav");
+    SetupDialog dialog(m.ctx, window.get());
+    dialog.show();
+    ASSERT_TRUE(runEventsUntil([&] { return session->frameOf(dialog.winId()).width > dialog.width(); }, 10s));
+    auto* button = dialog.findChild<QToolButton*>(QStringLiteral("cmd"));
+    ASSERT_NE(button, nullptr);
+    const QPoint centre = button->mapToGlobal(button->rect().center());
+
+    // The pointer comes in from the dialog and rests on the button, moving a little within it.
+    const QPoint outside = dialog.mapToGlobal(QPoint(dialog.width() / 2, dialog.height() - 4));
+    session->movePointer(outside.x(), outside.y());
+    session->movePointer(centre.x() - 2, centre.y() - 2);
+    session->movePointer(centre.x(), centre.y());
+    session->movePointer(centre.x() + 1, centre.y());
+    test::runEventsFor(300ms);
+    EXPECT_EQ(dialog.form().cmd.backColour, kSoundTestHover);
+    const QImage drawn = button->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(3, drawn.height() / 2), QColor(0xC0, 0xC0, 0xC0));
+
+    // Off the button, over the dialog: the face colour again.
+    session->movePointer(outside.x(), outside.y());
+    EXPECT_TRUE(runEventsUntil([&] { return dialog.form().cmd.backColour == kButtonFace; }, 5s));
+}
+
+}  // namespace
+}  // namespace rx47
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests needs no desktop.
+    const bool listing = ::testing::GTEST_FLAG(list_tests);
+    std::unique_ptr<rx47::test::DesktopSession> desktop;
+    if (!listing) {
+        desktop = std::make_unique<rx47::test::DesktopSession>();
+        if (desktop->ready()) {
+            ::setenv("DISPLAY", desktop->display().c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+            rx47::session = desktop.get();
+        }
+    }
+    if (!rx47::session) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setStyle(QStringLiteral("Fusion"));
+        result = RUN_ALL_TESTS();
+    }
+    return result;
+}
