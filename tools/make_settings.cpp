@@ -27,6 +27,9 @@
 namespace {
 
 constexpr const char* kKey = "tamelox";
+// SQLCipher 3's file format on any library: a 4.x one writes it only when told, and opens only such
+// a file; a 3.x one ignores the pragma. The program opens the file the same way.
+constexpr const char* kFormat = "PRAGMA cipher_compatibility = 3";
 
 struct ColumnDefault {
     const char* name;
@@ -99,6 +102,7 @@ int main(int argc, char** argv) {
     int rc = sqlite3_open_v2(out, &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK) rc = sqlite3_key(db, kKey, static_cast<int>(std::strlen(kKey)));
     char* error = nullptr;
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, kFormat, nullptr, nullptr, &error);
     if (rc == SQLITE_OK) rc = sqlite3_exec(db, creationSql(legacy).c_str(), nullptr, nullptr, &error);
     if (rc != SQLITE_OK) {
         std::fprintf(stderr, "rx47-make-settings: cannot write %s: %s\n", out,

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/command_line.h"
 #include "base/log.h"
 #include "device/link.h"
 #include "model/context.h"
@@ -30,7 +31,14 @@
 #include "ui/tray.h"
 
 int main(int argc, char* argv[]) {
+    // --help and --version answer on a terminal without a display, too.
+    if (rx47::asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        rx47::readCommandLine(app);
+    }
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(rx47::kDesktopId));
+    const std::filesystem::path programFolder = rx47::readCommandLine(app);
     // Qt takes the locale from the environment; the program's numbers always use "." as point.
     std::setlocale(LC_NUMERIC, "C");
     // The program ends when its main window is closed, not when the splash goes or the window hides
@@ -39,10 +47,16 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     rx47::installFontSubstitutions();
     QApplication::setWindowIcon(rx47::programIcon());
-    const std::filesystem::path programFolder = QCoreApplication::applicationDirPath().toStdString();
+    rx47::QtLogSink logSink;
+    rx47::FailureLog log(&logSink);
+    rx47::prepareProgramFolder(programFolder, log);
     // One copy per program folder: a second one brings the first forward and ends.
     rx47::SingleInstance instance(programFolder);
-    if (!instance.claim()) return 0;
+    if (!instance.claim()) {
+        log.warn(rx47::LogCategory::Instance,
+                 "another copy already runs in " + programFolder.string() + "; brought its window forward");
+        return 0;
+    }
 
     rx47::MainForm form = rx47::makeMainForm();
     rx47::MonitorState state;
@@ -54,8 +68,6 @@ int main(int argc, char* argv[]) {
     rx47::QtDesktop desktop;
     rx47::QtWavePlayer player;
     rx47::QtEventPump pump;
-    rx47::QtLogSink logSink;
-    rx47::FailureLog log(&logSink);
     rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
 
     // Every event reaches the core through the dispatcher, which then brings the window in step.

@@ -6,18 +6,40 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace rx47 {
 
-/// The folder name under the user's data folder.
+/// The folder name under the user's data folder, and under an install's data folder.
 inline constexpr const char* kUserDataFolderName = "rx47-monitor";
 
 /// $XDG_DATA_HOME/rx47-monitor, or ~/.local/share/rx47-monitor when XDG_DATA_HOME is not set to an
 /// absolute path.
 std::filesystem::path userDataFolder();
 
+/// Where the supplied files of a program in `executableFolder` lie: ../share/rx47-monitor, as an
+/// install lays them out and as the build does (bin/ and share/rx47-monitor/ side by side).
+std::filesystem::path suppliedFilesFolder(const std::filesystem::path& executableFolder);
+
 /// The program folder when none is named: the executable's folder when the user may write to it,
-/// otherwise userDataFolder().
+/// otherwise userDataFolder(). An installed program (supplied files in ../share/rx47-monitor and
+/// none of the program's files beside it) uses the user's data folder even where its own folder is
+/// writable: root's /usr/bin, an install under ~/.local.
 std::filesystem::path defaultProgramFolder(const std::filesystem::path& executableFolder);
+
+/// What seeding a program folder did.
+struct SeedReport {
+    std::vector<std::filesystem::path> copied;  ///< files put in place
+    std::vector<std::string> failures;          ///< one line per folder or file that could not be
+};
+
+/// Makes the program folder if it is not there and puts a copy of each supplied file ("RX47.dat",
+/// "RX47.wav" from `suppliedFolder`) into it where it has none. A file already there is never
+/// replaced, not even by a copy started at the same moment by another copy of the program: the
+/// copy is written under a temporary name and then linked into place only if the name is still
+/// free, so a half-copied file is never taken for the settings. A missing supplied sound is no
+/// failure (the sound is optional); a missing supplied settings file is, when the folder has none.
+SeedReport seedProgramFolder(const std::filesystem::path& folder, const std::filesystem::path& suppliedFolder);
 
 }  // namespace rx47

@@ -71,6 +71,13 @@ void execute(sqlite3* db, const char* sql, const std::string& what) {
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) databaseFailure(db, what);
 }
 
+/// The file format of "RX47.dat" for the schema: SQLCipher 3's (page size, key derivation, HMAC),
+/// whatever the library's own default. SQLCipher 4 reads and writes a 3 file only when told so, and
+/// this tells it; a 3.x library does not know the pragma and ignores it. So the file opens on either.
+std::string cipherFormat(const char* schema) {
+    return std::string("PRAGMA ") + schema + ".cipher_compatibility = 3";
+}
+
 /// Opens an existing database file (never creating it) and unlocks it with the settings key. A wrong
 /// key only shows at the first read, so the schema is read once here.
 Database openKeyed(const fs::path& file) {
@@ -80,6 +87,7 @@ Database openKeyed(const fs::path& file) {
     if (rc != SQLITE_OK) databaseFailure(raw, "cannot open " + file.string());
     if (sqlite3_key(raw, kSettingsPassword, static_cast<int>(std::strlen(kSettingsPassword))) != SQLITE_OK)
         databaseFailure(raw, "cannot set the key of " + file.string());
+    execute(raw, cipherFormat("main").c_str(), "cannot set the format of " + file.string());
     // Another reader of the file (a backup, say) holds it only briefly: wait for it rather than
     // fail the commit that keeps a setting.
     sqlite3_busy_timeout(raw, 1000);
@@ -217,6 +225,7 @@ StoredRow exportSettings(const fs::path& source, const fs::path& target) {
     sqlite3_bind_text(attach.get(), 2, kSettingsPassword, -1, SQLITE_STATIC);
     if (sqlite3_step(attach.get()) != SQLITE_DONE) databaseFailure(db.get(), "cannot create " + targetName);
     attach.reset();
+    execute(db.get(), cipherFormat("compacted").c_str(), "cannot set the format of " + targetName);
     bool exported =
         sqlite3_exec(db.get(), "SELECT sqlcipher_export('compacted')", nullptr, nullptr, nullptr) == SQLITE_OK;
     std::string error = exported ? std::string() : sqlite3_errmsg(db.get());

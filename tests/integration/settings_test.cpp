@@ -46,7 +46,7 @@ private:
     fs::path path_;
 };
 
-const fs::path kSuppliedFile = fs::path(RX47_PROGRAM_FOLDER) / "RX47.dat";
+const fs::path kSuppliedFile = fs::path(RX47_SUPPLIED_FOLDER) / "RX47.dat";
 const fs::path kLegacyFile = fs::path(RX47_TEST_DATA) / "RX47_legacy.dat";
 
 /// Opens a file with the plain SQLite API, optionally with a key, and runs one query.

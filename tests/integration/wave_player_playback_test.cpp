@@ -59,7 +59,7 @@ private:
 [[maybe_unused]] const auto* const kSoundEnvironment = ::testing::AddGlobalTestEnvironment(new SoundEnvironment);
 
 fs::path suppliedSound() {
-    return fs::path(RX47_PROGRAM_FOLDER) / rx47::kAlarmSoundFile;
+    return fs::path(RX47_SUPPLIED_FOLDER) / rx47::kAlarmSoundFile;
 }
 
 /// Runs the event loop for a while, as the program's own loop would.

@@ -42,7 +42,7 @@ private:
 [[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 fs::path suppliedSound() {
-    return fs::path(RX47_PROGRAM_FOLDER) / rx47::kAlarmSoundFile;
+    return fs::path(RX47_SUPPLIED_FOLDER) / rx47::kAlarmSoundFile;
 }
 
 void writeFile(const fs::path& path, const std::string& bytes) {

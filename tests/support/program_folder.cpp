@@ -10,7 +10,7 @@
 
 namespace rx47::test {
 
-std::filesystem::path suppliedSettingsFile() { return std::filesystem::path(RX47_PROGRAM_FOLDER) / kSettingsFileName; }
+std::filesystem::path suppliedSettingsFile() { return std::filesystem::path(RX47_SUPPLIED_FOLDER) / kSettingsFileName; }
 std::filesystem::path legacySettingsFile() { return std::filesystem::path(RX47_TEST_DATA) / "RX47_legacy.dat"; }
 
 TempProgramFolder::TempProgramFolder(Settings settings) {

@@ -1,8 +1,13 @@
-// Which folder the program keeps its files in when none is named.
+// Which folder the program keeps its files in when none is named, and how a program folder gets the
+// supplied files.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "storage/program_folder.h"
 #include "support/program_folder.h"
@@ -31,6 +36,24 @@ private:
     bool had_ = false;
 };
 
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(ProgramFolder, AWritableProgramFolderIsItsOwnElseTheUsersDataFolder) {
     test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
     Environment xdg("XDG_DATA_HOME");
@@ -41,12 +64,89 @@ TEST(ProgramFolder, AWritableProgramFolderIsItsOwnElseTheUsersDataFolder) {
     // existing folder is writable) sends it to the user's data folder.
     EXPECT_EQ(defaultProgramFolder(folder.path() / "usr" / "bin"), fs::path("/srv/data/rx47-monitor"));
 
+    // An installed program: bin/ beside share/rx47-monitor. Writable or not (root, an install under
+    // ~/.local), it keeps its files in the user's data folder...
+    const fs::path bin = folder.path() / "prefix" / "bin";
+    fs::create_directories(bin);
+    fs::create_directories(folder.path() / "prefix" / "share" / "rx47-monitor");
+    EXPECT_EQ(suppliedFilesFolder(bin), folder.path() / "prefix" / "share" / "rx47-monitor");
+    EXPECT_EQ(defaultProgramFolder(bin), fs::path("/srv/data/rx47-monitor"));
+    // ...unless its folder holds the program's files, as the build's bin/ does (even when the settings
+    // file was deleted to start again from the supplied one).
+    writeFile(bin / "RX47.wav", "sound");
+    EXPECT_EQ(defaultProgramFolder(bin), bin);
+
     // Without XDG_DATA_HOME, or with a relative one (which does not count), it lies under the home.
     home.set("/home/someone");
     xdg.unset();
     EXPECT_EQ(userDataFolder(), fs::path("/home/someone/.local/share/rx47-monitor"));
     xdg.set("relative/data");
     EXPECT_EQ(userDataFolder(), fs::path("/home/someone/.local/share/rx47-monitor"));
+}
+
+TEST(ProgramFolder, SeedingCopiesTheSuppliedFilesOnlyWhereNoneIs) {
+    test::TempProgramFolder temp(test::TempProgramFolder::Settings::None);
+    const fs::path supplied = temp.path() / "share";
+    fs::create_directories(supplied);
+    writeFile(supplied / "RX47.dat", "supplied settings");
+    writeFile(supplied / "RX47.wav", "supplied sound");
+
+    // First start: the folder is made and gets both.
+    const fs::path folder = temp.path() / "data" / "rx47-monitor";
+    SeedReport report = seedProgramFolder(folder, supplied);
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(report.copied.size(), 2u);
+    EXPECT_EQ(readFile(folder / "RX47.dat"), "supplied settings");
+    EXPECT_EQ(readFile(folder / "RX47.wav"), "supplied sound");
+    EXPECT_EQ(entries(folder), (std::vector<std::string>{"RX47.dat", "RX47.wav"}));  // no temporary left
+
+    // The user's settings stay; a deleted file comes back.
+    writeFile(folder / "RX47.dat", "the user's settings");
+    fs::remove(folder / "RX47.wav");
+    report = seedProgramFolder(folder, supplied);
+    EXPECT_EQ(report.copied, std::vector<fs::path>{folder / "RX47.wav"});
+    EXPECT_EQ(readFile(folder / "RX47.dat"), "the user's settings");
+
+    // A link named RX47.dat, even to nothing, is the user's too.
+    fs::remove(folder / "RX47.dat");
+    fs::create_symlink(temp.path() / "elsewhere.dat", folder / "RX47.dat");
+    report = seedProgramFolder(folder, supplied);
+    EXPECT_TRUE(report.copied.empty());
+    EXPECT_TRUE(fs::is_symlink(folder / "RX47.dat"));
+
+    // Nothing supplied: a folder without settings says so; a missing sound is no failure.
+    const fs::path bare = temp.path() / "bare";
+    report = seedProgramFolder(bare, temp.path() / "nothing");
+    ASSERT_EQ(report.failures.size(), 1u);
+    EXPECT_NE(report.failures[0].find("RX47.dat"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(bare));
+
+    // A folder that cannot be made.
+    writeFile(temp.path() / "a file", "");
+    report = seedProgramFolder(temp.path() / "a file" / "rx47-monitor", supplied);
+    EXPECT_EQ(report.failures.size(), 1u);
+}
+
+TEST(ProgramFolder, CopiesStartedTogetherPutExactlyOneSettingsFileInPlace) {
+    test::TempProgramFolder temp(test::TempProgramFolder::Settings::None);
+    const fs::path supplied = temp.path() / "share";
+    fs::create_directories(supplied);
+    writeFile(supplied / "RX47.dat", std::string(1 << 20, 's'));  // large enough for copies to overlap
+    const fs::path folder = temp.path() / "rx47-monitor";
+
+    std::vector<SeedReport> reports(6);
+    std::vector<std::thread> starts;
+    for (auto& report : reports) starts.emplace_back([&] { report = seedProgramFolder(folder, supplied); });
+    for (auto& start : starts) start.join();
+
+    std::size_t placed = 0;
+    for (const auto& report : reports) {
+        EXPECT_TRUE(report.failures.empty());
+        placed += report.copied.size();
+    }
+    EXPECT_EQ(placed, 1u);
+    EXPECT_EQ(readFile(folder / "RX47.dat"), readFile(supplied / "RX47.dat"));
+    EXPECT_EQ(entries(folder), std::vector<std::string>{"RX47.dat"});
 }
 
 }  // namespace

@@ -139,18 +139,20 @@ QPixmap axisArrowPicture(QSize size) {
     return pixmap;
 }
 
+QPixmap programIconPicture(int side) {
+    QPixmap pixmap = blank(QSize(side, side));
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, std::max(1.0, side / 16.0)));
+    p.setBrush(Qt::NoBrush);
+    drawTrefoil(p, QPointF(side / 2.0, side / 2.0), side / 2.0 - 0.5, kWarningYellow, Qt::black);
+    p.drawEllipse(QPointF(side / 2.0, side / 2.0), side / 2.0 - 1, side / 2.0 - 1);
+    return pixmap;
+}
+
 QIcon programIcon() {
     QIcon icon;
-    for (int side : {16, 24, 32, 48, 64}) {
-        QPixmap pixmap = blank(QSize(side, side));
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(Qt::black, std::max(1.0, side / 16.0)));
-        p.setBrush(Qt::NoBrush);
-        drawTrefoil(p, QPointF(side / 2.0, side / 2.0), side / 2.0 - 0.5, kWarningYellow, Qt::black);
-        p.drawEllipse(QPointF(side / 2.0, side / 2.0), side / 2.0 - 1, side / 2.0 - 1);
-        icon.addPixmap(pixmap);
-    }
+    for (int side : {16, 24, 32, 48, 64}) icon.addPixmap(programIconPicture(side));
     return icon;
 }
 

@@ -18,6 +18,8 @@ QPixmap logoPicture(QSize size);
 QPixmap axisArrowPicture(QSize size);
 /// The icon of the windows and of the notification area.
 QIcon programIcon();
+/// One size of that icon, `side` pixels square (also what the desktop's menu shows).
+QPixmap programIconPicture(int side);
 /// The mouse pointer shown over the logo.
 QCursor logoCursor();
 

@@ -1,0 +1,185 @@
+// The installed program as a user meets it: `cmake --install` into a temporary prefix that nobody
+// writes to, the program started with a home of its own, its files in the user's data folder, the
+// simulator found through that folder's port table. And a rebuild that leaves the build's own
+// program folder alone.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "storage/settings_row.h"
+#include "support/process.h"
+
+namespace rx47 {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const fs::path kBuild = RX47_BUILD_DIR;
+const char* const kId = "io.github.rx47.monitor";
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool received(const fs::path& simulatorLog, const std::string& command) {
+    std::istringstream lines(readFile(simulatorLog));
+    for (std::string line; std::getline(lines, line);)
+        if (line.size() > command.size() && line.ends_with(" " + command)) return true;
+    return false;
+}
+
+void setWritable(const fs::path& folder, bool writable) {
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(folder, ec))
+        if (entry.is_directory())
+            fs::permissions(entry.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            writable ? fs::perm_options::add : fs::perm_options::remove, ec);
+}
+
+class Installed : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root_ = fs::temp_directory_path() / ("rx47-install-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        const test::Finished install =
+            test::runProgram({RX47_CMAKE_COMMAND, "--install", kBuild.string(), "--prefix", prefix().string()});
+        installOutput_ = install.output;
+        installed_ = install.exitCode == 0;
+        // Nobody writes into an installed program's folders.
+        if (installed_) setWritable(prefix(), false);
+    }
+    static void TearDownTestSuite() {
+        setWritable(prefix(), true);
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+    void SetUp() override { ASSERT_TRUE(installed_) << installOutput_; }
+
+    static fs::path prefix() { return root_ / "prefix"; }
+    static fs::path program(const char* name) { return prefix() / "bin" / name; }
+    static fs::path home() { return root_ / "home"; }
+    static fs::path userData() { return root_ / "xdg-data" / "rx47-monitor"; }
+    /// A user's session: a home and a data folder of its own.
+    static std::vector<std::string> session() {
+        return {"HOME=" + home().string(), "XDG_DATA_HOME=" + (root_ / "xdg-data").string()};
+    }
+
+    static inline fs::path root_;
+    static inline bool installed_ = false;
+    static inline std::string installOutput_;
+};
+
+TEST_F(Installed, PutsTheProgramsSuppliedFilesAndDesktopEntryInPlace) {
+    for (const char* name : {"rx47-monitor", "rx47-sim", "rx47-make-settings"})
+        EXPECT_EQ(::access(program(name).c_str(), X_OK), 0) << name;
+    const fs::path data = prefix() / "share" / "rx47-monitor";
+    EXPECT_EQ(readFile(data / "RX47.dat"), readFile(kBuild / "share" / "rx47-monitor" / "RX47.dat"));
+    EXPECT_GT(fs::file_size(data / "RX47.wav"), 1000u);
+
+    const fs::path entry = prefix() / "share" / "applications" / (std::string(kId) + ".desktop");
+    const std::string desktop = readFile(entry);
+    EXPECT_NE(desktop.find("\nExec=rx47-monitor\n"), std::string::npos);
+    EXPECT_NE(desktop.find(std::string("\nIcon=") + kId + "\n"), std::string::npos);
+    const test::Finished entryCheck = test::runProgram({"/usr/bin/desktop-file-validate", entry.string()});
+    EXPECT_EQ(entryCheck.exitCode, 0) << entryCheck.output;
+    EXPECT_EQ(entryCheck.output, "");
+    const fs::path metainfo = prefix() / "share" / "metainfo" / (std::string(kId) + ".metainfo.xml");
+    const test::Finished metaCheck =
+        test::runProgram({"/usr/bin/appstreamcli", "validate", "--no-net", metainfo.string()});
+    EXPECT_EQ(metaCheck.exitCode, 0) << metaCheck.output;
+
+    for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const fs::path icon = prefix() / "share/icons/hicolor" / (std::to_string(side) + "x" + std::to_string(side)) /
+                              "apps" / (std::string(kId) + ".png");
+        EXPECT_EQ(readFile(icon).substr(1, 3), "PNG") << icon;
+    }
+    EXPECT_TRUE(fs::exists(prefix() / "share/icons/hicolor/scalable/apps" / (std::string(kId) + ".svg")));
+}
+
+TEST_F(Installed, AnswersHelpAndVersionWithoutADisplay) {
+    const std::vector<std::string> noDisplay = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    const test::Finished version = test::runProgram({program("rx47-monitor").string(), "--version"}, noDisplay, 30s);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output, "rx47-monitor 1.2\n");
+    const test::Finished help = test::runProgram({program("rx47-monitor").string(), "--help"}, noDisplay, 30s);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.output.find("--folder <folder>"), std::string::npos) << help.output;
+    const test::Finished wrong = test::runProgram({program("rx47-monitor").string(), "--colour"}, noDisplay, 30s);
+    EXPECT_NE(wrong.exitCode, 0);
+}
+
+TEST_F(Installed, WatchesTwoCountersFromTheUsersDataFolderAndANamedOne) {
+    // The user links the counters into the port tables of two program folders: the data folder
+    // (which has nothing else yet) and a folder named on the command line, which is not there yet.
+    const fs::path second = root_ / "second counter";
+    const std::vector<std::string> session = Installed::session();
+    test::Process counter({program("rx47-sim").string(), "--link", (userData() / "ports/COM1").string(), "--interval",
+                           "0.5", "--log", (root_ / "counter.log").string()});
+    test::Process secondCounter({program("rx47-sim").string(), "--link", (second / "ports/COM1").string(), "--interval",
+                                 "0.5", "--log", (root_ / "second.log").string()});
+    ASSERT_TRUE(test::waitFor([&] { return fs::is_symlink(userData() / "ports/COM1"); }, 10s)) << counter.output();
+    ASSERT_TRUE(test::waitFor([&] { return fs::is_symlink(second / "ports/COM1"); }, 10s));
+
+    test::Process monitor({program("rx47-monitor").string()}, session);
+    test::Process secondMonitor({program("rx47-monitor").string(), "--folder", second.string()}, session);
+    EXPECT_TRUE(test::waitFor([&] { return received(root_ / "counter.log", "show"); }, 60s)) << monitor.output();
+    EXPECT_TRUE(test::waitFor([&] { return received(root_ / "second.log", "show"); }, 60s)) << secondMonitor.output();
+    for (const fs::path& folder : {userData(), second}) {
+        EXPECT_TRUE(fs::is_regular_file(folder / "RX47.dat")) << folder;
+        EXPECT_TRUE(fs::is_regular_file(folder / "RX47.wav")) << folder;
+        EXPECT_TRUE(test::waitFor([&] { return fs::is_directory(folder / "record"); }, 10s)) << folder;
+    }
+
+    // A second copy in the same folder says why it ends.
+    const test::Finished again = test::runProgram({program("rx47-monitor").string()}, session, 30s);
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_NE(again.output.find("another copy already runs in " + userData().string()), std::string::npos)
+        << again.output;
+
+    ASSERT_TRUE(monitor.endWith(SIGTERM));
+    ASSERT_TRUE(secondMonitor.endWith(SIGTERM));
+    EXPECT_EQ(monitor.exitCode(), 0);
+    for (const fs::path& folder : {userData(), second}) {
+        SettingsRow settings;
+        ASSERT_NO_THROW(settings.open(folder)) << folder;
+        EXPECT_EQ(settings.int16("running"), 2) << folder;  // the supplied 1, and this exit
+    }
+    // The installed folders got nothing (as root, too, which may write anywhere).
+    EXPECT_FALSE(fs::exists(prefix() / "bin" / "RX47.dat"));
+    EXPECT_FALSE(fs::exists(prefix() / "bin" / "record"));
+    EXPECT_FALSE(fs::exists(home() / ".local"));
+}
+
+TEST(Build, ARebuildLeavesTheProgramFoldersSettingsAlone) {
+    const fs::path settings = kBuild / "bin" / "RX47.dat";
+    const fs::path supplied = kBuild / "share" / "rx47-monitor" / "RX47.dat";
+    const std::vector<std::string> rebuild = {RX47_CMAKE_COMMAND,    "--build",         kBuild.string(), "--target",
+                                              "rx47-settings-files", "rx47-alarm-sound"};
+    test::Finished build = test::runProgram(rebuild);
+    ASSERT_EQ(build.exitCode, 0) << build.output;
+    ASSERT_TRUE(fs::exists(settings));
+    const std::string before = readFile(settings);
+    const std::string suppliedBefore = readFile(supplied);
+
+    // As after a change to rx47-make-settings: the supplied file is made again (every new file
+    // differs, by its salt), and the program folder's file stays as it was.
+    fs::remove(supplied);
+    build = test::runProgram(rebuild);
+    ASSERT_EQ(build.exitCode, 0) << build.output;
+    ASSERT_TRUE(fs::exists(supplied));
+    EXPECT_NE(readFile(supplied), suppliedBefore);
+    EXPECT_EQ(readFile(settings), before);
+}
+
+}  // namespace
+}  // namespace rx47

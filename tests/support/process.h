@@ -1,0 +1,53 @@
+// Programs run by the tests as a user runs them: by path, with a changed environment, their output
+// kept in a file, ended by a signal to their own PID.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace rx47::test {
+
+/// Whether `done` came true within the timeout (asked every quarter second).
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+/// A program started in the background. Its standard output and error go to one file; a program
+/// still running when this goes away is killed.
+class Process {
+public:
+    /// `environment`: "NAME=value" entries that replace or add to the test's own; "NAME" alone
+    /// removes a variable.
+    explicit Process(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    bool waitForExit(std::chrono::milliseconds timeout);
+    /// Sends the signal and waits for the end.
+    bool endWith(int signal, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    /// The exit code, or -1 when it was ended by a signal (or still runs).
+    int exitCode() const;
+    /// What it wrote so far.
+    std::string output() const;
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int status_ = 0;
+    std::filesystem::path outputFile_;
+};
+
+/// Runs a program to its end (at most `timeout`); its exit code and output.
+struct Finished {
+    int exitCode = -1;
+    std::string output;
+};
+Finished runProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {},
+                    std::chrono::milliseconds timeout = std::chrono::minutes(5));
+
+}  // namespace rx47::test
