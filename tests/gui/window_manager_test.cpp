@@ -121,7 +121,9 @@ struct Windows : OnTheDesktop {
         desktop.setMainWindow(window.get());
         dispatcher.run([](Context&) {});
         // Framed by the window manager: the frame is what the user sees and what is centred.
-        ASSERT_TRUE(runEventsUntil([&] { return session->frameOf(window->winId()).width > window->width(); }, 10s));
+        ASSERT_TRUE(runEventsUntil([&] { return session->frameOf(window->winId()).width > window->width(); }, 20s))
+            << "visible " << window->isVisible() << ", state " << session->wmState(window->winId()) << ", extents "
+            << session->run("xprop -id " + std::to_string(window->winId()) + " _NET_FRAME_EXTENTS");
     }
 
     test::TestMonitor m;
@@ -151,7 +153,7 @@ TEST_F(Windows, TheSettingsDialogOpensCentredOverTheMainWindowsFrame) {
 }
 
 TEST_F(Windows, TheSoundTestButtonShowsItsHoverColourWhileThePointerRestsOnIt) {
-    fs::copy_file(fs::path(RX47_PROGRAM_FOLDER) / "RX47.wav", m.folder.path() / "RX47.wav");
+    fs::copy_file(fs::path(RX47_SUPPLIED_FOLDER) / "RX47.wav", m.folder.path() / "RX47.wav");
     SetupDialog dialog(m.ctx, window.get());
     dialog.show();
     ASSERT_TRUE(runEventsUntil([&] { return session->frameOf(dialog.winId()).width > dialog.width(); }, 10s));

@@ -207,9 +207,9 @@ void MainWindow::syncWindowState() {
     const WindowState wanted = form().windowState;
     if (shownState_ == wanted) return;
     shownState_ = wanted;
-    // A minimise or a restore is the window manager's to carry out: until the window reports the state
-    // asked for, the states it passes through are not the user's doing.
-    const bool answerDue = wanted == WindowState::Minimised ? !isMinimized() : wanted == WindowState::Normal && isMinimized();
+    // A window manager may map a window normal although it was asked to show it minimised (the start
+    // minimised): until the window reports the minimised state, a normal one is not the user's restore.
+    const bool answerDue = wanted == WindowState::Minimised && !isVisible();
     requested_ = answerDue ? std::optional<WindowState>(wanted) : std::nullopt;
     requestsRepeated_ = 0;
     requestedAt_.start();
@@ -257,8 +257,7 @@ void MainWindow::changeEvent(QEvent* event) {
             shownState_ = now;
             return;
         }
-        // A window manager may map a window normal before it minimises it, and says so: that passing
-        // state is not a restore by the user. The request is made again, a few times at most.
+        // Mapped normal: not a restore by the user. The request is made again, a few times at most.
         if (requestsRepeated_ < kRequestRepeats && requestedAt_.elapsed() < kRequestPatienceMs) {
             ++requestsRepeated_;
             QMetaObject::invokeMethod(

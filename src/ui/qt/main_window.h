@@ -85,7 +85,7 @@ private:
     int requestsRepeated_ = 0;
     QElapsedTimer requestedAt_;
     static constexpr int kRequestRepeats = 3;
-    static constexpr int kRequestPatienceMs = 5000;
+    static constexpr int kRequestPatienceMs = 2000;
     bool centred_ = false;
 };
 
