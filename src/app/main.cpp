@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
     rx47::FailureLog log(&logSink);
     rx47::prepareProgramFolder(programFolder, log);
     // One copy per program folder: a second one brings the first forward and ends.
-    rx47::SingleInstance instance(programFolder);
+    rx47::SingleInstance instance(programFolder, log);
     if (!instance.claim()) {
         log.warn(rx47::LogCategory::Instance,
                  "another copy already runs in " + programFolder.string() + "; brought its window forward");

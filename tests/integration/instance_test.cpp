@@ -1,7 +1,12 @@
 // One copy per program folder, and the termination signals arriving through the event loop.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdlib>
+#include <fstream>
 
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
@@ -15,31 +20,96 @@ using namespace std::chrono_literals;
 
 [[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
 
+namespace fs = std::filesystem;
+
+/// A private runtime folder of the test's own, as a login session gives one.
+struct RuntimeFolder {
+    RuntimeFolder() {
+        ::chmod(folder.path().c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);
+    }
+    ~RuntimeFolder() { ::unsetenv("XDG_RUNTIME_DIR"); }
+    test::TempProgramFolder folder{test::TempProgramFolder::Settings::None};
+};
+
 TEST(SingleInstance, ASecondCopyInTheSameFolderBringsTheFirstForward) {
+    RuntimeFolder runtime;
+    FailureLog log;
     test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
-    SingleInstance first(folder.path());
+    SingleInstance first(folder.path(), log);
     ASSERT_TRUE(first.claim());
     int requests = 0;
     QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++requests; });
 
-    SingleInstance second(folder.path());
+    SingleInstance second(folder.path(), log);
     EXPECT_FALSE(second.claim());
     EXPECT_TRUE(test::runEventsUntil([&] { return requests == 1; }, 3s));
 
     // Another folder is another program.
     test::TempProgramFolder other(test::TempProgramFolder::Settings::None);
-    SingleInstance elsewhere(other.path());
+    SingleInstance elsewhere(other.path(), log);
     EXPECT_TRUE(elsewhere.claim());
 }
 
 TEST(SingleInstance, TheFolderIsFreeAgainWhenTheFirstCopyEnds) {
+    RuntimeFolder runtime;
+    FailureLog log;
     test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
     {
-        SingleInstance first(folder.path());
+        SingleInstance first(folder.path(), log);
         ASSERT_TRUE(first.claim());
     }
-    SingleInstance next(folder.path());
+    SingleInstance next(folder.path(), log);
     EXPECT_TRUE(next.claim());
+}
+
+TEST(SingleInstance, TheSocketLiesInTheUsersOwnRuntimeFolder) {
+    RuntimeFolder runtime;
+    FailureLog log;
+    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+    SingleInstance first(folder.path(), log);
+    ASSERT_TRUE(first.claim());
+    const fs::path socket = first.socketPath().toStdString();
+    EXPECT_EQ(socket.parent_path(), runtime.folder.path());
+    struct stat st {};
+    ASSERT_EQ(::lstat(socket.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(st.st_mode & 077, 0u);
+
+    // A runtime folder others may write to is not taken for the user's own.
+    ::chmod(runtime.folder.path().c_str(), 0777);
+    const auto chosen = SingleInstance::privateRuntimeFolder();
+    EXPECT_NE(chosen, std::optional<fs::path>(runtime.folder.path()));
+    ::chmod(runtime.folder.path().c_str(), 0700);
+}
+
+TEST(SingleInstance, ASocketThatCannotBeOpenedIsToldOfAndTheFolderStaysGuarded) {
+    RuntimeFolder runtime;
+    test::RecordingLogSink lines;
+    FailureLog log(&lines);
+    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+    SingleInstance first(folder.path(), log);
+    fs::create_directories(first.socketPath().toStdString() + "/taken");
+    ASSERT_TRUE(first.claim());
+    EXPECT_EQ(lines.count(LogCategory::Instance, "cannot listen"), 1);
+    SingleInstance second(folder.path(), log);
+    EXPECT_FALSE(second.claim());
+}
+
+TEST(SingleInstance, AReadOnlyProgramFolderIsGuardedAllTheSame) {
+    RuntimeFolder runtime;
+    FailureLog log;
+    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+    ::chmod(folder.path().c_str(), 0555);
+    if (::access(folder.path().c_str(), W_OK) == 0) {
+        ::chmod(folder.path().c_str(), 0755);
+        GTEST_SKIP() << "this user writes to read-only folders";
+    }
+    SingleInstance first(folder.path(), log);
+    EXPECT_TRUE(first.claim());
+    SingleInstance second(folder.path(), log);
+    EXPECT_FALSE(second.claim());
+    ::chmod(folder.path().c_str(), 0755);
 }
 
 TEST(TerminationSignals, ArriveInTheEventLoop) {

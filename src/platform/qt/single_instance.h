@@ -1,6 +1,12 @@
 // One copy of the program per program folder. A second copy started in the same folder would fight
 // the first over the serial port, the settings file and the record files: it asks the first copy
 // to bring its window forward and ends.
+//
+// The guard lives in the user's runtime folder ($XDG_RUNTIME_DIR, which only the user can write;
+// else a private folder of the user's under /tmp that is checked before use), keyed by the program
+// folder: a lock, and the local socket through which a second copy reaches the first. So it holds for
+// a read-only program folder, and no other user can take the socket. Where the program folder can
+// hold a lock file, "RX47.lock" there keeps out a copy started by another user as well.
 #pragma once
 
 #include <QLocalServer>
@@ -8,13 +14,16 @@
 #include <QObject>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace rx47 {
+
+class FailureLog;
 
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(const std::filesystem::path& programFolder, QObject* parent = nullptr);
+    SingleInstance(const std::filesystem::path& programFolder, FailureLog& log, QObject* parent = nullptr);
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
@@ -22,13 +31,23 @@ public:
     /// been asked to come forward.
     bool claim();
 
+    /// The local socket's full path ("" when there is no private runtime folder).
+    QString socketPath() const { return socketPath_; }
+
+    /// The user's private runtime folder: $XDG_RUNTIME_DIR when it is a folder of the user's that
+    /// nobody else may enter, else /tmp/rx47-monitor-<uid>, made so. Empty when neither can be had.
+    static std::optional<std::filesystem::path> privateRuntimeFolder();
+
 signals:
     /// Another copy started in this folder and wants this one's window brought forward.
     void activationRequested();
 
 private:
-    QString serverName_;
-    QLockFile lock_;
+    FailureLog& log_;
+    std::filesystem::path programFolder_;
+    QString socketPath_;
+    std::unique_ptr<QLockFile> runtimeLock_;
+    QLockFile folderLock_;
     std::unique_ptr<QLocalServer> server_;
 };
 
