@@ -62,6 +62,7 @@ int main(int argc, char* argv[]) {
     rx47::MonitorState state;
     rx47::ProgramValues values;
     rx47::SettingsRow settings;
+    settings.setLog(&log);
     rx47::QtSerialPort port(programFolder);
     rx47::QtTimerArray timers;
     rx47::SystemClock clock;

@@ -9,6 +9,7 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
@@ -17,6 +18,9 @@
 namespace rx47 {
 
 namespace {
+
+/// The log's cause for a counter that is not heard: one line when it goes, one when it is back.
+constexpr const char* kDeviceCause = "device";
 
 /// A port number from the text of the port list. A text that is not a whole number cannot select a
 /// port, and the open is skipped.
@@ -45,13 +49,58 @@ void scanSerialPorts(Context& ctx) {
     ComboControl& list = ctx.form.Combo1[kPortList];
     for (int n = 1; n <= kHighestPort; ++n) {
         step([&] {
-            if (ctx.port.open(n)) list.items.push_back(std::to_string(n));
+            const bool opened = ctx.port.open(n);
+            if (opened) list.items.push_back(std::to_string(n));
+            reportPortOpen(ctx, n, true);
         });
         step([&] { ctx.port.close(); });
     }
 }
 
-void openDevicePort(Context& ctx, int portNumber) { ctx.port.open(portNumber); }
+void openDevicePort(Context& ctx, int portNumber) {
+    ctx.port.open(portNumber);
+    reportPortOpen(ctx, portNumber, false);
+}
+
+void reportPortOpen(Context& ctx, int portNumber, bool scanning) {
+    const PortOpenFailure failure = ctx.port.lastOpenFailure();
+    const std::string cause = "port:" + std::to_string(portNumber);
+    const std::string name = "COM" + std::to_string(portNumber);
+    const std::string device = failure.device.empty() ? name : name + " (" + failure.device + ")";
+    if (failure.problem == PortProblem::None) {
+        ctx.log.clear(LogCategory::Port, cause, name + " opens");
+        if (ctx.state.refusedPort == portNumber) {
+            ctx.state.refusedPort = 0;
+            setNotice(ctx, Notice::PortPermission, "");
+        }
+        return;
+    }
+    // The scan tries every number: most stand for nothing, which is no news. A device that is there
+    // but cannot be used is, since the search will never try it.
+    if (scanning && failure.problem == PortProblem::Missing) return;
+    switch (failure.problem) {
+        case PortProblem::Permission: {
+            const std::string group = failure.group.empty() ? "dialout" : failure.group;
+            ctx.log.fail(LogCategory::Port, cause,
+                         "cannot open " + device + ": permission denied. Join the group " + group +
+                             " (sudo adduser $USER " + group + ") and log in again");
+            ctx.state.refusedPort = portNumber;
+            setNotice(ctx, Notice::PortPermission,
+                      device + " を開く権限がありません。sudo adduser $USER " + group + " の後、ログインし直してください");
+            break;
+        }
+        case PortProblem::Busy:
+            ctx.log.fail(LogCategory::Port, cause,
+                         "cannot open " + device + ": another program holds it (" + failure.detail + ")");
+            break;
+        case PortProblem::Missing:
+            ctx.log.fail(LogCategory::Port, cause, "cannot open " + device + ": no such device (" + failure.detail + ")");
+            break;
+        default:
+            ctx.log.fail(LogCategory::Port, cause, "cannot open " + device + ": " + failure.detail);
+            break;
+    }
+}
 
 void startUpConnection(Context& ctx) {
     step([&] { scanSerialPorts(ctx); });
@@ -67,8 +116,13 @@ void onDataReceived(Context& ctx) {
     // The port that answered is the device's: a pending advance must not walk away from it.
     ctx.timers.stop(timer::kPortAdvance);
     s.deviceHeard = true;
+    if (s.refusedPort != 0) {
+        // The counter answers: a port refused elsewhere no longer matters.
+        s.refusedPort = 0;
+        setNotice(ctx, Notice::PortPermission, "");
+    }
     if (s.linkUp == kFalse) {
-        ctx.log.clear(LogCategory::Port, "device", "the device answers again on COM" + ctx.form.Combo1[kPortList].text);
+        ctx.log.clear(LogCategory::Port, kDeviceCause, "the counter answers on COM" + ctx.form.Combo1[kPortList].text);
         s.linkUp = kTrue;
         s.quietMinutes = 0;
         s.minCpm = 500;
@@ -100,6 +154,11 @@ void showDeviceNotFound(Context& ctx) {
     f.cmd[1].enabled = false;
     const ComboControl& list = f.Combo1[kPortList];
     if (static_cast<int>(list.items.size()) == list.listIndex + 1) {
+        std::string ports;
+        for (const std::string& item : list.items) ports += (ports.empty() ? "COM" : ", COM") + item;
+        ctx.log.fail(LogCategory::Port, kDeviceCause,
+                     "no counter answers on the listed ports (" + (ports.empty() ? std::string("none") : ports) +
+                         "); check its connection");
         f.Label[kStatusMessage].caption = kCheckConnectionText;
         f.cmd[0].caption = kReSearchCaption;
         f.cmd[0].enabled = true;
@@ -111,8 +170,9 @@ void showDeviceNotFound(Context& ctx) {
 
 void deviceLost(Context& ctx, const char* why) {
     const std::string port = ctx.form.Combo1[kPortList].text;
-    ctx.log.fail(LogCategory::Port, "device",
-                 "the device on COM" + port + " is lost (" + why + "); searching every listed port");
+    if (ctx.state.deviceHeard)
+        ctx.log.fail(LogCategory::Port, kDeviceCause,
+                     "the counter on COM" + port + " is lost (" + why + "); searching every listed port");
     ctx.form.Combo1[kPortList].listIndex = -1;
     showDeviceNotFound(ctx);
 }

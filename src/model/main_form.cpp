@@ -212,6 +212,13 @@ MainForm makeMainForm() {
     // The logo under the right-hand column, with a mouse pointer of its own.
     f.Image1[0].geometry = {10455, 6810, 2070, 225};
     f.Image1[0].ownPointer = true;
+
+    // The notice line: under the time axis, the width of the graph, in the free strip at the foot.
+    f.notice.geometry = {240, 7065, 9120, 195};
+    f.notice.font = {kDesignFont, 8, false};
+    f.notice.foreColour = rgb(0xC0, 0x00, 0x00);
+    f.notice.transparent = true;
+    f.notice.visible = false;
     return f;
 }
 

@@ -37,6 +37,10 @@ struct MainForm {
     std::array<ComboControl, 3> Combo1;    ///< CPM scale (0), serial port (1), dose scale (2)
     std::array<ShapeControl, 5> Shape1;    ///< panel frames 0, 1, 4; alarm banner box 2
     std::array<ImageControl, 2> Image1;    ///< logo (0), small picture at the end of the time axis (1)
+
+    /// A line at the foot of the window for what the user must act on (a port refused for lack of
+    /// permission, records that cannot be written); not one of the designed controls.
+    LabelControl notice;
 };
 
 /// The main window as designed, before start-up puts the settings into it.

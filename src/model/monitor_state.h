@@ -3,6 +3,7 @@
 // columns of the settings row.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,9 @@ struct MonitorState {
     bool deviceHeard = false;      ///< anything came from the device since start-up
     bool heardThisMinute = false;  ///< the intake took in something since the last minute update
     int quietMinutes = 0;          ///< minute updates in a row with nothing taken in from the device
+
+    int refusedPort = 0;  ///< the port whose refused permission the window tells of, 0 for none
+    std::array<std::string, 2> notices;  ///< the window's notices in force, by kind (monitor/notices.h)
 };
 
 /// Values shared by the main window, the settings dialog and the sound routine; all 0 or empty when

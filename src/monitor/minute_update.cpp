@@ -12,6 +12,7 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
@@ -144,7 +145,14 @@ void minuteUpdate(Context& ctx) {
     s.readingCount = 0;
     s.readingSum = 0;
 
-    step([&] { writeMeasurementRecord(ctx); });
+    try {
+        writeMeasurementRecord(ctx);
+        recordsWritten(ctx);
+    } catch (const FileError& e) {
+        recordsFailed(ctx, e.what(), true);
+    } catch (const Failure& e) {
+        recordsFailed(ctx, e.what(), false);  // the next minute tries again
+    }
 }
 
 }  // namespace rx47

@@ -9,6 +9,22 @@
 
 namespace rx47 {
 
+/// Why a port did not open.
+enum class PortProblem {
+    None,        ///< it opened
+    Missing,     ///< no device behind the number (nothing there, or a link to nothing)
+    Permission,  ///< the device is there, but this user may not open it
+    Busy,        ///< the device is there, but another program holds it
+    Other,       ///< it failed otherwise
+};
+
+struct PortOpenFailure {
+    PortProblem problem = PortProblem::None;
+    std::string device;  ///< the device the number stands for ("/dev/ttyUSB0"), when there is one
+    std::string group;   ///< the group that may open it, for a refused permission ("dialout")
+    std::string detail;  ///< the system's own words
+};
+
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
@@ -19,6 +35,8 @@ public:
     virtual bool isOpen() const = 0;
     /// The number of the port last opened or tried, 0 before any.
     virtual int portNumber() const = 0;
+    /// Why the last open() left the port closed (problem None when it opened).
+    virtual PortOpenFailure lastOpenFailure() const = 0;
     /// Queues text for sending, unchanged. Throws PortClosed when the port is not open.
     virtual void write(std::string_view text) = 0;
     /// Everything received so far; the receive buffer is empty afterwards. Empty when closed.

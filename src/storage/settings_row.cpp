@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/log.h"
 #include "base/number.h"
 
 namespace rx47 {
@@ -247,6 +248,31 @@ SettingsRow::~SettingsRow() {
 }
 
 void SettingsRow::open(const fs::path& programFolder) {
+    try {
+        openRow(programFolder);
+        if (log_) log_->clear(LogCategory::Settings, "settings", "the settings are read again");
+    } catch (const Failure& e) {
+        if (log_)
+            log_->fail(LogCategory::Settings, "settings",
+                       std::string("the settings cannot be read, so every setting is skipped: ") + e.what());
+        throw;
+    }
+}
+
+void SettingsRow::commit() {
+    try {
+        commitRow();
+        if (log_) log_->clear(LogCategory::Settings, "settings commit", "the settings are saved again");
+    } catch (const Failure& e) {
+        if (log_)
+            log_->fail(LogCategory::Settings, "settings commit",
+                       std::string("a change of the settings is not saved (it is tried again with the next): ") +
+                           e.what());
+        throw;
+    }
+}
+
+void SettingsRow::openRow(const fs::path& programFolder) {
     close();
     const fs::path file = programFolder / kSettingsFileName;
     Database db = openKeyed(file);
@@ -316,7 +342,7 @@ void SettingsRow::write(std::string_view name, SettingValue value) {
     c.dirty = true;
 }
 
-void SettingsRow::commit() {
+void SettingsRow::commitRow() {
     if (!db_) throw DatabaseError("the settings database is not open");
     std::vector<Column*> dirty;
     for (auto& entry : columns_)

@@ -20,6 +20,8 @@ struct sqlite3;
 
 namespace rx47 {
 
+class FailureLog;
+
 inline constexpr const char* kSettingsFileName = "RX47.dat";
 inline constexpr const char* kSettingsTempFileName = "RX47_tmp.dat";
 inline constexpr const char* kSettingsPassword = "tamelox";
@@ -33,6 +35,9 @@ public:
     ~SettingsRow();
     SettingsRow(const SettingsRow&) = delete;
     SettingsRow& operator=(const SettingsRow&) = delete;
+
+    /// Where a failed open or commit is logged (once until it works again); none by default.
+    void setLog(FailureLog* log) { log_ = log; }
 
     /// Opens "RX47.dat" in the program folder with the password as key and loads the first row of
     /// `setting`. Never creates the file. Throws DatabaseError when the file is missing, the key is
@@ -73,6 +78,10 @@ private:
     };
     const Column& column(std::string_view name) const;
 
+    void openRow(const std::filesystem::path& programFolder);
+    void commitRow();
+
+    FailureLog* log_ = nullptr;
     sqlite3* db_ = nullptr;
     std::int64_t rowid_ = 0;
     std::map<std::string, Column> columns_;  // keyed by lower-case name

@@ -9,6 +9,7 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "platform/clock.h"
 #include "platform/timer_array.h"
@@ -104,7 +105,13 @@ void Form_Load(Context& ctx) {
     chooseStartWindowMode(ctx);
 
     s.monthFolder = monthFolderName(ctx.clock.now());
-    step([&] { createRecordFolders(ctx.programFolder, s.monthFolder); });
+    try {
+        createRecordFolders(ctx.programFolder, s.monthFolder);
+    } catch (const FileError& e) {
+        recordsFailed(ctx, e.what(), true);
+    } catch (const Failure& e) {
+        recordsFailed(ctx, e.what(), false);
+    }
 }
 
 void Form_Activate(Context& ctx) {

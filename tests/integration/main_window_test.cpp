@@ -24,6 +24,7 @@
 #include "ui/qt/fonts.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop.h"
+#include "monitor/notices.h"
 #include "ui/startup.h"
 
 namespace rx47 {
@@ -136,6 +137,27 @@ TEST_F(View, ThePaintedGraphShowsTheModel) {
         }
     }
     EXPECT_GT(yellow, 100);
+}
+
+TEST_F(View, ANoticeIsDrawnAtTheFootOfTheWindowAndTellsItsWholeTextOnHover) {
+    const QRect strip = window->toPixels(m.form.notice.geometry);
+    EXPECT_LE(strip.bottom(), window->height());
+    EXPECT_GE(strip.top(), window->toPixels(m.form.tme[0].geometry).bottom());
+    const auto reddish = [&](const QImage& shot) {
+        int n = 0;
+        for (int y = strip.top(); y <= strip.bottom(); ++y)
+            for (int x = strip.left(); x <= strip.right(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                n += c.red() > 120 && c.green() < 80 && c.blue() < 80;
+            }
+        return n;
+    };
+    EXPECT_EQ(reddish(image()), 0);
+    const std::string text = "測定結果を " + std::string(300, 'x') + " に記録できません（Read-only file system）";
+    setNotice(m.ctx, Notice::Records, text);
+    EXPECT_GT(reddish(image()), 50);
+    QRect area;
+    EXPECT_EQ(window->toolTipAt(strip.center(), &area).toStdString(), text);
 }
 
 TEST_F(View, TheWidgetsFollowTheModel) {

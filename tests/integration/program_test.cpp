@@ -75,9 +75,10 @@ struct ProgramFolder {
 /// The program running in a folder; ended by a signal, waited for by its own PID.
 class RunningProgram {
 public:
-    /// `environment`: lines NAME=value added to the test's own; `log`: where its standard error goes.
+    /// `environment`: lines NAME=value added to the test's own; `log`: where its standard error goes;
+    /// `user`: a user id to run as (the test runs as root), -1 for the test's own.
     explicit RunningProgram(const fs::path& folder, const std::vector<std::string>& environment = {},
-                            const fs::path& log = {}) {
+                            const fs::path& log = {}, uid_t user = static_cast<uid_t>(-1)) {
         const std::string program = (folder / "rx47-monitor").string();
         char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
         std::vector<std::string> lines(environment);
@@ -89,7 +90,18 @@ public:
         posix_spawn_file_actions_init(&actions);
         if (!log.empty())
             posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, env.data()) != 0) pid_ = -1;
+        if (user == static_cast<uid_t>(-1)) {
+            if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, env.data()) != 0) pid_ = -1;
+        } else {
+            pid_ = ::fork();
+            if (pid_ == 0) {
+                const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (fd >= 0) ::dup2(fd, 2);
+                if (::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(126);
+                ::execve(program.c_str(), argv, env.data());
+                ::_exit(127);
+            }
+        }
         posix_spawn_file_actions_destroy(&actions);
     }
     ~RunningProgram() {
@@ -208,6 +220,37 @@ void writeLongSound(const fs::path& file, int seconds) {
 std::string textOf(const fs::path& file) {
     std::ifstream in(file);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
+    ProgramFolder folder;
+    rx47sim::Simulator device(deviceOn(folder.path() / "ports/COM1"));
+    folder.set("COMport", std::string("1"));
+    const fs::path log = folder.path() / "stderr.log";
+    // The counter's terminal belongs to another user: as root, the program runs as nobody; else
+    // the terminal is closed to everyone.
+    const bool root = ::geteuid() == 0;
+    const uid_t nobody = 65534;
+    if (root) {
+        for (const auto& entry : fs::recursive_directory_iterator(folder.path()))
+            if (!fs::is_symlink(entry.symlink_status())) ::chown(entry.path().c_str(), nobody, nobody);
+        ::chown(folder.path().c_str(), nobody, nobody);
+    } else {
+        ::chmod(device.ptyPath().c_str(), 0);
+    }
+    RunningProgram program(folder.path(), {"HOME=" + folder.path().string()}, log,
+                           root ? nobody : static_cast<uid_t>(-1));
+    ASSERT_TRUE(program.started());
+    EXPECT_TRUE(waitFor([&] { return textOf(log).find("no counter answers") != std::string::npos; }, 60s))
+        << textOf(log);
+    const std::string text = textOf(log);
+    std::size_t refusals = 0;
+    for (std::size_t at = text.find("permission denied"); at != std::string::npos;
+         at = text.find("permission denied", at + 1))
+        ++refusals;
+    EXPECT_EQ(refusals, 1u) << text;
+    EXPECT_NE(text.find("cannot open COM1 (" + device.ptyPath() + "): permission denied"), std::string::npos) << text;
+    EXPECT_TRUE(program.endWith(SIGTERM));
 }
 
 TEST(Program, EndingItWhileTheAlarmSoundPlaysDoesNotWaitForTheSound) {

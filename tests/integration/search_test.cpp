@@ -244,7 +244,7 @@ TEST(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
     EXPECT_EQ(m.storedPort(), "2");
     EXPECT_EQ(statusOf(m), "");
     EXPECT_EQ(m.form.cmd[0].caption, "リセット");
-    EXPECT_EQ(m.logLines.count(LogCategory::Port, "answers again"), 1);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "answers on COM2"), 1);
 }
 
 TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {

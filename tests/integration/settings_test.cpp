@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/log.h"
 #include "storage/settings_row.h"
+#include "support/fakes.h"
 
 namespace fs = std::filesystem;
 using rx47::SettingsRow;
@@ -230,6 +232,9 @@ TEST_F(SettingsTest, OnlyCommittedChangesReachTheFile) {
 }
 
 TEST_F(SettingsTest, FailedCommitKeepsTheChangesForTheNextCommit) {
+    rx47::test::RecordingLogSink lines;
+    rx47::FailureLog log(&lines);
+    row.setLog(&log);
     row.open(folder.path());
     row.write("warnCPMlevel", std::int64_t{250});
 
@@ -239,11 +244,15 @@ TEST_F(SettingsTest, FailedCommitKeepsTheChangesForTheNextCommit) {
     sqlite3_key(other, "tamelox", 7);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_THROW(row.commit(), rx47::DatabaseError);
+    EXPECT_THROW(row.commit(), rx47::DatabaseError);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close_v2(other);
+    // Never silent, never flooding: one line for the failure, one when it is over.
+    EXPECT_EQ(lines.count(rx47::LogCategory::Settings, "not saved"), 1);
 
     EXPECT_EQ(row.int16("warnCPMlevel"), 250);
     row.commit();
+    EXPECT_EQ(lines.count(rx47::LogCategory::Settings, "saved again"), 1);
     reopen();
     EXPECT_EQ(row.int16("warnCPMlevel"), 250);
 }

@@ -56,6 +56,13 @@ bool MemorySerialPort::open(int portNumber) {
     opened.push_back(portNumber);
     number_ = portNumber;
     open_ = devices.count(portNumber) > 0;
+    const std::string device = "/dev/ttyUSB" + std::to_string(portNumber - 33);
+    if (open_)
+        failure_ = {};
+    else if (refused.count(portNumber))
+        failure_ = {PortProblem::Permission, device, "dialout", "Permission denied"};
+    else
+        failure_ = {PortProblem::Missing, {}, {}, "No such file or directory"};
     return open_;
 }
 

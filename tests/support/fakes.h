@@ -63,6 +63,7 @@ public:
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
     int portNumber() const override { return number_; }
+    PortOpenFailure lastOpenFailure() const override { return failure_; }
     void write(std::string_view text) override;
     std::string readAll() override;
     void clearInput() override { received.clear(); }
@@ -72,6 +73,7 @@ public:
     void deliver(const std::string& text);
 
     std::set<int> devices;
+    std::set<int> refused;  ///< ports whose device is there but may not be opened by this user
     std::string received;
     std::vector<std::string> sent;  ///< each write, as written
     std::vector<int> opened;        ///< every port number open() was asked for
@@ -80,6 +82,7 @@ public:
 private:
     bool open_ = false;
     int number_ = 0;
+    PortOpenFailure failure_;
     std::function<void()> handler_;
 };
 

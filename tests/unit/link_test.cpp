@@ -133,6 +133,29 @@ TEST_F(Link, WithNoPortAtAllTheFirstUpdateOffersTheReSearch) {
     EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
 }
 
+TEST_F(Link, APortTheUserMayNotOpenIsToldOfOnceAndInTheWindow) {
+    m.port.refused = {33};  // the counter's adapter, /dev/ttyUSB0, without the group's permission
+    m.setSetting("COMport", std::string("33"));
+    startUpConnection(m.ctx);
+    m.timers.start(timer::kMinute);
+    for (int i = 0; i < 4; ++i) second();
+    ASSERT_EQ(m.form.Label[kStatusMessage].caption, "RX47の接続を確認してください");
+    EXPECT_TRUE(m.form.notice.visible);
+    EXPECT_EQ(m.form.notice.caption,
+              "COM33 (/dev/ttyUSB0) を開く権限がありません。sudo adduser $USER dialout の後、ログインし直してください");
+    reSearch(m.ctx);  // refused again: still one line in the log
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "permission denied"), 1);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers on the listed ports (none)"), 1);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port), 2);  // the empty numbers of the scan are no news
+
+    // Allowed at last: the notice goes, and the log says so once.
+    m.port.refused.clear();
+    m.port.devices = {33};
+    reSearch(m.ctx);
+    EXPECT_FALSE(m.form.notice.visible);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "COM33 opens"), 1);
+}
+
 TEST_F(Link, TheReSearchTriesASingleListedPort) {
     m.port.devices = {4};
     m.setSetting("COMport", std::string("9"));

@@ -9,6 +9,7 @@
 namespace rx47 {
 namespace {
 
+namespace fs = std::filesystem;
 using test::TestMonitor;
 
 struct MinuteUpdate : ::testing::Test {
@@ -117,6 +118,23 @@ TEST_F(MinuteUpdate, TheNewestBarStandsOnTheBaseLine) {
     minute({150});
     EXPECT_EQ(m.form.tgt[80].geometry.height, 6000);
     EXPECT_TRUE(m.form.bar[79].visible);
+}
+
+TEST_F(MinuteUpdate, RecordsThatCannotBeWrittenAreToldOfOnceAndInTheWindow) {
+    m.setSetting("record", std::int64_t{-1});
+    m.state.monthFolder = "2026_05";  // its folder was never made: the daily file cannot be written
+    fs::create_directories(m.folder.path() / "record");
+    minute({30});
+    minute({31});
+    EXPECT_EQ(m.logLines.count(LogCategory::Records, "records are not written"), 1);
+    EXPECT_TRUE(m.form.notice.visible);
+    EXPECT_EQ(m.form.notice.caption, "測定結果を " + (m.folder.path() / "record").string() +
+                                         " に記録できません（No such file or directory）");
+
+    fs::create_directories(m.folder.path() / "record" / "2026_05");
+    minute({32});
+    EXPECT_FALSE(m.form.notice.visible);
+    EXPECT_EQ(m.logLines.count(LogCategory::Records, "written again"), 1);
 }
 
 TEST_F(MinuteUpdate, NoCoefficientAndNoCountMeansTheDeviceIsNotHeard) {

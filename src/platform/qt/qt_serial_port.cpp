@@ -1,5 +1,9 @@
 #include "platform/qt/qt_serial_port.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QString>
 #include <system_error>
@@ -25,13 +29,18 @@ QtSerialPort::~QtSerialPort() {
 bool QtSerialPort::open(int portNumber) {
     if (port_->isOpen()) return true;
     portNumber_ = portNumber;
+    lastFailure_ = {PortProblem::Missing, {}, {}, "no device for this number"};
     const auto device = portDevicePath(programFolder_, portNumber);
     if (!device) return false;
     // QSerialPort takes a name without '/' to be one in /dev, so it gets the full path; a link (as in
     // ports/) is followed to its device, which also names the port's lock file after the device.
     std::error_code ec;
     const auto target = std::filesystem::canonical(*device, ec);
-    if (ec) return false;
+    lastFailure_.device = (ec ? *device : target).string();
+    if (ec) {
+        lastFailure_.detail = ec.message();
+        return false;
+    }
     port_->setPortName(QString::fromStdString(target.string()));
     port_->setBaudRate(QSerialPort::Baud9600);
     port_->setParity(QSerialPort::NoParity);
@@ -39,12 +48,38 @@ bool QtSerialPort::open(int portNumber) {
     port_->setStopBits(QSerialPort::OneStop);
     port_->setFlowControl(QSerialPort::NoFlowControl);
     if (!port_->open(QIODevice::ReadWrite)) {
+        lastFailure_.detail = port_->errorString().toStdString();
+        switch (port_->error()) {
+            case QSerialPort::DeviceNotFoundError:
+                lastFailure_.problem = PortProblem::Missing;
+                break;
+            case QSerialPort::PermissionError: {
+                // Refused: the user is not in the device's group (or another program holds its lock).
+                lastFailure_.problem = PortProblem::Permission;
+                struct stat st {};
+                if (::stat(target.c_str(), &st) == 0) {
+                    if (::access(target.c_str(), R_OK | W_OK) == 0) {
+                        lastFailure_.problem = PortProblem::Busy;  // it may be opened: someone holds it
+                    } else if (const group* g = ::getgrgid(st.st_gid)) {
+                        lastFailure_.group = g->gr_name;
+                    }
+                }
+                break;
+            }
+            case QSerialPort::OpenError:
+                lastFailure_.problem = PortProblem::Busy;
+                break;
+            default:
+                lastFailure_.problem = PortProblem::Other;
+                break;
+        }
         port_->clearError();
         return false;
     }
     // A pseudo-terminal has no RTS line and says so (UnsupportedOperationError); the port stays open.
     port_->setRequestToSend(false);
     port_->clearError();
+    if (port_->isOpen()) lastFailure_ = {};
     return port_->isOpen();
 }
 

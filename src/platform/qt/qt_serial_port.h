@@ -26,6 +26,7 @@ public:
     void close() override;
     bool isOpen() const override;
     int portNumber() const override;
+    PortOpenFailure lastOpenFailure() const override { return lastFailure_; }
     void write(std::string_view text) override;
     std::string readAll() override;
     void clearInput() override;
@@ -38,6 +39,7 @@ private:
     std::filesystem::path programFolder_;
     QSerialPort* port_;  // a child of this object
     int portNumber_ = 0;
+    PortOpenFailure lastFailure_;
     std::function<void()> dataReceived_;
 };
 

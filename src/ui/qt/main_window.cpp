@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -335,6 +336,10 @@ QString MainWindow::toolTipAt(QPoint pos, QRect* area) const {
         *area = toPixels(f.tgt[bar].geometry);
         return qtText(f.tgt[bar].toolTip);
     }
+    if (f.notice.visible && toPixels(f.notice.geometry).contains(pos)) {
+        *area = toPixels(f.notice.geometry);
+        return qtText(f.notice.caption);  // the whole of it, also where the line is cut short
+    }
     for (const ImageControl& image : f.Image1) {
         if (image.visible && !image.toolTip.empty() && toPixels(image.geometry).contains(pos)) {
             *area = toPixels(image.geometry);
@@ -435,6 +440,16 @@ void MainWindow::paintEvent(QPaintEvent*) {
         const QRect r = toPixels(f.Image1[i].geometry);
         if (pictures_[i].size() != r.size()) pictures_[i] = i == 0 ? logoPicture(r.size()) : axisArrowPicture(r.size());
         p.drawPixmap(r.topLeft(), pictures_[i]);
+    }
+
+    // The notice line: as long as it needs, cut in the middle (its paths) where it does not fit.
+    if (f.notice.visible && !f.notice.caption.empty()) {
+        const QRect r = toPixels(f.notice.geometry);
+        const QFont font = qtFont(f.notice.font, f.font);
+        p.setFont(font);
+        p.setPen(qtColour(f.notice.foreColour));
+        const QString text = QFontMetrics(font).elidedText(qtText(f.notice.caption), Qt::ElideMiddle, r.width());
+        p.drawText(r, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter) | Qt::TextSingleLine, text);
     }
 
     paintLabel(f.Label[kStatusMessage]);

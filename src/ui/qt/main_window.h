@@ -43,6 +43,8 @@ public:
 
     /// The tgt element under a point of the window (hidden ones are not there), or -1.
     int barAt(QPoint pos) const;
+    /// The tool tip of whatever is under the point, with the rectangle it belongs to.
+    QString toolTipAt(QPoint pos, QRect* area) const;
 
 signals:
     /// The user closed the window.
@@ -68,8 +70,7 @@ private:
     void centreOnScreen();
     /// A visible label or picture (other than a bar) that takes the mouse at this point.
     bool overOtherControl(QPoint pos) const;
-    /// The tool tip of whatever is under the point, with the rectangle it belongs to.
-    QString toolTipAt(QPoint pos, QRect* area) const;
+
 
     Dispatcher& dispatcher_;
     double pixelsPerTwip_ = 1.0 / 15;

@@ -1,0 +1,23 @@
+// The notices of the main window: the two failures a user must act on, shown on a line of their own
+// at the foot of the window (the specified captions and layout stay as they are). A port the user
+// may not open says which group to join; records that cannot be written say where and why.
+#pragma once
+
+#include <string>
+
+namespace rx47 {
+
+struct Context;
+
+enum class Notice { PortPermission, Records };
+
+/// Shows a notice, or takes it away with "". The line shows every notice in force.
+void setNotice(Context& ctx, Notice notice, std::string text);
+
+/// Records could not be written: logged once until they can again. A failure of the files (not of
+/// the settings that switch them) is shown with the record folder and the system's words.
+void recordsFailed(Context& ctx, const std::string& why, bool ofTheFiles);
+/// Records were written (or are switched off): a failure told of before is over.
+void recordsWritten(Context& ctx);
+
+}  // namespace rx47
