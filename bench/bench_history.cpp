@@ -122,6 +122,11 @@ int frameRun(const fs::path& folder, int argc, char** argv) {
     const TimeSpan records = extent(store.minutes());
     TimeSpan view = records;
     std::vector<double> frames;
+    // The first picture of a process loads the fonts; a window has done that before its first frame.
+    {
+        QPainter painter(&image);
+        paintPlot(painter, image.rect(), {store.minutes(), view, {100.0, 0.5}});
+    }
     // Zoom in notch by notch towards the middle, then drag across, then zoom out again.
     for (int i = 0; i < 60; ++i) {
         if (i < 20)
