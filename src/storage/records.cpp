@@ -21,15 +21,15 @@ namespace rx47 {
 
 namespace {
 
-const char* const kHeader1 = "日付,時刻,検出数,空間平均,,直近平均,,直近最大,,直近最小";
-const char* const kHeader2 = ",,,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h";
 const char* const kLineEnd = "\r\n";
 
 /// The nine captions of a data line, in field order.
 constexpr int kRecordedLabels[] = {kTotalCount, kRunningCpm, kRunningDose, kAverageCpm, kAverageDose,
                                    kMaxCpm,     kMaxDose,    kMinCpm,      kMinDose};
 
-std::string headerLines() { return toCodePage932(std::string(kHeader1) + kLineEnd + kHeader2 + kLineEnd); }
+std::string headerLines() {
+    return toCodePage932(std::string(kRecordHeader1) + kLineEnd + kRecordHeader2 + kLineEnd);
+}
 
 std::string dataLine(const Context& ctx) {
     const LocalDateTime now = ctx.clock.now();

@@ -15,6 +15,9 @@ struct Context;
 
 inline constexpr const char* kRecordFolder = "record";
 inline constexpr const char* kMasterRecordFile = "master record.csv";
+/// The two lines a new record file starts with (UTF-8 here; code page 932 in the file).
+inline constexpr const char* kRecordHeader1 = "日付,時刻,検出数,空間平均,,直近平均,,直近最大,,直近最小";
+inline constexpr const char* kRecordHeader2 = ",,,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h";
 
 /// "2026-05-07"
 std::string dateText(const LocalDateTime& t);

@@ -1,0 +1,272 @@
+// Figures for rx47-history over a year of minute records (525,600 lines, about 30 MB, code page 932,
+// CR LF, written here with the C library's clock, not by the viewer's code):
+//   - the floor: reading the file once without parsing it;
+//   - load and reduce: the viewer's reader over the program folder, then the whole year reduced to
+//     the columns of a window;
+//   - a frame: the plot of a zoomed or panned view painted into an image (what a wheel notch or a
+//     drag costs);
+//   - with --app, the program itself: rx47-history --png over the folder, start to end.
+// Each run is a process of its own, so its peak resident memory is its own; the runs alternate so
+// that a noisy machine hurts all of them alike. Prints medians and ranges; asserts nothing.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "history/qt/plot_painter.h"
+#include "history/record_store.h"
+#include "history/series.h"
+#include "history/view.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kColumns = 1520;  // the plot's columns in a 1600-pixel window
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/// A year of minutes from 1 January 2025, local time, as the monitor writes them.
+void writeYear(const fs::path& file, long lines) {
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out << "\x93\xFA\x95t,\x8E\x9E\x8D\x8F,\x8C\x9F\x8Fo\x90\x94,\x8B\xF3\x8A\xD4\x95\xBD\x8B\xCF,,"
+           "\x92\xBC\x8B\xDF\x95\xBD\x8B\xCF,,\x92\xBC\x8B\xDF\x8D\xC5\x91\xE5,,\x92\xBC\x8B\xDF\x8D\xC5\x8F\xAC\r\n"
+           ",,,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h\r\n";
+    std::tm tm{};
+    tm.tm_year = 125;
+    tm.tm_mday = 1;
+    tm.tm_isdst = -1;
+    const std::time_t start = std::mktime(&tm);
+    std::mt19937 random(47);
+    std::poisson_distribution<int> counts(25);
+    long total = 100000, sum = 0;
+    int lo = 500, hi = 0;
+    const auto dose = [](int cpm) {
+        char b[16];
+        std::snprintf(b, sizeof b, "%d.%03d", cpm / 120, cpm * 1000 / 120 % 1000);
+        return std::string(b);
+    };
+    char line[200];
+    for (long i = 0; i < lines; ++i) {
+        const std::time_t t = start + i * 60;
+        std::tm local{};
+        ::localtime_r(&t, &local);
+        const int cpm = counts(random);
+        total += cpm;
+        sum += cpm;
+        lo = std::min(lo, cpm);
+        hi = std::max(hi, cpm);
+        const int average = static_cast<int>(sum / (i + 1));
+        std::snprintf(line, sizeof line, "%04d-%02d-%02d,%02d:%02d:00,%ld,%d,%s,%d,%s,%d,%s,%d,%s\r\n",
+                      local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, total,
+                      average, dose(average).c_str(), cpm, dose(cpm).c_str(), hi, dose(hi).c_str(), lo,
+                      dose(lo).c_str());
+        out << line;
+    }
+}
+
+// ---- the runs, each in a process of its own -------------------------------------------------------
+
+int floorRun(const fs::path& file) {
+    const auto start = Clock::now();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    std::vector<char> buffer(1 << 20);
+    unsigned long bytes = 0;
+    unsigned char check = 0;
+    for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;) {
+        bytes += static_cast<unsigned long>(n);
+        check ^= static_cast<unsigned char>(buffer[static_cast<std::size_t>(n) - 1]);
+    }
+    ::close(fd);
+    std::printf("%.6f %lu %u\n", secondsSince(start), bytes, check);
+    return 0;
+}
+
+int loadRun(const fs::path& folder) {
+    const auto start = Clock::now();
+    rx47::history::RecordStore store(folder);
+    store.refresh();
+    const auto buckets = rx47::history::reduce(store.minutes(), rx47::history::extent(store.minutes()), kColumns);
+    std::printf("%.6f %zu %zu\n", secondsSince(start), store.minutes().size(), buckets.size());
+    return 0;
+}
+
+int frameRun(const fs::path& folder, int argc, char** argv) {
+    using namespace rx47::history;
+    RecordStore store(folder);
+    store.refresh();
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    QImage image(1600, 900, QImage::Format_RGB32);
+    const TimeSpan records = extent(store.minutes());
+    TimeSpan view = records;
+    std::vector<double> frames;
+    // The first picture of a process loads the fonts; a window has done that before its first frame.
+    {
+        QPainter painter(&image);
+        paintPlot(painter, image.rect(), {store.minutes(), view, {100.0, 0.5}});
+    }
+    // Zoom in notch by notch towards the middle, then drag across, then zoom out again.
+    for (int i = 0; i < 60; ++i) {
+        if (i < 20)
+            view = zoomed(view, 0.8, 0.5, records);
+        else if (i < 40)
+            view = panned(view, view.length() / 10, records);
+        else
+            view = zoomed(view, 1.25, 0.3, records);
+        const auto start = Clock::now();
+        QPainter painter(&image);
+        paintPlot(painter, image.rect(), {store.minutes(), view, {100.0, 0.5}});
+        painter.end();
+        frames.push_back(secondsSince(start));
+    }
+    std::sort(frames.begin(), frames.end());
+    std::printf("%.6f %.6f\n", frames[frames.size() / 2], frames.back());
+    return 0;
+}
+
+// ---- the parent ---------------------------------------------------------------------------------
+
+struct Run {
+    std::string out;
+    double wall = 0;
+    long peakKiB = 0;
+};
+
+Run spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) std::exit(1);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "cannot start %s\n", argv[0]);
+        std::exit(1);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    Run run;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        run.out.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    run.wall = secondsSince(start);
+    run.peakKiB = usage.ru_maxrss;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "%s failed\n", argv[0]);
+    return run;
+}
+
+struct Figures {
+    std::vector<double> values;
+    void add(double v) { values.push_back(v); }
+    double median() const {
+        std::vector<double> v = values;
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    }
+    double min() const { return *std::min_element(values.begin(), values.end()); }
+    double max() const { return *std::max_element(values.begin(), values.end()); }
+};
+
+void print(const char* what, const Figures& f, const char* unit, double scale) {
+    std::printf("  %-34s %9.1f %s   (%.1f .. %.1f)\n", what, f.median() * scale, unit, f.min() * scale,
+                f.max() * scale);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::string(argv[1]) == "--child") {
+        const std::string mode = argv[2];
+        if (mode == "floor") return floorRun(argv[3]);
+        if (mode == "load") return loadRun(argv[3]);
+        if (mode == "frames") return frameRun(argv[3], argc, argv);
+        return 2;
+    }
+    long lines = 525600;
+    int rounds = 7;
+    std::string app;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--lines") lines = std::atol(argv[i + 1]);
+        if (option == "--rounds") rounds = std::max(1, std::atoi(argv[i + 1]));
+        if (option == "--app") app = argv[i + 1];
+    }
+
+    const fs::path folder = fs::temp_directory_path() / ("rx47-bench-history-" + std::to_string(::getpid()));
+    const fs::path file = folder / "record" / "master record.csv";
+    const auto generating = Clock::now();
+    writeYear(file, lines);
+    const double megabytes = static_cast<double>(fs::file_size(file)) / 1e6;
+    std::printf("rx47-history over %ld minute records (%.1f MB), %d alternating rounds; written in %.1f s\n", lines,
+                megabytes, rounds, secondsSince(generating));
+
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    Figures floorTime, loadTime, ratio, floorPeak, loadPeak, frameMedian, frameWorst, appTime, appPeak;
+    for (int r = 0; r < rounds; ++r) {
+        const Run f = spawn({self, "--child", "floor", file.string()});
+        const Run l = spawn({self, "--child", "load", folder.string()});
+        const double ft = std::atof(f.out.c_str());
+        const double lt = std::atof(l.out.c_str());
+        floorTime.add(ft);
+        loadTime.add(lt);
+        ratio.add(lt / ft);
+        floorPeak.add(static_cast<double>(f.peakKiB));
+        loadPeak.add(static_cast<double>(l.peakKiB));
+        const Run frames = spawn({self, "--child", "frames", folder.string()});
+        double median = 0, worst = 0;
+        std::sscanf(frames.out.c_str(), "%lf %lf", &median, &worst);
+        frameMedian.add(median);
+        frameWorst.add(worst);
+        if (!app.empty()) {
+            const Run a = spawn({app, "--png", (folder / "year.png").string(), folder.string()});
+            appTime.add(a.wall);
+            appPeak.add(static_cast<double>(a.peakKiB));
+        }
+    }
+    std::printf("  %-34s %9s      (%s)\n", "", "median", "range");
+    print("floor: read the file once", floorTime, "ms", 1e3);
+    print("load + reduce to 1520 columns", loadTime, "ms", 1e3);
+    print("ratio load / floor", ratio, "x ", 1);
+    print("floor peak memory", floorPeak, "MB", 1.0 / 1024);
+    print("load peak memory", loadPeak, "MB", 1.0 / 1024);
+    print("one frame after zoom or pan", frameMedian, "ms", 1e3);
+    print("slowest frame of 60", frameWorst, "ms", 1e3);
+    if (!app.empty()) {
+        print("rx47-history --png, start to end", appTime, "ms", 1e3);
+        print("rx47-history --png peak memory", appPeak, "MB", 1.0 / 1024);
+    }
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    return 0;
+}

@@ -1,0 +1,185 @@
+// rx47-history: the long-term history of a program folder's records, in a window or, with --png or
+// --csv, written to files without a window (and without a display).
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QStyle>
+#include <clocale>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "history/alarm_levels.h"
+#include "history/csv_export.h"
+#include "history/local_time.h"
+#include "history/qt/history_window.h"
+#include "history/qt/plot_painter.h"
+#include "history/record_store.h"
+#include "history/series.h"
+#include "storage/program_folder.h"
+#include "ui/startup.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace rx47::history;
+
+constexpr int kUsageError = 2;
+constexpr int kFailure = 1;
+constexpr QSize kImageSize{1600, 900};
+
+void say(const std::string& message) {
+    std::fprintf(stderr, "rx47-history: %s\n", message.c_str());
+}
+
+std::optional<std::int64_t> timeOption(const QCommandLineParser& parser, const QString& name, bool& bad) {
+    if (!parser.isSet(name)) return std::nullopt;
+    const std::string text = parser.value(name).toStdString();
+    auto t = parseIsoTime(text);
+    if (!t) {
+        say("--" + name.toStdString() + ": \"" + text +
+            "\" is not an ISO 8601 date or date-time (for example 2026-05-05 or 2026-05-05T12:00)");
+        bad = true;
+    }
+    return t;
+}
+
+std::string skippedText(const RecordStore& store) {
+    const LineCounts c = store.counts();
+    std::string text = std::to_string(store.minutes().size()) + " minutes read, " + std::to_string(c.skipped()) +
+                       " lines skipped (" + std::to_string(c.malformed) + " malformed, " + std::to_string(c.torn) +
+                       " torn, " + std::to_string(c.foreign) + " foreign)";
+    if (store.unreadable()) text += ", " + std::to_string(store.unreadable()) + " files or folders unreadable";
+    return text;
+}
+
+int writeFiles(const RecordStore& store, const fs::path& folder, TimeSpan span, const QString& png,
+               const QString& csv) {
+    int status = 0;
+    if (!csv.isEmpty()) {
+        std::size_t lines = 0;
+        if (csv == QStringLiteral("-")) {
+            lines = writeCsv(std::cout, store.minutes(), span);
+            std::cout.flush();
+        } else {
+            std::ofstream out(csv.toStdString(), std::ios::binary | std::ios::trunc);
+            if (out) lines = writeCsv(out, store.minutes(), span);
+            out.close();
+            if (!out) {
+                say("cannot write " + csv.toStdString());
+                status = kFailure;
+            }
+        }
+        if (status == 0) say("wrote " + std::to_string(lines) + " minutes to " + csv.toStdString());
+    }
+    if (!png.isEmpty()) {
+        QImage image(kImageSize, QImage::Format_RGB32);
+        {
+            QPainter painter(&image);
+            paintPlot(painter, image.rect(), {store.minutes(), span, readAlarmLevels(folder)});
+        }
+        if (!image.save(png, "PNG")) {
+            say("cannot write " + png.toStdString());
+            status = kFailure;
+        }
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("rx47-history"));
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(rx47::kVersionText));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Shows the CPM and dose rate recorded in a program folder's record files over time.\n"
+                       "With --png or --csv it writes them to files instead, without a window or a display."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QStringLiteral("from"),
+                      QStringLiteral("Start of the range (inclusive), local time unless an offset is given."),
+                      QStringLiteral("DATE")});
+    parser.addOption({QStringLiteral("to"), QStringLiteral("End of the range (exclusive)."), QStringLiteral("DATE")});
+    parser.addOption(
+        {QStringLiteral("png"), QStringLiteral("Draw the plot of the range into a PNG file."), QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("csv"),
+         QStringLiteral("Write the range as UTF-8 CSV, one line per recorded minute (- for standard output)."),
+         QStringLiteral("FILE")});
+    parser.addPositionalArgument(QStringLiteral("PROGRAM-FOLDER"),
+                                 QStringLiteral("The folder holding record/ (default: the monitor's own)."),
+                                 QStringLiteral("[PROGRAM-FOLDER]"));
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const bool parsed = parser.parse(arguments);
+    const bool headless = !parsed || parser.isSet(QStringLiteral("png")) || parser.isSet(QStringLiteral("csv")) ||
+                          parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"));
+    // Files only: no window, so no display is needed (a plain ssh session has none).
+    if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 10));
+
+    if (!parsed) {
+        say(parser.errorText().toStdString());
+        return kUsageError;
+    }
+    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    if (parser.positionalArguments().size() > 1) {
+        say("one program folder at most");
+        return kUsageError;
+    }
+
+    bool bad = false;
+    const auto from = timeOption(parser, QStringLiteral("from"), bad);
+    const auto to = timeOption(parser, QStringLiteral("to"), bad);
+    if (bad) return kUsageError;
+    if (from && to && *from >= *to) {
+        say("--from must be before --to");
+        return kUsageError;
+    }
+
+    const fs::path folder = parser.positionalArguments().isEmpty()
+                                ? rx47::defaultProgramFolder(QCoreApplication::applicationDirPath().toStdString())
+                                : fs::path(parser.positionalArguments().front().toStdString());
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        say("cannot read the program folder " + folder.string() + (ec ? ": " + ec.message() : ": no such folder"));
+        return kFailure;
+    }
+    fs::directory_iterator probe(folder, ec);
+    if (ec) {
+        say("cannot read the program folder " + folder.string() + ": " + ec.message());
+        return kFailure;
+    }
+
+    if (headless) {
+        RecordStore store(folder);
+        store.refresh();
+        if (!store.hasRecordFolder()) {
+            say("no record folder in " + folder.string());
+            return kFailure;
+        }
+        const TimeSpan span = requestedSpan(from, to, extent(store.minutes()), std::time(nullptr));
+        say(skippedText(store));
+        return writeFiles(store, folder, span, parser.value(QStringLiteral("png")),
+                          parser.value(QStringLiteral("csv")));
+    }
+
+    HistoryWindow window(folder, from, to);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,20 @@
+// The records of a span as UTF-8 CSV for other tools: a header line, then one line per recorded
+// minute with its time in ISO 8601 with the UTC offset of that moment, the minute's CPM and dose
+// rate, the running average (CPM and dose rate) and the device's total count. An empty caption stays
+// an empty field.
+#pragma once
+
+#include <ostream>
+#include <span>
+
+#include "history/record_reader.h"
+#include "history/series.h"
+
+namespace rx47::history {
+
+inline constexpr const char* kCsvHeader = "time,cpm,dose_usv_h,average_cpm,average_dose_usv_h,total_count";
+
+/// Writes the minutes within `span`; returns how many lines of minutes it wrote.
+std::size_t writeCsv(std::ostream& out, std::span<const Minute> minutes, TimeSpan span);
+
+}  // namespace rx47::history

@@ -1,0 +1,49 @@
+// Times as people write and read them: ISO 8601 texts with the local UTC offset, the dates and
+// date-times of the command line, and the short texts of the plot's time axis. Everything in the
+// machine's local time zone (TZ), through the C library.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "history/series.h"
+
+namespace rx47::history {
+
+/// The broken-down local time of a moment.
+struct LocalFields {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int weekday = 0;     ///< 0 Sunday … 6 Saturday
+    long utcOffset = 0;  ///< seconds east of UTC at that moment
+};
+LocalFields localFields(std::int64_t seconds);
+
+/// Seconds since the epoch of a local date and time; nullopt when the C library cannot place it.
+std::optional<std::int64_t> localSeconds(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+/// "2026-05-05T12:00:00+09:00": the local time of a moment with the offset that held then.
+std::string isoText(std::int64_t seconds);
+
+/// A date or date-time of the command line: "2026-05-05", "2026-05-05T12:00", "2026-05-05T12:00:00"
+/// (a space may stand for the T), local time unless it ends with "Z" or an offset ("+09:00",
+/// "+0900", "+09"). nullopt for anything else, a date that does not exist included.
+std::optional<std::int64_t> parseIsoTime(std::string_view text);
+
+/// "2026-05-05 12:00": a moment in the window's texts.
+std::string shortText(std::int64_t seconds);
+
+/// A mark on the time axis.
+struct TimeTick {
+    std::int64_t time = 0;
+    std::string label;
+    bool major = false;  ///< a new day (or month, or year) begins here
+};
+
+/// Marks for the time axis of `span` drawn over `pixels`, at least `spacing` pixels apart, on round
+/// local times (whole minutes, hours, midnights, Mondays, firsts of a month).
+std::vector<TimeTick> timeTicks(TimeSpan span, int pixels, int spacing);
+
+}  // namespace rx47::history

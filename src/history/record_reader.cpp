@@ -1,0 +1,274 @@
+#include "history/record_reader.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <limits>
+#include <string>
+
+#include "base/number.h"
+#include "storage/records.h"
+
+namespace rx47::history {
+
+namespace {
+
+constexpr std::size_t kFields = 11;
+
+/// The header lines in the file's code page; empty when the code page cannot be had (the headers
+/// are then counted as foreign lines, which is all that changes).
+struct Headers {
+    std::string first;
+    std::string second;
+    Headers() {
+        try {
+            first = toCodePage932(kRecordHeader1);
+            second = toCodePage932(kRecordHeader2);
+        } catch (...) {
+            first.clear();
+            second.clear();
+        }
+    }
+};
+
+const Headers& headers() {
+    static const Headers h;
+    return h;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+/// The value of `count` digits at `text`, or -1 when any of them is not a digit.
+int digits(std::string_view text, std::size_t at, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (!isDigit(text[i])) return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+bool leapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int daysInMonth(int y, int m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && leapYear(y) ? 29 : kDays[m - 1];
+}
+
+/// Whether a caption has the shape of a number as the window writes one: digits with an optional
+/// sign, point and exponent ("24", "0.208", "1E+16"). An empty caption is allowed too.
+bool numberShaped(std::string_view f) {
+    std::size_t i = 0;
+    if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
+    bool any = false;
+    while (i < f.size() && isDigit(f[i])) ++i, any = true;
+    if (i < f.size() && f[i] == '.') {
+        ++i;
+        while (i < f.size() && isDigit(f[i])) ++i, any = true;
+    }
+    if (!any) return false;
+    if (i < f.size() && (f[i] == 'E' || f[i] == 'e' || f[i] == 'D' || f[i] == 'd')) {
+        ++i;
+        if (i < f.size() && (f[i] == '+' || f[i] == '-')) ++i;
+        bool exponent = false;
+        while (i < f.size() && isDigit(f[i])) ++i, exponent = true;
+        if (!exponent) return false;
+    }
+    return i == f.size();
+}
+
+/// The usual caption ("25", "0.208", "5432"): at most 15 digits with an optional point. Its value
+/// is the whole number of its digits divided by a power of ten, both exact in a double, so the one
+/// rounding of the division gives the nearest double, as the number rule does; a year of lines
+/// reads several times faster this way.
+bool plainDecimal(std::string_view f, double& out) {
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::uint64_t whole = 0;
+    int count = 0, decimals = 0;
+    bool point = false;
+    for (char c : f) {
+        if (isDigit(c)) {
+            whole = whole * 10 + static_cast<unsigned>(c - '0');
+            ++count;
+            decimals += point;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (count == 0 || count > 15) return false;
+    out = static_cast<double>(whole) / kPowersOfTen[decimals];
+    return true;
+}
+
+/// A caption's value through the program's number rule; false when it is not a number that fits.
+bool captionValue(std::string_view f, double& out) {
+    if (f.empty()) {
+        out = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
+    if (plainDecimal(f, out)) return true;
+    if (!numberShaped(f)) return false;
+    try {
+        out = readNumber(f);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+bool captionValue(std::string_view f, float& out) {
+    double value = 0;
+    if (!captionValue(f, value)) return false;
+    out = static_cast<float>(value);
+    // A number beyond a float is no caption the window ever showed.
+    return f.empty() || std::abs(out) <= std::numeric_limits<float>::max();
+}
+
+enum class Kind { Record, Header, Foreign, Malformed };
+
+Kind readLine(std::string_view line, LocalTimes& times, Minute& out) {
+    // A record line starts with its date: four digits and a dash.
+    if (line.size() < 5 || digits(line, 0, 4) < 0 || line[4] != '-') {
+        const Headers& h = headers();
+        if (!h.first.empty() && (line == h.first || line == h.second)) return Kind::Header;
+        return Kind::Foreign;
+    }
+    std::string_view fields[kFields];
+    std::size_t count = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = line.find(',', start);
+        if (count == kFields) return Kind::Malformed;
+        fields[count++] = line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    if (count != kFields) return Kind::Malformed;
+
+    const std::string_view date = fields[0];
+    const std::string_view time = fields[1];
+    if (date.size() != 10 || date[4] != '-' || date[7] != '-') return Kind::Malformed;
+    if (time.size() != 8 || time[2] != ':' || time[5] != ':') return Kind::Malformed;
+    const int year = digits(date, 0, 4), month = digits(date, 5, 2), day = digits(date, 8, 2);
+    const int hour = digits(time, 0, 2), minute = digits(time, 3, 2), second = digits(time, 6, 2);
+    if (year < 0 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return Kind::Malformed;
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return Kind::Malformed;
+
+    Minute m;
+    if (!times.seconds(year, month, day, hour, minute, second, m.time)) return Kind::Malformed;
+    if (!captionValue(fields[2], m.totalCount) || !captionValue(fields[3], m.averageCpm) ||
+        !captionValue(fields[4], m.averageDose) || !captionValue(fields[5], m.cpm) || !captionValue(fields[6], m.dose))
+        return Kind::Malformed;
+    // The maximum and minimum are not kept, but a line with nonsense in them is no record line.
+    for (std::size_t i = 7; i < kFields; ++i)
+        if (!fields[i].empty() && !numberShaped(fields[i])) return Kind::Malformed;
+    out = m;
+    return Kind::Record;
+}
+
+}  // namespace
+
+namespace {
+
+template <class Number>
+std::string shortest(Number v) {
+    if (v != v) return {};
+    char buffer[40];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return error == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+}  // namespace
+
+std::string figureText(float value) {
+    return shortest(value);
+}
+std::string figureText(double value) {
+    return shortest(value);
+}
+
+std::string doseFigureText(float value) {
+    // The dose captions are thousandths written shortest and padded with zeros to five characters.
+    std::string s = shortest(value);
+    if (s.empty() || s.find('e') != std::string::npos) return s;
+    if (s.size() < 5 && s.find('.') == std::string::npos) s += '.';
+    while (s.size() < 5) s += '0';
+    return s;
+}
+
+LineCounts& LineCounts::operator+=(const LineCounts& other) {
+    records += other.records;
+    headers += other.headers;
+    foreign += other.foreign;
+    malformed += other.malformed;
+    torn += other.torn;
+    return *this;
+}
+
+bool LocalTimes::seconds(int year, int month, int day, int hour, int minute, int second, std::int64_t& out) {
+    const std::int64_t key = ((static_cast<std::int64_t>(year) * 13 + month) * 32 + day) * 24 + hour;
+    if (key != key_) {
+        std::tm tm{};
+        tm.tm_year = year - 1900;
+        tm.tm_mon = month - 1;
+        tm.tm_mday = day;
+        tm.tm_hour = hour;
+        tm.tm_isdst = -1;
+        const std::time_t t = std::mktime(&tm);
+        // mktime gives -1 for a time it cannot represent (and for one second before 1970, which no
+        // record carries: its hour does not start there).
+        if (t == static_cast<std::time_t>(-1)) return false;
+        key_ = key;
+        hourStart_ = t;
+    }
+    out = hourStart_ + minute * 60 + second;
+    return true;
+}
+
+void readRecords(std::string_view bytes, bool atEnd, ReadResult& into) {
+    LocalTimes times;
+    std::size_t start = 0;
+    into.consumed = 0;
+    try {
+        while (start < bytes.size()) {
+            const void* found = std::memchr(bytes.data() + start, '\n', bytes.size() - start);
+            if (!found) break;
+            const std::size_t end = static_cast<const char*>(found) - bytes.data();
+            std::string_view line = bytes.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            start = end + 1;
+            into.consumed = start;
+            Minute m;
+            switch (readLine(line, times, m)) {
+                case Kind::Record:
+                    into.minutes.push_back(m);
+                    ++into.counts.records;
+                    break;
+                case Kind::Header:
+                    ++into.counts.headers;
+                    break;
+                case Kind::Foreign:
+                    ++into.counts.foreign;
+                    break;
+                case Kind::Malformed:
+                    ++into.counts.malformed;
+                    break;
+            }
+        }
+    } catch (const std::exception&) {
+        // Only memory can run out here; what was read so far stands.
+        return;
+    }
+    if (atEnd && start < bytes.size()) ++into.counts.torn;
+}
+
+}  // namespace rx47::history

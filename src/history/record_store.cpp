@@ -1,0 +1,251 @@
+#include "history/record_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "storage/records.h"
+
+namespace rx47::history {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kChunk = 1 << 20;
+
+std::int64_t minuteOf(std::int64_t t) {
+    return t >= 0 ? t / 60 : -((-t + 59) / 60);
+}
+
+bool byTime(const Minute& a, const Minute& b) {
+    return a.time < b.time;
+}
+
+bool shaped(const std::string& name, const char* pattern) {
+    // '9' stands for a digit; everything else for itself.
+    const std::size_t n = std::char_traits<char>::length(pattern);
+    if (name.size() != n) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (pattern[i] == '9' ? (name[i] < '0' || name[i] > '9') : name[i] != pattern[i]) return false;
+    }
+    return true;
+}
+
+/// The daily files: "record/<yyyy_mm>/<yyyy-mm-dd>.csv". Other files in the record folder are not
+/// the monitor's and are left alone.
+std::vector<fs::path> dailyFiles(const fs::path& recordFolder, std::size_t& unreadable) {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator month(recordFolder, ec), end; !ec && month != end; month.increment(ec)) {
+        std::error_code typeError;
+        if (!shaped(month->path().filename().string(), "9999_99") || !month->is_directory(typeError)) continue;
+        std::error_code dayError;
+        for (fs::directory_iterator day(month->path(), dayError), dayEnd; !dayError && day != dayEnd;
+             day.increment(dayError)) {
+            if (shaped(day->path().filename().string(), "9999-99-99.csv")) found.push_back(day->path());
+        }
+        if (dayError) ++unreadable;
+    }
+    if (ec) ++unreadable;
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+}  // namespace
+
+RecordStore::RecordStore(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
+
+fs::path RecordStore::recordFolder() const {
+    return programFolder_ / kRecordFolder;
+}
+
+std::vector<fs::path> RecordStore::files() const {
+    std::vector<fs::path> paths;
+    for (const File& f : files_) paths.push_back(f.path);
+    return paths;
+}
+
+LineCounts RecordStore::counts() const {
+    LineCounts total;
+    for (const File& f : files_) {
+        total += f.counts;
+        if (f.tornTail) ++total.torn;
+    }
+    return total;
+}
+
+void RecordStore::clear() {
+    files_.clear();
+    minutes_.clear();
+    minutes_.shrink_to_fit();
+    sources_.clear();
+    sources_.shrink_to_fit();
+}
+
+bool RecordStore::refresh() {
+    try {
+        unreadable_ = 0;
+        const fs::path folder = recordFolder();
+        std::error_code ec;
+        hasRecordFolder_ = fs::is_directory(folder, ec);
+        if (!hasRecordFolder_) return false;
+
+        // Files as found now, the master first; those already known keep their place.
+        std::vector<std::pair<fs::path, Source>> found;
+        const fs::path master = folder / kMasterRecordFile;
+        if (fs::exists(master, ec)) found.emplace_back(master, Master);
+        for (fs::path& p : dailyFiles(folder, unreadable_)) found.emplace_back(std::move(p), Daily);
+        for (auto& [path, source] : found) {
+            const bool known = std::any_of(files_.begin(), files_.end(), [&](const File& f) { return f.path == path; });
+            if (!known) {
+                File file;
+                file.path = path;
+                file.source = source;
+                files_.push_back(std::move(file));
+            }
+        }
+        std::stable_partition(files_.begin(), files_.end(), [](const File& f) { return f.source == Master; });
+
+        bool changed = false;
+        // The master's new minutes go in first, so that a daily line of the same minute finds them.
+        for (Source source : {Master, Daily}) {
+            std::vector<Minute> batch;
+            for (File& f : files_) {
+                if (f.source != source) continue;
+                switch (readNew(f, batch)) {
+                    case Outcome::Replaced:
+                        // Rotated, cut back or rewritten: what was read from it no longer holds.
+                        clear();
+                        refresh();
+                        return true;
+                    case Outcome::Unreadable:
+                        ++unreadable_;
+                        break;
+                    case Outcome::Read:
+                    case Outcome::Unchanged:
+                        break;
+                }
+            }
+            if (!batch.empty()) {
+                merge(batch, source);
+                changed = true;
+            }
+        }
+        return changed;
+    } catch (const std::exception&) {
+        // Out of memory or a path the file system refuses: keep what was read.
+        ++unreadable_;
+        return false;
+    }
+}
+
+RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch) {
+    struct stat st {};
+    if (::stat(file.path.c_str(), &st) != 0) return errno == ENOENT ? Outcome::Unchanged : Outcome::Unreadable;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const bool seen = file.inode != 0;
+    if (seen && (st.st_ino != file.inode || st.st_dev != file.device || size < file.consumed)) return Outcome::Replaced;
+    if (seen && size == file.size) return Outcome::Unchanged;
+
+    const int fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Outcome::Unreadable;
+    file.device = st.st_dev;
+    file.inode = st.st_ino;
+
+    ReadResult result;
+    // Room for every line at once (a record line is 50 bytes or more; room never touched costs no
+    // memory), so a year is not copied as it grows.
+    result.minutes.reserve((size - file.consumed) / 40 + 1);
+    std::string buffer;
+    std::uint64_t offset = file.consumed;
+    bool failed = false;
+    for (;;) {
+        const std::size_t kept = buffer.size();
+        buffer.resize(kept + kChunk);
+        const ssize_t n = ::pread(fd, buffer.data() + kept, kChunk, static_cast<off_t>(offset + kept));
+        if (n < 0) {
+            if (errno == EINTR) {
+                buffer.resize(kept);
+                continue;
+            }
+            failed = true;
+            buffer.resize(kept);
+            break;
+        }
+        buffer.resize(kept + static_cast<std::size_t>(n));
+        if (n == 0) break;
+        readRecords(buffer, false, result);
+        offset += result.consumed;
+        buffer.erase(0, result.consumed);
+    }
+    ::close(fd);
+
+    file.consumed = offset;
+    file.size = offset + buffer.size();
+    // What follows the last line end is a line being written, or one cut short for good; either way
+    // it is not read until its line end comes.
+    file.tornTail = !buffer.empty();
+    file.counts += result.counts;
+    if (!minutes_.empty())
+        std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
+    // A year's file is the batch as it stands, not a copy of it.
+    if (batch.empty())
+        batch = std::move(result.minutes);
+    else
+        batch.insert(batch.end(), result.minutes.begin(), result.minutes.end());
+    return failed ? Outcome::Unreadable : Outcome::Read;
+}
+
+bool RecordStore::coveredByOtherSource(const Minute& m, Source source) const {
+    if (minutes_.empty()) return false;
+    const std::int64_t minute = minuteOf(m.time);
+    if (minuteOf(minutes_.back().time) < minute || minuteOf(minutes_.front().time) > minute) return false;
+    Minute start;
+    start.time = minute * 60;
+    auto i =
+        static_cast<std::size_t>(std::lower_bound(minutes_.begin(), minutes_.end(), start, byTime) - minutes_.begin());
+    for (; i < minutes_.size() && minuteOf(minutes_[i].time) == minute; ++i)
+        if (sources_[i] != source) return true;
+    return false;
+}
+
+void RecordStore::merge(std::vector<Minute>& batch, Source source) {
+    // A clock set back writes earlier times later in a file: order the batch first.
+    if (!std::is_sorted(batch.begin(), batch.end(), byTime)) std::stable_sort(batch.begin(), batch.end(), byTime);
+    if (minutes_.empty()) {
+        minutes_ = std::move(batch);
+        sources_.assign(minutes_.size(), source);
+        return;
+    }
+    if (minutes_.back().time <= batch.front().time) {
+        // The usual case: a running monitor's new lines follow everything read.
+        minutes_.insert(minutes_.end(), batch.begin(), batch.end());
+        sources_.insert(sources_.end(), batch.size(), source);
+        return;
+    }
+    std::vector<Minute> merged;
+    std::vector<Source> sources;
+    merged.reserve(minutes_.size() + batch.size());
+    sources.reserve(minutes_.size() + batch.size());
+    std::size_t i = 0, j = 0;
+    while (i < minutes_.size() || j < batch.size()) {
+        if (j == batch.size() || (i < minutes_.size() && minutes_[i].time <= batch[j].time)) {
+            merged.push_back(minutes_[i]);
+            sources.push_back(sources_[i++]);
+        } else {
+            merged.push_back(batch[j++]);
+            sources.push_back(source);
+        }
+    }
+    minutes_ = std::move(merged);
+    sources_ = std::move(sources);
+}
+
+}  // namespace rx47::history

@@ -1,0 +1,66 @@
+// The records of a program folder as one series of minutes in time order: the master file, and the
+// daily files for whatever the master lacks (it may be switched off, or have been for a while). A
+// minute recorded in both files counts once. It follows a running monitor: refresh() reads only the
+// bytes appended since it last looked.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "history/record_reader.h"
+
+namespace rx47::history {
+
+class RecordStore {
+public:
+    explicit RecordStore(std::filesystem::path programFolder);
+
+    /// Reads what is new in the record files: everything the first time, then only appended bytes and
+    /// new files. A file that shrank or was replaced makes it read every file again. Returns whether
+    /// the series changed. Never throws for what it finds on disk.
+    bool refresh();
+
+    /// Every minute read, in time order.
+    const std::vector<Minute>& minutes() const { return minutes_; }
+    /// The lines of every file so far; `torn` counts the files whose last line is still unterminated.
+    LineCounts counts() const;
+    /// Files and folders that could not be read at the last refresh.
+    std::size_t unreadable() const { return unreadable_; }
+    /// Whether the program folder has a "record" folder (at the last refresh).
+    bool hasRecordFolder() const { return hasRecordFolder_; }
+    std::filesystem::path recordFolder() const;
+    /// The record files found so far, master first.
+    std::vector<std::filesystem::path> files() const;
+
+private:
+    enum Source : std::uint8_t { Master, Daily };
+    struct File {
+        std::filesystem::path path;
+        Source source = Daily;
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::uint64_t consumed = 0;  // bytes read up to the last complete line
+        std::uint64_t size = 0;      // size when last read
+        bool tornTail = false;
+        LineCounts counts;  // complete lines so far
+    };
+    enum class Outcome { Unchanged, Read, Unreadable, Replaced };
+
+    void clear();
+    Outcome readNew(File& file, std::vector<Minute>& batch);
+    bool coveredByOtherSource(const Minute& m, Source source) const;
+    void merge(std::vector<Minute>& batch, Source source);
+
+    std::filesystem::path programFolder_;
+    std::vector<File> files_;  // master first, then the daily files as found
+    std::vector<Minute> minutes_;
+    std::vector<Source> sources_;  // beside minutes_
+    std::size_t unreadable_ = 0;
+    bool hasRecordFolder_ = false;
+};
+
+}  // namespace rx47::history

@@ -1,0 +1,266 @@
+// rx47-history as a user runs it: the built executable without a display writing the PNG and the CSV
+// of a week of records (the PNG read back for the series' pixels, the gap and the alarm line), its
+// command line's errors, and the window over a folder that a monitor is still writing to.
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QWheelEvent>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "history/csv_export.h"
+#include "history/local_time.h"
+#include "history/qt/history_window.h"
+#include "history/qt/plot_painter.h"
+#include "history/view.h"
+#include "support/program_folder.h"
+#include "support/qt_events.h"
+#include "support/time_zone.h"
+
+namespace rx47::history {
+namespace {
+
+[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The header lines in code page 932, byte by byte.
+const std::string kHeaders =
+    "\x93\xFA\x95t,\x8E\x9E\x8D\x8F,\x8C\x9F\x8Fo\x90\x94,\x8B\xF3\x8A\xD4\x95\xBD\x8B\xCF,,"
+    "\x92\xBC\x8B\xDF\x95\xBD\x8B\xCF,,\x92\xBC\x8B\xDF\x8D\xC5\x91\xE5,,\x92\xBC\x8B\xDF\x8D\xC5\x8F\xAC\r\n"
+    ",,,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h\r\n";
+
+/// A record line as the monitor writes it (dose at a coefficient of 120, truncated to thousandths).
+std::string recordLine(std::int64_t t, int cpm, long total) {
+    const LocalFields f = localFields(t);
+    const auto dose = [](int c) {
+        char b[16];
+        std::snprintf(b, sizeof b, "%d.%03d", c / 120, c * 1000 / 120 % 1000);
+        return std::string(b);
+    };
+    char line[160];
+    std::snprintf(line, sizeof line, "%04d-%02d-%02d,%02d:%02d:%02d,%ld,24,0.200,%d,%s,%d,%s,20,0.166\r\n", f.year,
+                  f.month, f.day, f.hour, f.minute, f.second, total, cpm, dose(cpm).c_str(), cpm, dose(cpm).c_str());
+    return line;
+}
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs the built rx47-history as from a plain ssh session: no display, no platform chosen.
+RunResult runHistory(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"}) env.remove(name);
+    env.insert("TZ", test::kJapan);
+    process.setProcessEnvironment(env);
+    process.start(QString::fromUtf8(RX47_PROGRAM_FOLDER "/rx47-history"), arguments);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+}
+
+/// A week of minutes from 1 May 2026 in Japan: nothing on 3 May, nothing from 10:00 to 13:00 on
+/// 5 May, and a spike of 90 CPM at 6 May 12:00.
+struct Week : ::testing::Test {
+    test::TimeZone zone{test::kJapan};
+    test::TempProgramFolder folder;  // with the supplied settings: CPM alarm level 100
+    fs::path master = folder.path() / "record" / "master record.csv";
+    std::int64_t start = *localSeconds(2026, 5, 1);
+    std::int64_t day = 86400;
+    std::int64_t last = 0;  // the last minute written
+    long total = 1000;
+
+    void SetUp() override {
+        fs::create_directories(master.parent_path());
+        std::ofstream out(master, std::ios::binary);
+        out << kHeaders;
+        for (std::int64_t t = start; t < start + 7 * day; t += 60) {
+            if (t >= start + 2 * day && t < start + 3 * day) continue;
+            if (t >= start + 4 * day + 10 * 3600 && t < start + 4 * day + 13 * 3600) continue;
+            const int cpm = t == start + 5 * day + 12 * 3600 ? 90 : 20 + static_cast<int>(t / 60 % 17);
+            out << recordLine(t + 1, cpm, total += cpm);
+            last = t + 1;
+        }
+        out << "2026-05-07,23:59:30,garbled\r\n";
+    }
+};
+
+bool bluish(QRgb c) {
+    return qBlue(c) - qRed(c) >= 50;
+}
+bool reddish(QRgb c) {
+    return qRed(c) >= 200 && qGreen(c) <= 80 && qBlue(c) <= 80;
+}
+
+TEST_F(Week, ThePngShowsTheWeekWithItsGapsAndTheAlarmLineWithoutADisplay) {
+    const fs::path png = folder.path() / "week.png";
+    const RunResult r =
+        runHistory({"--png", QString::fromStdString(png.string()), QString::fromStdString(folder.path().string())});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("1 lines skipped (1 malformed, 0 torn, 0 foreign)"), std::string::npos) << r.err;
+
+    QImage image(QString::fromStdString(png.string()));
+    ASSERT_FALSE(image.isNull());
+    const PlotLayout layout = plotLayout(image.rect());
+    const QRect& cpm = layout.cpm;
+    // All the records: from the first minute (written a second into it) to the end of the last.
+    const TimeSpan view{start + 1, start + 7 * day + 1};
+    const auto column = [&](std::int64_t t) {
+        return cpm.left() + static_cast<int>((t - view.from) * layout.columns() / view.length());
+    };
+    const auto blueIn = [&](int x) {
+        for (int y = cpm.top() + 1; y < cpm.bottom(); ++y)
+            if (bluish(image.pixel(x, y))) return true;
+        return false;
+    };
+    // Every column of a recorded day holds the series; none within the missing day or hours does.
+    for (int x = column(start + 2 * 3600); x < column(start + 2 * day) - 1; ++x) ASSERT_TRUE(blueIn(x)) << x;
+    for (int x = column(start + 2 * day) + 2; x < column(start + 3 * day) - 2; ++x) ASSERT_FALSE(blueIn(x)) << x;
+    for (int x = column(start + 4 * day + 10 * 3600) + 2; x < column(start + 4 * day + 13 * 3600) - 2; ++x)
+        ASSERT_FALSE(blueIn(x)) << x;
+
+    // The spike reaches above everything else: 90 on a scale that holds the alarm level 100.
+    const ValueScale scale = valueScale(100, 100.0);
+    const auto rowOf = [&](double v) {
+        return static_cast<int>(std::lround(cpm.bottom() + 1 - v / scale.top * cpm.height()));
+    };
+    const int spikeX = column(start + 5 * day + 12 * 3600);
+    bool spikeShown = false;
+    for (int x = spikeX - 1; x <= spikeX + 1; ++x)
+        for (int y = rowOf(90) - 2; y <= rowOf(90) + 3; ++y) spikeShown |= bluish(image.pixel(x, y));
+    EXPECT_TRUE(spikeShown);
+
+    // The alarm line at 100 CPM, across the panel.
+    int red = 0;
+    for (int x = cpm.left(); x <= cpm.right(); ++x)
+        for (int y = rowOf(100) - 1; y <= rowOf(100) + 1; ++y)
+            if (reddish(image.pixel(x, y))) {
+                ++red;
+                break;
+            }
+    EXPECT_GT(red, layout.columns() / 3);
+
+    // The dose panel has its series too (orange), and a gap on the missing day.
+    const auto orangeIn = [&](int x) {
+        for (int y = layout.dose.top() + 1; y < layout.dose.bottom(); ++y) {
+            const QRgb c = image.pixel(x, y);
+            if (qRed(c) - qBlue(c) >= 60 && qGreen(c) > 90) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(orangeIn(column(start + day)));
+    EXPECT_FALSE(orangeIn(column(start + 2 * day + day / 2)));
+}
+
+TEST_F(Week, TheCsvOfARangeAndTheCommandLinesErrors) {
+    const fs::path csv = folder.path() / "range.csv";
+    const QString programFolder = QString::fromStdString(folder.path().string());
+    RunResult r = runHistory({"--from", "2026-05-06T12:00", "--to", "2026-05-06T12:02:01+09:00", "--csv",
+                              QString::fromStdString(csv.string()), programFolder});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::ifstream in(csv, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1), std::string(kCsvHeader) + "\n");
+    EXPECT_NE(text.find("\n2026-05-06T12:00:01+09:00,90,0.750,24,0.200,"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n2026-05-06T12:01:01+09:00,"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;  // the header and two minutes
+    EXPECT_NE(r.err.find("wrote 2 minutes"), std::string::npos) << r.err;
+
+    // Both files in one run, the CSV to standard output.
+    const fs::path png = folder.path() / "day.png";
+    r = runHistory({"--from", "2026-05-02", "--to", "2026-05-02T00:03", "--csv", "-", "--png",
+                    QString::fromStdString(png.string()), programFolder});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
+    EXPECT_FALSE(QImage(QString::fromStdString(png.string())).isNull());
+
+    r = runHistory({"--from", "6 May", "--csv", "-", programFolder});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--from: \"6 May\" is not an ISO 8601 date"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    r = runHistory({"--from", "2026-05-06", "--to", "2026-05-05", "--csv", "-", programFolder});
+    EXPECT_EQ(r.exitCode, 2);
+    r = runHistory({"--png", "x.png", programFolder + "/no such folder"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot read the program folder"), std::string::npos) << r.err;
+    r = runHistory({"--csv", "-", QString::fromStdString((folder.path() / "record").string())});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no record folder"), std::string::npos) << r.err;
+    r = runHistory({"--png", QString::fromStdString((folder.path() / "missing/x.png").string()), programFolder});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+
+    r = runHistory({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("--from <DATE>"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PROGRAM-FOLDER"), std::string::npos) << r.out;
+    r = runHistory({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("rx47-history 1.2"), std::string::npos) << r.out;
+}
+
+TEST_F(Week, TheWindowFollowsTheMonitorZoomsAboutThePointerAndPans) {
+    HistoryWindow window(folder.path());
+    window.show();
+    PlotWidget& plot = window.plot();
+    const std::size_t count = window.store().minutes().size();
+    EXPECT_EQ(plot.view(), (TimeSpan{start + 1, last + 60}));
+    EXPECT_NE(window.statusText().indexOf(QStringLiteral("読み飛ばした行 1")), -1) << window.statusText().toStdString();
+
+    // The week button, then a new line from the running monitor: the view moves with it.
+    for (QAbstractButton* b : window.findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("週")) b->click();
+    EXPECT_EQ(plot.view().length(), 7 * day);
+    std::ofstream(master, std::ios::binary | std::ios::app) << recordLine(start + 7 * day + 1, 33, total + 33);
+    ASSERT_TRUE(test::runEventsUntil([&] { return window.store().minutes().size() == count + 1; }, 30s));
+    EXPECT_EQ(plot.view().to, start + 7 * day + 61);
+
+    // The tool tip of the column under the pointer: its minutes' spread.
+    const PlotLayout layout = plotLayout(plot.rect());
+    const QString tip = plot.tooltipAt(layout.cpm.left() + layout.columns() / 2);
+    EXPECT_NE(tip.indexOf(QStringLiteral("直近平均 CPM  最小")), -1) << tip.toStdString();
+
+    // A notch of the wheel a quarter of the way in: the moment there stays under the pointer.
+    const TimeSpan before = plot.view();
+    const double x = layout.cpm.left() + layout.columns() / 4.0;
+    QWheelEvent wheel(QPointF(x, 200), plot.mapToGlobal(QPointF(x, 200)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&plot, &wheel);
+    const TimeSpan zoomedIn = plot.view();
+    EXPECT_EQ(zoomedIn.length(), std::llround(before.length() * 0.8));
+    EXPECT_NEAR(zoomedIn.from + zoomedIn.length() / 4.0, before.from + before.length() / 4.0, 60);
+    for (QAbstractButton* b : window.findChildren<QPushButton*>()) EXPECT_FALSE(b->isChecked());
+
+    // A drag to the right by 100 pixels shows earlier minutes.
+    const auto mouse = [&](QEvent::Type type, double px, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(px, 200), plot.mapToGlobal(QPointF(px, 200)), Qt::LeftButton, buttons,
+                      Qt::NoModifier);
+        QApplication::sendEvent(&plot, &e);
+    };
+    mouse(QEvent::MouseButtonPress, 400, Qt::LeftButton);
+    mouse(QEvent::MouseMove, 500, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 500, Qt::NoButton);
+    const double perPixel = static_cast<double>(zoomedIn.length()) / layout.columns();
+    EXPECT_NEAR(plot.view().from, zoomedIn.from - 100 * perPixel, 2);
+    EXPECT_EQ(plot.view().length(), zoomedIn.length());
+
+    // A view looking back stays where it is when the next minute comes.
+    const TimeSpan looking = plot.view();
+    std::ofstream(master, std::ios::binary | std::ios::app) << recordLine(start + 7 * day + 61, 34, total + 67);
+    ASSERT_TRUE(test::runEventsUntil([&] { return window.store().minutes().size() == count + 2; }, 30s));
+    EXPECT_EQ(plot.view(), looking);
+}
+
+}  // namespace
+}  // namespace rx47::history

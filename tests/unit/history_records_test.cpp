@@ -1,0 +1,234 @@
+// Reading the record files back for the history viewer: golden bytes in code page 932 written here,
+// independently of the monitor's writer, read into the expected series; the daily files standing in
+// for a master that is off; a minute in both counted once; a growing file followed; and bytes of
+// every kind read without a failure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "base/number.h"
+#include "history/record_reader.h"
+#include "history/record_store.h"
+#include "support/program_folder.h"
+#include "support/time_zone.h"
+
+namespace rx47::history {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::literals;
+
+// The two header lines as the monitor's files hold them (code page 932, written out byte by byte).
+const std::string kHeaders =
+    "\x93\xFA\x95t,\x8E\x9E\x8D\x8F,\x8C\x9F\x8Fo\x90\x94,\x8B\xF3\x8A\xD4\x95\xBD\x8B\xCF,,"
+    "\x92\xBC\x8B\xDF\x95\xBD\x8B\xCF,,\x92\xBC\x8B\xDF\x8D\xC5\x91\xE5,,\x92\xBC\x8B\xDF\x8D\xC5\x8F\xAC\r\n"
+    ",,,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h\r\n";
+
+// Seconds since the epoch of these local times in Japan (UTC+9), worked out beforehand.
+constexpr std::int64_t k0530_2358 = 1780153080;
+constexpr std::int64_t k0530_2359 = 1780153140;
+constexpr std::int64_t k0601_0000_01 = 1780239601;
+constexpr std::int64_t k0601_0001 = 1780239660;
+constexpr std::int64_t k0601_0002 = 1780239720;
+
+void write(const fs::path& file, const std::string& bytes, std::ios::openmode mode = std::ios::trunc) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | mode) << bytes;
+}
+
+struct Expected {
+    std::int64_t time;
+    float cpm, dose, averageCpm, averageDose;
+    double total;
+};
+
+void expectSeries(const std::vector<Minute>& minutes, const std::vector<Expected>& expected) {
+    ASSERT_EQ(minutes.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(minutes[i].time, expected[i].time);
+        const auto same = [](float a, float b) { return (std::isnan(a) && std::isnan(b)) || a == b; };
+        EXPECT_PRED2(same, minutes[i].cpm, expected[i].cpm);
+        EXPECT_PRED2(same, minutes[i].dose, expected[i].dose);
+        EXPECT_PRED2(same, minutes[i].averageCpm, expected[i].averageCpm);
+        EXPECT_PRED2(same, minutes[i].averageDose, expected[i].averageDose);
+        EXPECT_TRUE((std::isnan(minutes[i].totalCount) && std::isnan(expected[i].total)) ||
+                    minutes[i].totalCount == expected[i].total);
+    }
+}
+
+struct Records : ::testing::Test {
+    test::TimeZone zone{test::kJapan};
+    test::TempProgramFolder folder{test::TempProgramFolder::Settings::None};
+    fs::path record = folder.path() / "record";
+};
+
+TEST_F(Records, DailyFilesOfAMonitorWithoutMasterReadIntoTheSeries) {
+    // A run started in May: its 1 June file is still in the May folder. Nothing on 31 May (a day's
+    // gap); a line of another program's export, a garbled line and a last line cut short.
+    write(record / "2026_05/2026-05-30.csv", kHeaders +
+                                                 "2026-05-30,23:58:00,5432,24,0.200,25,0.208,30,0.250,20,0.166\r\n"
+                                                 "2026-05-30,23:59:00,5440,24,0.200,23,0.191,30,0.250,20,0.166\r\n");
+    write(record / "2026_05/2026-06-01.csv", kHeaders +
+                                                 "Date,Time,Count,Average CPM,uSv/h\r\n"
+                                                 "2026-06-01,00:00:01,5460,24,0.200,1000,8.333,1000,8.333,20,0.166\r\n"
+                                                 "2026-06-01,00:00:30,5461,24,zero,,,,,,\r\n"
+                                                 "2026-06-01,00:01:00,,,,12,0.100,,,,\r\n"
+                                                 "2026-06-01,00:02:00,5470,24,0.2");
+    // Files that are not the monitor's are left alone.
+    write(record / "2026_05/notes.csv", "2026-05-30,12:00:00,1,1,1,1,1,1,1,1,1\r\n");
+    write(record / "archive/2026-05-29.csv", kHeaders + "2026-05-29,12:00:00,1,1,1,1,1,1,1,1,1\r\n");
+
+    RecordStore store(folder.path());
+    EXPECT_TRUE(store.refresh());
+    expectSeries(store.minutes(), {{k0530_2358, 25, 0.208f, 24, 0.2f, 5432},
+                                   {k0530_2359, 23, 0.191f, 24, 0.2f, 5440},
+                                   {k0601_0000_01, 1000, 8.333f, 24, 0.2f, 5460},
+                                   {k0601_0001, 12, 0.1f, NAN, NAN, NAN}});
+    const LineCounts counts = store.counts();
+    EXPECT_EQ(counts.records, 4u);
+    EXPECT_EQ(counts.headers, 4u);
+    EXPECT_EQ(counts.foreign, 1u);
+    EXPECT_EQ(counts.malformed, 1u);
+    EXPECT_EQ(counts.torn, 1u);
+    EXPECT_EQ(counts.skipped(), 3u);
+    EXPECT_EQ(store.unreadable(), 0u);
+}
+
+TEST_F(Records, TheMasterComesFirstAndTheDailyFilesFillWhatItLacks) {
+    // The master was switched off for 23:59; the daily file has every minute, its time texts a
+    // second later (their own clock readings).
+    write(record / "master record.csv", kHeaders +
+                                            "2026-05-30,23:58:00,5432,24,0.200,25,0.208,30,0.250,20,0.166\r\n"
+                                            "2026-06-01,00:01:00,5500,24,0.200,26,0.216,30,0.250,20,0.166\r\n");
+    write(record / "2026_05/2026-05-30.csv", kHeaders +
+                                                 "2026-05-30,23:58:01,5432,24,0.200,25,0.208,30,0.250,20,0.166\r\n"
+                                                 "2026-05-30,23:59:00,5440,24,0.200,23,0.191,30,0.250,20,0.166\r\n");
+    write(record / "2026_05/2026-06-01.csv",
+          kHeaders + "2026-06-01,00:01:01,5500,24,0.200,26,0.216,30,0.250,20,0.166\r\n");
+    RecordStore store(folder.path());
+    store.refresh();
+    expectSeries(store.minutes(), {{k0530_2358, 25, 0.208f, 24, 0.2f, 5432},
+                                   {k0530_2359, 23, 0.191f, 24, 0.2f, 5440},
+                                   {k0601_0001, 26, 0.216f, 24, 0.2f, 5500}});
+
+    // A running monitor appends the next minute to both; it is read once, from the master.
+    const std::string next = "2026-06-01,00:02:00,5510,24,0.200,27,0.225,30,0.250,20,0.166\r\n";
+    write(record / "master record.csv", next, std::ios::app);
+    write(record / "2026_05/2026-06-01.csv", next, std::ios::app);
+    EXPECT_TRUE(store.refresh());
+    ASSERT_EQ(store.minutes().size(), 4u);
+    EXPECT_EQ(store.minutes().back().time, k0601_0002);
+    EXPECT_FALSE(store.refresh());
+}
+
+TEST_F(Records, AFollowedFileIsReadOnlyWhereItGrewAndATornLineWaitsForItsEnd) {
+    const fs::path master = record / "master record.csv";
+    write(master, kHeaders + "2026-05-30,23:58:00,5432,24,0.200,25,0.208,30,0.250,20,0.166\r\n2026-05-30,23:59");
+    RecordStore store(folder.path());
+    store.refresh();
+    EXPECT_EQ(store.minutes().size(), 1u);
+    EXPECT_EQ(store.counts().torn, 1u);
+
+    // The rest of the line arrives: it is a whole line now, and nothing is read twice.
+    write(master, ":00,5440,24,0.200,23,0.191,30,0.250,20,0.166\r\n", std::ios::app);
+    EXPECT_TRUE(store.refresh());
+    expectSeries(store.minutes(), {{k0530_2358, 25, 0.208f, 24, 0.2f, 5432}, {k0530_2359, 23, 0.191f, 24, 0.2f, 5440}});
+    EXPECT_EQ(store.counts().torn, 0u);
+    EXPECT_EQ(store.counts().headers, 2u);
+    EXPECT_EQ(store.counts().records, 2u);
+
+    // A master cut back (a user started it afresh) is read again from its start.
+    write(master, kHeaders + "2026-06-01,00:02:00,5510,24,0.200,27,0.225,30,0.250,20,0.166\r\n");
+    EXPECT_TRUE(store.refresh());
+    expectSeries(store.minutes(), {{k0601_0002, 27, 0.225f, 24, 0.2f, 5510}});
+}
+
+TEST_F(Records, AClockSetBackStillGivesASeriesInTimeOrder) {
+    write(record / "master record.csv", kHeaders +
+                                            "2026-06-01,00:02:00,1,1,1,3,1,,,,\r\n"
+                                            "2026-05-30,23:58:00,1,1,1,1,1,,,,\r\n"
+                                            "2026-06-01,00:01:00,1,1,1,2,1,,,,\r\n");
+    RecordStore store(folder.path());
+    store.refresh();
+    ASSERT_EQ(store.minutes().size(), 3u);
+    EXPECT_EQ(store.minutes()[0].cpm, 1);
+    EXPECT_EQ(store.minutes()[1].cpm, 2);
+    EXPECT_EQ(store.minutes()[2].cpm, 3);
+}
+
+TEST(RecordLines, WhatIsNotARecordLineIsCountedByKind) {
+    test::TimeZone zone(test::kJapan);
+    const ReadResult r = readRecords(
+        "2026-02-29,00:00:00,1,1,1,1,1,1,1,1,1\r\n"      // no such day
+        "2026-05-30,24:00:00,1,1,1,1,1,1,1,1,1\r\n"      // no such hour
+        "2026-05-30,23:58:00,1,1,1,1,1,1,1,1\r\n"        // ten fields
+        "2026-05-30,23:58:00,1,1,1,1,1,1,1,1,1,1\r\n"    // twelve
+        "2026-05-30,23:58:00,1,1,1,1,1,1,1,1,x\r\n"      // a field that is no number
+        "2026-05-30,23:58:00,1,1,1,1E+99,1,1,1,1,1\r\n"  // beyond any caption
+        "\r\n"
+        "\x00\x00\x00\x00\r\n"
+        "2028-02-29,12:00:00,1,2,0.016,3,0.025,4,0.033,1,0.008\n"  // a bare LF ends a line too
+        "2026-05-30,23:58:00,1,1,1,1,1,1,1,1,1"sv);
+    EXPECT_EQ(r.counts.malformed, 6u);
+    EXPECT_EQ(r.counts.foreign, 2u);
+    EXPECT_EQ(r.counts.records, 1u);
+    EXPECT_EQ(r.counts.torn, 1u);
+    ASSERT_EQ(r.minutes.size(), 1u);
+    EXPECT_EQ(r.minutes[0].cpm, 3.0f);
+    EXPECT_EQ(r.minutes[0].dose, 0.025f);
+}
+
+TEST(RecordLines, EveryCaptionReadsAsTheNumberRuleReadsIt) {
+    test::TimeZone zone(test::kJapan);
+    std::mt19937 random(932);
+    for (int i = 0; i < 20000; ++i) {
+        // Captions of every length, with and without a point, a sign or an exponent.
+        std::string caption = random() % 8 ? "" : "-";
+        const int digits = 1 + static_cast<int>(random() % 18);
+        for (int d = 0; d < digits; ++d) caption += static_cast<char>('0' + random() % 10);
+        if (random() % 2) caption.insert(caption.size() - random() % digits, ".");
+        if (random() % 10 == 0) caption += "E-0" + std::to_string(random() % 10);
+        const ReadResult r = readRecords("2026-05-30,23:58:00," + caption + ",1,1,1,1,1,1,1,1\r\n");
+        ASSERT_EQ(r.minutes.size(), 1u) << caption;
+        ASSERT_EQ(r.minutes[0].totalCount, readNumber(caption)) << caption;
+    }
+}
+
+TEST(RecordLines, AnyBytesAreReadWithoutAFailure) {
+    test::TimeZone zone(test::kJapan);
+    const std::string line = "2026-05-30,23:58:00,5432,24,0.200,25,0.208,30,0.250,20,0.166\r\n";
+    std::mt19937 random(47);
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes = kHeaders + line + line + line;
+        // Flip, drop and insert bytes at random, some of them line ends and separators.
+        const int edits = 1 + static_cast<int>(random() % 12);
+        for (int e = 0; e < edits && !bytes.empty(); ++e) {
+            const std::size_t at = random() % bytes.size();
+            const char pick[] = {',', '\r', '\n', '-', ':', '.', 'E', '9', '\0', '\x83'};
+            switch (random() % 3) {
+                case 0:
+                    bytes[at] = static_cast<char>(random() % 4 ? pick[random() % sizeof pick] : random());
+                    break;
+                case 1:
+                    bytes.erase(at, 1 + random() % 8);
+                    break;
+                default:
+                    bytes.insert(at, 1, pick[random() % sizeof pick]);
+            }
+        }
+        const ReadResult r = readRecords(bytes);
+        const LineCounts& c = r.counts;
+        ASSERT_EQ(c.records, r.minutes.size());
+        ASSERT_LE(c.records + c.headers + c.foreign + c.malformed + c.torn,
+                  static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+    }
+}
+
+}  // namespace
+}  // namespace rx47::history
