@@ -9,23 +9,17 @@
 #include <string_view>
 #include <vector>
 
+#include "base/local_time.h"
 #include "history/series.h"
 
 namespace rx47::history {
 
-/// The broken-down local time of a moment.
-struct LocalFields {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    int weekday = 0;     ///< 0 Sunday … 6 Saturday
-    long utcOffset = 0;  ///< seconds east of UTC at that moment
-};
-LocalFields localFields(std::int64_t seconds);
-
-/// Seconds since the epoch of a local date and time; nullopt when the C library cannot place it.
-std::optional<std::int64_t> localSeconds(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
-
-/// "2026-05-05T12:00:00+09:00": the local time of a moment with the offset that held then.
-std::string isoText(std::int64_t seconds);
+// The local time of a moment, the moment of a local time and its ISO 8601 text, shared with the
+// monitor.
+using rx47::isoText;
+using rx47::LocalFields;
+using rx47::localFields;
+using rx47::localSeconds;
 
 /// A date or date-time of the command line: "2026-05-05", "2026-05-05T12:00", "2026-05-05T12:00:00"
 /// (a space may stand for the T), local time unless it ends with "Z" or an offset ("+09:00",
