@@ -39,6 +39,7 @@ struct MonitorState {
     // What the minute update needs to enter each clock minute once, and only a measured one.
     std::int64_t scrolledMinute = -1;  ///< clock minute (minuteKey) in which the graph last moved on
     std::int64_t enteredMinute = -1;   ///< clock minute last entered into statistics, graph and records
+    std::int64_t enteredMinuteTime = -1;  ///< Unix time of the update that entered it; -1 before any
     bool measuring = false;        ///< a reading was accepted since start-up or since the device was lost
     bool deviceHeard = false;      ///< anything came from the device since start-up
     bool heardThisMinute = false;  ///< the intake took in something since the last minute update

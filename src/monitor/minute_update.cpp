@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/failure.h"
+#include "base/local_time.h"
 #include "base/number.h"
 #include "device/dose.h"
 #include "device/intake.h"
@@ -12,6 +13,7 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/metrics_file.h"
 #include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "platform/clock.h"
@@ -71,6 +73,8 @@ void minuteUpdate(Context& ctx) {
     // Done before the intake below, which may raise an alarm whose sound serves events: a nested
     // tick must find this minute's update under way.
     s.lastMinute = now.minute;
+    // However it ends, the update leaves the metrics file showing the figures, the link and the alarm.
+    const MetricsAtEnd metrics(ctx);
     if (clearBuffer) {
         // A reading waiting for its intake belongs to the closing minute: take it in before the buffer
         // is emptied for the answer to "show".
@@ -114,6 +118,7 @@ void minuteUpdate(Context& ctx) {
         return;
     }
     s.enteredMinute = key;
+    s.enteredMinuteTime = localSeconds(now.year, now.month, now.day, now.hour, now.minute, now.second).value_or(-1);
 
     const std::int32_t cpm = s.minuteCpm;
     step([&] { setNewestBar(ctx, cpm); });

@@ -1,0 +1,54 @@
+#include "monitor/metrics_file.h"
+
+#include <exception>
+
+#include "base/log.h"
+#include "base/number.h"
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "monitor/alarms.h"
+#include "monitor/timer_schedule.h"
+#include "platform/serial_port.h"
+#include "platform/timer_array.h"
+
+namespace rx47 {
+
+MetricsFigures currentMetrics(const Context& ctx) {
+    const MainForm& f = ctx.form;
+    const MonitorState& s = ctx.state;
+    MetricsFigures m;
+    m.folder = ctx.programFolder.string();
+    m.cpm = f.Label[kAverageCpm].caption;
+    m.dose = f.Label[kAverageDose].caption;
+    m.runningCpm = f.Label[kRunningCpm].caption;
+    m.runningDose = f.Label[kRunningDose].caption;
+    m.totalCount = f.Label[kTotalCount].caption;
+    // Start-up takes the device to be present before anything came from it: it is up once heard.
+    m.linkUp = s.linkUp == kTrue && s.deviceHeard && ctx.port.isOpen();
+    if (ctx.timers.isRunning(timer::kAlarmFlash)) {
+        const bool dose = f.Label[kAlarmBanner].caption == kDoseAlarmText;
+        m.doseAlarm = dose;
+        m.cpmAlarm = !dose;
+    }
+    if (s.enteredMinuteTime >= 0) m.lastMinuteTime = s.enteredMinuteTime;
+    return m;
+}
+
+void writeMetricsFile(Context& ctx) noexcept {
+    const std::filesystem::path& file = ctx.reporting.metricsFile;
+    if (file.empty()) return;
+    try {
+        const std::string cause = "metrics:" + file.string();
+        try {
+            replaceFile(file, metricsText(currentMetrics(ctx)));
+            ctx.log.clear(LogCategory::Metrics, cause, "the metrics file " + file.string() + " is written again");
+        } catch (const std::exception& e) {
+            ctx.log.fail(LogCategory::Metrics, cause, std::string("the metrics file is not written: ") + e.what());
+        }
+    } catch (...) {
+        // Out of memory for a log line: the next update tries again.
+    }
+}
+
+}  // namespace rx47

@@ -1,0 +1,32 @@
+// The metrics file of a monitoring stack (storage/metrics.h), named on the command line: rewritten
+// after each minute update, and when an alarm is raised or acknowledged, with the figures the window
+// shows, the link state and the alarm state. A file that cannot be written is logged once until it
+// can be again; the program goes on all the same.
+#pragma once
+
+#include "storage/metrics.h"
+
+namespace rx47 {
+
+struct Context;
+
+/// The figures as they stand: the readout captions, the link and the alarm shown.
+MetricsFigures currentMetrics(const Context& ctx);
+
+/// Rewrites the metrics file, when one is named. Never throws.
+void writeMetricsFile(Context& ctx) noexcept;
+
+/// Rewrites the metrics file when it goes: however a minute update ends (the data link stopped, a
+/// minute not measured, the figures entered), the file shows where it left them.
+class MetricsAtEnd {
+public:
+    explicit MetricsAtEnd(Context& ctx) : ctx_(ctx) {}
+    ~MetricsAtEnd() { writeMetricsFile(ctx_); }
+    MetricsAtEnd(const MetricsAtEnd&) = delete;
+    MetricsAtEnd& operator=(const MetricsAtEnd&) = delete;
+
+private:
+    Context& ctx_;
+};
+
+}  // namespace rx47

@@ -1,0 +1,165 @@
+#include "storage/metrics.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "base/failure.h"
+
+namespace rx47 {
+
+namespace {
+
+/// Whether a caption is a number the format can carry as it stands ("25", "0.208", "1E+16").
+bool isNumber(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && at == end && std::isfinite(value);
+}
+
+/// Length of the UTF-8 sequence at `i`, or 0 when the bytes there are not one.
+std::size_t utf8Length(std::string_view s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b = byte(i);
+    std::size_t n = 0;
+    std::uint32_t code = 0;
+    if (b < 0x80) return 1;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2, code = b & 0x1F;
+    else if (b >= 0xE0 && b <= 0xEF)
+        n = 3, code = b & 0x0F;
+    else if (b >= 0xF0 && b <= 0xF4)
+        n = 4, code = b & 0x07;
+    else
+        return 0;
+    if (i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        code = code << 6 | (byte(i + k) & 0x3F);
+    }
+    // Overlong forms, surrogates and code points beyond U+10FFFF are not UTF-8.
+    if ((n == 3 && code < 0x800) || (n == 4 && code < 0x10000) || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return n;
+}
+
+struct Family {
+    const char* name;
+    const char* help;
+};
+
+constexpr Family kCpm{"rx47_cpm", "CPM of the last minute: the mean of the counter's readings in that minute."};
+constexpr Family kDose{"rx47_dose_usv_per_hour", "Dose rate of the last minute in microsieverts per hour."};
+constexpr Family kRunningCpm{"rx47_running_average_cpm", "Average of the per-minute CPM since start or reset."};
+constexpr Family kRunningDose{"rx47_running_average_dose_usv_per_hour",
+                              "Dose rate of the running average in microsieverts per hour."};
+constexpr Family kTotalCount{"rx47_total_count", "Total count as the counter last reported it."};
+constexpr Family kLinkUp{"rx47_link_up", "1 while the counter is heard on its serial port, else 0."};
+constexpr Family kAlarm{"rx47_alarm", "1 while an alarm of this kind is shown (until acknowledged), else 0."};
+constexpr Family kLastMinute{"rx47_last_minute_timestamp_seconds",
+                             "Unix time of the minute update that entered the figures."};
+
+void addFamily(std::string& out, const Family& family) {
+    out += "# HELP ";
+    out += family.name;
+    out += ' ';
+    out += family.help;
+    out += "\n# TYPE ";
+    out += family.name;
+    out += " gauge\n";
+}
+
+void addSample(std::string& out, const Family& family, const std::string& labels, const std::string& value) {
+    out += family.name;
+    out += '{';
+    out += labels;
+    out += "} ";
+    out += value;
+    out += '\n';
+}
+
+void addGauge(std::string& out, const Family& family, const std::string& labels, const std::string& value) {
+    if (!isNumber(value)) return;
+    addFamily(out, family);
+    addSample(out, family, labels, value);
+}
+
+[[noreturn]] void fail(const std::string& what, const std::filesystem::path& file, int error) {
+    throw FileError(what + " " + file.string() + ": " + std::strerror(error));
+}
+
+}  // namespace
+
+std::string labelValue(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8Length(text, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        const char c = text[i];
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out.append(text.substr(i, n));
+        i += n;
+    }
+    return out;
+}
+
+std::string metricsText(const MetricsFigures& f) {
+    const std::string labels = "folder=\"" + labelValue(f.folder) + "\"";
+    std::string out;
+    addGauge(out, kCpm, labels, f.cpm);
+    addGauge(out, kDose, labels, f.dose);
+    addGauge(out, kRunningCpm, labels, f.runningCpm);
+    addGauge(out, kRunningDose, labels, f.runningDose);
+    addGauge(out, kTotalCount, labels, f.totalCount);
+    addGauge(out, kLinkUp, labels, f.linkUp ? "1" : "0");
+    addFamily(out, kAlarm);
+    addSample(out, kAlarm, labels + ",kind=\"cpm\"", f.cpmAlarm ? "1" : "0");
+    addSample(out, kAlarm, labels + ",kind=\"dose\"", f.doseAlarm ? "1" : "0");
+    if (f.lastMinuteTime) addGauge(out, kLastMinute, labels, std::to_string(*f.lastMinuteTime));
+    return out;
+}
+
+void replaceFile(const std::filesystem::path& file, std::string_view bytes) {
+    const std::filesystem::path temp = file.string() + ".tmp-" + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) fail("cannot create", temp, errno);
+    int error = 0;
+    for (std::size_t done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0)
+            error = EIO;
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0) {
+        error = errno;
+        ::unlink(temp.c_str());
+        fail("cannot replace", file, error);
+    }
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        fail("cannot write", temp, error);
+    }
+}
+
+}  // namespace rx47

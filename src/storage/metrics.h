@@ -1,0 +1,42 @@
+// The metrics file: the program's figures in the Prometheus text exposition format, for the textfile
+// collector of node_exporter, which turns a fleet of counters into one dashboard without the program
+// opening a network port. The file is replaced whole (written beside it, synced, renamed over it),
+// so its reader never sees half of it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rx47 {
+
+/// What the metrics file shows. The figures are the captions the window shows and the records
+/// hold; an empty caption leaves its metric out (it is not yet known, which is not 0).
+struct MetricsFigures {
+    std::string folder;                          ///< the program folder: one counter's series apart from another's
+    std::string cpm;                             ///< the last minute's CPM
+    std::string dose;                            ///< its dose rate, μSv/h
+    std::string runningCpm;                      ///< the running average since start or reset
+    std::string runningDose;                     ///< its dose rate
+    std::string totalCount;                      ///< the counter's total count
+    bool linkUp = false;                         ///< the counter is heard on its port
+    bool cpmAlarm = false;                       ///< a CPM alarm is shown (until acknowledged)
+    bool doseAlarm = false;                      ///< a dose alarm is shown
+    std::optional<std::int64_t> lastMinuteTime;  ///< Unix time of the update that entered the figures
+};
+
+/// The file's text: HELP and TYPE lines, then one sample for each metric (two for the alarm, one
+/// per kind), every sample labelled with the folder.
+std::string metricsText(const MetricsFigures& figures);
+
+/// A label value as the format writes it: backslash, double quote and line feed escaped, bytes that
+/// are not UTF-8 (a folder name in another encoding) replaced by U+FFFD.
+std::string labelValue(std::string_view text);
+
+/// Replaces `file` by `bytes`: written to "<file>.tmp-<pid>" in the same folder, synced, and renamed
+/// over it. Throws FileError (and leaves no temporary file) when any step fails.
+void replaceFile(const std::filesystem::path& file, std::string_view bytes);
+
+}  // namespace rx47

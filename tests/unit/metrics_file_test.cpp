@@ -1,0 +1,138 @@
+// The metrics file over the core in virtual time: what each minute update leaves in it, the alarm
+// shown at once, the file's text and a file that cannot be written.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "base/local_time.h"
+#include "monitor/alarms.h"
+#include "monitor/minute_update.h"
+#include "storage/metrics.h"
+#include "support/program_folder.h"
+#include "support/time_zone.h"
+
+namespace rx47 {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TestMonitor;
+
+struct MetricsFile : ::testing::Test {
+    test::TimeZone zone{test::kJapan};
+    TestMonitor m;
+    fs::path file = m.folder.path() / "rx47.prom";
+    std::string label;
+
+    void SetUp() override {
+        m.connectDevice();
+        m.state.deviceHeard = true;  // as after its first report
+        m.setSetting("record", std::int64_t{0});
+        m.clock.time = {2026, 5, 7, 9, 30, 0};
+        m.ctx.reporting.metricsFile = file;
+        label = "{folder=\"" + m.folder.path().string() + "\"";
+    }
+    /// The readings of one minute, then the update at the start of the next minute.
+    void minute(std::initializer_list<int> readings) {
+        for (int v : readings) m.read(v);
+        ++m.clock.time.minute;
+        minuteUpdate(m.ctx);
+    }
+    std::string text() const {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    /// The sample line of a metric ("rx47_cpm{folder=...} 25"), "" when it is left out.
+    std::string sample(const std::string& name, const std::string& extraLabels = "") const {
+        const std::string head = name + label + extraLabels + "} ";
+        const std::string all = text();
+        const auto at = all.find("\n" + head);
+        if (at == std::string::npos) return "";
+        return all.substr(at + 1 + head.size(), all.find('\n', at + 1) - at - 1 - head.size());
+    }
+};
+
+TEST_F(MetricsFile, EachMinuteUpdateLeavesTheLastFiguresTheLinkAndTheAlarm) {
+    EXPECT_FALSE(fs::exists(file));
+    minute({20, 30});
+    EXPECT_EQ(sample("rx47_cpm"), "25");
+    EXPECT_EQ(sample("rx47_dose_usv_per_hour"), "0.208");
+    EXPECT_EQ(sample("rx47_running_average_cpm"), "25");
+    EXPECT_EQ(sample("rx47_running_average_dose_usv_per_hour"), "0.208");
+    EXPECT_EQ(sample("rx47_link_up"), "1");
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"cpm\""), "0");
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"dose\""), "0");
+    EXPECT_EQ(sample("rx47_last_minute_timestamp_seconds"), std::to_string(*localSeconds(2026, 5, 7, 9, 31, 0)));
+    // No report yet: the total count is not known, which is not 0.
+    EXPECT_EQ(text().find("rx47_total_count"), std::string::npos);
+
+    m.receive("ttc:1234\r\n");
+    minute({40});
+    EXPECT_EQ(sample("rx47_cpm"), "40");
+    EXPECT_EQ(sample("rx47_total_count"), "1234");
+    EXPECT_EQ(sample("rx47_running_average_cpm"), "33");
+
+    // The adapter is pulled: the update enters nothing, and the file says so with the last figures.
+    m.port.close();
+    minute({});
+    EXPECT_EQ(sample("rx47_link_up"), "0");
+    EXPECT_EQ(sample("rx47_cpm"), "40");
+    EXPECT_EQ(sample("rx47_last_minute_timestamp_seconds"), std::to_string(*localSeconds(2026, 5, 7, 9, 32, 0)));
+}
+
+TEST_F(MetricsFile, AnAlarmShowsAtOnceAndSoDoesItsAcknowledgement) {
+    minute({20});
+    m.read(101);
+    m.read(101);
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"cpm\""), "0");
+    m.read(101);
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"cpm\""), "1");
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"dose\""), "0");
+    minute({});
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"cpm\""), "1");  // shown until acknowledged
+    acknowledgeAlarm(m.ctx);
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"cpm\""), "0");
+
+    for (int i = 0; i < 3; ++i) m.read(70);  // 0.583 μSv/h, above the dose level of 0.5
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"cpm\""), "0");
+    EXPECT_EQ(sample("rx47_alarm", ",kind=\"dose\""), "1");
+}
+
+TEST_F(MetricsFile, AFileThatCannotBeWrittenIsLoggedOnceUntilItIsWrittenAgain) {
+    m.ctx.reporting.metricsFile = m.folder.path() / "textfiles" / "rx47.prom";
+    minute({20});
+    minute({20});
+    minute({20});
+    EXPECT_EQ(m.logLines.count(LogCategory::Metrics, "not written"), 1);
+    fs::create_directory(m.folder.path() / "textfiles");
+    minute({20});
+    EXPECT_EQ(m.logLines.count(LogCategory::Metrics, "written again (after 3 failures)"), 1);
+    // Only the file itself: no temporary file is left beside it.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m.folder.path() / "textfiles"))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"rx47.prom"});
+}
+
+TEST(MetricsText, LabelsAreEscapedAndKeptUtf8) {
+    EXPECT_EQ(labelValue("/home/a \"b\"\\c\nd/計数"), "/home/a \\\"b\\\"\\\\c\\nd/計数");
+    // A folder name in another code page: each stray byte becomes U+FFFD, the rest stays.
+    EXPECT_EQ(labelValue("x\x8C\x76y\xE8"), "x\xEF\xBF\xBDvy\xEF\xBF\xBD");
+    std::string five;
+    for (int i = 0; i < 5; ++i) five += "\xEF\xBF\xBD";
+    EXPECT_EQ(labelValue("\xC0\xAF\xED\xA0\x80"), five);  // an overlong "/" and a surrogate, byte by byte
+
+    MetricsFigures f;
+    f.folder = "/srv/rx47 \"east\"";
+    f.cpm = "25";
+    f.dose = "garbled";  // never in the file: a metric carries a number or nothing
+    const std::string text = metricsText(f);
+    EXPECT_NE(text.find("rx47_cpm{folder=\"/srv/rx47 \\\"east\\\"\"} 25\n"), std::string::npos);
+    EXPECT_EQ(text.find("rx47_dose_usv_per_hour"), std::string::npos);
+    EXPECT_EQ(text.find("rx47_last_minute_timestamp_seconds"), std::string::npos);
+    EXPECT_NE(text.find("# TYPE rx47_alarm gauge\nrx47_alarm{folder=\"/srv/rx47 \\\"east\\\"\",kind=\"cpm\"} 0\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace rx47
