@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,15 @@ fs::path executableFolder() {
     return fs::path(QCoreApplication::applicationDirPath().toStdString());
 }
 
+[[noreturn]] void mistake(const QString& text) {
+    std::fprintf(stderr, "rx47-monitor: %s\n", qPrintable(text));
+    std::exit(2);
+}
+
+fs::path absolutePath(const QString& path) {
+    return fs::path(QDir(path).absolutePath().toStdString()).lexically_normal();
+}
+
 }  // namespace
 
 bool asksForHelpOrVersion(int argc, char* argv[]) {
@@ -28,7 +39,7 @@ bool asksForHelpOrVersion(int argc, char* argv[]) {
     return false;
 }
 
-fs::path readCommandLine(const QCoreApplication& app) {
+CommandLine readCommandLine(const QCoreApplication& app) {
     QCoreApplication::setApplicationName(QStringLiteral("rx47-monitor"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
 
@@ -47,21 +58,77 @@ fs::path readCommandLine(const QCoreApplication& app) {
                        "per counter watches two counters at once."),
         QStringLiteral("folder"));
     parser.addOption(folderOption);
+    const QCommandLineOption metricsOption(
+        QStringLiteral("metrics"),
+        QStringLiteral("After each minute write the figures, the link state and the alarm state to <file> in "
+                       "Prometheus' text format, replacing it whole. For node_exporter's textfile collector: "
+                       "name it *.prom in the collector's folder."),
+        QStringLiteral("file"));
+    parser.addOption(metricsOption);
+    const QCommandLineOption alarmCommandOption(
+        QStringLiteral("alarm-command"),
+        QStringLiteral("Run <program> when a CPM or dose alarm is raised, with no shell, not waited for, one at a "
+                       "time. Its environment tells the alarm: RX47_ALARM_KIND (cpm or dose), RX47_ALARM_VALUE, "
+                       "RX47_ALARM_LEVEL, RX47_ALARM_TIME, RX47_ALARM_MESSAGE, RX47_PROGRAM_FOLDER."),
+        QStringLiteral("program"));
+    parser.addOption(alarmCommandOption);
+    const QCommandLineOption alarmArgumentOption(
+        QStringLiteral("alarm-command-arg"),
+        QStringLiteral("One argument for the alarm command, passed exactly as it stands; repeat the option for "
+                       "more, in order."),
+        QStringLiteral("arg"));
+    parser.addOption(alarmArgumentOption);
     parser.process(app);  // --help, --version and mistakes end the program here
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "rx47-monitor: unexpected argument %s\n\n%s", qPrintable(parser.positionalArguments()[0]),
                      qPrintable(parser.helpText()));
         std::exit(2);
     }
+    CommandLine line;
     if (parser.isSet(folderOption)) {
         const QString folder = parser.value(folderOption);
-        if (folder.isEmpty()) {
-            std::fprintf(stderr, "rx47-monitor: --folder needs a folder\n");
-            std::exit(2);
-        }
-        return fs::path(QDir(folder).absolutePath().toStdString()).lexically_normal();
+        if (folder.isEmpty()) mistake(QStringLiteral("--folder needs a folder"));
+        line.programFolder = absolutePath(folder);
+    } else {
+        line.programFolder = defaultProgramFolder(executableFolder());
     }
-    return defaultProgramFolder(executableFolder());
+
+    if (parser.values(metricsOption).size() > 1) mistake(QStringLiteral("--metrics names one file"));
+    if (parser.isSet(metricsOption)) {
+        const QString file = parser.value(metricsOption);
+        if (file.isEmpty() || file.endsWith(QLatin1Char('/'))) mistake(QStringLiteral("--metrics needs a file"));
+        line.reporting.metricsFile = absolutePath(file);
+    }
+
+    if (parser.values(alarmCommandOption).size() > 1) mistake(QStringLiteral("--alarm-command names one program"));
+    if (parser.isSet(alarmArgumentOption) && !parser.isSet(alarmCommandOption))
+        mistake(QStringLiteral("--alarm-command-arg needs --alarm-command"));
+    if (parser.isSet(alarmCommandOption)) {
+        const QString program = parser.value(alarmCommandOption);
+        if (program.isEmpty()) mistake(QStringLiteral("--alarm-command needs a program"));
+        // A path is taken from the folder the program was started in; a bare name is looked up in PATH
+        // when the alarm comes.
+        line.reporting.alarmCommand.push_back(program.contains(QLatin1Char('/')) ? absolutePath(program).string()
+                                                                                 : program.toStdString());
+        for (const QString& argument : parser.values(alarmArgumentOption))
+            line.reporting.alarmCommand.push_back(argument.toStdString());
+    }
+    return line;
+}
+
+void reportCommandLine(const CommandLine& line, FailureLog& log) {
+    if (!line.reporting.metricsFile.empty())
+        log.info(LogCategory::Metrics, "metrics go to " + line.reporting.metricsFile.string());
+    if (line.reporting.alarmCommand.empty()) return;
+    const std::string& program = line.reporting.alarmCommand.front();
+    const QString name = QString::fromStdString(program);
+    const bool found = name.contains(QLatin1Char('/')) ? QFileInfo(name).isExecutable() && QFileInfo(name).isFile()
+                                                       : !QStandardPaths::findExecutable(name).isEmpty();
+    if (found)
+        log.info(LogCategory::Hook, "an alarm runs " + program);
+    else
+        log.warn(LogCategory::Hook,
+                 "the alarm command " + program + " is not a program that can run; an alarm tries it all the same");
 }
 
 void prepareProgramFolder(const fs::path& programFolder, FailureLog& log) {

@@ -1,13 +1,18 @@
 // The command line of rx47-monitor and the program folder it leads to.
 //
-//   rx47-monitor [--folder DIR]      DIR: the program folder (one folder per counter)
+//   rx47-monitor [--folder DIR] [--metrics FILE] [--alarm-command PROGRAM [--alarm-command-arg ARG]...]
 //   rx47-monitor --help | --version
+//
+//   DIR      the program folder (one folder per counter)
+//   FILE     a metrics file for node_exporter's textfile collector, rewritten after each minute
+//   PROGRAM  run when an alarm is raised, with each ARG as one argument (no shell reads them)
 #pragma once
 
 #include <QCoreApplication>
 #include <filesystem>
 
 #include "base/log.h"
+#include "model/reporting.h"
 
 namespace rx47 {
 
@@ -17,10 +22,19 @@ inline constexpr const char* kDesktopId = "io.github.rx47.monitor";
 /// Whether the command line asks only for the help or the version, which need no display.
 bool asksForHelpOrVersion(int argc, char* argv[]);
 
+/// What the command line asks for.
+struct CommandLine {
+    std::filesystem::path programFolder;  ///< named by --folder, else the default for the executable
+    Reporting reporting;                  ///< the metrics file and the alarm command, when named
+};
+
 /// Reads the command line of the running application. --help and --version are answered on
-/// standard output, a mistake on standard error, and each ends the program. Returns the program
-/// folder: the one named by --folder, else the default for the executable's folder.
-std::filesystem::path readCommandLine(const QCoreApplication& app);
+/// standard output, a mistake on standard error, and each ends the program.
+CommandLine readCommandLine(const QCoreApplication& app);
+
+/// Logs where the metrics go and which program an alarm runs, and warns when that program is not
+/// there to run.
+void reportCommandLine(const CommandLine& line, FailureLog& log);
 
 /// Makes the program folder ready: created when missing, and the supplied settings file and sound
 /// (found beside the executable, ../share/rx47-monitor) copied in where it has none. What could not

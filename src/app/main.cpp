@@ -12,6 +12,7 @@
 #include "model/monitor_state.h"
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
+#include "platform/qt/qt_command_runner.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_log_sink.h"
 #include "platform/qt/qt_serial_port.h"
@@ -38,7 +39,8 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(rx47::kDesktopId));
-    const std::filesystem::path programFolder = rx47::readCommandLine(app);
+    const rx47::CommandLine commandLine = rx47::readCommandLine(app);
+    const std::filesystem::path& programFolder = commandLine.programFolder;
     // Qt takes the locale from the environment; the program's numbers always use "." as point.
     std::setlocale(LC_NUMERIC, "C");
     // The program ends when its main window is closed, not when the splash goes or the window hides
@@ -50,6 +52,7 @@ int main(int argc, char* argv[]) {
     rx47::QtLogSink logSink;
     rx47::FailureLog log(&logSink);
     rx47::prepareProgramFolder(programFolder, log);
+    rx47::reportCommandLine(commandLine, log);
     // One copy per program folder: a second one brings the first forward and ends.
     rx47::SingleInstance instance(programFolder, log);
     if (!instance.claim()) {
@@ -69,7 +72,10 @@ int main(int argc, char* argv[]) {
     rx47::QtDesktop desktop;
     rx47::QtWavePlayer player;
     rx47::QtEventPump pump;
+    rx47::QtCommandRunner commands;
     rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
+    ctx.reporting = commandLine.reporting;
+    ctx.commandRunner = &commands;
 
     // Every event reaches the core through the dispatcher, which then brings the window in step.
     rx47::Dispatcher dispatcher(ctx);

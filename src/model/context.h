@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include "model/reporting.h"
+
 namespace rx47 {
 
 struct MainForm;
@@ -18,6 +20,7 @@ class Desktop;
 class WavePlayer;
 class EventPump;
 class FailureLog;
+class CommandRunner;
 
 struct Context {
     MainForm& form;
@@ -32,6 +35,8 @@ struct Context {
     EventPump& pump;
     std::filesystem::path programFolder;
     FailureLog& log;  ///< failures that the behaviour skips over are logged here, once per cause
+    Reporting reporting = {};                ///< the metrics file and the alarm command, when named
+    CommandRunner* commandRunner = nullptr;  ///< runs the alarm command; none: it is never run
 };
 
 }  // namespace rx47

@@ -7,6 +7,7 @@
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarm_sound.h"
+#include "monitor/metrics_file.h"
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
 #include "platform/timer_array.h"
@@ -40,7 +41,7 @@ void evaluateAlarms(Context& ctx, double reading, const std::string& doseText) {
            [&] {
                if (countHit(s.cpmAlarmHits)) {
                    raised = true;
-                   raiseAlarm(ctx, kCpmAlarmText);
+                   raiseAlarm(ctx, {AlarmKind::Cpm, decimalText(reading), decimalText(ctx.values.cpmAlarmLevel)});
                }
            });
 
@@ -50,15 +51,23 @@ void evaluateAlarms(Context& ctx, double reading, const std::string& doseText) {
     stepIf(
         [&] { return ctx.settings.isTrue("warning") && ctx.settings.number("warnLinelevel") < readNumber(doseText); },
         [&] {
-            if (countHit(s.doseAlarmHits)) raiseAlarm(ctx, kDoseAlarmText);
+            if (countHit(s.doseAlarmHits)) {
+                std::string level;
+                step([&] { level = decimalText(ctx.settings.number("warnLinelevel")); });
+                raiseAlarm(ctx, {AlarmKind::Dose, doseText, level});
+            }
         });
 }
 
-void raiseAlarm(Context& ctx, const std::string& message) {
+void raiseAlarm(Context& ctx, const RaisedAlarm& alarm) {
     MainForm& f = ctx.form;
+    const std::string message = alarm.kind == AlarmKind::Cpm ? kCpmAlarmText : kDoseAlarmText;
     f.Label[kAlarmBanner].caption = message;
     ctx.timers.start(timer::kAlarmFlash);
     ctx.log.info(LogCategory::Program, "alarm raised: " + message);
+    // Before the sound, which holds this handler until it ends: the world hears of it at once.
+    runAlarmCommand(ctx, alarm);
+    writeMetricsFile(ctx);
 
     // A window hidden in the notification area is minimised as well.
     stepIf([&] { return ctx.settings.isTrue("popup") && f.windowState != WindowState::Normal; },
@@ -100,6 +109,7 @@ void acknowledgeAlarm(Context& ctx) {
                [&] { f.tgt[i].visible = false; });
     ctx.state.cpmAlarmHits = 0;
     ctx.state.doseAlarmHits = 0;
+    writeMetricsFile(ctx);
 }
 
 }  // namespace rx47

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "monitor/alarm_command.h"
+
 namespace rx47 {
 
 struct Context;
@@ -23,17 +25,18 @@ inline constexpr int kAlarmHitsToRaise = 3;
 /// of Label(33)). One reading raises at most one alarm; the CPM alarm goes first.
 void evaluateAlarms(Context& ctx, double reading, const std::string& doseText);
 
-/// Shows `message` in the alarm bar and starts the flash; brings a minimised window back (setting
-/// `popup`, with `tasktray` also from the notification area) and plays the sound (setting `sound`).
-/// Returns when the sound has ended.
-void raiseAlarm(Context& ctx, const std::string& message);
+/// Shows the alarm's message in the alarm bar and starts the flash; starts the alarm command and
+/// rewrites the metrics file (when named); brings a minimised window back (setting `popup`, with
+/// `tasktray` also from the notification area) and plays the sound (setting `sound`). Returns when the
+/// sound has ended.
+void raiseAlarm(Context& ctx, const RaisedAlarm& alarm);
 
 /// Tick of the alarm-flash timer: the message bar and its frame change visibility; with setting
 /// `flash` the bars above the CPM alarm level follow the message bar.
 void alarmFlashTick(Context& ctx);
 
 /// Ends a shown alarm: the flash stops, the message bar hides, every bar with a value shows again
-/// and both hit counters start from 0.
+/// and both hit counters start from 0. The metrics file (when named) shows it at once.
 void acknowledgeAlarm(Context& ctx);
 
 }  // namespace rx47

@@ -13,6 +13,7 @@
 
 #include "base/log.h"
 #include "platform/clock.h"
+#include "platform/command_runner.h"
 #include "platform/desktop.h"
 #include "platform/event_pump.h"
 #include "platform/serial_port.h"
@@ -152,6 +153,44 @@ public:
 private:
     std::size_t next_ = 0;
     std::chrono::milliseconds now_{0};
+};
+
+/// A command runner that runs nothing: it keeps each start, stays running until the test says how
+/// the command ended (`finish()`), or refuses to start (`refuse`).
+class RecordingCommandRunner : public CommandRunner {
+public:
+    struct Run {
+        std::string program;
+        std::vector<std::string> arguments;
+        Environment environment;
+        /// The value of an added variable ("" when it was not added).
+        std::string variable(const std::string& name) const {
+            for (const auto& [n, v] : environment)
+                if (n == name) return v;
+            return "";
+        }
+    };
+    void setFinishedHandler(std::function<void(const CommandExit&)> handler) override { handler_ = std::move(handler); }
+    CommandStart start(const std::string& program, const std::vector<std::string>& arguments,
+                       const Environment& environment) override {
+        if (!refuse.empty()) return {false, refuse};
+        runs.push_back({program, arguments, environment});
+        running_ = true;
+        return {true, {}};
+    }
+    bool running() const override { return running_; }
+    /// The running command ends: the finished handler hears how.
+    void finish(CommandExit exit = {}) {
+        running_ = false;
+        if (handler_) handler_(exit);
+    }
+
+    std::vector<Run> runs;
+    std::string refuse;  ///< not empty: start() fails with these words
+
+private:
+    bool running_ = false;
+    std::function<void(const CommandExit&)> handler_;
 };
 
 /// A log sink that keeps every line, for tests that a failure was (or was not) reported.

@@ -31,6 +31,7 @@ TempProgramFolder::~TempProgramFolder() {
 TestMonitor::TestMonitor(TempProgramFolder::Settings kind)
     : folder(kind), ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log} {
     settings.setLog(&log);
+    ctx.commandRunner = &commands;
     if (kind != TempProgramFolder::Settings::None) settings.open(folder.path());
     setUpTimers(ctx);
     timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });

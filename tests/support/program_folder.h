@@ -61,6 +61,7 @@ struct TestMonitor {
     ScriptedEventPump pump;
     RecordingLogSink logLines;
     FailureLog log{&logLines};
+    RecordingCommandRunner commands;  ///< runs the alarm command, once a test names one
     Context ctx;
 };
 

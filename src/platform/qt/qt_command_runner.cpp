@@ -1,0 +1,90 @@
+#include "platform/qt/qt_command_runner.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+namespace rx47 {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+/// How long start() waits for the system to start the program; a start still under way after it
+/// is reported later, when it ends or fails.
+constexpr auto kStartWait = 2s;
+/// How long the program's end waits for a command that still runs before ending it.
+constexpr auto kEndGrace = 3s;
+
+int milliseconds(std::chrono::milliseconds ms) {
+    return static_cast<int>(ms.count());
+}
+
+QString text(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace
+
+QtCommandRunner::QtCommandRunner(QObject* parent) : QObject(parent), process_(new QProcess(this)) {
+    process_->setProcessChannelMode(QProcess::ForwardedChannels);
+    process_->setStandardInputFile(QProcess::nullDevice());
+    connect(process_, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
+        CommandExit exit;
+        exit.crashed = status == QProcess::CrashExit;
+        exit.exitCode = exitCode;
+        if (exit.crashed) exit.error = process_->errorString().toStdString();
+        report(exit);
+    });
+    connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        // A start that fails after start() returned; a crash is reported by finished().
+        if (error != QProcess::FailedToStart || starting_) return;
+        CommandExit exit;
+        exit.started = false;
+        exit.error = process_->errorString().toStdString();
+        report(exit);
+    });
+}
+
+QtCommandRunner::~QtCommandRunner() {
+    handler_ = {};
+    if (process_->state() == QProcess::NotRunning) return;
+    if (!process_->waitForFinished(milliseconds(kEndGrace))) {
+        process_->terminate();
+        if (!process_->waitForFinished(milliseconds(1s))) process_->kill();
+        process_->waitForFinished(milliseconds(1s));
+    }
+}
+
+void QtCommandRunner::setFinishedHandler(std::function<void(const CommandExit&)> handler) {
+    handler_ = std::move(handler);
+}
+
+CommandStart QtCommandRunner::start(const std::string& program, const std::vector<std::string>& arguments,
+                                    const Environment& environment) {
+    if (running()) return {false, "a command still runs"};
+    QStringList list;
+    for (const std::string& argument : arguments) list << text(argument);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : environment) env.insert(text(name), text(value));
+    process_->setProgram(text(program));
+    process_->setArguments(list);
+    process_->setProcessEnvironment(env);
+
+    starting_ = true;
+    process_->start();
+    process_->waitForStarted(milliseconds(kStartWait));
+    starting_ = false;
+    if (process_->state() == QProcess::NotRunning) return {false, process_->errorString().toStdString()};
+    return {true, {}};
+}
+
+bool QtCommandRunner::running() const {
+    return process_->state() != QProcess::NotRunning;
+}
+
+void QtCommandRunner::report(const CommandExit& exit) {
+    if (handler_) handler_(exit);
+}
+
+}  // namespace rx47
