@@ -1,0 +1,120 @@
+// The alarm command through the real QProcess adapter: a program in a folder named to trip any shell,
+// given arguments that would trip one too, gets every argument and every variable byte for byte and
+// no shell ever runs a word of them; one command at a time, and how each ended in the log.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "monitor/alarms.h"
+#include "platform/qt/qt_command_runner.h"
+#include "support/program_folder.h"
+#include "support/qt_events.h"
+#include "support/time_zone.h"
+
+namespace rx47 {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
+
+/// Stands for a user's alarm command: writes its arguments, then "--", then the alarm's variables,
+/// each ended by a NUL byte, to "command.out" beside itself.
+constexpr const char* kRecorder = R"(#!/usr/bin/python3
+import os, sys
+fields = [os.fsencode(a) for a in sys.argv[1:]] + [b"--"]
+for name in ("RX47_ALARM_KIND", "RX47_ALARM_VALUE", "RX47_ALARM_LEVEL", "RX47_ALARM_TIME",
+             "RX47_ALARM_MESSAGE", "RX47_PROGRAM_FOLDER"):
+    fields.append(os.environb.get(name.encode(), b"<unset>"))
+here = os.path.dirname(os.fsencode(sys.argv[0]))
+with open(os.path.join(here, b"command.tmp"), "wb") as f:
+    f.write(b"".join(field + b"\0" for field in fields))
+os.rename(os.path.join(here, b"command.tmp"), os.path.join(here, b"command.out"))
+)";
+
+struct AlarmHook : ::testing::Test {
+    test::TimeZone zone{test::kJapan};
+    test::TestMonitor m;
+    QtCommandRunner runner;
+    void SetUp() override {
+        m.connectDevice();
+        m.clock.time = {2026, 5, 7, 9, 30, 12};
+        m.ctx.commandRunner = &runner;
+    }
+    void raise() {
+        acknowledgeAlarm(m.ctx);
+        for (int i = 0; i < 3; ++i) m.read(101);
+    }
+    bool logged(const std::string& text) {
+        return test::runEventsUntil([&] { return m.logLines.count(LogCategory::Hook, text) > 0; }, 30s);
+    }
+};
+
+TEST_F(AlarmHook, HostileNamesAndArgumentsReachTheCommandUnchangedAndNoShellRunsThem) {
+    // Every file a shell would make out of these words.
+    const fs::path trap = m.folder.path() / "trap";
+    const fs::path station = m.folder.path() / "station \"east\" 'one' $(touch pwned0) ; touch pwned1 `touch pwned2`\n\\ *";
+    fs::create_directories(station);
+    const fs::path program = station / "notify me; $(touch pwned3)";
+    std::ofstream(program) << kRecorder;
+    fs::permissions(program, fs::perms::owner_all);
+    const std::vector<std::string> arguments = {
+        "two words",
+        "\"double\" 'single'",
+        "$(touch " + trap.string() + "4)",
+        "`touch " + trap.string() + "5`",
+        "; touch " + trap.string() + "6 ;",
+        "| touch " + trap.string() + "7 &",
+        "line one\nline two",
+        "",
+        "*",
+        "$HOME ${PATH} ~ back\\slash",
+        "計数 \t tab",
+    };
+    m.ctx.programFolder = station;
+    m.ctx.reporting.alarmCommand = {program.string()};
+    m.ctx.reporting.alarmCommand.insert(m.ctx.reporting.alarmCommand.end(), arguments.begin(), arguments.end());
+
+    raise();
+    ASSERT_TRUE(logged("ended: exit status 0")) << m.logLines.lines.back().message;
+    std::ifstream in(station / "command.out", std::ios::binary);
+    const std::string recorded(std::istreambuf_iterator<char>(in), {});
+    std::string expected;
+    for (const std::string& field : arguments) expected += field + '\0';
+    for (const std::string& field : {std::string("--"), std::string("cpm"), std::string("101"), std::string("100"),
+                                     std::string("2026-05-07T09:30:12+09:00"), std::string(kCpmAlarmText),
+                                     station.string()})
+        expected += field + '\0';
+    EXPECT_EQ(recorded, expected);
+
+    for (int i = 0; i <= 7; ++i) {
+        const std::string name = "pwned" + std::to_string(i);
+        EXPECT_FALSE(fs::exists(trap.string() + std::to_string(i))) << i;
+        EXPECT_FALSE(fs::exists(station / name) || fs::exists(m.folder.path() / name) || fs::exists(name)) << name;
+    }
+}
+
+TEST_F(AlarmHook, OneAtATimeAndHowEachEndedIsLogged) {
+    m.ctx.reporting.alarmCommand = {(m.folder.path() / "no such program").string()};
+    raise();
+    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "cannot start"), 1);
+
+    m.ctx.reporting.alarmCommand = {"/bin/sleep", "3"};
+    raise();
+    EXPECT_TRUE(runner.running());
+    raise();  // while the first still sleeps: not run again
+    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "still runs from an earlier alarm"), 1);
+    EXPECT_TRUE(logged("works again"));
+    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "/bin/sleep started"), 1);
+    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "ended: exit status 0"), 1);
+
+    m.ctx.reporting.alarmCommand = {"/usr/bin/python3", "-c", "raise SystemExit(3)"};
+    raise();
+    EXPECT_TRUE(logged("/usr/bin/python3 failed: exit status 3"));
+    EXPECT_FALSE(runner.running());
+}
+
+}  // namespace
+}  // namespace rx47

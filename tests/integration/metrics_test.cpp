@@ -1,0 +1,268 @@
+// The metrics file as a monitoring stack reads it: written by the core against the device simulator
+// through the real serial adapter and read back by the Prometheus client's own parser; and the real
+// program's file served by node_exporter's textfile collector on a loopback port.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "base/local_time.h"
+#include "device/link.h"
+#include "model/main_form.h"
+#include "monitor/minute_update.h"
+#include "monitor/timer_schedule.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_timer_array.h"
+#include "sim/simulator.h"
+#include "storage/records.h"
+#include "support/process.h"
+#include "support/program_folder.h"
+#include "support/qt_events.h"
+
+namespace rx47 {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Labels = std::map<std::string, std::string>;
+
+[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
+
+/// A metrics text as the Prometheus client's parser reads it.
+struct ParsedMetrics {
+    bool parsed = false;
+    std::string error;
+    std::map<std::string, std::string> types;
+    struct Sample {
+        std::string name;
+        Labels labels;
+        double value = 0;
+    };
+    std::vector<Sample> samples;
+
+    std::optional<double> value(const std::string& name, const Labels& labels) const {
+        for (const Sample& s : samples)
+            if (s.name == name && s.labels == labels) return s.value;
+        return std::nullopt;
+    }
+    bool has(const std::string& name) const {
+        for (const Sample& s : samples)
+            if (s.name == name) return true;
+        return false;
+    }
+};
+
+ParsedMetrics parseMetrics(const fs::path& file) {
+    const test::Finished run = test::runProgram(
+        {"/usr/bin/python3", std::string(RX47_SOURCE_DIR) + "/tests/integration/read_metrics.py", file.string()}, {},
+        60s);
+    ParsedMetrics result;
+    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(run.output));
+    if (run.exitCode != 0 || !json.isObject()) {
+        result.error = run.output;
+        return result;
+    }
+    result.parsed = true;
+    const QJsonObject types = json.object()[QStringLiteral("types")].toObject();
+    for (auto it = types.begin(); it != types.end(); ++it)
+        result.types[it.key().toStdString()] = it.value().toString().toStdString();
+    for (const QJsonValue& v : json.object()[QStringLiteral("samples")].toArray()) {
+        const QJsonObject o = v.toObject();
+        ParsedMetrics::Sample s;
+        s.name = o[QStringLiteral("name")].toString().toStdString();
+        const QJsonObject labels = o[QStringLiteral("labels")].toObject();
+        for (auto it = labels.begin(); it != labels.end(); ++it)
+            s.labels[it.key().toStdString()] = it.value().toString().toStdString();
+        s.value = o[QStringLiteral("value")].toDouble();
+        result.samples.push_back(s);
+    }
+    return result;
+}
+
+/// The monitor core with the real serial adapter and the device simulator on port 1, its program
+/// folder named as a user might (spaces, quotes, a backslash), and the metrics file in a folder of
+/// its own as node_exporter's collector would read it.
+struct LiveStation {
+    LiveStation() {
+        fs::create_directories(folder.path() / "ports");
+        fs::create_directories(programFolder);
+        fs::create_directories(textfiles);
+        settings.open(folder.path());
+        setUpTimers(ctx);
+        timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
+        port.setDataReceivedHandler([this] { onDataReceived(ctx); });
+        clock.time = {2026, 5, 7, 9, 30, 10};
+        state.monthFolder = monthFolderName(clock.time);
+        createRecordFolders(programFolder, state.monthFolder);
+        ctx.reporting.metricsFile = textfiles / "rx47.prom";
+
+        rx47sim::Options options;
+        options.link = folder.path() / "ports" / "COM1";
+        options.intervalSeconds = 0.25;
+        device = std::make_unique<rx47sim::Simulator>(options);
+        startUpConnection(ctx);
+        timers.start(timer::kMinute);
+    }
+
+    /// The clock moves on to the next minute; returns once the update of that minute has run.
+    bool nextMinute() {
+        ++clock.time.minute;
+        clock.time.second = 0;
+        const std::int64_t key = minuteKey(clock.time);
+        return test::runEventsUntil([&] { return state.scrolledMinute == key; }, 30s);
+    }
+
+    test::TempProgramFolder folder;
+    fs::path programFolder = folder.path() / "station \"east\" \\ 1";
+    fs::path textfiles = folder.path() / "textfiles";
+    MainForm form = makeMainForm();
+    MonitorState state;
+    ProgramValues values;
+    SettingsRow settings;
+    QtSerialPort port{folder.path()};
+    QtTimerArray timers;
+    test::SettableClock clock;
+    test::RecordingDesktop desktop;
+    test::ScriptedWavePlayer player;
+    test::ScriptedEventPump pump;
+    test::RecordingLogSink logLines;
+    FailureLog log{&logLines};
+    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
+    std::unique_ptr<rx47sim::Simulator> device;
+};
+
+TEST(Metrics, AMinuteAgainstTheCounterIsReadBackByThePrometheusParser) {
+    LiveStation s;
+    ASSERT_TRUE(test::runEventsUntil([&] { return s.state.measuring && s.values.gammaCoefficient != 0; }, 30s));
+    ASSERT_TRUE(s.nextMinute());
+    ASSERT_FALSE(s.form.Label[kAverageCpm].caption.empty());
+
+    const ParsedMetrics m = parseMetrics(s.ctx.reporting.metricsFile);
+    ASSERT_TRUE(m.parsed) << m.error;
+    const Labels station{{"folder", s.programFolder.string()}};
+    // Each figure is the caption the window shows and the record holds.
+    const std::pair<const char*, int> figures[] = {{"rx47_cpm", kAverageCpm},
+                                                   {"rx47_dose_usv_per_hour", kAverageDose},
+                                                   {"rx47_running_average_cpm", kRunningCpm},
+                                                   {"rx47_running_average_dose_usv_per_hour", kRunningDose},
+                                                   {"rx47_total_count", kTotalCount}};
+    for (const auto& [name, label] : figures) {
+        const std::string& caption = s.form.Label[label].caption;
+        if (caption.empty()) {
+            EXPECT_FALSE(m.has(name)) << name;
+            continue;
+        }
+        EXPECT_EQ(m.value(name, station), std::stod(caption)) << name;
+        EXPECT_EQ(m.types.at(name), "gauge") << name;
+    }
+    EXPECT_EQ(m.value("rx47_link_up", station), 1.0);
+    Labels cpm = station, dose = station;
+    cpm["kind"] = "cpm";
+    dose["kind"] = "dose";
+    EXPECT_EQ(m.value("rx47_alarm", cpm), 0.0);
+    EXPECT_EQ(m.value("rx47_alarm", dose), 0.0);
+    EXPECT_EQ(m.value("rx47_last_minute_timestamp_seconds", station),
+              static_cast<double>(*localSeconds(2026, 5, 7, 9, 31, 0)));
+    // Nothing but the file in node_exporter's folder: the temporary one is gone.
+    EXPECT_EQ(std::distance(fs::directory_iterator(s.textfiles), fs::directory_iterator()), 1);
+
+    // The counter unplugged: the next update enters nothing and says the link is down.
+    s.device->unplug();
+    ASSERT_TRUE(test::runEventsUntil([&] { return !s.port.isOpen(); }, 30s));
+    ASSERT_TRUE(s.nextMinute());
+    const ParsedMetrics lost = parseMetrics(s.ctx.reporting.metricsFile);
+    ASSERT_TRUE(lost.parsed) << lost.error;
+    EXPECT_EQ(lost.value("rx47_link_up", station), 0.0);
+    EXPECT_EQ(lost.value("rx47_cpm", station), m.value("rx47_cpm", station));
+}
+
+/// A TCP port on the loopback interface that nothing listens on just now.
+int freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsCommand) {
+    test::TempProgramFolder folder;
+    const fs::path textfiles = folder.path() / "textfiles";
+    const fs::path metricsFile = textfiles / "rx47.prom";
+    const fs::path commandOutput = folder.path() / "alarm kind.txt";
+    fs::create_directories(textfiles);
+    rx47sim::Options options;
+    options.link = folder.path() / "ports" / "COM1";
+    options.intervalSeconds = 0.5;
+    rx47sim::Simulator device(options);
+    device.spike(400, 600);  // every reading above the CPM alarm level of 100
+
+    test::Process program({std::string(RX47_PROGRAM_FOLDER) + "/rx47-monitor", "--folder", folder.path().string(),
+                           "--metrics", metricsFile.string(), "--alarm-command", "/usr/bin/python3",
+                           "--alarm-command-arg", "-c", "--alarm-command-arg",
+                           "import os, sys; open(sys.argv[1], 'w').write(os.environ['RX47_ALARM_KIND'])",
+                           "--alarm-command-arg", commandOutput.string()},
+                          {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(test::waitFor([&] { return fs::exists(commandOutput); }, 60s)) << program.output();
+    const auto kind = [&] {
+        std::ifstream in(commandOutput);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_TRUE(test::waitFor([&] { return kind() == "cpm"; }, 10s)) << kind();
+    EXPECT_TRUE(test::waitFor(
+        [&] { return program.output().find("alarm command /usr/bin/python3 ended: exit status 0") != std::string::npos; },
+        30s))
+        << program.output();
+
+    const int port = freeLoopbackPort();
+    ASSERT_NE(port, 0);
+    const std::string address = "127.0.0.1:" + std::to_string(port);
+    test::Process exporter({"/usr/bin/prometheus-node-exporter", "--collector.disable-defaults",
+                            "--collector.textfile", "--collector.textfile.directory=" + textfiles.string(),
+                            "--web.listen-address=" + address});
+    ASSERT_TRUE(exporter.started());
+    const fs::path page = folder.path() / "metrics-page.txt";
+    const Labels station{{"folder", folder.path().string()}};
+    Labels cpmAlarm = station;
+    cpmAlarm["kind"] = "cpm";
+    ParsedMetrics served;
+    const bool shown = test::waitFor(
+        [&] {
+            const auto curl = test::runProgram(
+                {"/usr/bin/curl", "--silent", "--fail", "--output", page.string(), "http://" + address + "/metrics"}, {},
+                20s);
+            if (curl.exitCode != 0) return false;
+            served = parseMetrics(page);
+            return served.value("rx47_alarm", cpmAlarm) == 1.0;
+        },
+        60s);
+    EXPECT_TRUE(shown) << exporter.output() << served.error;
+    EXPECT_EQ(served.value("node_textfile_scrape_error", {}), 0.0);
+    EXPECT_EQ(served.value("rx47_link_up", station), 1.0);
+    EXPECT_EQ(served.types["rx47_alarm"], "gauge");
+
+    EXPECT_TRUE(exporter.endWith(SIGTERM));
+    EXPECT_TRUE(program.endWith(SIGTERM));
+    EXPECT_EQ(program.exitCode(), 0) << program.output();
+}
+
+}  // namespace
+}  // namespace rx47
