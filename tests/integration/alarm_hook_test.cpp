@@ -55,7 +55,8 @@ struct AlarmHook : ::testing::Test {
 TEST_F(AlarmHook, HostileNamesAndArgumentsReachTheCommandUnchangedAndNoShellRunsThem) {
     // Every file a shell would make out of these words.
     const fs::path trap = m.folder.path() / "trap";
-    const fs::path station = m.folder.path() / "station \"east\" 'one' $(touch pwned0) ; touch pwned1 `touch pwned2`\n\\ *";
+    const fs::path station =
+        m.folder.path() / "station \"east\" 'one' $(touch pwned0) ; touch pwned1 `touch pwned2`\n\\ *";
     fs::create_directories(station);
     const fs::path program = station / "notify me; $(touch pwned3)";
     std::ofstream(program) << kRecorder;
@@ -83,9 +84,9 @@ TEST_F(AlarmHook, HostileNamesAndArgumentsReachTheCommandUnchangedAndNoShellRuns
     const std::string recorded(std::istreambuf_iterator<char>(in), {});
     std::string expected;
     for (const std::string& field : arguments) expected += field + '\0';
-    for (const std::string& field : {std::string("--"), std::string("cpm"), std::string("101"), std::string("100"),
-                                     std::string("2026-05-07T09:30:12+09:00"), std::string(kCpmAlarmText),
-                                     station.string()})
+    for (const std::string& field :
+         {std::string("--"), std::string("cpm"), std::string("101"), std::string("100"),
+          std::string("2026-05-07T09:30:12+09:00"), std::string(kCpmAlarmText), station.string()})
         expected += field + '\0';
     EXPECT_EQ(recorded, expected);
 

@@ -214,12 +214,12 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     rx47sim::Simulator device(options);
     device.spike(400, 600);  // every reading above the CPM alarm level of 100
 
-    test::Process program({std::string(RX47_PROGRAM_FOLDER) + "/rx47-monitor", "--folder", folder.path().string(),
-                           "--metrics", metricsFile.string(), "--alarm-command", "/usr/bin/python3",
-                           "--alarm-command-arg", "-c", "--alarm-command-arg",
-                           "import os, sys; open(sys.argv[1], 'w').write(os.environ['RX47_ALARM_KIND'])",
-                           "--alarm-command-arg", commandOutput.string()},
-                          {"QT_QPA_PLATFORM=offscreen"});
+    test::Process program(
+        {std::string(RX47_PROGRAM_FOLDER) + "/rx47-monitor", "--folder", folder.path().string(), "--metrics",
+         metricsFile.string(), "--alarm-command", "/usr/bin/python3", "--alarm-command-arg", "-c",
+         "--alarm-command-arg", "import os, sys; open(sys.argv[1], 'w').write(os.environ['RX47_ALARM_KIND'])",
+         "--alarm-command-arg", commandOutput.string()},
+        {"QT_QPA_PLATFORM=offscreen"});
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(test::waitFor([&] { return fs::exists(commandOutput); }, 60s)) << program.output();
     const auto kind = [&] {
@@ -228,16 +228,17 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     };
     EXPECT_TRUE(test::waitFor([&] { return kind() == "cpm"; }, 10s)) << kind();
     EXPECT_TRUE(test::waitFor(
-        [&] { return program.output().find("alarm command /usr/bin/python3 ended: exit status 0") != std::string::npos; },
+        [&] {
+            return program.output().find("alarm command /usr/bin/python3 ended: exit status 0") != std::string::npos;
+        },
         30s))
         << program.output();
 
     const int port = freeLoopbackPort();
     ASSERT_NE(port, 0);
     const std::string address = "127.0.0.1:" + std::to_string(port);
-    test::Process exporter({"/usr/bin/prometheus-node-exporter", "--collector.disable-defaults",
-                            "--collector.textfile", "--collector.textfile.directory=" + textfiles.string(),
-                            "--web.listen-address=" + address});
+    test::Process exporter({"/usr/bin/prometheus-node-exporter", "--collector.disable-defaults", "--collector.textfile",
+                            "--collector.textfile.directory=" + textfiles.string(), "--web.listen-address=" + address});
     ASSERT_TRUE(exporter.started());
     const fs::path page = folder.path() / "metrics-page.txt";
     const Labels station{{"folder", folder.path().string()}};
@@ -247,8 +248,8 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     const bool shown = test::waitFor(
         [&] {
             const auto curl = test::runProgram(
-                {"/usr/bin/curl", "--silent", "--fail", "--output", page.string(), "http://" + address + "/metrics"}, {},
-                20s);
+                {"/usr/bin/curl", "--silent", "--fail", "--output", page.string(), "http://" + address + "/metrics"},
+                {}, 20s);
             if (curl.exitCode != 0) return false;
             served = parseMetrics(page);
             return served.value("rx47_alarm", cpmAlarm) == 1.0;
