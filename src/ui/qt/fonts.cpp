@@ -2,14 +2,23 @@
 
 #include <QStringList>
 
-#include "model/main_form.h"
-
 namespace rx47 {
 
+namespace {
+
+QString designFont() {
+    return QString::fromUtf8(kDesignFont);
+}
+
+}  // namespace
+
 void installFontSubstitutions() {
-    const QString design = QString::fromUtf8(kDesignFont);
-    if (QFont::substitutes(design).contains(QLatin1String(kSubstituteFont))) return;
-    QFont::insertSubstitution(design, QLatin1String(kSubstituteFont));
+    if (QFont::substitutes(designFont()).isEmpty()) substituteDesignFont(QString::fromLatin1(kSubstituteFont));
+}
+
+void substituteDesignFont(const QString& family) {
+    QFont::removeSubstitutions(designFont());
+    QFont::insertSubstitution(designFont(), family);
 }
 
 QFont qtFont(const Font& font, const Font& windowFont) {

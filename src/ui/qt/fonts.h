@@ -1,8 +1,10 @@
-// The fonts of the window model on this desktop. The layout was drawn for "ＭＳ Ｐゴシック"; IPAPGothic
-// has the same metrics, so the design font name is mapped to it once per program.
+// The fonts of the window models on this desktop. The layout was drawn for "ＭＳ Ｐゴシック"; IPAPGothic
+// has the same metrics, so the design font name is mapped to it, here and nowhere else, for the main
+// window and the settings dialog alike.
 #pragma once
 
 #include <QFont>
+#include <QString>
 
 #include "model/controls.h"
 
@@ -10,8 +12,13 @@ namespace rx47 {
 
 inline constexpr const char* kSubstituteFont = "IPAPGothic";
 
-/// Maps the design font name to IPAPGothic. Safe to call more than once.
+/// Maps the design font name to IPAPGothic, unless it is mapped already. Safe to call more than
+/// once; every view calls it before it sets a font.
 void installFontSubstitutions();
+
+/// Maps the design font name to `family` in place of any earlier mapping (a test lays the windows
+/// out in another Japanese font).
+void substituteDesignFont(const QString& family);
 
 /// The Qt font of a control; a font without a name is the window's own font.
 QFont qtFont(const Font& font, const Font& windowFont);
