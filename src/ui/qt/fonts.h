@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QString>
 
 #include "model/controls.h"
@@ -22,5 +23,12 @@ void substituteDesignFont(const QString& family);
 
 /// The Qt font of a control; a font without a name is the window's own font.
 QFont qtFont(const Font& font, const Font& windowFont);
+
+/// How a label's caption is drawn into its rectangle of `height` pixels: aligned as the model says,
+/// from the top as designed. A font whose line is taller than the label (Noto Sans CJK's, whose line
+/// leaves more room above its glyphs than the design font's) is centred instead, so that the text
+/// keeps its descenders. A label without a background of its own may show its text past its edges
+/// (the time labels are narrower than theirs); one with a background keeps it inside.
+int labelTextFlags(const LabelControl& label, const QFontMetrics& metrics, int height);
 
 }  // namespace rx47
