@@ -23,6 +23,7 @@
 
 #include "device/link.h"
 #include "monitor/alarms.h"
+#include "monitor/notices.h"
 #include "setup/qt/setup_dialog.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
@@ -76,9 +77,9 @@ std::string describe(const QRect& r) {
     return s.str();
 }
 
-/// A window's texts as they are drawn: each one must lie inside the control that cuts it off, no two
-/// may cover each other, and none may cover another control or cross a frame it stands in. Pixels of
-/// the window.
+/// A window's texts as they are drawn: each one must lie inside the window and inside the control
+/// that cuts it off, no two may cover each other, and none may cover another control or cross a frame
+/// it stands in. Pixels of the window.
 class Layout {
 public:
     explicit Layout(const QWidget& window) : window_(window) {}
@@ -110,6 +111,9 @@ public:
     void text(const std::string& name, const QString& caption, const QFont& font, const QRect& box, int flags,
               bool clips, bool takesPlace = true) {
         const QRect drawn = ink(caption, font, box, flags);
+        if (!window_.rect().contains(drawn))
+            ADD_FAILURE() << name << " \"" << caption.toStdString() << "\" runs out of the window in "
+                          << QFontInfo(font).family().toStdString() << ": its ink lies " << describe(drawn);
         if (clips && !box.contains(drawn))
             ADD_FAILURE() << name << " \"" << caption.toStdString() << "\" is cut off in "
                           << QFontInfo(font).family().toStdString() << ": its ink lies " << describe(drawn)
@@ -234,6 +238,12 @@ TEST_P(JapaneseFont, TheMainWindowsCaptionsFitAndKeepApart) {
         f.Label[kStatusMessage].caption = messages[state].first;
         f.Label[kAlarmBanner].caption = messages[state].second;
         f.cmd[0].caption = buttonCaptions[state];
+        // The notice line, with one notice and with both.
+        recordsFailed(m.ctx, "record/2026_05/2026-05-07.csv: 読み取り専用ファイルシステムです", true);
+        if (state == 1) {
+            setNotice(m.ctx, Notice::PortPermission,
+                      "/dev/ttyUSB0 を開く権限がありません。sudo adduser $USER dialout の後、ログインし直してください");
+        }
         window.sync();
         ASSERT_EQ(QFontInfo(window.font()).family(), QString::fromUtf8(GetParam()));
 
@@ -253,6 +263,14 @@ TEST_P(JapaneseFont, TheMainWindowsCaptionsFitAndKeepApart) {
         for (std::size_t i = 0; i < f.Label.size(); ++i) label(indexed("Label", i), f.Label[i]);
         for (std::size_t i = 0; i < f.lbl.size(); ++i) label(indexed("lbl", i), f.lbl[i]);
         for (std::size_t i = 0; i < f.tme.size(); ++i) label(indexed("tme", i), f.tme[i]);
+        {
+            // Cut short in the middle where it is longer than its line.
+            const QRect box = window.toPixels(f.notice.geometry);
+            const QFont font = qtFont(f.notice.font, f.font);
+            const QString line =
+                QFontMetrics(font).elidedText(QString::fromStdString(f.notice.caption), Qt::ElideMiddle, box.width());
+            layout.text("notice", line, font, box, Qt::AlignLeft | Qt::AlignVCenter, false);
+        }
         for (std::size_t i = 0; i < f.Image1.size(); ++i)
             layout.take(indexed("Image1", i), window.toPixels(f.Image1[i].geometry));
         for (int i : {0, 4, 1}) layout.frame(indexed("Shape1", i), window.toPixels(f.Shape1[i].geometry));

@@ -433,7 +433,8 @@ void MainWindow::paintEvent(QPaintEvent*) {
         p.setFont(font);
         p.setPen(qtColour(f.notice.foreColour));
         const QString text = QFontMetrics(font).elidedText(qtText(f.notice.caption), Qt::ElideMiddle, r.width());
-        p.drawText(r, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter) | Qt::TextSingleLine, text);
+        // Without a background of its own it may show a glyph's edge past its rectangle.
+        p.drawText(r, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter) | Qt::TextSingleLine | Qt::TextDontClip, text);
     }
 
     paintLabel(f.Label[kStatusMessage]);
