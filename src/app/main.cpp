@@ -19,14 +19,15 @@
 #include "platform/qt/qt_timer_array.h"
 #include "platform/qt/qt_wave_player.h"
 #include "platform/qt/single_instance.h"
-#include "platform/qt/termination_signals.h"
 #include "platform/qt/system_clock.h"
+#include "platform/qt/termination_signals.h"
 #include "storage/settings_row.h"
 #include "ui/qt/dispatcher.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/pictures.h"
 #include "ui/qt/qt_desktop.h"
+#include "ui/qt/translations.h"
 #include "ui/shutdown.h"
 #include "ui/startup.h"
 #include "ui/tray.h"
@@ -51,6 +52,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(rx47::programIcon());
     rx47::QtLogSink logSink;
     rx47::FailureLog log(&logSink);
+    // Qt's own dialogs in Japanese (after the command line, whose answers stay in English).
+    rx47::installQtTranslations(log);
     rx47::prepareProgramFolder(programFolder, log);
     rx47::reportCommandLine(commandLine, log);
     // One copy per program folder: a second one brings the first forward and ends.

@@ -24,6 +24,9 @@ struct Geometry {
 
 enum class Align { Left, Right, Centre };
 
+/// The font the windows were designed with; the views map it to a metric-compatible font.
+inline constexpr const char* kDesignFont = "ＭＳ Ｐゴシック";
+
 struct Font {
     std::string name;  ///< empty: the window's default font
     double points = 9;

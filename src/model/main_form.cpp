@@ -213,8 +213,10 @@ MainForm makeMainForm() {
     f.Image1[0].geometry = {10455, 6810, 2070, 225};
     f.Image1[0].ownPointer = true;
 
-    // The notice line: under the time axis, the width of the graph, in the free strip at the foot.
-    f.notice.geometry = {240, 7065, 9120, 195};
+    // The notice line: under the time axis, the width of the graph, in the free strip at the foot. It
+    // reaches up under the time labels' empty lower edge, so a font with a tall line (Noto Sans CJK)
+    // keeps its parentheses inside the window.
+    f.notice.geometry = {240, 7035, 9120, 225};
     f.notice.font = {kDesignFont, 8, false};
     f.notice.foreColour = rgb(0xC0, 0x00, 0x00);
     f.notice.transparent = true;

@@ -13,9 +13,6 @@ namespace rx47 {
 
 enum class WindowState { Normal, Minimised, Hidden };
 
-/// The font the window was designed with; the view maps it to a metric-compatible font.
-inline constexpr const char* kDesignFont = "ＭＳ Ｐゴシック";
-
 struct MainForm {
     std::string caption = " RX47 monitor";
     WindowState windowState = WindowState::Normal;

@@ -46,7 +46,7 @@ struct SetupForm {
     Twips clientHeight = 5475;
     /// Client area plus the fixed single border on both sides.
     Twips outerWidth = 5910 + 2 * 45;
-    Font font{"ＭＳ Ｐゴシック", 9, false};
+    Font font{kDesignFont, 9, false};
 
     std::array<CheckBoxControl, 10> Check1;  ///< the option boxes, each mirroring a yes/no column
     std::array<TextBoxControl, 3> txt;       ///< dose alarm level (0), CPM alarm level (1), gamma coefficient (2)

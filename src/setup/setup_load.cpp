@@ -55,9 +55,10 @@ SetupForm makeSetupForm() {
     f.Shape1[0].geometry = {120, 120, 5670, 2640};
     f.Check1[0] = checkBox("CPM/線量警報レベルを設定する", {240, 240, 3600, 255});
     f.txt[kCpmLevelText].geometry = {480, 600, 735, 285};
-    f.Label1[2] = label("CPM または", {1275, 645, 1000, 210});
+    // The texts beside the boxes are centred on them, with room for a font with a tall line.
+    f.Label1[2] = label("CPM または", {1275, 630, 1000, 240});
     f.txt[kDoseLevelText].geometry = {2280, 600, 735, 285};
-    f.Label1[8] = label("μSv/h を超えた場合に警報", {3075, 645, 2520, 210});
+    f.Label1[8] = label("μSv/h を超えた場合に警報", {3075, 630, 2520, 240});
     f.Check1[5] = checkBox("CPM警報レベル線を表示", {240, 1020, 2520, 255});
     f.Label1[kAlarmLineColourSwatch] = swatch({2880, 1035, 495, 225});
     f.Label1[kAlarmLineColourSwatch].toolTip = " レベル線の色 ";
@@ -82,13 +83,13 @@ SetupForm makeSetupForm() {
         f.Label1[i].align = Align::Centre;
     }
 
-    // Below the frames.
-    f.Label1[3] = label("棒グラフの色", {240, 3960, 1200, 210});
-    f.Label1[kBarColourSwatch] = swatch({1500, 3945, 495, 225});
+    // Below the frames. The colour texts leave room for a font with full-width kana.
+    f.Label1[3] = label("棒グラフの色", {240, 3960, 1275, 210});
+    f.Label1[kBarColourSwatch] = swatch({1560, 3945, 495, 225});
     f.Label1[9] = label("ガンマ線感度係数", {2880, 3960, 1500, 210});
     f.txt[kGammaText].geometry = {4440, 3900, 735, 285};
-    f.Label1[0] = label("線量グラフの色", {240, 4380, 1200, 210});
-    f.Label1[kDoseColourSwatch] = swatch({1500, 4365, 495, 225});
+    f.Label1[0] = label("線量グラフの色", {240, 4380, 1275, 210});
+    f.Label1[kDoseColourSwatch] = swatch({1560, 4365, 495, 225});
     f.Check1[6] = checkBox("起動時に最小化する", {240, 4920, 2520, 255});
     f.Check1[4] = checkBox("最小化時にタクストレイに格納", {2880, 4920, 2910, 255});
     return f;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -20,13 +19,11 @@
 
 #include "model/context.h"
 #include "setup/setup.h"
+#include "ui/qt/fonts.h"
 
 namespace rx47 {
 
 namespace {
-
-/// The font the layout was drawn for, and the metric-compatible font that stands in for it here.
-constexpr const char* kDesignFontStandIn = "IPAPGothic";
 
 QColor qColour(Colour c) {
     return QColor(static_cast<int>(redOf(c)), static_cast<int>(greenOf(c)), static_cast<int>(blueOf(c)));
@@ -87,11 +84,8 @@ SetupDialog::SetupDialog(Context& ctx, QWidget* parent, std::function<void()> ma
     setMouseTracking(true);
     scale_ = logicalDpiX() / 96.0;
 
-    const QString fontName = qText(form_.font.name);
-    if (QFont::substitutes(fontName).isEmpty()) QFont::insertSubstitution(fontName, kDesignFontStandIn);
-    QFont font(fontName);
-    font.setPointSizeF(form_.font.points);
-    setFont(font);
+    installFontSubstitutions();
+    setFont(qtFont(form_.font, form_.font));
 
     for (int i = 0; i < static_cast<int>(check_.size()); ++i) {
         auto* box = new QCheckBox(this);

@@ -2,14 +2,33 @@
 
 #include <QStringList>
 
-#include "model/main_form.h"
-
 namespace rx47 {
 
+namespace {
+
+QString designFont() {
+    return QString::fromUtf8(kDesignFont);
+}
+
+}  // namespace
+
 void installFontSubstitutions() {
-    const QString design = QString::fromUtf8(kDesignFont);
-    if (QFont::substitutes(design).contains(QLatin1String(kSubstituteFont))) return;
-    QFont::insertSubstitution(design, QLatin1String(kSubstituteFont));
+    if (QFont::substitutes(designFont()).isEmpty()) substituteDesignFont(QString::fromLatin1(kSubstituteFont));
+}
+
+void substituteDesignFont(const QString& family) {
+    QFont::removeSubstitutions(designFont());
+    QFont::insertSubstitution(designFont(), family);
+}
+
+int labelTextFlags(const LabelControl& label, const QFontMetrics& metrics, int height) {
+    Qt::Alignment align = Qt::AlignLeft;
+    if (label.align == Align::Right) align = Qt::AlignRight;
+    if (label.align == Align::Centre) align = Qt::AlignHCenter;
+    align |= metrics.height() > height ? Qt::AlignVCenter : Qt::AlignTop;
+    int flags = static_cast<int>(align) | Qt::TextSingleLine;
+    if (label.transparent) flags |= Qt::TextDontClip;
+    return flags;
 }
 
 QFont qtFont(const Font& font, const Font& windowFont) {

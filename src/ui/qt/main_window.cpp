@@ -35,18 +35,6 @@ QString qtText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-Qt::Alignment qtAlign(Align a) {
-    switch (a) {
-        case Align::Right:
-            return Qt::AlignRight;
-        case Align::Centre:
-            return Qt::AlignHCenter;
-        case Align::Left:
-            break;
-    }
-    return Qt::AlignLeft;
-}
-
 void setBackColour(QWidget* w, Colour colour, QPalette::ColorRole role) {
     const QColor c = qtColour(colour);
     if (w->palette().color(role) == c) return;
@@ -412,11 +400,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
         if (l.caption.empty()) return;
         p.setFont(qtFont(l.font, f.font));
         p.setPen(qtColour(l.foreColour));
-        // A label without a background of its own may show its text past its edges (the time labels
-        // are narrower than their text in this font); one with a background keeps it inside.
-        int flags = static_cast<int>(qtAlign(l.align) | Qt::AlignTop) | Qt::TextSingleLine;
-        if (l.transparent) flags |= Qt::TextDontClip;
-        p.drawText(r, flags, qtText(l.caption));
+        p.drawText(r, labelTextFlags(l, p.fontMetrics(), r.height()), qtText(l.caption));
     };
 
     // The panels of the right-hand column.
@@ -449,7 +433,8 @@ void MainWindow::paintEvent(QPaintEvent*) {
         p.setFont(font);
         p.setPen(qtColour(f.notice.foreColour));
         const QString text = QFontMetrics(font).elidedText(qtText(f.notice.caption), Qt::ElideMiddle, r.width());
-        p.drawText(r, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter) | Qt::TextSingleLine, text);
+        // Without a background of its own it may show a glyph's edge past its rectangle.
+        p.drawText(r, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter) | Qt::TextSingleLine | Qt::TextDontClip, text);
     }
 
     paintLabel(f.Label[kStatusMessage]);
