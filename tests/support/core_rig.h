@@ -1,0 +1,62 @@
+// The monitor core wired as main() wires it, but over the fakes: an in-memory port, virtual timers
+// and a clock that follows them, a recording desktop and a scripted sound, with the real settings
+// file and the real record files in a temporary program folder. For runs through long stretches of
+// virtual time (the soak, the fuzzing of the intake).
+#pragma once
+
+#include <string>
+
+#include "model/context.h"
+#include "model/main_form.h"
+#include "model/monitor_state.h"
+#include "storage/settings_row.h"
+#include "support/fakes.h"
+#include "support/program_folder.h"
+
+namespace rx47::test {
+
+/// A clock that follows the virtual timers: the start time plus the virtual time gone by.
+class FollowingClock : public Clock {
+public:
+    FollowingClock(const VirtualTimerArray& timers, const LocalDateTime& start);
+    LocalDateTime now() const override;
+    /// Moves the start, so that now() reads `t` at this moment of virtual time.
+    void set(const LocalDateTime& t);
+
+private:
+    const VirtualTimerArray& timers_;
+    long long startSeconds_ = 0;  ///< the start as seconds of the proleptic calendar (no time zones)
+    long startMilliseconds_ = 0;  ///< the virtual time at which the start was set
+};
+
+struct CoreRig {
+    explicit CoreRig(const LocalDateTime& start,
+                     TempProgramFolder::Settings settings = TempProgramFolder::Settings::Supplied);
+    CoreRig(const CoreRig&) = delete;
+    CoreRig& operator=(const CoreRig&) = delete;
+
+    /// The start-up as the program runs it: the load handler, the splash delay, the activation.
+    void start();
+    /// The device sends bytes: the port's data-received event follows.
+    void deliver(const std::string& bytes) { port.deliver(bytes); }
+    void advance(long milliseconds) { timers.advance(milliseconds); }
+    /// The program ends as it does when its window is closed.
+    void shutDown();
+
+    TempProgramFolder folder;
+    MainForm form = makeMainForm();
+    MonitorState state;
+    ProgramValues values;
+    SettingsRow settings;
+    MemorySerialPort port;
+    VirtualTimerArray timers;
+    FollowingClock clock;
+    RecordingDesktop desktop;
+    ScriptedWavePlayer player;
+    ScriptedEventPump pump;
+    RecordingLogSink logLines;
+    FailureLog log{&logLines};
+    Context ctx;
+};
+
+}  // namespace rx47::test
