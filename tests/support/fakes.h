@@ -37,6 +37,8 @@ public:
     int interval(int index) const;
     /// Every tick fired so far, by index, in order.
     const std::vector<int>& fired() const { return fired_; }
+    /// Forgets the ticks fired so far (a long run keeps its memory flat).
+    void forgetFired() { fired_.clear(); }
 
 private:
     struct Timer {
