@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/number.h"
 #include "harness.h"
 #include "monitor/timer_schedule.h"
 #include "setup/setup.h"
@@ -70,8 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SettingsRow& row = m.ctx.settings;
     const double doseBefore = row.number("warnLineLevel");
 
+    // The boxes as the dialog's load fills them (the load itself, with its option boxes, commits the
+    // settings row and would set the pace).
     SetupForm form = setup::makeSetupForm();
-    setup::Form_Load(m.ctx, form);
+    form.txt[kDoseLevelText].text = row.text("warnLineLevel");
+    form.txt[kCpmLevelText].text = decimalText(m.values.cpmAlarmLevel);
+    form.txt[kGammaText].text = decimalText(m.values.gammaCoefficient);
     const std::string loaded[3] = {form.txt[0].text, form.txt[1].text, form.txt[2].text};
     for (std::size_t box = 0; box < texts.size(); ++box) setup::txt_Change(form, static_cast<int>(box), texts[box]);
     const bool stays = setup::Form_QueryUnload(m.ctx, form, setup::kCloseFromControlMenu);
