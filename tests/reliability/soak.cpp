@@ -8,7 +8,7 @@
 //   - the settings file whole, with every setting as the script last set it, checked every hour;
 //   - memory flat: resident memory at the end of the first and of the last day (printed).
 //
-//   soak [--days N] [--seed N]
+//   soak [--days N | --hours N] [--seed N]
 //
 // Prints its figures; exits 1 when an invariant broke.
 #include <malloc.h>
@@ -89,12 +89,14 @@ LocalDateTime plusSeconds(const LocalDateTime& t, long seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int days = 7;
+    long hours = 7 * 24;
     unsigned seed = 47;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--days")
-            days = std::atoi(argv[i + 1]);
+            hours = 24L * std::atoi(argv[i + 1]);
+        else if (arg == "--hours")
+            hours = std::atol(argv[i + 1]);
         else if (arg == "--seed")
             seed = static_cast<unsigned>(std::atol(argv[i + 1]));
     }
@@ -119,7 +121,7 @@ int main(int argc, char** argv) {
     std::set<std::string> disturbed;           // minutes with anything but plain data in them or before them
 
     long operatorReSearchAt = -1, operatorAcknowledgeAt = -1, resumeAt = -1, replugAt = -1;
-    const long seconds = static_cast<long>(days) * 86400;
+    const long seconds = hours * 3600;
     long dayOneResident = 0, dayOneHeap = 0;
     long soundsPlayed = 0;
     const long startResident = residentKiB();
@@ -316,14 +318,14 @@ int main(int argc, char** argv) {
             for (const std::string& d : test::settingDifferences(settings.row, expected))
                 tally.fail("RX47.dat at hour " + std::to_string(second / 3600) + ": " + d);
         }
-        if (second % 86400 == 0) {
+        if (second % 86400 == 0 || second == seconds) {
             const auto records = test::checkRecordFolder(rig.folder.path() / kRecordFolder);
             for (const std::string& p : records.problems) tally.fail(p);
             const long resident = residentKiB();
             const long heap = heapKiB();
             if (second == 86400) dayOneResident = resident, dayOneHeap = heap;
-            std::printf("day %ld: %d record files, %d lines, resident memory %ld KiB, heap in use %ld KiB\n",
-                        second / 86400, records.files, records.dataLines, resident, heap);
+            std::printf("hour %ld: %d record files, %d lines, resident memory %ld KiB, heap in use %ld KiB\n",
+                        second / 3600, records.files, records.dataLines, resident, heap);
             std::fflush(stdout);
         }
     }
@@ -336,7 +338,7 @@ int main(int argc, char** argv) {
     for (const std::string& d : test::settingDifferences(settings.row, expected))
         tally.fail("RX47.dat after the exit: " + d);
 
-    std::printf("\nsoak: %d simulated days (%ld hours), seed %u\n", days, seconds / 3600, seed);
+    std::printf("\nsoak: %ld simulated hours, seed %u\n", hours, seed);
     std::printf("  events:");
     for (const auto& [what, n] : tally.events) std::printf(" %s %d,", what.c_str(), n);
     std::printf("\n  record lines: %ld; flowing minutes checked for exactly one line: %ld\n", tally.recordLines,
@@ -345,10 +347,14 @@ int main(int argc, char** argv) {
         "  alarm sounds played: %ld; settings checks: %ld\n",
         soundsPlayed + static_cast<long>(std::count(rig.player.commands.begin(), rig.player.commands.end(), "Play")),
         tally.settingsChecks);
-    std::printf("  resident memory: start %ld KiB, day 1 %ld KiB, day %d %ld KiB\n", startResident, dayOneResident,
-                days, residentKiB());
-    std::printf("  heap in use: start %ld KiB, day 1 %ld KiB, day %d %ld KiB\n", startHeap, dayOneHeap, days,
-                heapKiB());
+    if (hours >= 24) {
+        std::printf("  resident memory: start %ld KiB, day 1 %ld KiB, end %ld KiB\n", startResident, dayOneResident,
+                    residentKiB());
+        std::printf("  heap in use: start %ld KiB, day 1 %ld KiB, end %ld KiB\n", startHeap, dayOneHeap, heapKiB());
+    } else {
+        std::printf("  resident memory: start %ld KiB, end %ld KiB; heap in use: start %ld KiB, end %ld KiB\n",
+                    startResident, residentKiB(), startHeap, heapKiB());
+    }
     std::printf("  failures: %zu\n", tally.failures.size());
     return tally.failures.empty() ? 0 : 1;
 }
