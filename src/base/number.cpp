@@ -1,5 +1,6 @@
 #include "base/number.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -31,6 +32,28 @@ double readRadix(const std::string& s, std::size_t i, int radix) {
     double value = 0;
     for (; i < s.size() && digitValue(s[i]) < radix; ++i) value = value * radix + digitValue(s[i]);
     return checked(value);
+}
+
+/// Whether a decimal number text (sign, digits, point, digits, "e" exponent) beyond a double's range
+/// is too small rather than too large: where its first significant digit stands.
+bool belowRange(const std::string& number) {
+    const auto e = number.find('e');
+    const std::string mantissa = number.substr(0, e);
+    long exponent = 0;
+    if (e != std::string::npos) {
+        const bool negative = number[e + 1] == '-';
+        for (std::size_t i = e + 1; i < number.size(); ++i)
+            if (std::isdigit(static_cast<unsigned char>(number[i])))
+                exponent = std::min(exponent * 10 + (number[i] - '0'), 100000L);
+        if (negative) exponent = -exponent;
+    }
+    long position = 0;  // of the first significant digit: 0 for the units
+    const auto point = mantissa.find('.');
+    const auto first = mantissa.find_first_of("123456789");
+    if (first == std::string::npos) return true;
+    const auto units = point == std::string::npos ? mantissa.size() : point;
+    position = first < units ? static_cast<long>(units - first - 1) : -static_cast<long>(first - units);
+    return position + exponent < 0;
 }
 
 }  // namespace
@@ -74,9 +97,8 @@ double readNumber(std::string_view text) {
     double value = 0;
     const auto [end, error] = std::from_chars(first, number.data() + number.size(), value);
     if (error == std::errc::result_out_of_range) {
-        // Too small to represent is 0; too large is an overflow.
-        const auto e = number.find('e');
-        if (e != std::string::npos && number[e + 1] == '-') return 0;
+        // Too small to represent is 0 (with or without an exponent); too large is an overflow.
+        if (belowRange(number)) return 0;
         throw Overflow("number too large");
     }
     return checked(value);

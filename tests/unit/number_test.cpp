@@ -47,6 +47,14 @@ TEST(ReadNumber, NothingReadGivesZero) {
 
 TEST(ReadNumber, ValueBeyondADoubleIsAnOverflow) { EXPECT_THROW(readNumber("1E999"), Overflow); }
 
+TEST(ReadNumber, ValueBelowADoubleIsZeroWithOrWithoutAnExponent) {
+    EXPECT_EQ(readNumber("1E-999"), 0);
+    EXPECT_EQ(readNumber("." + std::string(400, '0') + "6"), 0);
+    EXPECT_EQ(readNumber("0.0" + std::string(400, '0') + "6E+2"), 0);
+    EXPECT_THROW(readNumber("0." + std::string(400, '0') + "6E+800"), Overflow);
+    EXPECT_THROW(readNumber("6" + std::string(400, '0') + "E-10"), Overflow);
+}
+
 TEST(Rounding, HalvesGoToTheEvenNeighbour) {
     EXPECT_EQ(roundHalfEven(2.5), 2);
     EXPECT_EQ(roundHalfEven(3.5), 4);
