@@ -156,6 +156,7 @@ RealProgram::RealProgram(const ProgramCopy& folder, const LaunchOptions& options
         // A home of its own, so that nothing the program keeps there reaches the folder under test.
         const fs::path home = folder.path().string() + ".home";
         fs::create_directories(home);
+        fs::permissions(home, fs::perms::owner_all);  // a runtime folder is private to its user
         if (dropRights) {
             handOver(folder.path(), kNobody);
             handOver(home, kNobody);
