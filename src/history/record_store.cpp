@@ -103,7 +103,9 @@ bool RecordStore::refresh() {
         if (fs::exists(master, ec)) found.emplace_back(master, Master);
         for (fs::path& p : dailyFiles(folder, unreadable_)) found.emplace_back(std::move(p), Daily);
         for (auto& [path, source] : found) {
-            const bool known = std::any_of(files_.begin(), files_.end(), [&](const File& f) { return f.path == path; });
+            const fs::path& candidate = path;
+            const bool known =
+                std::any_of(files_.begin(), files_.end(), [&](const File& f) { return f.path == candidate; });
             if (!known) {
                 File file;
                 file.path = path;
