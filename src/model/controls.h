@@ -20,6 +20,8 @@ struct Geometry {
     Twips top = 0;
     Twips width = 0;
     Twips height = 0;
+
+    bool operator==(const Geometry&) const = default;
 };
 
 enum class Align { Left, Right, Centre };
@@ -31,6 +33,8 @@ struct Font {
     std::string name;  ///< empty: the window's default font
     double points = 9;
     bool bold = false;
+
+    bool operator==(const Font&) const = default;
 };
 
 /// A label (and the bar and marker labels of the graph).
@@ -46,6 +50,8 @@ struct LabelControl {
     Font font;
     std::string toolTip;
     Geometry geometry;
+
+    bool operator==(const LabelControl&) const = default;
 };
 
 /// A straight line from (x1, y1) to (x2, y2).
@@ -55,6 +61,8 @@ struct LineControl {
     int width = 1;
     bool dotted = false;
     bool visible = true;
+
+    bool operator==(const LineControl&) const = default;
 };
 
 struct ButtonControl {
@@ -64,6 +72,8 @@ struct ButtonControl {
     Colour backColour = kWhite;
     std::string toolTip;
     Geometry geometry;
+
+    bool operator==(const ButtonControl&) const = default;
 };
 
 /// One option button of a pair; exactly one of a pair has value true. Its geometry is in window
@@ -73,12 +83,16 @@ struct OptionControl {
     bool value = false;
     bool enabled = true;
     Geometry geometry;
+
+    bool operator==(const OptionControl&) const = default;
 };
 
 /// A borderless frame that holds one pair of option buttons, so that each pair chooses on its own.
 struct FrameControl {
     Colour backColour = kWhite;
     Geometry geometry;
+
+    bool operator==(const FrameControl&) const = default;
 };
 
 /// A combo box: its list, the selected index (-1 for none) and the text of its edit part. A drop-down
@@ -90,6 +104,8 @@ struct ComboControl {
     bool editable = false;
     bool enabled = true;
     Geometry geometry;
+
+    bool operator==(const ComboControl&) const = default;
 };
 
 /// Picks entry `index` of a combo's list, as the user's choice does before its click handler runs.
@@ -106,6 +122,8 @@ struct ShapeControl {
     Colour backColour = kWhite;
     Colour borderColour = kBlack;
     Geometry geometry;
+
+    bool operator==(const ShapeControl&) const = default;
 };
 
 struct ImageControl {
@@ -113,6 +131,8 @@ struct ImageControl {
     std::string toolTip;
     bool ownPointer = false;  ///< shows the program's own mouse pointer while the mouse is over it
     Geometry geometry;
+
+    bool operator==(const ImageControl&) const = default;
 };
 
 }  // namespace rx47

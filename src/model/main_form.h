@@ -38,6 +38,8 @@ struct MainForm {
     /// A line at the foot of the window for what the user must act on (a port refused for lack of
     /// permission, records that cannot be written); not one of the designed controls.
     LabelControl notice;
+
+    bool operator==(const MainForm&) const = default;
 };
 
 /// The main window as designed, before start-up puts the settings into it.

@@ -47,6 +47,8 @@ struct MonitorState {
 
     int refusedPort = 0;  ///< the port whose refused permission the window tells of, 0 for none
     std::array<std::string, 2> notices;  ///< the window's notices in force, by kind (monitor/notices.h)
+
+    bool operator==(const MonitorState&) const = default;
 };
 
 /// Values shared by the main window, the settings dialog and the sound routine; all 0 or empty when

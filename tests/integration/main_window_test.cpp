@@ -8,16 +8,20 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "base/failure.h"
 #include "display/trend_graph.h"
+#include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "ui/qt/dispatcher.h"
@@ -243,6 +247,103 @@ TEST_F(View, TheWindowTakesTheModelsState) {
     window->sync();
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->isMinimized());
+}
+
+/// Records the paint events a widget receives.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* target) { target->installEventFilter(this); }
+    std::vector<QRegion> regions;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) regions.push_back(static_cast<QPaintEvent*>(event)->region());
+        return false;
+    }
+};
+
+/// Every paint that `act` causes, once the event loop has served what it asked for.
+std::vector<QRegion> paintsOf(QWidget* window, const std::function<void()>& act) {
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();  // what is already due
+    PaintRecorder recorder(window);
+    act();
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    return recorder.regions;
+}
+
+TEST_F(View, RepaintsOnlyWhatChanged) {
+    const QRect lamp = window->toPixels(m.form.Label[kRxLamp].geometry);
+    const QRect readout = window->toPixels(m.form.Label[kRealtimeCpm].geometry);
+    const QRect graph = window->toPixels({0, 0, 9400, 7260});
+
+    // A handler that changes nothing visible paints nothing.
+    EXPECT_TRUE(paintsOf(window.get(), [&] { dispatcher.run(Form_Activate); }).empty());
+    EXPECT_TRUE(paintsOf(window.get(), [&] { dispatcher.run([](Context&) {}); }).empty());
+
+    // A blink of the receive lamp repaints the lamp (bright, then dim) and nothing else; its last
+    // tick leaves it dim and paints nothing.
+    m.timers.setTickHandler([this](int index) { dispatcher.run([index](Context& c) { onTimerTick(c, index); }); });
+    m.timers.start(timer::kRxLamp);
+    for (int tick = 0; tick < 2; ++tick) {
+        const auto paints = paintsOf(window.get(), [&] { m.timers.advance(50); });
+        ASSERT_EQ(paints.size(), 1u) << "tick " << tick;
+        EXPECT_EQ(paints[0], QRegion(lamp)) << "tick " << tick;
+    }
+    EXPECT_TRUE(paintsOf(window.get(), [&] { m.timers.advance(50); }).empty());
+    EXPECT_FALSE(m.timers.isRunning(timer::kRxLamp));
+    EXPECT_EQ(m.form.Label[kRxLamp].backColour, kLampDarkGreen);
+
+    // A new reading repaints its readouts; many handlers in one turn of the event loop, one paint.
+    auto paints = paintsOf(window.get(), [&] {
+        for (int i = 0; i < 5; ++i)
+            dispatcher.run([i](Context& c) { c.form.Label[kRealtimeCpm].caption = std::to_string(20 + i); });
+    });
+    ASSERT_EQ(paints.size(), 1u);
+    EXPECT_TRUE(paints[0].contains(readout));
+    EXPECT_FALSE(paints[0].intersects(lamp));
+    EXPECT_FALSE(paints[0].intersects(graph));
+
+    // A new minute's bar repaints the graph, not the panels.
+    m.values.gammaCoefficient = 120;
+    paints = paintsOf(window.get(), [&] { dispatcher.run([](Context& c) { setNewestBar(c, 50); }); });
+    ASSERT_EQ(paints.size(), 1u);
+    EXPECT_TRUE(paints[0].contains(window->toPixels(m.form.tgt[80].geometry).center()));
+    EXPECT_FALSE(paints[0].intersects(lamp));
+    EXPECT_FALSE(paints[0].intersects(readout));
+    // A tool tip is not painted.
+    EXPECT_TRUE(
+        paintsOf(window.get(), [&] { dispatcher.run([](Context& c) { c.form.tgt[80].toolTip = "50"; }); }).empty());
+    // What was painted is what the model says.
+    EXPECT_EQ(window->grab().toImage().pixelColor(window->toPixels(m.form.tgt[80].geometry).center()),
+              qtColour(m.form.tgt[80].backColour));
+}
+
+TEST_F(View, MinimisedNothingIsDrawnAndTheWindowCatchesUpWhenShown) {
+    m.form.windowState = WindowState::Minimised;
+    window->sync();
+    ASSERT_TRUE(window->isMinimized());
+    const auto paints = paintsOf(window.get(), [&] {
+        for (int i = 0; i < 10; ++i) {
+            dispatcher.run([i](Context& c) {
+                c.form.Label[kRxLamp].backColour = i % 2 ? kLampGreen : kLampDarkGreen;
+                c.form.Label[kRealtimeCpm].caption = std::to_string(30 + i);
+                c.form.cmd[0].caption = "再検索";
+                c.form.Option2[0].value = true;
+                c.form.Option2[1].value = false;
+            });
+        }
+    });
+    EXPECT_TRUE(paints.empty());
+    EXPECT_EQ(window->button(0)->text(), QStringLiteral("リセット"));  // no widget work either
+
+    m.form.windowState = WindowState::Normal;
+    const auto shown = paintsOf(window.get(), [&] { window->sync(); });
+    ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(shown.back().contains(window->rect()));
+    EXPECT_EQ(window->button(0)->text(), QStringLiteral("再検索"));
+    EXPECT_TRUE(window->option2(0)->isChecked());
+    const QImage shot = image();
+    EXPECT_EQ(shot.pixelColor(centreOf(m.form.Label[kRxLamp].geometry)), qtColour(kLampGreen));
 }
 
 TEST(Dispatcher, NothingAHandlerThrowsEscapesAndTheSyncStillRuns) {

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -43,6 +44,22 @@ void setBackColour(QWidget* w, Colour colour, QPalette::ColorRole role) {
     w->setPalette(palette);
 }
 
+// Whether two records of a control paint the same (tool tips and the like are not painted).
+bool paintsSame(const LabelControl& a, const LabelControl& b) {
+    return a.caption == b.caption && a.visible == b.visible && a.backColour == b.backColour &&
+           a.foreColour == b.foreColour && a.transparent == b.transparent && a.border == b.border &&
+           a.align == b.align && a.font == b.font && a.geometry == b.geometry;
+}
+bool paintsSame(const LineControl& a, const LineControl& b) {
+    return a == b;
+}
+bool paintsSame(const ShapeControl& a, const ShapeControl& b) {
+    return a == b;
+}
+bool paintsSame(const ImageControl& a, const ImageControl& b) {
+    return a.visible == b.visible && a.geometry == b.geometry;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Dispatcher& dispatcher, QWidget* parent) : QWidget(parent), dispatcher_(dispatcher) {
@@ -56,7 +73,9 @@ MainWindow::MainWindow(Dispatcher& dispatcher, QWidget* parent) : QWidget(parent
     setBackColour(this, form().backColour, QPalette::Window);
     setMouseTracking(true);
     buildWidgets();
-    syncWidgets();  // the window itself appears with the first sync(), in the state the model says
+    // The widgets are ready before the window first appears; the window itself appears with the
+    // first sync(), in the state the model says, and is drawn from then on.
+    syncWidgets(true);
 }
 
 const MainForm& MainWindow::form() const {
@@ -97,10 +116,12 @@ void MainWindow::buildWidgets() {
     for (int k = 0; k < 2; ++k) {
         option1_[k] = makeOption(f.Option1[k], 0);
         connect(option1_[k], &QAbstractButton::toggled, this, [this, k](bool on) {
+            pairTouched_[0] = true;
             if (on) dispatcher_.run([k](Context& ctx) { Option1_Click(ctx, k); });
         });
         option2_[k] = makeOption(f.Option2[k], 1);
         connect(option2_[k], &QAbstractButton::toggled, this, [this, k](bool on) {
+            pairTouched_[1] = true;
             if (on) dispatcher_.run([k](Context& ctx) { Option2_Click(ctx, k); });
         });
     }
@@ -112,6 +133,7 @@ void MainWindow::buildWidgets() {
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setAttribute(Qt::WA_NoMousePropagation);
         connect(combo, &QComboBox::activated, this, [this, k](int entry) {
+            comboTouched_[k] = true;
             dispatcher_.run([k, entry](Context& ctx) {
                 pickEntry(ctx.form.Combo1[k], entry);
                 Combo1_Click(ctx, k);
@@ -119,6 +141,7 @@ void MainWindow::buildWidgets() {
         });
         if (f.Combo1[k].editable) {
             connect(combo, &QComboBox::editTextChanged, this, [this, k](const QString& text) {
+                comboTouched_[k] = true;
                 dispatcher_.run([k, text = text.toStdString()](Context& ctx) { ctx.form.Combo1[k].text = text; });
             });
         }
@@ -139,18 +162,131 @@ void MainWindow::buildWidgets() {
 }
 
 void MainWindow::sync() {
-    syncWidgets();
+    const MainForm& f = form();
+    if (f.caption != drawn_.caption) {  // also on the task bar while minimised
+        drawn_.caption = f.caption;
+        setWindowTitle(qtText(f.caption));
+    }
     syncWindowState();
+    if (!onScreen()) {
+        stale_ = true;
+        return;
+    }
+    if (stale_) {
+        catchUp();
+        return;
+    }
+    syncWidgets(false);
+    invalidateChanged();
+}
+
+void MainWindow::catchUp() {
+    stale_ = false;
+    syncWidgets(true);
+    const MainForm& f = form();
+    setBackColour(this, f.backColour, QPalette::Window);
+    drawn_ = f;
+    const auto measure = [this](const auto& controls, auto& rects) {
+        for (std::size_t i = 0; i < controls.size(); ++i) rects[i] = paintedRect(controls[i]);
+    };
+    measure(f.Label, areas_.Label);
+    measure(f.tgt, areas_.tgt);
+    measure(f.bar, areas_.bar);
+    measure(f.lne, areas_.lne);
+    measure(f.lbl, areas_.lbl);
+    measure(f.tme, areas_.tme);
+    measure(f.Shape1, areas_.Shape1);
+    measure(f.Image1, areas_.Image1);
+    areas_.notice = noticeRect(f.notice);
     update();
 }
 
-void MainWindow::syncWidgets() {
+template <class Control, std::size_t N>
+void MainWindow::recordDrawn(const std::array<Control, N>& model, std::array<Control, N>& drawn,
+                             std::array<QRect, N>& rects, QRect* area) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (paintsSame(model[i], drawn[i])) continue;
+        drawn[i] = model[i];
+        const QRect now = paintedRect(model[i]);
+        const QRect changed = rects[i] | now;  // where it was and where it is
+        rects[i] = now;
+        if (area)
+            *area |= changed;
+        else if (!changed.isEmpty())
+            update(changed);
+    }
+}
+
+void MainWindow::invalidateChanged() {
     const MainForm& f = form();
-    const QString caption = qtText(f.caption);
-    if (windowTitle() != caption) setWindowTitle(caption);
+    if (f.backColour != drawn_.backColour || !(f.font == drawn_.font)) {
+        catchUp();  // every control paints on the background, and most in the window's font
+        return;
+    }
+    // The graph repaints as one area when any of its parts changed (a new minute moves them all).
+    QRect graph;
+    recordDrawn(f.tgt, drawn_.tgt, areas_.tgt, &graph);
+    recordDrawn(f.bar, drawn_.bar, areas_.bar, &graph);
+    recordDrawn(f.lne, drawn_.lne, areas_.lne, &graph);
+    recordDrawn(f.lbl, drawn_.lbl, areas_.lbl, &graph);
+    recordDrawn(f.tme, drawn_.tme, areas_.tme, &graph);
+    if (!graph.isEmpty()) update(graph);
+    // Everything else by its own rectangle: a lamp blink repaints the lamp.
+    recordDrawn(f.Label, drawn_.Label, areas_.Label, nullptr);
+    recordDrawn(f.Shape1, drawn_.Shape1, areas_.Shape1, nullptr);
+    recordDrawn(f.Image1, drawn_.Image1, areas_.Image1, nullptr);
+    if (!paintsSame(f.notice, drawn_.notice)) {
+        drawn_.notice = f.notice;
+        const QRect now = noticeRect(f.notice);
+        update(areas_.notice | now);
+        areas_.notice = now;
+    }
+}
+
+QRect MainWindow::paintedRect(const LabelControl& l) const {
+    if (!l.visible) return {};
+    QRect r = toPixels(l.geometry);
+    if (r.isEmpty()) return {};
+    if (l.transparent && !l.caption.empty()) {
+        const QFontMetrics metrics(qtFont(l.font, form().font));
+        // A glyph may reach a pixel or two past its advance.
+        r |= metrics.boundingRect(r, labelTextFlags(l, metrics, r.height()), qtText(l.caption)).adjusted(-2, -2, 2, 2);
+    }
+    return r;
+}
+
+QRect MainWindow::noticeRect(const LabelControl& notice) const {
+    return notice.visible && !notice.caption.empty() ? toPixels(notice.geometry) : QRect();
+}
+
+QRect MainWindow::paintedRect(const LineControl& l) const {
+    if (!l.visible) return {};
+    const int half = std::max(1, qRound(l.width * 15 * pixelsPerTwip_)) / 2 + 1;
+    return QRect(QPoint(px(l.x1), px(l.y1)), QPoint(px(l.x2), px(l.y2)))
+        .normalized()
+        .adjusted(-half, -half, half, half);
+}
+
+QRect MainWindow::paintedRect(const ShapeControl& s) const {
+    return s.visible ? toPixels(s.geometry) : QRect();
+}
+
+QRect MainWindow::paintedRect(const ImageControl& i) const {
+    return i.visible ? toPixels(i.geometry) : QRect();
+}
+
+void MainWindow::syncWidgets(bool all) {
+    const MainForm& f = form();
+    if (all) {
+        drawn_.caption = f.caption;
+        setWindowTitle(qtText(f.caption));
+    }
 
     for (int k = 0; k < 3; ++k) {
         const ComboControl& m = f.Combo1[k];
+        if (!all && !comboTouched_[k] && m == drawn_.Combo1[k]) continue;
+        comboTouched_[k] = false;
+        drawn_.Combo1[k] = m;
         QComboBox* combo = combo_[k];
         const QSignalBlocker block(combo);
         QStringList items;
@@ -178,11 +314,21 @@ void MainWindow::syncWidgets() {
         }
         group->setExclusive(true);
     };
-    syncPair(f.Option1, option1_, group_[0]);
-    syncPair(f.Option2, option2_, group_[1]);
+    if (all || pairTouched_[0] || f.Option1 != drawn_.Option1) {
+        pairTouched_[0] = false;
+        drawn_.Option1 = f.Option1;
+        syncPair(f.Option1, option1_, group_[0]);
+    }
+    if (all || pairTouched_[1] || f.Option2 != drawn_.Option2) {
+        pairTouched_[1] = false;
+        drawn_.Option2 = f.Option2;
+        syncPair(f.Option2, option2_, group_[1]);
+    }
 
     for (int k = 0; k < 2; ++k) {
         const ButtonControl& m = f.cmd[k];
+        if (!all && m == drawn_.cmd[k]) continue;
+        drawn_.cmd[k] = m;
         QPushButton* button = cmd_[k];
         if (button->text() != qtText(m.caption)) button->setText(qtText(m.caption));
         if (button->toolTip() != qtText(m.toolTip)) button->setToolTip(qtText(m.toolTip));
@@ -234,6 +380,7 @@ void MainWindow::centreOnScreen() {
 void MainWindow::showEvent(QShowEvent* event) {
     centreOnScreen();
     QWidget::showEvent(event);
+    if (stale_ && onScreen()) catchUp();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
@@ -286,7 +433,10 @@ bool MainWindow::event(QEvent* event) {
         }
         return true;
     }
-    return QWidget::event(event);
+    const bool handled = QWidget::event(event);
+    // Shown again after a time minimised: draw what changed meanwhile.
+    if (event->type() == QEvent::WindowStateChange && stale_ && onScreen()) catchUp();
+    return handled;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -365,21 +515,25 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
-void MainWindow::paintEvent(QPaintEvent*) {
+void MainWindow::paintEvent(QPaintEvent* event) {
     const MainForm& f = form();
     QPainter p(this);
-    p.fillRect(rect(), qtColour(f.backColour));
+    const QRegion& region = event->region();
+    p.fillRect(region.boundingRect(), qtColour(f.backColour));
+    // Only what lies in the invalidated region is drawn. The rectangles are those of the last sync;
+    // when the screen lags the model, everything is drawn.
+    const auto inRegion = [&](const QRect& area) { return stale_ || region.intersects(area); };
 
-    const auto paintShape = [&](const ShapeControl& s) {
-        if (!s.visible) return;
+    const auto paintShape = [&](const ShapeControl& s, const QRect& area) {
+        if (!s.visible || !inRegion(area)) return;
         const QRect r = toPixels(s.geometry);
         p.fillRect(r, qtColour(s.backColour));
         p.setPen(QPen(qtColour(s.borderColour), 1));
         p.setBrush(Qt::NoBrush);
         p.drawRect(r.adjusted(0, 0, -1, -1));
     };
-    const auto paintLine = [&](const LineControl& l) {
-        if (!l.visible) return;
+    const auto paintLine = [&](const LineControl& l, const QRect& area) {
+        if (!l.visible || !inRegion(area)) return;
         QPen pen(qtColour(l.colour));
         pen.setWidth(std::max(1, qRound(l.width * 15 * pixelsPerTwip_)));
         pen.setStyle(l.dotted ? Qt::DotLine : Qt::SolidLine);
@@ -387,8 +541,8 @@ void MainWindow::paintEvent(QPaintEvent*) {
         p.setPen(pen);
         p.drawLine(toPixels(l.x1, l.y1), toPixels(l.x2, l.y2));
     };
-    const auto paintLabel = [&](const LabelControl& l) {
-        if (!l.visible) return;
+    const auto paintLabel = [&](const LabelControl& l, const QRect& area) {
+        if (!l.visible || !inRegion(area)) return;
         const QRect r = toPixels(l.geometry);
         if (r.isEmpty()) return;
         if (!l.transparent) p.fillRect(r, qtColour(l.backColour));
@@ -402,32 +556,33 @@ void MainWindow::paintEvent(QPaintEvent*) {
         p.setPen(qtColour(l.foreColour));
         p.drawText(r, labelTextFlags(l, p.fontMetrics(), r.height()), qtText(l.caption));
     };
+    const Areas& a = areas_;
 
     // The panels of the right-hand column.
-    for (int i : {0, 4, 1}) paintShape(f.Shape1[i]);
+    for (int i : {0, 4, 1}) paintShape(f.Shape1[i], a.Shape1[i]);
 
     // The graph: grid under the bars, bars, dose polyline, axes and alarm line on top.
-    for (int i : {2, 3, 4, 5, 6, 8, 9, 10, 11, 12}) paintLine(f.lne[i]);
-    for (int i = 0; i <= 81; ++i) paintLabel(f.tgt[i]);
-    for (const LineControl& segment : f.bar) paintLine(segment);
-    for (int i : {0, 1, kAlarmLine}) paintLine(f.lne[i]);
-    paintLabel(f.tgt[82]);
-    for (const LabelControl& l : f.lbl) paintLabel(l);
-    for (const LabelControl& t : f.tme) paintLabel(t);
+    for (int i : {2, 3, 4, 5, 6, 8, 9, 10, 11, 12}) paintLine(f.lne[i], a.lne[i]);
+    for (int i = 0; i <= 81; ++i) paintLabel(f.tgt[i], a.tgt[i]);
+    for (std::size_t i = 0; i < f.bar.size(); ++i) paintLine(f.bar[i], a.bar[i]);
+    for (int i : {0, 1, kAlarmLine}) paintLine(f.lne[i], a.lne[i]);
+    paintLabel(f.tgt[82], a.tgt[82]);
+    for (std::size_t i = 0; i < f.lbl.size(); ++i) paintLabel(f.lbl[i], a.lbl[i]);
+    for (std::size_t i = 0; i < f.tme.size(); ++i) paintLabel(f.tme[i], a.tme[i]);
 
     // Panel texts, lamps and readouts; the two messages last, over the graph.
     for (int i = 0; i < static_cast<int>(f.Label.size()); ++i)
-        if (i != kStatusMessage && i != kAlarmBanner) paintLabel(f.Label[i]);
+        if (i != kStatusMessage && i != kAlarmBanner) paintLabel(f.Label[i], a.Label[i]);
 
     for (int i = 0; i < 2; ++i) {
-        if (!f.Image1[i].visible) continue;
+        if (!f.Image1[i].visible || !inRegion(a.Image1[i])) continue;
         const QRect r = toPixels(f.Image1[i].geometry);
         if (pictures_[i].size() != r.size()) pictures_[i] = i == 0 ? logoPicture(r.size()) : axisArrowPicture(r.size());
         p.drawPixmap(r.topLeft(), pictures_[i]);
     }
 
     // The notice line: as long as it needs, cut in the middle (its paths) where it does not fit.
-    if (f.notice.visible && !f.notice.caption.empty()) {
+    if (f.notice.visible && !f.notice.caption.empty() && inRegion(a.notice)) {
         const QRect r = toPixels(f.notice.geometry);
         const QFont font = qtFont(f.notice.font, f.font);
         p.setFont(font);
@@ -437,9 +592,9 @@ void MainWindow::paintEvent(QPaintEvent*) {
         p.drawText(r, static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter) | Qt::TextSingleLine | Qt::TextDontClip, text);
     }
 
-    paintLabel(f.Label[kStatusMessage]);
-    paintShape(f.Shape1[2]);
-    paintLabel(f.Label[kAlarmBanner]);
+    paintLabel(f.Label[kStatusMessage], a.Label[kStatusMessage]);
+    paintShape(f.Shape1[2], a.Shape1[2]);
+    paintLabel(f.Label[kAlarmBanner], a.Label[kAlarmBanner]);
 }
 
 }  // namespace rx47

@@ -1,12 +1,19 @@
 // The main window `main`: paints the trend graph, the panels and their labels from the MainForm
 // model, keeps real widgets for the combo boxes, option buttons and command buttons in step with it,
 // and forwards each user event to one core handler through the dispatcher. It decides nothing.
+//
+// It repaints only what changed: sync() compares the model with what was last put on screen and
+// invalidates the rectangles of the controls that differ (the graph as one area), and touches a
+// widget only when its record changed. While the window is minimised or hidden nothing is drawn or
+// synced; the window catches up once when it is shown again.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QRect>
 #include <QWidget>
 #include <array>
+#include <cstddef>
 #include <optional>
 
 #include "model/main_form.h"
@@ -28,8 +35,8 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    /// Brings the widgets, the caption and the window state in step with the model and asks for one
-    /// repaint of the painted parts. Cheap; called after every handler.
+    /// Brings the window state, the widgets and the caption in step with the model and invalidates
+    /// the painted controls that changed. Cheap when nothing did; called after every handler.
     void sync();
 
     /// The on-screen rectangle of a model geometry (twips to pixels at the screen's logical DPI).
@@ -64,9 +71,27 @@ private:
     int px(Twips t) const;
     QPointF toPixels(Twips x, Twips y) const;
     void buildWidgets();
-    void syncWidgets();
+    /// Puts the widget records that differ from what is on screen (all of them with `all`) into the
+    /// widgets.
+    void syncWidgets(bool all);
     void syncWindowState();
     void applyWindowState(WindowState wanted);
+    /// Whether the window can be seen: shown and not minimised.
+    bool onScreen() const { return isVisible() && !isMinimized(); }
+    /// Everything from the model, after a time off screen.
+    void catchUp();
+    /// Invalidates the painted controls whose records differ from what was drawn.
+    void invalidateChanged();
+    /// The rectangle a control paints (empty when it paints nothing).
+    QRect paintedRect(const LabelControl& l) const;
+    QRect paintedRect(const LineControl& l) const;
+    QRect paintedRect(const ShapeControl& s) const;
+    QRect paintedRect(const ImageControl& i) const;
+    /// The notice line's rectangle: its text is cut to fit.
+    QRect noticeRect(const LabelControl& notice) const;
+    template <class Control, std::size_t N>
+    void recordDrawn(const std::array<Control, N>& model, std::array<Control, N>& drawn, std::array<QRect, N>& rects,
+                     QRect* area);
     void centreOnScreen();
     /// A visible label or picture (other than a bar) that takes the mouse at this point.
     bool overOtherControl(QPoint pos) const;
@@ -88,6 +113,24 @@ private:
     static constexpr int kRequestRepeats = 3;
     static constexpr int kRequestPatienceMs = 2000;
     bool centred_ = false;
+
+    // What is on screen: the model's records as last drawn or put into widgets, and the rectangle
+    // each painted control covers.
+    MainForm drawn_;
+    bool stale_ = true;                   // the screen lags the model (minimised, hidden, not yet shown)
+    std::array<bool, 3> comboTouched_{};  // the user changed a widget: put the model back into it
+    std::array<bool, 2> pairTouched_{};
+    struct Areas {
+        std::array<QRect, 44> Label;
+        std::array<QRect, 83> tgt;
+        std::array<QRect, 80> bar;
+        std::array<QRect, 13> lne;
+        std::array<QRect, 18> lbl;
+        std::array<QRect, 10> tme;
+        QRect notice;
+        std::array<QRect, 5> Shape1;
+        std::array<QRect, 2> Image1;
+    } areas_;
 };
 
 }  // namespace rx47
