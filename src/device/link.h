@@ -31,7 +31,8 @@ void reportPortOpen(Context& ctx, int portNumber, bool scanning);
 /// Start-up connection: scan, show the stored port, open it, and ask for a status report.
 void startUpConnection(Context& ctx);
 
-/// The serial port's data-received event.
+/// The serial port's data-received event. Run again straight after itself it changes nothing (the
+/// intake is already due), so a burst of arrivals may be served by one run.
 void onDataReceived(Context& ctx);
 
 /// The device has not been heard: show it and go on to the next listed port, or offer a re-search.

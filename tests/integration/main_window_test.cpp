@@ -357,6 +357,27 @@ TEST(Dispatcher, NothingAHandlerThrowsEscapesAndTheSyncStillRuns) {
     EXPECT_EQ(syncs, 3);
 }
 
+int dataEvents = 0;
+void countDataEvent(Context&) {
+    ++dataEvents;
+}
+
+TEST(Dispatcher, ARepeatableHandlerRunsOnceUntilAnotherHandlerRuns) {
+    test::TestMonitor m;
+    Dispatcher dispatcher(m.ctx);
+    int syncs = 0;
+    dispatcher.setAfterEach([&] { ++syncs; });
+    dataEvents = 0;
+    for (int i = 0; i < 100; ++i) dispatcher.runCollapsing(countDataEvent);  // a flood between two ticks
+    EXPECT_EQ(dataEvents, 1);
+    EXPECT_EQ(syncs, 1);
+    dispatcher.run([](Context&) {});  // a timer tick
+    dispatcher.runCollapsing(countDataEvent);
+    dispatcher.runCollapsing(countDataEvent);
+    EXPECT_EQ(dataEvents, 2);
+    EXPECT_EQ(syncs, 3);
+}
+
 /// Closes the next modal dialog of type T that opens, after `act` has looked at it.
 template <class T>
 void whenOpened(std::function<void(T*)> act) {

@@ -5,12 +5,14 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -215,6 +217,99 @@ TEST(SerialPort, AnUnpluggedDeviceClosesThePortAndPlugsInAgain) {
     port.clearInput();
     port.write("show\r\n");
     EXPECT_TRUE(hasReport(receiveUntil(port, hasReport)));
+}
+
+/// A line of the test's own: a pseudo-terminal linked into a program folder. Its writer blocks while
+/// the terminal is full, so it goes exactly as fast as the port reads.
+class TestLine {
+public:
+    explicit TestLine(const fs::path& link) {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[256] = {};
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 ||
+            ::ptsname_r(master_, name, sizeof name) != 0)
+            throw std::runtime_error("no pseudo-terminal");
+        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios tio{};
+        ::tcgetattr(slave_, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(slave_, TCSANOW, &tio);
+        fs::create_symlink(name, link);
+    }
+    ~TestLine() {
+        stop_ = true;
+        if (writer_.joinable()) writer_.join();
+        ::close(slave_);
+        ::close(master_);
+    }
+    TestLine(const TestLine&) = delete;
+    TestLine& operator=(const TestLine&) = delete;
+
+    /// Writes the bytes from a thread of its own; written() tells when all went out.
+    void writeInBackground(std::string bytes) {
+        if (writer_.joinable()) writer_.join();
+        written_ = false;
+        writer_ = std::thread([this, bytes = std::move(bytes)] {
+            std::size_t at = 0;
+            while (at < bytes.size() && !stop_) {
+                pollfd fd{master_, POLLOUT, 0};
+                if (::poll(&fd, 1, 50) <= 0) continue;
+                const ssize_t n = ::write(master_, bytes.data() + at, bytes.size() - at);
+                if (n > 0) at += static_cast<std::size_t>(n);
+            }
+            written_ = at == bytes.size();
+        });
+    }
+    bool written() const { return written_; }
+
+    /// What the port sent, waited for up to the timeout without serving any events.
+    std::string sent(std::size_t size, std::chrono::milliseconds timeout = 5s) {
+        std::string text;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (text.size() < size && std::chrono::steady_clock::now() < deadline) {
+            pollfd fd{master_, POLLIN, 0};
+            if (::poll(&fd, 1, 50) <= 0) continue;
+            char buffer[256];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::thread writer_;
+    std::atomic<bool> written_{false};
+    std::atomic<bool> stop_{false};
+};
+
+TEST(SerialPort, WritesLeaveAtOnceAndAFloodOnlyFillsTheReceiveBuffer) {
+    ProgramFolder folder;
+    TestLine line(folder.port(1));
+    rx47::QtSerialPort port(folder.path());
+    ASSERT_TRUE(port.open(1));
+    int notices = 0;
+    port.setDataReceivedHandler([&] { ++notices; });
+
+    // A command is on the line when write() returns, not at the event loop's next turn.
+    port.write("show\r\n");
+    EXPECT_EQ(line.sent(6), "show\r\n");
+
+    // Four buffers' worth of numbered readings: the buffer keeps the first of them, whole and in
+    // order, and the rest is read from the line and lost.
+    constexpr std::size_t size = rx47::QtSerialPort::kReceiveBufferSize;
+    std::string flood;
+    for (int i = 0; flood.size() < 4 * size; ++i) flood += std::to_string(i) + "\r\n";
+    line.writeInBackground(flood);
+    ASSERT_TRUE(runEventsUntil([&] { return line.written() && port.overrunBytes() == flood.size() - size; }, 30s))
+        << port.overrunBytes() << " bytes lost";
+    EXPECT_GT(notices, 0);
+    EXPECT_EQ(port.readAll(), flood.substr(0, size));
+
+    // Once read, the buffer takes what comes next.
+    line.writeInBackground("77\r\n");
+    EXPECT_EQ(receiveUntil(port, [](const std::string& s) { return s.size() >= 4; }), "77\r\n");
 }
 
 /// The rx47-sim program with its standard input and output on pipes.

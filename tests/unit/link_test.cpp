@@ -111,6 +111,29 @@ TEST_F(Link, DataArrivingDuringAPendingAdvanceEndsIt) {
     EXPECT_EQ(m.settings.text("COMport"), "1");
 }
 
+TEST_F(Link, DataArrivingAgainStraightAfterItselfChangesNothing) {
+    // The program serves a burst of arrivals with one data-received event; that is the same only
+    // if a second event straight after the first changes nothing, from any state.
+    m.port.devices = {1, 2};
+    m.port.open(1);
+    m.form.Combo1[1].items = {"1", "2"};
+    m.form.Combo1[1].text = "1";
+    showDeviceNotFound(m.ctx);
+    for (int round = 0; round < 2; ++round) {  // the device coming back, then a device already heard
+        onDataReceived(m.ctx);
+        m.timers.advance(300);
+        const MainForm form = m.form;
+        const MonitorState state = m.state;
+        onDataReceived(m.ctx);
+        EXPECT_EQ(m.form, form);
+        EXPECT_EQ(m.state, state);
+        const std::size_t ticks = m.timers.fired().size();
+        m.timers.advance(200);  // the intake is due 500 ms after the first event, not the second
+        EXPECT_EQ(m.timers.fired().size(), ticks + 1);
+        EXPECT_EQ(m.timers.fired().back(), timer::kIntake);
+    }
+}
+
 TEST_F(Link, AnExhaustedSearchOffersTheReSearchAndDoesNotWrap) {
     m.port.devices = {1, 2};
     m.setSetting("COMport", std::string("9"));

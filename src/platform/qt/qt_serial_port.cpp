@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -47,6 +48,8 @@ bool QtSerialPort::open(int portNumber) {
     port_->setDataBits(QSerialPort::Data8);
     port_->setStopBits(QSerialPort::OneStop);
     port_->setFlowControl(QSerialPort::NoFlowControl);
+    dropReceived();
+    overrun_ = 0;
     if (!port_->open(QIODevice::ReadWrite)) {
         lastFailure_.detail = port_->errorString().toStdString();
         switch (port_->error()) {
@@ -86,6 +89,7 @@ bool QtSerialPort::open(int portNumber) {
 void QtSerialPort::close() {
     if (port_->isOpen()) port_->close();
     port_->clearError();
+    dropReceived();
 }
 
 bool QtSerialPort::isOpen() const {
@@ -99,18 +103,41 @@ int QtSerialPort::portNumber() const {
 void QtSerialPort::write(std::string_view text) {
     if (!port_->isOpen()) throw PortClosed("write to a closed serial port");
     port_->write(text.data(), static_cast<qint64>(text.size()));
+    // Out now, in the order written: the event loop may be busy for a while (a first paint).
+    port_->flush();
 }
 
 std::string QtSerialPort::readAll() {
-    if (!port_->isOpen()) return {};
-    const QByteArray bytes = port_->readAll();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (!port_->isOpen()) {
+        dropReceived();
+        return {};
+    }
+    takeReceived();
+    return std::exchange(received_, std::string());  // the buffer's memory goes with the text
 }
 
 void QtSerialPort::clearInput() {
     if (!port_->isOpen()) return;
     port_->clear(QSerialPort::Input);
     port_->readAll();  // what Qt had already taken in
+    dropReceived();
+}
+
+void QtSerialPort::takeReceived() {
+    const qint64 available = port_->bytesAvailable();
+    if (available <= 0) return;
+    const std::size_t room = kReceiveBufferSize - std::min(received_.size(), kReceiveBufferSize);
+    const QByteArray bytes = port_->read(static_cast<qint64>(std::min<std::size_t>(room, available)));
+    received_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const std::size_t lost = static_cast<std::size_t>(available) - static_cast<std::size_t>(bytes.size());
+    if (lost > 0) {
+        overrun_ += lost;
+        port_->skip(static_cast<qint64>(lost));
+    }
+}
+
+void QtSerialPort::dropReceived() {
+    received_ = std::string();
 }
 
 void QtSerialPort::setDataReceivedHandler(std::function<void()> handler) {
@@ -118,6 +145,7 @@ void QtSerialPort::setDataReceivedHandler(std::function<void()> handler) {
 }
 
 void QtSerialPort::onReadyRead() {
+    takeReceived();
     if (!dataReceived_) return;
     try {
         dataReceived_();
@@ -136,6 +164,7 @@ void QtSerialPort::onErrorOccurred(QSerialPort::SerialPortError error) {
             // A device that went away (pulled cable, ended simulator) reports read errors over and
             // over while the port is open; closing at the first one shows the program a closed port.
             if (port_->isOpen()) port_->close();
+            dropReceived();
             return;
     }
 }

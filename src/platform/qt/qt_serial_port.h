@@ -1,5 +1,10 @@
 // The serial port on QSerialPort. Port n is the device the port table gives for it, opened with the
 // counter's line settings.
+//
+// Whatever arrives is taken from the port at once into a receive buffer of fixed size, as a serial
+// line's own buffer is: bytes that arrive while it is full are lost (an overrun). So a flood costs
+// reading the port, not memory, however long the intake takes to come round. Text written goes out
+// at once, not at the event loop's next turn.
 #pragma once
 
 #include <QObject>
@@ -16,6 +21,9 @@ namespace rx47 {
 class QtSerialPort : public QObject, public SerialPort {
     Q_OBJECT
 public:
+    /// What the receive buffer holds at most: over a minute of the device's data at 9600 baud.
+    static constexpr std::size_t kReceiveBufferSize = 64 * 1024;
+
     explicit QtSerialPort(std::filesystem::path programFolder, QObject* parent = nullptr);
     ~QtSerialPort() override;
     QtSerialPort(const QtSerialPort&) = delete;
@@ -32,15 +40,23 @@ public:
     void clearInput() override;
     void setDataReceivedHandler(std::function<void()> handler) override;
 
+    /// Bytes lost to a full receive buffer since the port was opened.
+    std::size_t overrunBytes() const { return overrun_; }
+
 private:
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    /// Moves what the port has received into the receive buffer, as far as it has room.
+    void takeReceived();
+    void dropReceived();
 
     std::filesystem::path programFolder_;
     QSerialPort* port_;  // a child of this object
     int portNumber_ = 0;
     PortOpenFailure lastFailure_;
     std::function<void()> dataReceived_;
+    std::string received_;
+    std::size_t overrun_ = 0;
 };
 
 }  // namespace rx47

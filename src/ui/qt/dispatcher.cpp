@@ -25,8 +25,16 @@ void Dispatcher::guarded(const std::function<void()>& body) {
 }
 
 void Dispatcher::run(const Handler& handler) {
+    ++runs_;
     guarded([&] { handler(ctx_); });
     if (afterEach_) guarded(afterEach_);
+}
+
+void Dispatcher::runCollapsing(void (*handler)(Context&)) {
+    if (collapsing_ == handler && collapsingRuns_ == runs_) return;
+    run(handler);
+    collapsing_ = handler;
+    collapsingRuns_ = runs_;
 }
 
 }  // namespace rx47
