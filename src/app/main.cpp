@@ -56,6 +56,9 @@ int main(int argc, char* argv[]) {
     rx47::installQtTranslations(log);
     rx47::prepareProgramFolder(programFolder, log);
     rx47::reportCommandLine(commandLine, log);
+    // The settings file's key derivation takes tens of milliseconds: it runs on a worker while the
+    // fonts and the window are built, and the start-up's opening of the settings takes its result.
+    rx47::SettingsOpenedAhead settingsAhead(programFolder);
     // One copy per program folder: a second one brings the first forward and ends.
     rx47::SingleInstance instance(programFolder, log);
     if (!instance.claim()) {
@@ -69,6 +72,7 @@ int main(int argc, char* argv[]) {
     rx47::ProgramValues values;
     rx47::SettingsRow settings;
     settings.setLog(&log);
+    settings.setOpener(settingsAhead.opener());
     rx47::QtSerialPort port(programFolder);
     rx47::QtTimerArray timers;
     rx47::SystemClock clock;

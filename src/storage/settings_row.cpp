@@ -241,6 +241,41 @@ StoredRow exportSettings(const fs::path& source, const fs::path& target) {
 
 }  // namespace
 
+// ---- PreparedSettings ----
+
+PreparedSettings::~PreparedSettings() {
+    if (db_) sqlite3_close_v2(db_);
+}
+
+PreparedSettings::PreparedSettings(PreparedSettings&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)),
+      rowid_(other.rowid_),
+      names_(std::move(other.names_)),
+      values_(std::move(other.values_)) {}
+
+PreparedSettings& PreparedSettings::operator=(PreparedSettings&& other) noexcept {
+    if (this != &other) {
+        if (db_) sqlite3_close_v2(db_);
+        db_ = std::exchange(other.db_, nullptr);
+        rowid_ = other.rowid_;
+        names_ = std::move(other.names_);
+        values_ = std::move(other.values_);
+    }
+    return *this;
+}
+
+PreparedSettings prepareSettings(const fs::path& programFolder) {
+    const fs::path file = programFolder / kSettingsFileName;
+    Database db = openKeyed(file);
+    StoredRow row = readFirstRow(db.get(), file);
+    PreparedSettings prepared;
+    prepared.rowid_ = row.rowid;
+    prepared.names_ = std::move(row.names);
+    prepared.values_ = std::move(row.values);
+    prepared.db_ = db.release();
+    return prepared;
+}
+
 // ---- SettingsRow ----
 
 SettingsRow::~SettingsRow() {
@@ -274,15 +309,38 @@ void SettingsRow::commit() {
 
 void SettingsRow::openRow(const fs::path& programFolder) {
     close();
-    const fs::path file = programFolder / kSettingsFileName;
-    Database db = openKeyed(file);
-    StoredRow row = readFirstRow(db.get(), file);
+    adopt(opener_ ? opener_(programFolder) : prepareSettings(programFolder));
+}
+
+void SettingsRow::adopt(PreparedSettings prepared) {
+    close();
+    if (!prepared.db_) throw DatabaseError("the settings database is not open");
     std::map<std::string, Column> columns;
-    for (std::size_t i = 0; i < row.names.size(); ++i)
-        columns.emplace(lowerCase(row.names[i]), Column{row.names[i], std::move(row.values[i]), false});
+    for (std::size_t i = 0; i < prepared.names_.size(); ++i)
+        columns.emplace(lowerCase(prepared.names_[i]),
+                        Column{prepared.names_[i], std::move(prepared.values_[i]), false});
     columns_ = std::move(columns);
-    rowid_ = row.rowid;
-    db_ = db.release();
+    rowid_ = prepared.rowid_;
+    db_ = std::exchange(prepared.db_, nullptr);
+}
+
+// ---- SettingsOpenedAhead ----
+
+SettingsOpenedAhead::SettingsOpenedAhead(fs::path programFolder) : programFolder_(std::move(programFolder)) {
+    // A connection may be handed to another thread only when the library serialises or at least
+    // allows that (threading mode 1 or 2); mode 0 leaves all the locking out.
+    if (sqlite3_threadsafe() != 0) prepared_ = std::async(std::launch::async, prepareSettings, programFolder_);
+}
+
+SettingsOpenedAhead::~SettingsOpenedAhead() {
+    if (prepared_.valid()) prepared_.wait();
+}
+
+SettingsRow::Opener SettingsOpenedAhead::opener() {
+    return [this](const fs::path& programFolder) {
+        if (prepared_.valid() && programFolder == programFolder_) return prepared_.get();  // valid() once only
+        return prepareSettings(programFolder);
+    };
 }
 
 void SettingsRow::close() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <set>
 #include <string>
@@ -29,8 +30,38 @@ inline constexpr const char* kSettingsPassword = "tamelox";
 /// A stored value: empty (NULL), a whole number, a double or a text.
 using SettingValue = std::variant<std::monostate, std::int64_t, double, std::string>;
 
+/// The settings file opened with its key and its row read, not yet in use by a SettingsRow. Opening
+/// is the slow part (the key derivation), and it needs nothing of the program: it may run on another
+/// thread, and the row then adopts the connection on the thread that uses it.
+class PreparedSettings {
+public:
+    PreparedSettings() = default;
+    ~PreparedSettings();
+    PreparedSettings(PreparedSettings&& other) noexcept;
+    PreparedSettings& operator=(PreparedSettings&& other) noexcept;
+    PreparedSettings(const PreparedSettings&) = delete;
+    PreparedSettings& operator=(const PreparedSettings&) = delete;
+
+private:
+    friend class SettingsRow;
+    friend PreparedSettings prepareSettings(const std::filesystem::path& programFolder);
+
+    sqlite3* db_ = nullptr;
+    std::int64_t rowid_ = 0;
+    std::vector<std::string> names_;
+    std::vector<SettingValue> values_;
+};
+
+/// Opens "RX47.dat" in the program folder with the password as key and reads the first row of
+/// `setting`. Never creates the file. Throws DatabaseError when the file is missing, the key is
+/// wrong or the table has no row.
+PreparedSettings prepareSettings(const std::filesystem::path& programFolder);
+
 class SettingsRow {
 public:
+    /// How open() gets the file opened; by default prepareSettings(), at once.
+    using Opener = std::function<PreparedSettings(const std::filesystem::path& programFolder)>;
+
     SettingsRow() = default;
     ~SettingsRow();
     SettingsRow(const SettingsRow&) = delete;
@@ -40,9 +71,12 @@ public:
     void setLog(FailureLog* log) { log_ = log; }
 
     /// Opens "RX47.dat" in the program folder with the password as key and loads the first row of
-    /// `setting`. Never creates the file. Throws DatabaseError when the file is missing, the key is
-    /// wrong or the table has no row.
+    /// `setting` (through the opener, when one is set). Never creates the file. Throws DatabaseError
+    /// when the file is missing, the key is wrong or the table has no row.
     void open(const std::filesystem::path& programFolder);
+    /// Takes an opened file as its own, closing what it had.
+    void adopt(PreparedSettings prepared);
+    void setOpener(Opener opener) { opener_ = std::move(opener); }
     bool isOpen() const { return db_ != nullptr; }
     /// Closes the database. Changes not committed are dropped.
     void close();
@@ -85,6 +119,28 @@ private:
     sqlite3* db_ = nullptr;
     std::int64_t rowid_ = 0;
     std::map<std::string, Column> columns_;  // keyed by lower-case name
+    Opener opener_;
+};
+
+/// Opens a program folder's settings file ahead of its use, on a worker thread started at once, so
+/// that the key derivation runs while the rest of the program starts. The first open() through
+/// opener() of that folder takes the result (waiting for it; a failure is the same failure open()
+/// would have thrown); any other open() opens the file anew. Where the database library does not
+/// allow a connection to move between threads, nothing is opened ahead.
+class SettingsOpenedAhead {
+public:
+    explicit SettingsOpenedAhead(std::filesystem::path programFolder);
+    /// Waits for the worker.
+    ~SettingsOpenedAhead();
+    SettingsOpenedAhead(const SettingsOpenedAhead&) = delete;
+    SettingsOpenedAhead& operator=(const SettingsOpenedAhead&) = delete;
+
+    /// For SettingsRow::setOpener(); refers to this object.
+    SettingsRow::Opener opener();
+
+private:
+    std::filesystem::path programFolder_;
+    std::future<PreparedSettings> prepared_;
 };
 
 /// Whether a file exists at the full path. Creates nothing.

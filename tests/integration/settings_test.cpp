@@ -192,6 +192,35 @@ TEST_F(SettingsTest, UnreadableOrEmptyDatabaseFailsToOpen) {
     EXPECT_FALSE(row.isOpen());
 }
 
+TEST_F(SettingsTest, OpenedAheadOnAWorkerTheRowIsTheSameAndFailsTheSame) {
+    // The library must let a connection move to another thread.
+    ASSERT_NE(sqlite3_threadsafe(), 0);
+    std::map<std::string, SettingValue> expected = allValues(folder.path());
+    {
+        rx47::SettingsOpenedAhead ahead(folder.path());
+        row.setOpener(ahead.opener());
+        row.open(folder.path());  // takes the worker's connection
+        EXPECT_EQ(row.value("COMport"), expected["COMport"]);
+        EXPECT_EQ(row.int16("gkeisuu"), 120);
+        row.write("gkeisuu", std::int64_t{95});
+        row.commit();  // on this thread
+        store("COMport", std::string("4"));
+        reopen();  // opens anew: the worker's result is taken once only
+        EXPECT_EQ(row.text("COMport"), "4");
+        EXPECT_EQ(row.int16("gkeisuu"), 95);
+        row.close();
+    }
+
+    // A missing file is the same failure through the worker.
+    fs::remove(file());
+    rx47::SettingsOpenedAhead ahead(folder.path());
+    SettingsRow other;
+    other.setOpener(ahead.opener());
+    EXPECT_THROW(other.open(folder.path()), rx47::DatabaseError);
+    EXPECT_FALSE(other.isOpen());
+    EXPECT_FALSE(fs::exists(file()));
+}
+
 TEST_F(SettingsTest, EveryOperationFailsWhenNotOpen) {
     EXPECT_THROW(row.value("COMport"), rx47::DatabaseError);
     EXPECT_THROW(row.int16("COMport"), rx47::DatabaseError);
