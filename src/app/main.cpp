@@ -12,12 +12,12 @@
 #include "model/monitor_state.h"
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
+#include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_command_runner.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_log_sink.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer_array.h"
-#include "platform/qt/qt_wave_player.h"
 #include "platform/qt/single_instance.h"
 #include "platform/qt/system_clock.h"
 #include "platform/qt/termination_signals.h"
@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
     rx47::QtTimerArray timers;
     rx47::SystemClock clock;
     rx47::QtDesktop desktop;
-    rx47::QtWavePlayer player;
+    rx47::OnDemandWavePlayer player;
     rx47::QtEventPump pump;
     rx47::QtCommandRunner commands;
     rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};

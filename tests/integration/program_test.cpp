@@ -159,6 +159,11 @@ TEST(Program, FindsTheDeviceOnAnotherPortAndRemembersIt) {
         },
         10s));
     EXPECT_TRUE(fs::is_directory(folder.path() / "record"));
+    // The sound libraries are loaded with the first alarm sound, not at start.
+    std::ifstream maps("/proc/" + std::to_string(program.pid()) + "/maps");
+    const std::string mapped{std::istreambuf_iterator<char>(maps), {}};
+    EXPECT_NE(mapped.find("libQt6Core"), std::string::npos);
+    EXPECT_EQ(mapped.find("libQt6Multimedia"), std::string::npos);
     ASSERT_TRUE(program.endWith(SIGTERM));
     EXPECT_EQ(program.exitCode(), 0);
 }

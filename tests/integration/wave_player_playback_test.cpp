@@ -20,8 +20,8 @@
 #include "base/failure.h"
 #include "model/context.h"
 #include "monitor/alarm_sound.h"
+#include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_event_pump.h"
-#include "platform/qt/qt_wave_player.h"
 #include "support/program_folder.h"
 #include "support/sound_server.h"
 
@@ -90,7 +90,7 @@ public:
     void close() override { real.close(); }
     std::chrono::milliseconds length() const override { return real.length(); }
 
-    QtWavePlayer real;
+    OnDemandWavePlayer real;  // the program's: the player in the sound module
     int reported = 0;
 };
 

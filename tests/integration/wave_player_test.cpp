@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "base/failure.h"
 #include "model/context.h"
 #include "monitor/alarm_sound.h"
+#include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_wave_player.h"
 #include "support/program_folder.h"
@@ -89,6 +91,29 @@ TEST(QtWavePlayer, WithoutAnAudioOutputOpenFailsAtOnce) {
     player.stop();
     player.rewind();
     player.close();
+}
+
+bool soundModuleMapped() {
+    std::ifstream maps("/proc/self/maps");
+    const std::string mapped{std::istreambuf_iterator<char>(maps), {}};
+    return mapped.find(kSoundModule) != std::string::npos;
+}
+
+TEST(OnDemandWavePlayer, LoadsTheSoundModuleWhenASoundIsFirstOpened) {
+    OnDemandWavePlayer player;
+    EXPECT_THROW(player.play(), FileError);  // nothing open
+    player.stop();
+    player.rewind();
+    player.close();
+    EXPECT_EQ(player.length(), 0ms);
+    EXPECT_FALSE(player.loaded());
+    EXPECT_FALSE(soundModuleMapped());
+
+    // The module's player fails as the player does: no audio output here.
+    EXPECT_THROW(player.open(suppliedSound()), FileError);
+    EXPECT_TRUE(player.loaded());
+    EXPECT_TRUE(soundModuleMapped());
+    EXPECT_THROW(player.play(), FileError);
 }
 
 TEST(QtWavePlayer, TheAlarmSoundReturnsWithoutAnAudioOutput) {

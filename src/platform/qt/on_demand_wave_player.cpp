@@ -1,0 +1,62 @@
+#include "platform/qt/on_demand_wave_player.h"
+
+#include <dlfcn.h>
+
+#include <string>
+#include <system_error>
+
+#include "base/failure.h"
+
+namespace rx47 {
+
+OnDemandWavePlayer::OnDemandWavePlayer() = default;
+
+OnDemandWavePlayer::~OnDemandWavePlayer() = default;
+
+void OnDemandWavePlayer::setCompletionHandler(std::function<void()> handler) {
+    handler_ = std::move(handler);
+    if (player_) player_->setCompletionHandler(handler_);
+}
+
+void OnDemandWavePlayer::open(const std::filesystem::path& file) {
+    if (!player_) {
+        // Where an install puts it, ../lib/rx47-monitor from the program; else wherever the program's
+        // run path says (a copy of the build's program elsewhere). Never unloaded: the Qt objects it
+        // makes live as long as the program.
+        std::error_code ec;
+        const auto beside = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / ".." / "lib" /
+                            "rx47-monitor" / kSoundModule;
+        void* module = ec ? nullptr : ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) module = ::dlopen(kSoundModule, RTLD_NOW | RTLD_LOCAL);
+        if (!module) throw FileError(std::string("no sound player: ") + ::dlerror());
+        using Make = WavePlayer* (*)();
+        const auto make = reinterpret_cast<Make>(::dlsym(module, "rx47_make_wave_player"));
+        if (!make) throw FileError(std::string("no sound player in ") + kSoundModule);
+        player_.reset(make());
+        player_->setCompletionHandler(handler_);
+    }
+    player_->open(file);
+}
+
+void OnDemandWavePlayer::play() {
+    if (!player_) throw FileError("no sound open");
+    player_->play();
+}
+
+void OnDemandWavePlayer::stop() {
+    if (player_) player_->stop();
+}
+
+void OnDemandWavePlayer::rewind() {
+    if (player_) player_->rewind();
+}
+
+void OnDemandWavePlayer::close() {
+    if (player_) player_->close();
+}
+
+std::chrono::milliseconds OnDemandWavePlayer::length() const {
+    return player_ ? player_->length() : std::chrono::milliseconds::zero();
+}
+
+}  // namespace rx47

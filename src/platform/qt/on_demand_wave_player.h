@@ -1,0 +1,43 @@
+// The wave player the program uses: the Qt Multimedia player (QtWavePlayer) lives in a module of its
+// own, "rx47-sound.so" in ../lib/rx47-monitor from the program, loaded when a sound is first opened.
+// Qt Multimedia brings a dozen audio libraries that only an alarm needs, so the program starts
+// without them.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "platform/wave_player.h"
+
+namespace rx47 {
+
+/// The file name of the sound module.
+inline constexpr const char* kSoundModule = "rx47-sound.so";
+
+class OnDemandWavePlayer : public WavePlayer {
+public:
+    OnDemandWavePlayer();
+    ~OnDemandWavePlayer() override;
+    OnDemandWavePlayer(const OnDemandWavePlayer&) = delete;
+    OnDemandWavePlayer& operator=(const OnDemandWavePlayer&) = delete;
+
+    void setCompletionHandler(std::function<void()> handler) override;
+    /// Loads the module first; throws FileError when it cannot be loaded (as without an audio output).
+    void open(const std::filesystem::path& file) override;
+    void play() override;
+    void stop() override;
+    void rewind() override;
+    void close() override;
+    std::chrono::milliseconds length() const override;
+
+    /// Whether the module has been loaded.
+    bool loaded() const { return player_ != nullptr; }
+
+private:
+    std::function<void()> handler_;
+    std::unique_ptr<WavePlayer> player_;  // made by the module, which stays loaded
+};
+
+}  // namespace rx47
