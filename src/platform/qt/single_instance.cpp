@@ -1,10 +1,13 @@
 #include "platform/qt/single_instance.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
-#include <QLocalSocket>
+#include <QFile>
+#include <QSocketNotifier>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +33,16 @@ QString keyOf(const fs::path& folder) {
     const auto canonical = fs::weakly_canonical(folder, ec);
     const QByteArray name = QByteArray::fromStdString((ec ? folder : canonical).string());
     return QString::fromLatin1(QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex().left(16));
+}
+
+/// The address of a socket file; false when the path is too long for one.
+bool socketAddress(const QString& path, sockaddr_un& address) {
+    const QByteArray name = QFile::encodeName(path);
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (static_cast<std::size_t>(name.size()) >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+    return true;
 }
 
 /// A folder only this user may enter: owned by the user, not a link, no access for anyone else.
@@ -70,15 +83,7 @@ bool SingleInstance::claim() {
     const bool runtimeHeld = runtimeLock_ && held(*runtimeLock_);
     const bool folderHeld = !runtimeHeld && held(folderLock_);
     if (runtimeHeld || folderHeld) {
-        if (!socketPath_.isEmpty()) {
-            QLocalSocket socket;
-            socket.connectToServer(socketPath_);
-            if (socket.waitForConnected(1000)) {
-                socket.write("raise\n");
-                socket.waitForBytesWritten(1000);
-                socket.disconnectFromServer();
-            }
-        }
+        askToComeForward();
         return false;
     }
 
@@ -92,25 +97,62 @@ bool SingleInstance::claim() {
     } else if (!runtimeLocked) {
         log_.fail(LogCategory::Instance, kGuardCause,
                   "no private runtime folder: one copy per folder is kept by " +
-                      lockPath(programFolder_).toStdString() + " alone, and a second copy cannot bring this one forward");
+                      lockPath(programFolder_).toStdString() +
+                      " alone, and a second copy cannot bring this one forward");
     }
 
     if (socketPath_.isEmpty()) return true;
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(socketPath_);  // left behind by a copy that crashed: the lock is ours now
-    connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            emit activationRequested();
-        }
-    });
-    if (!server_->listen(socketPath_)) {
+    if (const auto reason = listen()) {
         log_.fail(LogCategory::Instance, "instance socket",
-                  "cannot listen on " + socketPath_.toStdString() + " (" + server_->errorString().toStdString() +
+                  "cannot listen on " + socketPath_.toStdString() + " (" + *reason +
                       "): a second copy is still kept out, but cannot bring this one forward");
     }
     return true;
+}
+
+SingleInstance::~SingleInstance() {
+    if (listener_ < 0) return;
+    delete notifier_;
+    ::close(listener_);
+    ::unlink(QFile::encodeName(socketPath_).constData());
+}
+
+void SingleInstance::askToComeForward() const {
+    sockaddr_un address{};
+    if (socketPath_.isEmpty() || !socketAddress(socketPath_, address)) return;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        [[maybe_unused]] const ssize_t sent = ::send(fd, "raise\n", 6, MSG_NOSIGNAL);
+    }
+    ::close(fd);
+}
+
+std::optional<std::string> SingleInstance::listen() {
+    sockaddr_un address{};
+    if (!socketAddress(socketPath_, address)) return "the path is too long for a socket";
+    const QByteArray path = QFile::encodeName(socketPath_);
+    ::unlink(path.constData());  // left behind by a copy that crashed: the lock is ours now
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return std::string(std::strerror(errno));
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(path.constData(), S_IRWXU) != 0 || ::listen(fd, 4) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return std::string(std::strerror(error));
+    }
+    listener_ = fd;
+    notifier_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &SingleInstance::serveRequests);
+    return std::nullopt;
+}
+
+void SingleInstance::serveRequests() {
+    // Each connection is one request; what it says does not matter.
+    for (int fd; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        ::close(fd);
+        emit activationRequested();
+    }
 }
 
 }  // namespace rx47

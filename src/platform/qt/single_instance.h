@@ -6,15 +6,19 @@
 // else a private folder of the user's under /tmp that is checked before use), keyed by the program
 // folder: a lock, and the local socket through which a second copy reaches the first. So it holds for
 // a read-only program folder, and no other user can take the socket. Where the program folder can
-// hold a lock file, "RX47.lock" there keeps out a copy started by another user as well.
+// hold a lock file, "RX47.lock" there keeps out a copy started by another user as well. The socket is
+// a plain local socket served through a socket notifier (Qt Network, with the libraries it brings,
+// would be loaded at every start for this alone).
 #pragma once
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+
+class QSocketNotifier;
 
 namespace rx47 {
 
@@ -24,6 +28,7 @@ class SingleInstance : public QObject {
     Q_OBJECT
 public:
     SingleInstance(const std::filesystem::path& programFolder, FailureLog& log, QObject* parent = nullptr);
+    ~SingleInstance() override;
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
@@ -43,12 +48,19 @@ signals:
     void activationRequested();
 
 private:
+    /// Asks the copy that listens on the socket to come forward.
+    void askToComeForward() const;
+    /// Starts listening on the socket; the reason when it cannot.
+    std::optional<std::string> listen();
+    void serveRequests();
+
     FailureLog& log_;
     std::filesystem::path programFolder_;
     QString socketPath_;
     std::unique_ptr<QLockFile> runtimeLock_;
     QLockFile folderLock_;
-    std::unique_ptr<QLocalServer> server_;
+    int listener_ = -1;
+    QSocketNotifier* notifier_ = nullptr;  // owned by this object
 };
 
 }  // namespace rx47
