@@ -1,6 +1,7 @@
 #include "storage/settings_row.h"
 
 #include <fcntl.h>
+#include <nettle/pbkdf2.h>
 #include <sys/stat.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -79,14 +80,14 @@ std::string cipherFormat(const char* schema) {
     return std::string("PRAGMA ") + schema + ".cipher_compatibility = 3";
 }
 
-/// Opens an existing database file (never creating it) and unlocks it with the settings key. A wrong
+/// Opens an existing database file (never creating it) and unlocks it with the given key. A wrong
 /// key only shows at the first read, so the schema is read once here.
-Database openKeyed(const fs::path& file) {
+Database openWithKey(const fs::path& file, std::string_view key) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     Database db(raw);
     if (rc != SQLITE_OK) databaseFailure(raw, "cannot open " + file.string());
-    if (sqlite3_key(raw, kSettingsPassword, static_cast<int>(std::strlen(kSettingsPassword))) != SQLITE_OK)
+    if (sqlite3_key(raw, key.data(), static_cast<int>(key.size())) != SQLITE_OK)
         databaseFailure(raw, "cannot set the key of " + file.string());
     execute(raw, cipherFormat("main").c_str(), "cannot set the format of " + file.string());
     // Another reader of the file (a backup, say) holds it only briefly: wait for it rather than
@@ -94,6 +95,19 @@ Database openKeyed(const fs::path& file) {
     sqlite3_busy_timeout(raw, 1000);
     execute(raw, "SELECT count(*) FROM sqlite_master", "cannot read " + file.string());
     return db;
+}
+
+/// Opens an existing database file (never creating it) and unlocks it with the settings key: first
+/// with the key derived here from the password, then, should that not open it (a file made with
+/// other key settings), with the password itself.
+Database openKeyed(const fs::path& file) {
+    if (const std::string derived = derivedSettingsKey(file); !derived.empty()) {
+        try {
+            return openWithKey(file, derived);
+        } catch (const DatabaseError&) {
+        }
+    }
+    return openWithKey(file, kSettingsPassword);
 }
 
 SettingValue columnValue(sqlite3_stmt* stmt, int i) {
@@ -240,6 +254,31 @@ StoredRow exportSettings(const fs::path& source, const fs::path& target) {
 }
 
 }  // namespace
+
+// ---- the key ----
+
+std::string derivedSettingsKey(const fs::path& file) {
+    // The encryption key is derived from the password and the salt the file starts with.
+    constexpr std::size_t kSaltSize = 16;
+    constexpr std::size_t kKeySize = 32;
+    constexpr unsigned kRounds = 64000;
+    std::uint8_t salt[kSaltSize];
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    const ssize_t got = ::read(fd, salt, sizeof salt);
+    ::close(fd);
+    if (got != static_cast<ssize_t>(sizeof salt)) return {};
+    std::uint8_t key[kKeySize];
+    pbkdf2_hmac_sha1(std::strlen(kSettingsPassword), reinterpret_cast<const std::uint8_t*>(kSettingsPassword), kRounds,
+                     sizeof salt, salt, sizeof key, key);
+    static const char* const digits = "0123456789ABCDEF";
+    std::string text = "x'";
+    for (std::uint8_t byte : key) {
+        text += digits[byte >> 4];
+        text += digits[byte & 0xF];
+    }
+    return text + "'";
+}
 
 // ---- PreparedSettings ----
 

@@ -113,6 +113,43 @@ TEST_F(SettingsTest, SuppliedFileIsEncryptedWithTheKey) {
     sqlite3_close_v2(db);
 }
 
+TEST_F(SettingsTest, TheDerivedKeyIsTheOneTheLibraryDerivesFromThePassword) {
+    // The supplied file, the legacy one and a compacted one (a new salt) all open with it directly.
+    const std::string derived = rx47::derivedSettingsKey(file());
+    ASSERT_EQ(derived.size(), 2 + 64 + 1u);
+    EXPECT_EQ(queryWithKey(file(), derived.c_str(), "SELECT * FROM setting"), SQLITE_OK);
+    const fs::path legacy = folder.path() / "legacy.dat";
+    fs::copy_file(kLegacyFile, legacy);
+    EXPECT_EQ(queryWithKey(legacy, rx47::derivedSettingsKey(legacy).c_str(), "SELECT * FROM setting"), SQLITE_OK);
+    rx47::compactSettingsDatabase(folder.path());
+    EXPECT_NE(rx47::derivedSettingsKey(file()), derived);
+    EXPECT_EQ(queryWithKey(file(), rx47::derivedSettingsKey(file()).c_str(), "SELECT * FROM setting"), SQLITE_OK);
+    EXPECT_EQ(rx47::derivedSettingsKey(folder.path() / "missing.dat"), "");
+}
+
+TEST_F(SettingsTest, AFileWithOtherKeySettingsOpensWithThePassword) {
+    // A library whose own key derivation differs (fewer rounds here, for every new connection of
+    // this process) made the file: the derived key does not open it, the password does.
+    fs::remove(file());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA cipher_default_kdf_iter = 4000", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close_v2(db);
+    ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
+    sqlite3_key(db, "tamelox", 7);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE setting (COMport SMALLINT); INSERT INTO setting VALUES (5);", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close_v2(db);
+    EXPECT_NE(queryWithKey(file(), rx47::derivedSettingsKey(file()).c_str(), "SELECT * FROM setting"), SQLITE_OK);
+    row.open(folder.path());
+    EXPECT_EQ(row.int16("COMport"), 5);
+    row.close();
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    sqlite3_exec(db, "PRAGMA cipher_default_kdf_iter = 64000", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db);
+}
+
 TEST_F(SettingsTest, SuppliedFileHoldsEveryDefault) {
     row.open(folder.path());
     const std::map<std::string, SettingValue> expected = {
