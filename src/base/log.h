@@ -37,7 +37,8 @@ public:
 
     void setSink(LogSink* sink) { sink_ = sink; }
 
-    /// `cause` failed. Logged as a warning when it was not failing already; returns whether it was.
+    /// `cause` failed. Logged as a warning when it was not failing already; returns true then (a new
+    /// failure), false when it was failing already.
     bool fail(LogCategory category, std::string_view cause, std::string_view message);
     /// `cause` works again. When it was failing, one line says so (with how often it failed).
     void clear(LogCategory category, std::string_view cause, std::string_view message);
