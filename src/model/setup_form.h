@@ -56,8 +56,6 @@ struct SetupForm {
 
     /// The sound-test button is drawn highlighted (-1) or not (0).
     Flag soundTestHover = kFalse;
-    /// The colour picker's colour: black at first, then the last colour picked in this dialog.
-    Colour pickerColour = kBlack;
     /// The text box a rejection gave the focus to (-1: none yet), and how many times the focus was
     /// given, so that the view moves the focus once per rejection and not at every repaint.
     int focusedText = -1;

@@ -1,4 +1,8 @@
 // The local clock: date and time of day. Time is an input of the core; tests set it by hand.
+//
+// Contract: now() is the local wall-clock time (the machine's time zone, summer time included), every
+// field a real calendar value in its range. It may jump (the user sets the clock); measuring spans is
+// the event pump's steady clock.
 #pragma once
 
 namespace rx47 {
@@ -15,6 +19,7 @@ struct LocalDateTime {
 class Clock {
 public:
     virtual ~Clock() = default;
+    /// The local date and time of day, to the second.
     virtual LocalDateTime now() const = 0;
 };
 

@@ -1,6 +1,14 @@
 // Running an outside command for the program (the alarm command): the program and its arguments are
 // handed to the system as they stand, never through a shell, and the program does not wait for it.
 // One runs at a time; its end is reported later, from the event loop.
+//
+// Contract (held by the QProcess adapter and the recording double, checked by tests/contract):
+// - start() returns once the command has started (or could not start), never after its end; a
+//   command that started is reported ended exactly once, from the event loop, never inside start().
+// - A start while a command still runs is refused, and the running one goes on.
+// - A command the system refuses at once (no such program) is refused by start() with the system's
+//   words and never reported; one whose start fails only later is reported with `started` false.
+// - running() is true from a start that went through until its end is reported.
 #pragma once
 
 #include <functional>
@@ -34,7 +42,8 @@ public:
     virtual void setFinishedHandler(std::function<void(const CommandExit&)> handler) = 0;
     /// Starts `program` with `arguments`, each one argument exactly as it stands, in the program's
     /// environment with `environment` added, and returns without waiting for its end. A start that
-    /// fails here is not reported to the finished handler.
+    /// fails here (the program cannot be run, or a command still runs) is not reported to the
+    /// finished handler.
     virtual CommandStart start(const std::string& program, const std::vector<std::string>& arguments,
                                const Environment& environment) = 0;
     /// Whether the command last started has not yet been reported ended.

@@ -1,5 +1,9 @@
 // What the core asks of the desktop: the windows it opens, closes, shows and hides, and the few
 // standard dialogs. The Qt shell implements it; tests record the calls.
+//
+// Contract: every call returns when its window is up or gone; the dialogs (settings, colour picker,
+// message box) are modal and return when the user has closed them. Closing or removing what is not
+// there does nothing, and adding what is there adds no second one.
 #pragma once
 
 #include <optional>
@@ -27,8 +31,9 @@ public:
 
     /// Shows the settings dialog modally; returns when it has been closed. Timers keep running.
     virtual void showSetupDialog() = 0;
-    /// The colour picker, starting from `initial`; nothing when the user cancels.
-    virtual std::optional<Colour> pickColour(Colour initial) = 0;
+    /// The colour picker, opened on its own starting colour (never preset to a swatch's colour):
+    /// the colour chosen (0x00BBGGRR), nothing when the user cancels.
+    virtual std::optional<Colour> pickColour() = 0;
     /// A message box with the title " RX47 monitor", an information icon and an OK button.
     virtual void showMessage(const std::string& text) = 0;
 };

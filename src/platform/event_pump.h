@@ -1,5 +1,10 @@
 // Serving the program's events while a handler waits (the alarm sound waits for its end this way):
 // timer ticks, clicks and serial data are handled inside the wait.
+//
+// Contract: processEvents() serves what is pending and returns; with nothing pending it waits for the
+// next event, but never much longer than `maxWait`, so a caller looping until its own deadline on
+// now() neither spins nor sleeps past it. now() is a steady clock: it never goes back and is not
+// moved by changes of the time of day.
 #pragma once
 
 #include <chrono>

@@ -1,6 +1,19 @@
 // The serial port the main window owns. Port numbers 1…256 are mapped to devices by the port table
 // (device/port_table.h). Every open uses the device's line settings: 9600 baud, no parity, 8 data
 // bits, 1 stop bit, no handshaking, RTS off.
+//
+// Contract (held by the Qt adapter and by the in-memory double, checked by tests/contract):
+// - open(n) on a closed port makes n the port's number, opened or not; on an open port it changes
+//   nothing (neither the number nor the failure nor what was received) and returns true.
+// - Nothing fails on a closed port but write(): readAll() is empty, clearInput() and close() do
+//   nothing.
+// - What the device sends arrives unchanged, byte for byte, CR and high bytes included; what is
+//   written goes out unchanged. Nothing arrives while the port is closed, and close() drops what was
+//   received and not read; what the line itself held from before an open (a pseudo-terminal keeps
+//   it, a serial line loses it) may arrive after the open.
+// - The data-received handler runs from the event loop after the text is there for readAll(), never
+//   inside a call of the port; a failure it throws stays inside the port.
+// - A device that goes away (an unplugged adapter) closes the port: it then reads as closed.
 #pragma once
 
 #include <functional>
@@ -28,20 +41,24 @@ struct PortOpenFailure {
 class SerialPort {
 public:
     virtual ~SerialPort() = default;
-    /// Opens port n (closing nothing first). Returns whether the port is open afterwards; a port
-    /// that does not exist or is busy simply stays closed.
+    /// Opens port n. Returns whether the port is open afterwards; a port that does not exist or is
+    /// busy simply stays closed (lastOpenFailure() says why). An open port stays open as it is, on
+    /// its old number: close it first to change ports.
     virtual bool open(int portNumber) = 0;
+    /// Closes the port and drops what was received and not read; a closed port stays closed.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    /// The number of the port last opened or tried, 0 before any.
+    /// The number of the port last opened or tried while closed, 0 before any.
     virtual int portNumber() const = 0;
-    /// Why the last open() left the port closed (problem None when it opened).
+    /// Why the last open() of a closed port left it closed (problem None when it opened).
     virtual PortOpenFailure lastOpenFailure() const = 0;
-    /// Queues text for sending, unchanged. Throws PortClosed when the port is not open.
+    /// Sends text, unchanged and at once. Throws PortClosed when the port is not open; a write to a
+    /// device that has just gone away may also fail so, or be lost.
     virtual void write(std::string_view text) = 0;
-    /// Everything received so far; the receive buffer is empty afterwards. Empty when closed.
+    /// Everything received and not yet read; the receive buffer is empty afterwards. Empty when
+    /// closed.
     virtual std::string readAll() = 0;
-    /// Drops received but unread text.
+    /// Drops received but unread text; nothing on a closed port.
     virtual void clearInput() = 0;
     /// Called on the user-interface thread whenever characters arrive.
     virtual void setDataReceivedHandler(std::function<void()> handler) = 0;

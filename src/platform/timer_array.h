@@ -1,6 +1,15 @@
 // The main window's timer array, by index (0, 2, 3, 4, 5, 6, 7, 9, 10), and index 11, the timer of
 // the notification-area icon's owner that removes the icon after a restore. Every timer is periodic: once
 // started it ticks at its interval until it is stopped. The core never starts a clock of its own.
+//
+// Contract (held by the Qt adapter and by the virtual-time double, checked by tests/contract):
+// - Ticks come from the event loop (or the double's advance()), never inside a call of the array.
+// - An index the array does not have is ignored by every call and never runs.
+// - A started timer first ticks one interval after the start, then once per interval until it is
+//   stopped. Once stopped, also from inside its own tick, it ticks no more.
+// - Starting a running timer changes nothing: it keeps its rhythm, so a stream of data that starts
+//   the intake again and again cannot postpone the intake's tick.
+// - A failure that escapes the tick handler ends that tick only; the timer goes on.
 #pragma once
 
 #include <functional>
@@ -12,10 +21,13 @@ public:
     using TickHandler = std::function<void(int index)>;
 
     virtual ~TimerArray() = default;
-    /// Sets a timer's interval in milliseconds; a running timer keeps running at the new interval.
+    /// Sets a timer's interval in milliseconds. A stopped timer keeps it for its next start; a
+    /// running timer starts its period afresh: its next tick comes one new interval after this call.
     virtual void setInterval(int index, int milliseconds) = 0;
-    /// Starts a timer. Starting a running timer leaves it running (its next tick may move).
+    /// Starts a stopped timer: its first tick comes one interval later. Starting a running timer
+    /// leaves it as it is (its next tick does not move).
     virtual void start(int index) = 0;
+    /// Stops a timer; stopping a stopped one does nothing.
     virtual void stop(int index) = 0;
     virtual bool isRunning(int index) const = 0;
     /// The one handler for every tick, called with the index of the timer that fired.

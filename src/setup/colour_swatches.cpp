@@ -59,9 +59,8 @@ void Label1_Click(Context& ctx, SetupForm& form, int index) {
     // The first failure ends the click; what was done before it stays done. A cancelled pick
     // changes nothing.
     step([&] {
-        const auto picked = ctx.desktop.pickColour(form.pickerColour);
+        const auto picked = ctx.desktop.pickColour();
         if (!picked) return;
-        form.pickerColour = *picked;
         swatch.backColour = *picked;
         ctx.settings.write(column, std::int64_t{*picked});
         ctx.settings.commit();

@@ -64,7 +64,7 @@ TEST(QtTranslations, QtsOwnDialogsSpeakJapaneseAndAMissingFileIsLoggedOnce) {
     });
     poll->start(10);
     QtDesktop desktop;
-    desktop.pickColour(0);
+    desktop.pickColour();
     EXPECT_EQ(title, QStringLiteral("色を選択"));
     EXPECT_TRUE(texts.contains(QStringLiteral("基本カラー(&B)"))) << texts.join(u'|').toStdString();
     EXPECT_TRUE(texts.contains(QStringLiteral("キャンセル"))) << texts.join(u'|').toStdString();

@@ -1,12 +1,10 @@
 // The main window's view on the offscreen platform: it paints the model, its widgets follow the
 // model, and each user event reaches its handler. Also the dispatcher and the desktop adapter.
 #include <QApplication>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPushButton>
@@ -378,48 +376,7 @@ TEST(Dispatcher, ARepeatableHandlerRunsOnceUntilAnotherHandlerRuns) {
     EXPECT_EQ(syncs, 3);
 }
 
-/// Closes the next modal dialog of type T that opens, after `act` has looked at it.
-template <class T>
-void whenOpened(std::function<void(T*)> act) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(dialog);
-        }
-    });
-    poll->start(10);
-}
-
-TEST(Desktop, TheMessageBoxHasTheProgramsTitleAndAnInformationIcon) {
-    QtDesktop desktop;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    whenOpened<QMessageBox>([&](QMessageBox* box) {
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        box->accept();
-    });
-    desktop.showMessage("警報値を入力してください");
-    EXPECT_EQ(title, QStringLiteral(" RX47 monitor"));
-    EXPECT_EQ(text, QStringLiteral("警報値を入力してください"));
-    EXPECT_EQ(icon, QMessageBox::Information);
-}
-
-TEST(Desktop, TheColourPickerGivesBgrOrNothingWhenCancelled) {
-    QtDesktop desktop;
-    whenOpened<QColorDialog>([](QColorDialog* picker) {
-        picker->setCurrentColor(QColor(0x11, 0x22, 0x33));
-        picker->accept();
-    });
-    EXPECT_EQ(desktop.pickColour(0), std::optional<Colour>(0x00332211));
-    whenOpened<QColorDialog>([](QColorDialog* picker) { picker->reject(); });
-    EXPECT_EQ(desktop.pickColour(0x00332211), std::nullopt);
-}
-
+// The message box and the colour picker are checked with the desktop's contract (tests/contract).
 TEST(Desktop, TheSplashCanBeClosedWhetherShownOrNot) {
     QtDesktop desktop;
     desktop.closeSplash();

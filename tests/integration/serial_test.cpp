@@ -41,7 +41,6 @@ namespace {
 [[maybe_unused]] const auto* const kQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
-using rx47::test::runEventsFor;
 using rx47::test::runEventsUntil;
 
 /// Collects what the port receives until `done(received)` or the timeout.
@@ -93,29 +92,21 @@ rx47sim::Options fastDevice(const fs::path& link) {
     return options;
 }
 
-TEST(SerialPort, OpensListedPortsAndPassesBytesUnchanged) {
+// What every port promises (a port without a device, bytes unchanged both ways, clearing, closing)
+// is checked on both ports by tests/contract/serial_port_contract_test; here is what the device
+// and the terminal add.
+TEST(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
     ProgramFolder folder;
     rx47sim::Simulator sim(fastDevice(folder.port(2)));
     rx47::QtSerialPort port(folder.path());
 
-    EXPECT_FALSE(port.open(1));
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(port.portNumber(), 1);
-    EXPECT_THROW(port.write("show\r\n"), rx47::PortClosed);
-    EXPECT_EQ(port.readAll(), "");
-
     std::this_thread::sleep_for(600ms);  // readings pile up in the terminal meanwhile
     ASSERT_TRUE(port.open(2));
-    EXPECT_EQ(port.portNumber(), 2);
     // Readings sent before the port was opened waited in the terminal as they were sent.
     const std::string waiting = receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); });
     EXPECT_TRUE(contains(waiting, "\r\n") && !contains(waiting, "\n\n")) << waiting;
-    // The handler may fail; that must stay inside the port and not reach the event loop.
     int notices = 0;
-    port.setDataReceivedHandler([&] {
-        ++notices;
-        throw rx47::Failure("handler failure");
-    });
+    port.setDataReceivedHandler([&] { ++notices; });
     port.clearInput();
 
     port.write("show\r\n");
@@ -132,18 +123,6 @@ TEST(SerialPort, OpensListedPortsAndPassesBytesUnchanged) {
     static const std::regex reading("(^|\n)[0-9]+\r\n");
     const std::string readings = receiveUntil(port, [](const std::string& s) { return std::regex_search(s, reading); });
     EXPECT_TRUE(std::regex_search(readings, reading)) << readings;
-
-    // No translation on the way: CR stays CR, high bytes stay whole.
-    sim.silence(true);
-    runEventsFor(300ms);
-    port.clearInput();
-    const std::string raw = std::string("\x01\xB0\r\r\n\xFF", 6) + "12\n";
-    sim.sendRaw(raw);
-    EXPECT_EQ(receiveUntil(port, [&](const std::string& s) { return s.size() >= raw.size(); }), raw);
-
-    port.close();
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(port.readAll(), "");
 }
 
 TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {

@@ -8,7 +8,10 @@
 namespace rx47::test {
 
 void VirtualTimerArray::setInterval(int index, int milliseconds) {
-    if (TimerArray::exists(index)) timers_[index].interval = milliseconds;
+    if (!TimerArray::exists(index)) return;
+    Timer& t = timers_[index];
+    t.interval = milliseconds;
+    if (t.running) t.due = now_ + t.interval;  // a running timer starts its period afresh
 }
 
 void VirtualTimerArray::start(int index) {
@@ -45,7 +48,11 @@ void VirtualTimerArray::advance(long milliseconds) {
         Timer& t = timers_[next];
         t.due += t.interval > 0 ? t.interval : 1;
         fired_.push_back(next);
-        if (handler_) handler_(next);
+        // As at the event loop's edge: what the handler lets escape ends this tick only.
+        try {
+            if (handler_) handler_(next);
+        } catch (...) {
+        }
     }
     // A tick may have moved time on further from inside (a handler that waits for the alarm sound
     // serves ticks); time never goes back.
@@ -54,6 +61,7 @@ void VirtualTimerArray::advance(long milliseconds) {
 
 bool MemorySerialPort::open(int portNumber) {
     opened.push_back(portNumber);
+    if (open_) return true;  // an open port stays as it is, on its old number
     number_ = portNumber;
     open_ = devices.count(portNumber) > 0;
     const std::string device = "/dev/ttyUSB" + std::to_string(portNumber - 33);
@@ -64,6 +72,11 @@ bool MemorySerialPort::open(int portNumber) {
     else
         failure_ = {PortProblem::Missing, {}, {}, "No such file or directory"};
     return open_;
+}
+
+void MemorySerialPort::close() {
+    open_ = false;
+    received.clear();
 }
 
 void MemorySerialPort::write(std::string_view text) {
@@ -79,18 +92,43 @@ std::string MemorySerialPort::readAll() {
 }
 
 void MemorySerialPort::deliver(const std::string& text) {
+    if (!open_) return;
     received += text;
-    if (handler_) handler_();
+    // As at the event loop's edge: what the handler lets escape stays here.
+    try {
+        if (handler_) handler_();
+    } catch (...) {
+    }
 }
 
 void ScriptedWavePlayer::open(const std::filesystem::path& file) {
     commands.push_back("Open " + file.filename().string());
+    open_ = playing_ = false;  // one file at a time: the last one goes without a report
     if (failOpen) throw FileError("cannot open the sound");
+    open_ = true;
 }
 
 void ScriptedWavePlayer::play() {
     commands.push_back("Play");
+    if (!open_) throw FileError("no sound open");
     if (failPlay) throw FileError("cannot play the sound");
+    playing_ = true;
+}
+
+void ScriptedWavePlayer::stop() {
+    commands.push_back("Stop");
+    playing_ = false;
+}
+
+void ScriptedWavePlayer::close() {
+    commands.push_back("Close");
+    open_ = playing_ = false;
+}
+
+void ScriptedWavePlayer::finish() {
+    if (!playing_) return;
+    playing_ = false;
+    if (handler_) handler_();
 }
 
 void ScriptedEventPump::processEvents(std::chrono::milliseconds maxWait) {

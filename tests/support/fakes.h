@@ -22,7 +22,8 @@
 
 namespace rx47::test {
 
-/// Timers in virtual time: advance() fires the due ticks in time order (ties by index).
+/// Timers in virtual time: advance() fires the due ticks in time order (ties by index). It holds the
+/// array's contract as the Qt timers do, advance() standing for the event loop.
 class VirtualTimerArray : public TimerArray {
 public:
     void setInterval(int index, int milliseconds) override;
@@ -58,29 +59,34 @@ public:
     LocalDateTime time{2026, 5, 7, 9, 30, 0};
 };
 
-/// A serial port in memory. `devices` says which port numbers open; `received` is what the device
-/// has sent and the program not yet read; `sent` collects what the program wrote.
+/// A serial port in memory, holding the port's contract as the Qt port does. `devices` says which
+/// port numbers open; `received` is what the device has sent and the program not yet read; `sent`
+/// collects what the program wrote.
 class MemorySerialPort : public SerialPort {
 public:
     bool open(int portNumber) override;
-    void close() override { open_ = false; }
+    void close() override;
     bool isOpen() const override { return open_; }
     int portNumber() const override { return number_; }
     PortOpenFailure lastOpenFailure() const override { return failure_; }
     void write(std::string_view text) override;
     std::string readAll() override;
-    void clearInput() override { received.clear(); }
+    void clearInput() override { received.clear(); }  // nothing to keep on a closed port either
     void setDataReceivedHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
 
-    /// The device sends text: it lands in the buffer and the data-received handler runs.
+    /// The device sends text: it lands in the buffer and the data-received handler runs. Nothing
+    /// arrives at a closed port.
     void deliver(const std::string& text);
+    /// The device goes away: the port closes, as the Qt port does at the line's first error.
+    void unplug() { close(); }
 
     std::set<int> devices;
     std::set<int> refused;  ///< ports whose device is there but may not be opened by this user
     std::string received;
     std::vector<std::string> sent;  ///< each write, as written
     std::vector<int> opened;        ///< every port number open() was asked for
-    bool failWrites = false;        ///< writes fail although the port reads as open (device unplugged)
+    /// Writes fail although the port reads as open: a device gone before the port has noticed.
+    bool failWrites = false;
 
 private:
     bool open_ = false;
@@ -104,7 +110,10 @@ public:
         ++setupDialogs;
         if (onSetupDialog) onSetupDialog();
     }
-    std::optional<Colour> pickColour(Colour) override { return pickedColour; }
+    std::optional<Colour> pickColour() override {
+        ++pickerOpened;
+        return pickedColour;
+    }
     void showMessage(const std::string& text) override { messages.push_back(text); }
 
     int splashShown = 0;
@@ -113,25 +122,25 @@ public:
     int trayIcons = 0;
     int setupDialogs = 0;
     std::function<void()> onSetupDialog;
-    std::optional<Colour> pickedColour;
+    int pickerOpened = 0;
+    std::optional<Colour> pickedColour;  ///< what the user picks; nothing: the user cancels
     std::vector<std::string> messages;
 };
 
 /// A wave player that plays nothing; a test says when playback ends (`finish()`), or makes open or
-/// play fail.
+/// play fail. It keeps the player's contract: play() needs an open file, and only a playback still
+/// going reports its end.
 class ScriptedWavePlayer : public WavePlayer {
 public:
     void setCompletionHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
     void open(const std::filesystem::path& file) override;
     void play() override;
-    void stop() override { commands.push_back("Stop"); }
+    void stop() override;
     void rewind() override { commands.push_back("Rew"); }
-    void close() override { commands.push_back("Close"); }
-    std::chrono::milliseconds length() const override { return playLength; }
-    /// The playback ends: the completion handler runs.
-    void finish() {
-        if (handler_) handler_();
-    }
+    void close() override;
+    std::chrono::milliseconds length() const override { return open_ ? playLength : std::chrono::milliseconds{0}; }
+    /// The playback ends by itself: the completion handler runs, when one is going.
+    void finish();
 
     bool failOpen = false;
     bool failPlay = false;
@@ -140,6 +149,8 @@ public:
 
 private:
     std::function<void()> handler_;
+    bool open_ = false;
+    bool playing_ = false;
 };
 
 /// An event pump that runs the test's script: each call of processEvents() runs the next step
@@ -158,7 +169,8 @@ private:
 };
 
 /// A command runner that runs nothing: it keeps each start, stays running until the test says how
-/// the command ended (`finish()`), or refuses to start (`refuse`).
+/// the command ended (`finish()`), or refuses to start (`refuse`). As the QProcess runner, it refuses
+/// a start while a command runs.
 class RecordingCommandRunner : public CommandRunner {
 public:
     struct Run {
@@ -175,14 +187,16 @@ public:
     void setFinishedHandler(std::function<void(const CommandExit&)> handler) override { handler_ = std::move(handler); }
     CommandStart start(const std::string& program, const std::vector<std::string>& arguments,
                        const Environment& environment) override {
+        if (running_) return {false, "a command still runs"};
         if (!refuse.empty()) return {false, refuse};
         runs.push_back({program, arguments, environment});
         running_ = true;
         return {true, {}};
     }
     bool running() const override { return running_; }
-    /// The running command ends: the finished handler hears how.
+    /// The running command ends: the finished handler hears how. Nothing when none runs.
     void finish(CommandExit exit = {}) {
+        if (!running_) return;
         running_ = false;
         if (handler_) handler_(exit);
     }

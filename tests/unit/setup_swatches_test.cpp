@@ -69,6 +69,7 @@ TEST_F(SetupSwatches, ACancelACaptionOrADisabledSwatchChangesNothing) {
     for (int i : {0, 1, 2, 3, 5, 8, 9, 10}) setup::Label1_Click(m.ctx, form, i);
     setup::setCheck(m.ctx, form, kWarningBox, false);
     setup::Label1_Click(m.ctx, form, kAlarmLineColourSwatch);
+    EXPECT_EQ(m.desktop.pickerOpened, 1);  // for the cancelled pick only
     EXPECT_EQ(recoloured(), 0);
     for (const LabelControl& label : form.Label1) EXPECT_NE(label.backColour, kPicked);
     EXPECT_EQ(onDisk("graphcolor"), 0xC08000);

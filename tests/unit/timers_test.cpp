@@ -9,19 +9,18 @@ namespace {
 
 using test::TestMonitor;
 
-TEST(Timers, StartUpSetsEveryIntervalAndStopsThem) {
+TEST(Timers, TheScheduleStopsWhatRunsAndATickWithoutAnEntryChangesNothing) {
     TestMonitor m;
-    const std::pair<int, int> expected[] = {{0, 1000}, {2, 50},   {3, 500},  {4, 50},  {5, 1000},
-                                            {6, 1000}, {7, 1000}, {9, 50}, {10, 1000}};
-    for (auto [index, interval] : expected) {
-        EXPECT_EQ(m.timers.interval(index), interval) << index;
+    for (int index : {timer::kMinute, timer::kIntake, timer::kAlarmFlash, timer::kPortAdvance}) m.timers.start(index);
+    setUpTimers(m.ctx);
+    for (int index = timer::kMinute; index <= timer::kPortAdvance; ++index)
         EXPECT_FALSE(m.timers.isRunning(index)) << index;
-    }
-    m.timers.start(1);
-    m.timers.start(8);
-    m.timers.advance(10000);
-    EXPECT_TRUE(m.timers.fired().empty());
-    onTimerTick(m.ctx, 8);  // a tick without an entry does nothing
+
+    const MainForm form = m.form;
+    const MonitorState state = m.state;
+    for (int index : {1, 8, 12, -1}) onTimerTick(m.ctx, index);
+    EXPECT_EQ(m.form, form);
+    EXPECT_EQ(m.state, state);
 }
 
 TEST(Timers, ALampBlinkIsBrightForOneTickThenDim) {

@@ -1,4 +1,6 @@
-// The timer array on QTimer: one precise timer per index.
+// The timer array on QTimer: one precise timer per index. QTimer::start() restarts an active timer,
+// so start() starts only a stopped one; QTimer::setInterval() restarts an active one, as the array's
+// contract says a new interval does.
 #pragma once
 
 #include <QObject>

@@ -86,7 +86,7 @@ void QtDesktop::showSetupDialog() {
     if (ctx_) runSetupDialog(*ctx_, mainWindow_.data());
 }
 
-std::optional<Colour> QtDesktop::pickColour(Colour) {
+std::optional<Colour> QtDesktop::pickColour() {
     const QColor chosen = QColorDialog::getColor(Qt::white, mainWindow_.data());
     if (!chosen.isValid()) return std::nullopt;
     return rgb(static_cast<unsigned>(chosen.red()), static_cast<unsigned>(chosen.green()),

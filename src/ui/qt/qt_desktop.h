@@ -43,8 +43,8 @@ public:
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }
 
     void showSetupDialog() override;
-    /// Opens the picker on its own default colour, not on `initial`: the swatches are not preset.
-    std::optional<Colour> pickColour(Colour initial) override;
+    /// Opens the picker on white, whatever the swatch shows.
+    std::optional<Colour> pickColour() override;
     void showMessage(const std::string& text) override;
 
 private:
