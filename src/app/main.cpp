@@ -31,6 +31,7 @@
 #include "ui/shutdown.h"
 #include "ui/startup.h"
 #include "ui/tray.h"
+#include "ui/window_mode.h"
 
 int main(int argc, char* argv[]) {
     // --help and --version answer on a terminal without a display, too.
@@ -75,6 +76,8 @@ int main(int argc, char* argv[]) {
     settings.setOpener(settingsAhead.opener());
     rx47::QtSerialPort port(programFolder);
     rx47::QtTimerArray timers;
+    port.setLog(&log);
+    timers.setLog(&log);
     rx47::SystemClock clock;
     rx47::QtDesktop desktop;
     rx47::OnDemandWavePlayer player;
@@ -84,11 +87,11 @@ int main(int argc, char* argv[]) {
     ctx.reporting = commandLine.reporting;
     ctx.commandRunner = &commands;
 
-    // Every event reaches the core through the dispatcher, which then brings the window in step.
+    // Every event reaches the core through the dispatcher, which then brings the windows in step.
     rx47::Dispatcher dispatcher(ctx);
     rx47::MainWindow window(dispatcher);
     dispatcher.setAfterEach([&window] { window.sync(); });
-    desktop.setContext(&ctx);
+    desktop.setDispatcher(&dispatcher);
     desktop.setMainWindow(&window);
     desktop.setTrayPressHandler([&dispatcher](rx47::TrayButton button) {
         dispatcher.run([button](rx47::Context& c) { rx47::taskicon_MouseDown(c, button); });
@@ -116,8 +119,7 @@ int main(int argc, char* argv[]) {
         if (!shutDown) shutdownAndQuit();
     });
     QObject::connect(&instance, &rx47::SingleInstance::activationRequested, &window, [&] {
-        if (form.windowState != rx47::WindowState::Normal)
-            dispatcher.run([](rx47::Context& c) { rx47::taskicon_MouseDown(c, rx47::TrayButton::Left); });
+        dispatcher.run(rx47::anotherCopyStarted);
         window.raise();
         window.activateWindow();
     });

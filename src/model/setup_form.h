@@ -26,6 +26,8 @@ struct CheckBoxControl {
     bool visible = true;
     bool enabled = true;
     Geometry geometry;
+
+    bool operator==(const CheckBoxControl&) const = default;
 };
 
 /// A one-line text box. The selection counts characters (not bytes) from the start of the text.
@@ -38,6 +40,8 @@ struct TextBoxControl {
     int selStart = 0;
     int selLength = 0;
     Geometry geometry;
+
+    bool operator==(const TextBoxControl&) const = default;
 };
 
 struct SetupForm {
@@ -54,12 +58,14 @@ struct SetupForm {
     ButtonControl cmd;                       ///< the sound test
     std::array<ShapeControl, 2> Shape1;      ///< frames of the alarm block (0) and the recording block (1)
 
-    /// The sound-test button is drawn highlighted (-1) or not (0).
-    Flag soundTestHover = kFalse;
+    /// The sound-test button is drawn highlighted.
+    bool soundTestHover = false;
     /// The text box a rejection gave the focus to (-1: none yet), and how many times the focus was
     /// given, so that the view moves the focus once per rejection and not at every repaint.
     int focusedText = -1;
     int focusMoves = 0;
+
+    bool operator==(const SetupForm&) const = default;
 };
 
 // Roles of the controls.

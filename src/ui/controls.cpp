@@ -2,10 +2,12 @@
 
 #include <array>
 #include <string_view>
+#include <utility>
 
 #include "base/failure.h"
 #include "device/link.h"
 #include "device/protocol.h"
+#include "display/scales.h"
 #include "display/trend_graph.h"
 #include "model/context.h"
 #include "model/main_form.h"
@@ -68,7 +70,7 @@ void resetStatistics(Context& ctx) {
     for (int i :
          {kAverageCpm, kMaxCpm, kMinCpm, kRunningCpm, kTotalCount, kRunningDose, kAverageDose, kMaxDose, kMinDose})
         f.Label[i].caption.clear();
-    s.minCpm = 500;
+    s.minCpm = kNoMinimumCpm;
     s.maxCpm = 0;
     s.minuteCount = 0;
     s.minuteSum = 0;
@@ -103,9 +105,9 @@ void cmd_Click(Context& ctx, int index) {
         step([&] { ctx.desktop.showSetupDialog(); });
         return;
     }
-    if (ctx.state.linkUp == kFalse)
+    if (!ctx.state.linkUp)
         step([&] { reSearch(ctx); });
-    else if (ctx.timers.isRunning(timer::kAlarmFlash))
+    else if (alarmShown(ctx))
         acknowledgeAlarm(ctx);
     else
         resetStatistics(ctx);
@@ -115,7 +117,7 @@ void Option1_Click(Context& ctx, int index) {
     if (!isPairIndex(index)) return;
     MainForm& f = ctx.form;
     select(f.Option1, index);
-    if (ctx.state.isLoading == kTrue) return;
+    if (ctx.state.isLoading) return;
 
     if (index == kStop) {
         if (ctx.port.isOpen()) {
@@ -144,7 +146,7 @@ void Option1_Click(Context& ctx, int index) {
 void Option2_Click(Context& ctx, int index) {
     if (!isPairIndex(index)) return;
     select(ctx.form.Option2, index);
-    if (ctx.state.isLoading == kTrue) return;
+    if (ctx.state.isLoading) return;
 
     clearAlarmHits(ctx.state);
     const bool on = index == kBuzzerOn;
@@ -155,6 +157,18 @@ void Option2_Click(Context& ctx, int index) {
     }
     // The device keeps the buzzer setting only after "save", which the delay sends.
     ctx.timers.start(timer::kSaveDelay);
+}
+
+void Combo1_Pick(Context& ctx, int index, int entry) {
+    if (index < 0 || index >= static_cast<int>(ctx.form.Combo1.size())) return;
+    pickEntry(ctx.form.Combo1[index], entry);
+    Combo1_Click(ctx, index);
+}
+
+void Combo1_Change(Context& ctx, int index, std::string text) {
+    if (index < 0 || index >= static_cast<int>(ctx.form.Combo1.size())) return;
+    ComboControl& combo = ctx.form.Combo1[index];
+    if (combo.editable) combo.text = std::move(text);
 }
 
 void cmd_MouseMove(Context& ctx, int index) {

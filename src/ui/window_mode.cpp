@@ -27,4 +27,8 @@ void chooseStartWindowMode(Context& ctx) {
     }
 }
 
+void anotherCopyStarted(Context& ctx) {
+    if (ctx.form.windowState != WindowState::Normal) taskicon_MouseDown(ctx, TrayButton::Left);
+}
+
 }  // namespace rx47

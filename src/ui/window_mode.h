@@ -16,4 +16,9 @@ struct Context;
 /// icon the window starts minimised instead. A setting that cannot be read counts as not set.
 void chooseStartWindowMode(Context& ctx);
 
+/// Another copy of the program was started for the same program folder and asked this one to come
+/// forward. A window that is minimised or hidden behind its icon comes back as after a left press on
+/// the icon (the icon goes half a second later); a normal one stays as it is. The view then raises it.
+void anotherCopyStarted(Context& ctx);
+
 }  // namespace rx47

@@ -63,7 +63,7 @@ struct Shell : ::testing::Test {
         timers.setTickHandler([this](int index) { dispatcher.run([index](Context& c) { onTimerTick(c, index); }); });
         dispatcher.setAfterEach([this] { window->sync(); });
         window = std::make_unique<MainWindow>(dispatcher);
-        desktop.setContext(&ctx);
+        desktop.setDispatcher(&dispatcher);
         desktop.setMainWindow(window.get());
         desktop.setTrayPressHandler([this](TrayButton b) { dispatcher.run([b](Context& c) { taskicon_MouseDown(c, b); }); });
         dispatcher.run([](Context&) {});

@@ -117,7 +117,7 @@ struct Windows : OnTheDesktop {
         m.port.open(1);
         dispatcher.setAfterEach([this] { window->sync(); });
         window = std::make_unique<MainWindow>(dispatcher);
-        desktop.setContext(&m.ctx);
+        desktop.setDispatcher(&dispatcher);
         desktop.setMainWindow(window.get());
         dispatcher.run([](Context&) {});
         // Framed by the window manager: the frame is what the user sees and what is centred.
@@ -146,7 +146,7 @@ TEST_F(Windows, TheSettingsDialogOpensCentredOverTheMainWindowsFrame) {
         main = session->frameOf(window->winId());
         shown->close();
     });
-    runSetupDialog(m.ctx, window.get());
+    runSetupDialog(dispatcher, window.get());
     ASSERT_TRUE(settled);
     EXPECT_LE(std::abs(dialog.centreX2() - main.centreX2()), 2) << dialog.x << "," << dialog.y;
     EXPECT_LE(std::abs(dialog.centreY2() - main.centreY2()), 2) << dialog.x << "," << dialog.y;
@@ -154,7 +154,7 @@ TEST_F(Windows, TheSettingsDialogOpensCentredOverTheMainWindowsFrame) {
 
 TEST_F(Windows, TheSoundTestButtonShowsItsHoverColourWhileThePointerRestsOnIt) {
     fs::copy_file(fs::path(RX47_SUPPLIED_FOLDER) / "RX47.wav", m.folder.path() / "RX47.wav");
-    SetupDialog dialog(m.ctx, window.get());
+    SetupDialog dialog(dispatcher, window.get());
     dialog.show();
     ASSERT_TRUE(runEventsUntil([&] { return session->frameOf(dialog.winId()).width > dialog.width(); }, 10s));
     auto* button = dialog.findChild<QToolButton*>(QStringLiteral("cmd"));

@@ -305,7 +305,8 @@ TEST_P(JapaneseFont, TheSettingsDialogsCaptionsFitAndKeepApart) {
         m.values.versionText = "1.2";
         m.values.cpmAlarmLevel = 65535;
         m.values.gammaCoefficient = 65535;
-        SetupDialog dialog(m.ctx, nullptr);
+        Dispatcher dispatcher(m.ctx);
+        SetupDialog dialog(dispatcher, nullptr);
         dialog.show();
         ASSERT_EQ(QFontInfo(dialog.font()).family(), QString::fromUtf8(GetParam()));
 

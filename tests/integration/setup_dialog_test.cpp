@@ -18,6 +18,7 @@
 #include "setup/qt/setup_dialog.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "ui/qt/dispatcher.h"
 
 namespace rx47 {
 namespace {
@@ -27,6 +28,7 @@ namespace {
 
 struct SetupDialogView : ::testing::Test {
     test::TestMonitor m;
+    Dispatcher dispatcher{m.ctx};
     std::unique_ptr<SetupDialog> dialog;
 
     SetupDialogView() {
@@ -35,7 +37,7 @@ struct SetupDialogView : ::testing::Test {
         m.port.devices = {1};
         m.port.open(1);
         m.desktop.pickedColour = rgb(0x10, 0x20, 0x30);
-        dialog = std::make_unique<SetupDialog>(m.ctx, nullptr);
+        dialog = std::make_unique<SetupDialog>(dispatcher, nullptr);
         dialog->show();
     }
     template <class T>
@@ -93,6 +95,27 @@ TEST_F(SetupDialogView, ShowsTheDesignAndForwardsClicks) {
     EXPECT_EQ(dialog->form().cmd.backColour, kButtonFace);
 }
 
+TEST_F(SetupDialogView, ItsEventsTakeTheDispatchersRoadAndTheMainWindowFollows) {
+    int mainWindowSyncs = 0;
+    dispatcher.setAfterEach([&] { ++mainWindowSyncs; });
+    const bool lineShown = m.form.lne[kAlarmLine].visible;
+    child<QCheckBox>("Check1_5")->click();
+    EXPECT_EQ(mainWindowSyncs, 1);
+    EXPECT_NE(m.form.lne[kAlarmLine].visible, lineShown);
+
+    // A tick while the dialog is open syncs it too: what the user changed in a widget the model
+    // did not take is put back only by the dialog's own handlers, so an unchanged model leaves it.
+    child<QLineEdit>("txt_0")->setText("typed, not forwarded");
+    dispatcher.run([](Context&) {});
+    EXPECT_EQ(child<QLineEdit>("txt_0")->text(), "typed, not forwarded");
+    moveOver(dialog.get());
+    EXPECT_NE(child<QLineEdit>("txt_0")->text(), "typed, not forwarded");
+
+    dialog.reset();
+    dispatcher.run([](Context&) {});  // the dialog's sync went with it
+    EXPECT_EQ(mainWindowSyncs, 4);
+}
+
 TEST_F(SetupDialogView, ABadValueKeepsTheDialogOpenWithItsTextSelected) {
     QLineEdit* cpm = child<QLineEdit>("txt_1");
     typeInto(cpm, "12a");
@@ -131,7 +154,7 @@ TEST_F(SetupDialogView, RunsModallyCentredWhileTheTimersRun) {
         centre = shown->frameGeometry().center();
         shown->close();
     });
-    runSetupDialog(m.ctx, &mainWindow);
+    runSetupDialog(dispatcher, &mainWindow);
     EXPECT_TRUE(modal);
     EXPECT_LE((centre - mainWindow.frameGeometry().center()).manhattanLength(), 4);
     EXPECT_GT(ticks, 0);

@@ -4,6 +4,7 @@
 #include "display/scales.h"
 #include "display/trend_graph.h"
 #include "support/program_folder.h"
+#include "ui/controls.h"
 #include "ui/startup.h"
 
 namespace rx47 {
@@ -18,11 +19,11 @@ struct Scales : ::testing::Test {
         Form_Activate(m.ctx);
         m.values.gammaCoefficient = 120;
     }
+    /// The user picks an entry, as the view forwards it.
     void choose(int combo, const std::string& entry) {
-        ComboControl& c = m.form.Combo1[combo];
+        const ComboControl& c = m.form.Combo1[combo];
         for (std::size_t i = 0; i < c.items.size(); ++i)
-            if (c.items[i] == entry) pickEntry(c, static_cast<int>(i));
-        Combo1_Click(m.ctx, combo);
+            if (c.items[i] == entry) Combo1_Pick(m.ctx, combo, static_cast<int>(i));
     }
     std::vector<std::string> labels(int from, int to) {
         std::vector<std::string> texts;
@@ -123,13 +124,13 @@ TEST_F(Scales, WithoutTheLineSettingAScaleChangeNeitherShowsNorHidesAPlottedLine
 
 TEST_F(Scales, WhileLoadingOrWithoutTheDeviceTheLineKeepsItsVisibility) {
     m.values.cpmAlarmLevel = 40;
-    m.state.linkUp = kFalse;
+    m.state.linkUp = false;
     applyCpmScale(m.ctx);
     EXPECT_FALSE(alarmLine().visible);
     EXPECT_EQ(alarmLine().y1, 4200);  // placed all the same
 
-    m.state.linkUp = kTrue;
-    m.state.isLoading = kTrue;
+    m.state.linkUp = true;
+    m.state.isLoading = true;
     m.values.cpmAlarmLevel = 60;
     m.form.Combo1[0].text = "50";
     m.form.lne[kAlarmLine].visible = true;
@@ -152,10 +153,20 @@ TEST_F(Scales, ChoosingADoseScaleRelabelsAndRedrawsEverySegment) {
     EXPECT_EQ(stored("LINEscale"), "0.200");
 }
 
-TEST_F(Scales, ThePortListChangesNoScale) {
+TEST_F(Scales, ThePortListChangesNoScaleAndOnlyItTakesTypedText) {
     m.form.Combo1[1].items = {"1", "2"};
-    pickEntry(m.form.Combo1[1], 1);
-    Combo1_Click(m.ctx, 1);
+    Combo1_Pick(m.ctx, 1, 1);
+    EXPECT_EQ(m.form.Combo1[1].text, "2");
+    const std::size_t opens = m.port.opened.size();
+    Combo1_Change(m.ctx, 1, "7");
+    EXPECT_EQ(m.form.Combo1[1].text, "7");
+    EXPECT_EQ(m.port.opened.size(), opens);  // typing opens nothing
+
+    // A scale is picked from its list, never typed; an entry outside the list picks nothing.
+    Combo1_Change(m.ctx, 0, "75");
+    Combo1_Pick(m.ctx, 0, 9);
+    Combo1_Change(m.ctx, 3, "x");
+    EXPECT_EQ(m.form.Combo1[0].text, "100");
     EXPECT_EQ(m.values.cpmScaleFactor, 60);
     EXPECT_EQ(m.state.doseScaleFactor, 15000);
     EXPECT_EQ(stored("CPMscale"), "100");
@@ -163,7 +174,7 @@ TEST_F(Scales, ThePortListChangesNoScale) {
 }
 
 TEST_F(Scales, WhileLoadingAChoiceDoesNothing) {
-    m.state.isLoading = kTrue;
+    m.state.isLoading = true;
     choose(0, "500");
     choose(2, "0.600");
     EXPECT_EQ(m.values.cpmScaleFactor, 60);

@@ -5,6 +5,7 @@
 #include "support/program_folder.h"
 #include "ui/shutdown.h"
 #include "ui/tray.h"
+#include "ui/window_mode.h"
 
 namespace rx47 {
 namespace {
@@ -30,6 +31,24 @@ TEST_F(Tray, MinimisingHidesTheWindowBehindOneIcon) {
 
     Form_Resize(m.ctx, WindowState::Minimised);
     EXPECT_EQ(m.desktop.trayIcons, 1);
+}
+
+TEST_F(Tray, AnotherCopyBringsTheWindowBackOnlyWhenItIsNotNormal) {
+    Form_Resize(m.ctx, WindowState::Minimised);  // hidden behind the icon
+    anotherCopyStarted(m.ctx);
+    EXPECT_EQ(m.form.windowState, WindowState::Normal);
+    m.timers.advance(500);
+    EXPECT_FALSE(m.desktop.trayIconShown());  // as after a press on the icon
+
+    m.desktop.hasTray = false;
+    Form_Resize(m.ctx, WindowState::Minimised);  // on the task bar
+    anotherCopyStarted(m.ctx);
+    EXPECT_EQ(m.form.windowState, WindowState::Normal);
+    m.timers.advance(500);
+
+    anotherCopyStarted(m.ctx);  // already normal: nothing is set off
+    EXPECT_EQ(m.form.windowState, WindowState::Normal);
+    EXPECT_FALSE(m.timers.isRunning(timer::kTrayIconRemoval));
 }
 
 TEST_F(Tray, OtherMouseEventsOnTheIconDoNothing) {

@@ -19,6 +19,7 @@
 
 #include "model/context.h"
 #include "setup/setup.h"
+#include "ui/qt/dispatcher.h"
 #include "ui/qt/fonts.h"
 
 namespace rx47 {
@@ -75,8 +76,8 @@ QPixmap speakerPicture() {
 
 }  // namespace
 
-SetupDialog::SetupDialog(Context& ctx, QWidget* parent, std::function<void()> mainFormChanged)
-    : QDialog(parent), ctx_(ctx), form_(setup::makeSetupForm()), mainFormChanged_(std::move(mainFormChanged)) {
+SetupDialog::SetupDialog(Dispatcher& dispatcher, QWidget* parent)
+    : QDialog(parent), dispatcher_(dispatcher), ctx_(dispatcher.context()), form_(setup::makeSetupForm()) {
     // Fixed single border with only a close box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -98,9 +99,8 @@ SetupDialog::SetupDialog(Context& ctx, QWidget* parent, std::function<void()> ma
     for (int i = 0; i < static_cast<int>(text_.size()); ++i) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("txt_%1").arg(i));
-        connect(edit, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-            handle([&] { setup::txt_Change(form_, i, text.toStdString()); }, false);
-        });
+        connect(edit, &QLineEdit::textEdited, this,
+                [this, i](const QString& text) { handle([&] { setup::txt_Change(form_, i, text.toStdString()); }); });
         text_[i] = edit;
     }
     for (int i = 0; i < static_cast<int>(label_.size()); ++i) {
@@ -127,18 +127,27 @@ SetupDialog::SetupDialog(Context& ctx, QWidget* parent, std::function<void()> ma
     connect(soundTest_, &QToolButton::clicked, this, [this] { handle([&] { setup::cmd_Click(ctx_, form_); }); });
 
     setFixedSize(px(form_.clientWidth), px(form_.clientHeight));
+    dispatcher_.setDialogSync([this] { sync(); });
     handle([&] { setup::Form_Load(ctx_, form_); });
 }
 
+SetupDialog::~SetupDialog() {
+    dispatcher_.setDialogSync({});
+}
+
 template <class Handler>
-void SetupDialog::handle(Handler&& handler, bool mayChangeMainWindow) {
-    try {
-        handler();
-    } catch (...) {
-        // The handlers skip their own failures; nothing else may reach the event loop either.
-    }
+void SetupDialog::handle(Handler&& handler) {
+    touched_ = true;
+    dispatcher_.run([&](Context&) { handler(); });
+}
+
+void SetupDialog::sync() {
+    // The main window's ticks run through the dispatcher as well: the dialog renders only what they
+    // changed in its model, not at every lamp blink.
+    if (!touched_ && form_ == rendered_) return;
+    touched_ = false;
+    rendered_ = form_;
     render();
-    if (mayChangeMainWindow && mainFormChanged_) mainFormChanged_();
 }
 
 int SetupDialog::px(Twips t) const {
@@ -252,13 +261,13 @@ void SetupDialog::centreOverParent() {
 }
 
 void SetupDialog::mouseMoveEvent(QMouseEvent* event) {
-    handle([&] { setup::Form_MouseMove(form_); }, false);
+    handle([&] { setup::Form_MouseMove(form_); });
     QDialog::mouseMoveEvent(event);
 }
 
 bool SetupDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == soundTest_ && event->type() == QEvent::MouseMove) {
-        handle([&] { setup::cmd_MouseMove(form_); }, false);
+        handle([&] { setup::cmd_MouseMove(form_); });
         return false;
     }
     if (event->type() == QEvent::MouseButtonRelease) {
@@ -287,14 +296,9 @@ void SetupDialog::closeEvent(QCloseEvent* event) {
     done(QDialog::Accepted);
 }
 
-void runSetupDialog(Context& ctx, QWidget* parent, std::function<void()> mainFormChanged) {
-    if (!mainFormChanged && parent) mainFormChanged = [parent] { parent->update(); };
-    SetupDialog dialog(ctx, parent, std::move(mainFormChanged));
+void runSetupDialog(Dispatcher& dispatcher, QWidget* parent) {
+    SetupDialog dialog(dispatcher, parent);
     dialog.exec();
-}
-
-void runSetupDialog(Context& ctx, QWidget* parent) {
-    runSetupDialog(ctx, parent, {});
 }
 
 }  // namespace rx47

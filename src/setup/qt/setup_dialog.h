@@ -1,11 +1,10 @@
 // The settings dialog's view: a fixed-size modal QDialog that renders the SetupForm model and
-// forwards each user event to one handler of setup/, then renders the model again. It decides
-// nothing itself.
+// forwards each user event to one handler of setup/ through the dispatcher, which then syncs both
+// windows. It decides nothing itself.
 #pragma once
 
 #include <QDialog>
 #include <array>
-#include <functional>
 
 #include "model/setup_form.h"
 
@@ -17,20 +16,24 @@ class QToolButton;
 namespace rx47 {
 
 struct Context;
+class Dispatcher;
 
 /// Builds the settings dialog afresh, shows it modally over `parent` and discards it when closed.
 /// The main window's timers keep running meanwhile.
-void runSetupDialog(Context& ctx, QWidget* parent);
-/// As above; `mainFormChanged` runs after every handler of the dialog, which may have changed the
-/// main window's model (alarm line, graph colours). Without it the parent is asked to repaint.
-void runSetupDialog(Context& ctx, QWidget* parent, std::function<void()> mainFormChanged);
+void runSetupDialog(Dispatcher& dispatcher, QWidget* parent);
 
 class SetupDialog : public QDialog {
 public:
-    /// Builds the dialog and runs its load.
-    SetupDialog(Context& ctx, QWidget* parent, std::function<void()> mainFormChanged = {});
+    /// Builds the dialog, has the dispatcher sync it after every handler while it lives, and runs its
+    /// load.
+    SetupDialog(Dispatcher& dispatcher, QWidget* parent);
+    ~SetupDialog() override;
     SetupDialog(const SetupDialog&) = delete;
     SetupDialog& operator=(const SetupDialog&) = delete;
+
+    /// Renders the model when it changed since it was last rendered, or when the last handler came
+    /// from this dialog (its widget may show what the user did, not the model).
+    void sync();
 
     const SetupForm& form() const { return form_; }
 
@@ -45,18 +48,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    /// Runs one handler of the dialog (no failure escapes into the event loop), then renders; and
-    /// tells the main window when the handler may have changed its model.
+    /// Runs one handler of the dialog through the dispatcher, which logs whatever escapes and syncs
+    /// both windows.
     template <class Handler>
-    void handle(Handler&& handler, bool mayChangeMainWindow = true);
+    void handle(Handler&& handler);
     void render();
     void centreOverParent();
     int px(Twips t) const;
     void place(QWidget* w, const Geometry& g) const;
 
+    Dispatcher& dispatcher_;
     Context& ctx_;
     SetupForm form_;
-    std::function<void()> mainFormChanged_;
+    SetupForm rendered_;   // the model as last rendered
+    bool touched_ = true;  // a handler of this dialog ran since the last render
     std::array<QCheckBox*, 10> check_{};
     std::array<QLineEdit*, 3> text_{};
     std::array<QLabel*, 11> label_{};

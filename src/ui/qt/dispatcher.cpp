@@ -28,6 +28,8 @@ void Dispatcher::run(const Handler& handler) {
     ++runs_;
     guarded([&] { handler(ctx_); });
     if (afterEach_) guarded(afterEach_);
+    // A copy: a handler run from the dialog's sync may not replace the function that runs.
+    if (const std::function<void()> dialogSync = dialogSync_) guarded(dialogSync);
 }
 
 void Dispatcher::runCollapsing(void (*handler)(Context&)) {

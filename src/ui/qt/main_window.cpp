@@ -134,15 +134,12 @@ void MainWindow::buildWidgets() {
         combo->setAttribute(Qt::WA_NoMousePropagation);
         connect(combo, &QComboBox::activated, this, [this, k](int entry) {
             comboTouched_[k] = true;
-            dispatcher_.run([k, entry](Context& ctx) {
-                pickEntry(ctx.form.Combo1[k], entry);
-                Combo1_Click(ctx, k);
-            });
+            dispatcher_.run([k, entry](Context& ctx) { Combo1_Pick(ctx, k, entry); });
         });
         if (f.Combo1[k].editable) {
             connect(combo, &QComboBox::editTextChanged, this, [this, k](const QString& text) {
                 comboTouched_[k] = true;
-                dispatcher_.run([k, text = text.toStdString()](Context& ctx) { ctx.form.Combo1[k].text = text; });
+                dispatcher_.run([k, text = text.toStdString()](Context& ctx) { Combo1_Change(ctx, k, text); });
             });
         }
         combo_[k] = combo;

@@ -83,7 +83,7 @@ bool QtDesktop::trayIconShown() const {
 }
 
 void QtDesktop::showSetupDialog() {
-    if (ctx_) runSetupDialog(*ctx_, mainWindow_.data());
+    if (dispatcher_) runSetupDialog(*dispatcher_, mainWindow_.data());
 }
 
 std::optional<Colour> QtDesktop::pickColour() {

@@ -14,7 +14,7 @@ class QSystemTrayIcon;
 
 namespace rx47 {
 
-struct Context;
+class Dispatcher;
 class SplashWindow;
 
 class QtDesktop : public Desktop {
@@ -24,8 +24,8 @@ public:
     QtDesktop(const QtDesktop&) = delete;
     QtDesktop& operator=(const QtDesktop&) = delete;
 
-    /// What the settings dialog works on, and the window it is modal to.
-    void setContext(Context* ctx) { ctx_ = ctx; }
+    /// The road the settings dialog's handlers take into the core, and the window it is modal to.
+    void setDispatcher(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
     void setMainWindow(QWidget* window) { mainWindow_ = window; }
     /// Runs on a button press on the notification-area icon, with the button.
     void setTrayPressHandler(std::function<void(TrayButton)> handler) { trayPressed_ = std::move(handler); }
@@ -48,7 +48,7 @@ public:
     void showMessage(const std::string& text) override;
 
 private:
-    Context* ctx_ = nullptr;
+    Dispatcher* dispatcher_ = nullptr;
     QPointer<QWidget> mainWindow_;
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<QSystemTrayIcon> tray_;
