@@ -3,6 +3,7 @@
 // those nine characters changes nothing), and nothing but an overflow fails.
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/failure.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-bool valueOf(std::string_view text, std::string_view tag, rx47::TagValue& result) {
+bool valueOf(std::string_view text, std::string_view tag, std::optional<double>& result) {
     try {
         result = rx47::tagValue(text, tag);
         return true;
@@ -25,25 +26,22 @@ bool valueOf(std::string_view text, std::string_view tag, rx47::TagValue& result
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text = rx47::fuzz::textOf(data, size);
     for (const std::string_view tag : {"gms:", "atc:", "ttc:"}) {
-        rx47::TagValue found;
+        std::optional<double> found;
         const bool fits = valueOf(text, tag, found);
         const auto at = text.find(tag);
         if (!fits) {
             FUZZ_CHECK(at != std::string_view::npos, "an overflow without a tag");
             continue;
         }
-        FUZZ_CHECK(found.found == (at != std::string_view::npos), "found %d for a text that %s the tag", found.found,
-                   at == std::string_view::npos ? "lacks" : "holds");
-        FUZZ_CHECK(std::isfinite(found.value), "value %g", found.value);
-        if (!found.found) {
-            FUZZ_CHECK(found.value == 0, "a missing tag gave %g", found.value);
-            continue;
-        }
-        rx47::TagValue cut;
+        FUZZ_CHECK(found.has_value() == (at != std::string_view::npos), "found %d for a text that %s the tag",
+                   found.has_value(), at == std::string_view::npos ? "lacks" : "holds");
+        if (!found) continue;
+        FUZZ_CHECK(std::isfinite(*found), "value %g", *found);
+        std::optional<double> cut;
         const bool cutFits = valueOf(text.substr(at, tag.size() + 9), tag, cut);
-        const double cutValue = cutFits ? cut.value : 0.0;
-        FUZZ_CHECK(cutFits && cut.found && cutValue == found.value,
-                   "more than the nine characters after the tag counted: %.17g against %.17g", found.value, cutValue);
+        const double cutValue = cutFits && cut ? *cut : 0.0;
+        FUZZ_CHECK(cutFits && cut && cutValue == *found,
+                   "more than the nine characters after the tag counted: %.17g against %.17g", *found, cutValue);
     }
     return 0;
 }

@@ -175,10 +175,14 @@ int main(int argc, char* argv[]) {
         }
         const TimeSpan span = requestedSpan(from, to, extent(store.minutes()), std::time(nullptr));
         say(skippedText(store));
+        if (const std::string problem = recordHeaderProblem(); !problem.empty())
+            say("the header lines are counted as foreign: " + problem);
         return writeFiles(store, folder, span, parser.value(QStringLiteral("png")),
                           parser.value(QStringLiteral("csv")));
     }
 
+    if (const std::string problem = recordHeaderProblem(); !problem.empty())
+        say("the header lines are counted as foreign: " + problem);
     HistoryWindow window(folder, from, to);
     window.show();
     return app.exec();

@@ -34,12 +34,6 @@ std::int32_t toInt32(double value);
 /// Very large or very small magnitudes are written with an exponent ("1E+16", "1E-05").
 std::string decimalText(double value);
 
-/// Booleans are 16-bit values: -1 for true, 0 for false.
-using Flag = std::int16_t;
-inline constexpr Flag kTrue = -1;
-inline constexpr Flag kFalse = 0;
-constexpr Flag toFlag(bool b) { return b ? kTrue : kFalse; }
-
 /// Colours in the layout 0x00BBGGRR (red in the low byte).
 using Colour = std::uint32_t;
 constexpr Colour rgb(unsigned r, unsigned g, unsigned b) { return (r & 0xFF) | (g & 0xFF) << 8 | (b & 0xFF) << 16; }

@@ -18,10 +18,10 @@
 
 namespace rx47 {
 
-TagValue tagValue(std::string_view text, std::string_view tag) {
+std::optional<double> tagValue(std::string_view text, std::string_view tag) {
     const auto at = text.find(tag);
-    if (at == std::string_view::npos) return {};
-    return {true, readNumber(text.substr(at + tag.size(), 9))};
+    if (at == std::string_view::npos) return std::nullopt;
+    return readNumber(text.substr(at + tag.size(), 9));
 }
 
 void intakeTick(Context& ctx) {
@@ -29,7 +29,7 @@ void intakeTick(Context& ctx) {
     ProgramValues& v = ctx.values;
 
     // While the device-save delay runs, replies stay in the buffer and are read after the "save".
-    if (ctx.timers.isRunning(timer::kSaveDelay)) return;
+    if (savePending(ctx)) return;
 
     ctx.timers.stop(timer::kIntake);
     ctx.timers.start(timer::kRxLamp);
@@ -40,7 +40,7 @@ void intakeTick(Context& ctx) {
 
     if (v.gammaCoefficient == 0 && t.find("gms:") != std::string::npos) {
         // A value that cannot be held (a garbled report) must not overwrite the stored one.
-        if (step([&] { v.gammaCoefficient = toUInt16(tagValue(t, "gms:").value); })) {
+        if (step([&] { v.gammaCoefficient = toUInt16(*tagValue(t, "gms:")); })) {
             step([&] { ctx.settings.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
             step([&] { ctx.settings.commit(); });
         }
@@ -48,7 +48,7 @@ void intakeTick(Context& ctx) {
     if (v.gammaCoefficient == 0) step([&] { v.gammaCoefficient = toUInt16(ctx.settings.number("gkeisuu")); });
 
     if (v.cpmAlarmLevel == 0 && t.find("atc:") != std::string::npos) {
-        if (step([&] { v.cpmAlarmLevel = toUInt16(tagValue(t, "atc:").value); })) {
+        if (step([&] { v.cpmAlarmLevel = toUInt16(*tagValue(t, "atc:")); })) {
             step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
             step([&] { ctx.settings.commit(); });
         }
@@ -66,7 +66,7 @@ void intakeTick(Context& ctx) {
     // A text with a total count is a status report, never a reading. A count too large to read
     // leaves the caption as it was.
     if (t.find("ttc:") != std::string::npos) {
-        step([&] { ctx.form.Label[kTotalCount].caption = decimalText(tagValue(t, "ttc:").value); });
+        step([&] { ctx.form.Label[kTotalCount].caption = decimalText(*tagValue(t, "ttc:")); });
         return;
     }
 
@@ -85,13 +85,14 @@ void intakeTick(Context& ctx) {
     step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + roundHalfEven(reading)); });
     ctx.form.Label[kRealtimeCpm].caption = decimalText(reading);
     step([&] {
+        // A reading below 0.5 rounds to 0 CPM: with no coefficient known yet formatDose takes that for
+        // a device never heard and runs the device-not-found handling, which starts the port search.
         const std::int32_t cpm = toInt32(readNumber(ctx.form.Label[kRealtimeCpm].caption));
         ctx.form.Label[kRealtimeDose].caption = formatDose(ctx, cpm);
     });
-    step([&] {
-        if (s.readingCount == 0) throw Overflow("no readings");
-        s.minuteCpm = toInt32(std::floor(static_cast<double>(s.readingSum) / s.readingCount + 0.5));
-    });
+    // Without a reading counted (its count could not grow) the minute's CPM stays as it was.
+    if (s.readingCount > 0)
+        step([&] { s.minuteCpm = toInt32(std::floor(static_cast<double>(s.readingSum) / s.readingCount + 0.5)); });
 
     evaluateAlarms(ctx, reading, ctx.form.Label[kRealtimeDose].caption);
 }

@@ -3,6 +3,7 @@
 // or rejected, shown as real-time CPM and dose and evaluated against the alarm levels.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,12 +14,8 @@ struct Context;
 /// One tick of the intake timer.
 void intakeTick(Context& ctx);
 
-/// The number of the (at most) nine characters that follow the first occurrence of a tag; nullopt-
-/// like 'found' false when the text has no such tag.
-struct TagValue {
-    bool found = false;
-    double value = 0;
-};
-TagValue tagValue(std::string_view text, std::string_view tag);
+/// The number of the (at most) nine characters that follow the first occurrence of a tag; nothing
+/// when the text has no such tag. Throws Overflow for a number beyond a double.
+std::optional<double> tagValue(std::string_view text, std::string_view tag);
 
 }  // namespace rx47

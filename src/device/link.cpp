@@ -36,6 +36,10 @@ void selectListItem(ComboControl& combo, int index) {
     combo.text = combo.items[static_cast<std::size_t>(index)];
 }
 
+/// The grid lines, with the CPM alarm line among them. Hiding hides it too; showing leaves it as it
+/// is, because whether it shows is not the link's to say: it depends on the `warnline` setting and on
+/// a level that lies on the scale, and only the CPM scale, the first alarm level the device reports
+/// and the settings dialog's box show it.
 void showGraphLines(MainForm& form, bool visible) {
     for (int i = 2; i <= 12; ++i)
         if (i != kAlarmLine || !visible) form.lne[i].visible = visible;
@@ -121,16 +125,18 @@ void onDataReceived(Context& ctx) {
         s.refusedPort = 0;
         setNotice(ctx, Notice::PortPermission, "");
     }
-    if (s.linkUp == kFalse) {
+    if (!s.linkUp) {
         ctx.log.clear(LogCategory::Port, kDeviceCause, "the counter answers on COM" + ctx.form.Combo1[kPortList].text);
-        s.linkUp = kTrue;
+        s.linkUp = true;
         s.quietMinutes = 0;
-        s.minCpm = 500;
+        s.minCpm = kNoMinimumCpm;
         s.lastMinute = 0;
         step([&] { ctx.settings.write("COMport", ctx.form.Combo1[kPortList].text); });
         step([&] { ctx.settings.commit(); });
         ctx.form.Label[kStatusMessage].visible = false;
         ctx.form.Label[kErrorLamp].backColour = kLampDarkRed;
+        // The alarm line stays as the loss left it (hidden): it comes back when the CPM scale is next
+        // applied or its box in the settings dialog is checked, not with the device.
         showGraphLines(ctx.form, true);
         ctx.form.Option2[0].enabled = true;
         ctx.form.Option2[1].enabled = true;
@@ -142,7 +148,7 @@ void onDataReceived(Context& ctx) {
 
 void showDeviceNotFound(Context& ctx) {
     MainForm& f = ctx.form;
-    ctx.state.linkUp = kFalse;
+    ctx.state.linkUp = false;
     ctx.state.measuring = false;
     ctx.state.quietMinutes = 0;
     f.Label[kStatusMessage].visible = true;

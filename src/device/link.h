@@ -1,8 +1,8 @@
 // The device link: listing the serial ports that open, opening the stored port at start-up, noticing
 // the device's data and its absence, and walking the listed ports until the device answers.
 //
-// Link states: present (linkUp -1, status message hidden); searching (linkUp 0, a port advance
-// pending, "COMポート検索中"); exhausted (linkUp 0, no advance pending, "RX47の接続を確認してください" and
+// Link states: present (linkUp, status message hidden); searching (not linkUp, a port advance
+// pending, "COMポート検索中"); exhausted (not linkUp, no advance pending, "RX47の接続を確認してください" and
 // the re-search button).
 #pragma once
 

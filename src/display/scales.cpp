@@ -47,7 +47,7 @@ void applyCpmScale(Context& ctx) {
     }
     // A level beyond 16-bit arithmetic leaves the line where it was and ends the procedure here.
     placeCpmAlarmLine(ctx);
-    if (ctx.state.isLoading == kFalse && ctx.state.linkUp == kTrue) {
+    if (!ctx.state.isLoading && ctx.state.linkUp) {
         LineControl& line = ctx.form.lne[kAlarmLine];
         if (line.y1 >= graph::kTopY) {
             stepIf([&] { return ctx.settings.isTrue("warning") && ctx.settings.isTrue("warnline"); },
@@ -69,7 +69,7 @@ void applyDoseScale(Context& ctx) {
 }
 
 void Combo1_Click(Context& ctx, int index) {
-    if (ctx.state.isLoading != kFalse) return;
+    if (ctx.state.isLoading) return;
     MainForm& f = ctx.form;
     if (index == 0) {
         step([&] { applyCpmScale(ctx); });

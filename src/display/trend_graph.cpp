@@ -15,15 +15,19 @@ namespace rx47 {
 
 namespace {
 
-std::string timeText(int h, int t) {
+/// A time-axis label: the hour and the ten minutes of a ten-minute mark ("09:40").
+std::string axisLabelText(int hour, int tens) {
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%02d:%d0", h, t);
+    std::snprintf(buffer, sizeof buffer, "%02d:%d0", hour, tens);
     return buffer;
 }
 
 double doseOf(Context& ctx, double value) {
     std::int32_t cpm = 0;
     step([&] { cpm = toInt32(value); });
+    // With no coefficient known yet, formatDose takes a count of 0 for a device never heard (0 ÷ 0)
+    // and runs the device-not-found handling, which starts the port search: an empty bar or a
+    // maximum of 0 drawn before the device answered looks for it as the minute update does.
     const std::string dose = formatDose(ctx, cpm);
     return captionValue(dose);  // "" (no coefficient yet) puts the point on the base line
 }
@@ -58,11 +62,11 @@ void relabelTimeAxis(Context& ctx) {
     if (++t == 6) t = 0, ++h;
     if (h == 24) h = 0;
     auto& tme = ctx.form.tme;
-    tme[9].caption = timeText(h, t);
+    tme[9].caption = axisLabelText(h, t);
     for (int k = 8; k >= 0; --k) {
         if (--t == -1) t = 5, --h;
         if (h == -1) h = 23;
-        tme[k].caption = timeText(h, t);
+        tme[k].caption = axisLabelText(h, t);
     }
     for (int k = 0; k <= 9; ++k) tme[k].geometry.left = 840 + 900 * k - 90 * u;
     for (int k = 1; k <= 8; ++k) tme[k].visible = true;

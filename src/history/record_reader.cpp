@@ -18,17 +18,19 @@ namespace {
 constexpr std::size_t kFields = 11;
 
 /// The header lines in the file's code page; empty when the code page cannot be had (the headers
-/// are then counted as foreign lines, which is all that changes).
+/// are then counted as foreign lines, which is all that changes), and `problem` says why.
 struct Headers {
     std::string first;
     std::string second;
+    std::string problem;
     Headers() {
         try {
             first = toCodePage932(kRecordHeader1);
             second = toCodePage932(kRecordHeader2);
-        } catch (...) {
+        } catch (const std::exception& e) {
             first.clear();
             second.clear();
+            problem = e.what();
         }
     }
 };
@@ -37,6 +39,14 @@ const Headers& headers() {
     static const Headers h;
     return h;
 }
+
+}  // namespace
+
+std::string recordHeaderProblem() {
+    return headers().problem;
+}
+
+namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';

@@ -50,6 +50,10 @@ struct ReadResult {
 /// Appends to `into`; never throws for any bytes.
 void readRecords(std::string_view bytes, bool atEnd, ReadResult& into);
 
+/// Why the record files' header lines cannot be recognised (no code page 932 conversion: they are then
+/// counted as foreign lines); empty when they can.
+std::string recordHeaderProblem();
+
 inline ReadResult readRecords(std::string_view bytes, bool atEnd = true) {
     ReadResult result;
     readRecords(bytes, atEnd, result);

@@ -11,25 +11,30 @@
 
 namespace rx47 {
 
+/// minCpm before the first minute is entered: any per-minute value up to it becomes the minimum.
+inline constexpr std::int32_t kNoMinimumCpm = 500;
+
 /// The main window's variables, with the values start-up gives them.
 struct MonitorState {
-    Flag linkUp = kTrue;            ///< the device is taken to be present
+    bool linkUp = true;             ///< the device is taken to be present
     std::int32_t lastMinute = 0;    ///< clock minute of the last per-minute update; 0 forces the next
     std::int32_t minuteCount = 0;   ///< per-minute values added into minuteSum
     std::int32_t minuteSum = 0;     ///< sum of the per-minute CPM values since start or reset
-    std::int32_t minCpm = 500;      ///< smallest per-minute CPM seen
+    /// smallest per-minute CPM seen
+    std::int32_t minCpm = kNoMinimumCpm;
     std::int32_t maxCpm = 0;        ///< largest per-minute CPM seen
-    Flag rxLampLit = kTrue;         ///< blink phases: -1 means the next blink tick paints bright
-    Flag txLampLit = kTrue;
-    Flag errorLampLit = kTrue;
+    bool rxLampLit = true;          ///< blink phases: true means the next blink tick paints bright
+    bool txLampLit = true;
+    bool errorLampLit = true;
     std::int16_t rxBlinkTicks = 0;
     std::int16_t txBlinkTicks = 0;
     std::int16_t errorBlinkTicks = 0;
-    std::int16_t delayTicks = 0;    ///< shared by the splash delay and the device-save delay
+    std::int16_t splashTicks = 0;   ///< ticks of the splash delay so far
+    std::int16_t saveDelayTicks = 0;  ///< ticks of the device-save delay so far
     std::string monthFolder;        ///< the month sub-folder of this run's daily records
     std::int16_t hoverButton = 9;   ///< cmd button under the pointer; 9 is none
     std::int32_t minuteCpm = 0;     ///< rounded mean of this minute's accepted readings
-    Flag isLoading = kTrue;         ///< start-up until the first activation of the window
+    bool isLoading = true;          ///< start-up until the first activation of the window
     std::int32_t readingCount = 0;  ///< readings accepted in the current minute
     std::int32_t readingSum = 0;    ///< their sum
     float doseScaleFactor = 0;      ///< graph twips per 1 μSv/h
@@ -59,7 +64,7 @@ struct ProgramValues {
     std::uint16_t cpmAlarmLevel = 0;   ///< 0: not yet known (taken from the device or the settings)
     std::uint16_t gammaCoefficient = 0; ///< CPM per 1 μSv/h; 0: not yet known
     std::string versionText;
-    Flag soundFinished = kFalse;
+    bool soundFinished = false;
 };
 
 }  // namespace rx47

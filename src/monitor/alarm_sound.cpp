@@ -18,14 +18,14 @@ void alarmSoundFinished(Context& ctx) {
     step([&] { ctx.player.stop(); });
     step([&] { ctx.player.rewind(); });
     step([&] { ctx.player.close(); });
-    ctx.values.soundFinished = kTrue;
+    ctx.values.soundFinished = true;
 }
 
 void playAlarmSound(Context& ctx) {
     const std::filesystem::path file = ctx.programFolder / kAlarmSoundFile;
     if (!fileExists(file)) return;
 
-    ctx.values.soundFinished = kFalse;
+    ctx.values.soundFinished = false;
     ctx.player.setCompletionHandler([&ctx] { alarmSoundFinished(ctx); });
     try {
         ctx.player.open(file);
@@ -45,7 +45,7 @@ void playAlarmSound(Context& ctx) {
     });
     const std::chrono::milliseconds deadline = ctx.pump.now() + length + kSoundWatchdogMargin;
 
-    while (ctx.values.soundFinished != kTrue) {
+    while (!ctx.values.soundFinished) {
         const std::chrono::milliseconds left = deadline - ctx.pump.now();
         if (left <= std::chrono::milliseconds::zero()) {
             // The player never said: end the playback as its completion would.

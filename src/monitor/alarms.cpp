@@ -34,7 +34,7 @@ void evaluateAlarms(Context& ctx, double reading, const std::string& doseText) {
     MonitorState& s = ctx.state;
     // While an alarm is shown nothing counts, even when a setting cannot be read: the shown alarm
     // would otherwise be raised again (and its sound played again) every third reading.
-    if (ctx.timers.isRunning(timer::kAlarmFlash)) return;
+    if (alarmShown(ctx)) return;
 
     bool raised = false;
     stepIf([&] { return ctx.settings.isTrue("warning") && reading > ctx.values.cpmAlarmLevel; },

@@ -2,8 +2,8 @@
 // third reading above a level raises the alarm (message bar, optional bar blinking, pop-up and
 // sound), which stays until the operator acknowledges it with cmd(0).
 //
-// States: quiet and counting (Timer(7) stopped) and alarm shown (Timer(7) running). While an alarm
-// is shown no reading counts. The settings are read each time they are used, so whatever the
+// States: quiet and counting, and alarm shown (alarmShown: the alarm-flash Timer(7) runs). While an
+// alarm is shown no reading counts. The settings are read each time they are used, so whatever the
 // settings dialog commits is in force at once; a column that cannot be read counts as set.
 #pragma once
 

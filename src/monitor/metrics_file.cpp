@@ -25,8 +25,8 @@ MetricsFigures currentMetrics(const Context& ctx) {
     m.runningDose = f.Label[kRunningDose].caption;
     m.totalCount = f.Label[kTotalCount].caption;
     // Start-up takes the device to be present before anything came from it: it is up once heard.
-    m.linkUp = s.linkUp == kTrue && s.deviceHeard && ctx.port.isOpen();
-    if (ctx.timers.isRunning(timer::kAlarmFlash)) {
+    m.linkUp = s.linkUp && s.deviceHeard && ctx.port.isOpen();
+    if (alarmShown(ctx)) {
         const bool dose = f.Label[kAlarmBanner].caption == kDoseAlarmText;
         m.doseAlarm = dose;
         m.cpmAlarm = !dose;
@@ -47,7 +47,9 @@ void writeMetricsFile(Context& ctx) noexcept {
             ctx.log.fail(LogCategory::Metrics, cause, std::string("the metrics file is not written: ") + e.what());
         }
     } catch (...) {
-        // Out of memory for a log line: the next update tries again.
+        // Out of memory for the cause or the line above: said in words that need no memory of their
+        // own. The next update tries again.
+        ctx.log.warn(LogCategory::Metrics, "the metrics file is not written (out of memory)");
     }
 }
 

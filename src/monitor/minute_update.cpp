@@ -45,11 +45,11 @@ void deviceWork(Context& ctx, bool newMinute) {
         s.quietMinutes = s.heardThisMinute ? 0 : s.quietMinutes + 1;
         s.heardThisMinute = false;
     }
-    if (s.linkUp == kTrue && !ctx.port.isOpen()) {
+    if (s.linkUp && !ctx.port.isOpen()) {
         deviceLost(ctx, "its port closed");
-    } else if (s.linkUp == kTrue && s.quietMinutes >= kQuietMinutesForLoss) {
+    } else if (s.linkUp && s.quietMinutes >= kQuietMinutesForLoss) {
         deviceLost(ctx, "it sent nothing for two minutes");
-    } else if (s.linkUp == kFalse) {
+    } else if (!s.linkUp) {
         // A device that was heard before is looked for again every minute until it answers; one that
         // never answered ends at the re-search offer.
         if (newMinute && s.deviceHeard && searchExhausted(ctx)) ctx.form.Combo1[kPortList].listIndex = -1;
@@ -78,8 +78,7 @@ void minuteUpdate(Context& ctx) {
     if (clearBuffer) {
         // A reading waiting for its intake belongs to the closing minute: take it in before the buffer
         // is emptied for the answer to "show".
-        if (ctx.timers.isRunning(timer::kIntake) && !ctx.timers.isRunning(timer::kSaveDelay))
-            step([&] { intakeTick(ctx); });
+        if (ctx.timers.isRunning(timer::kIntake) && !savePending(ctx)) step([&] { intakeTick(ctx); });
         step([&] { ctx.port.clearInput(); });
     }
 
@@ -109,7 +108,7 @@ void minuteUpdate(Context& ctx) {
     const bool measured = s.measuring;
     const bool readingsThisMinute = s.readingCount > 0;
     deviceWork(ctx, newMinute);
-    const bool enter = key != s.enteredMinute && measured && (readingsThisMinute || s.linkUp == kTrue);
+    const bool enter = key != s.enteredMinute && measured && (readingsThisMinute || s.linkUp);
     if (!enter) {
         if (newMinute) {
             clearNewestBar(ctx);
@@ -124,6 +123,8 @@ void minuteUpdate(Context& ctx) {
     step([&] { setNewestBar(ctx, cpm); });
 
     f.Label[kAverageCpm].caption = decimalText(cpm);
+    // A minute of 0 CPM with no coefficient known yet means nothing has been heard: formatDose then
+    // runs the device-not-found handling, which starts the port search.
     f.Label[kAverageDose].caption = formatDose(ctx, cpm);
 
     if (cpm >= s.maxCpm) {
@@ -140,12 +141,13 @@ void minuteUpdate(Context& ctx) {
 
     step([&] { s.minuteSum = toInt32(static_cast<double>(s.minuteSum) + cpm); });
     step([&] { s.minuteCount = toInt32(static_cast<double>(s.minuteCount) + 1); });
-    step([&] {
-        if (s.minuteCount == 0) throw Overflow("no minutes");
-        const double average = std::floor(static_cast<double>(s.minuteSum) / s.minuteCount + 0.5);
-        f.Label[kRunningCpm].caption = decimalText(average);
-        f.Label[kRunningDose].caption = formatDose(ctx, toInt32(average));
-    });
+    // Without a minute counted (its count could not grow) there is no average to show.
+    if (s.minuteCount > 0)
+        step([&] {
+            const double average = std::floor(static_cast<double>(s.minuteSum) / s.minuteCount + 0.5);
+            f.Label[kRunningCpm].caption = decimalText(average);
+            f.Label[kRunningDose].caption = formatDose(ctx, toInt32(average));
+        });
 
     s.readingCount = 0;
     s.readingSum = 0;

@@ -22,7 +22,7 @@ struct Lamp {
     int label;
     Colour bright;
     Colour dim;
-    Flag MonitorState::*phase;
+    bool MonitorState::*phase;
     std::int16_t MonitorState::*ticks;
 };
 
@@ -38,6 +38,14 @@ Lamp lampOf(int timerIndex) {
 }
 
 }  // namespace
+
+bool alarmShown(const Context& ctx) {
+    return ctx.timers.isRunning(timer::kAlarmFlash);
+}
+
+bool savePending(const Context& ctx) {
+    return ctx.timers.isRunning(timer::kSaveDelay);
+}
 
 void setUpTimers(Context& ctx) {
     const struct {
@@ -57,12 +65,12 @@ void lampBlinkTick(Context& ctx, int timerIndex) {
     MonitorState& s = ctx.state;
     LabelControl& label = ctx.form.Label[lamp.label];
     if (s.*lamp.ticks < 2) {
-        if (s.*lamp.phase == kTrue) {
-            s.*lamp.phase = kFalse;
+        if (s.*lamp.phase) {
+            s.*lamp.phase = false;
             label.backColour = lamp.bright;
         } else {
             label.backColour = lamp.dim;
-            s.*lamp.phase = kTrue;
+            s.*lamp.phase = true;
         }
         ++(s.*lamp.ticks);
     } else {
@@ -74,26 +82,26 @@ void lampBlinkTick(Context& ctx, int timerIndex) {
 
 void splashDelayTick(Context& ctx) {
     MonitorState& s = ctx.state;
-    if (s.delayTicks > 0) {
+    if (s.splashTicks > 0) {
         ctx.timers.stop(timer::kSplash);
-        s.delayTicks = 0;
+        s.splashTicks = 0;
         ctx.timers.start(timer::kMinute);
         ctx.desktop.closeSplash();
     } else {
-        ++s.delayTicks;
+        ++s.splashTicks;
     }
 }
 
 void saveDelayTick(Context& ctx) {
     MonitorState& s = ctx.state;
-    if (s.delayTicks > 2) {
+    if (s.saveDelayTicks > 2) {
         ctx.timers.stop(timer::kSaveDelay);
         ctx.timers.start(timer::kTxLamp);
-        s.delayTicks = 0;
+        s.saveDelayTicks = 0;
         step([&] { sendCommand(ctx.port, command::kSave); });
         ctx.timers.start(timer::kIntake);
     } else {
-        ++s.delayTicks;
+        ++s.saveDelayTicks;
     }
 }
 

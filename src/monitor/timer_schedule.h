@@ -20,6 +20,13 @@ inline constexpr int kPortAdvance = 10; ///< 1000 ms: next port of the search
 inline constexpr int kTrayIconRemoval = 11; ///< 500 ms: removes the tray icon after a restore
 }  // namespace timer
 
+/// An alarm is shown (its message flashing) from its raising to its acknowledgement: while the
+/// alarm-flash timer runs.
+bool alarmShown(const Context& ctx);
+/// A device save is pending (the device-save delay runs, replies wait in the buffer until "save"
+/// has gone out): while the save-delay timer runs.
+bool savePending(const Context& ctx);
+
 /// Sets every timer's interval, in index order, stopping each right after.
 void setUpTimers(Context& ctx);
 

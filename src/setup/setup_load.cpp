@@ -110,7 +110,7 @@ void Form_Load(Context& ctx, SetupForm& f) {
     const auto colourOf = [&](const char* column) { return static_cast<Colour>(s.int32(column)); };
 
     load([&] { f.caption = " RX47 monitor  version " + ctx.values.versionText; });
-    load([&] { f.soundTestHover = kFalse; });
+    load([&] { f.soundTestHover = false; });
     load([&] {
         if (s.isTrue("warning")) {
             setCheck(ctx, f, kWarningBox, true);
@@ -161,15 +161,15 @@ void cmd_Click(Context& ctx, SetupForm&) {
 }
 
 void cmd_MouseMove(SetupForm& form) {
-    if (form.soundTestHover == kTrue) return;
+    if (form.soundTestHover) return;
     form.cmd.backColour = kSoundTestHover;
-    form.soundTestHover = kTrue;
+    form.soundTestHover = true;
 }
 
 void Form_MouseMove(SetupForm& form) {
-    if (form.soundTestHover == kFalse) return;
+    if (!form.soundTestHover) return;
     form.cmd.backColour = kButtonFace;
-    form.soundTestHover = kFalse;
+    form.soundTestHover = false;
 }
 
 }  // namespace rx47::setup

@@ -33,7 +33,7 @@ std::string headerLines() {
 
 std::string dataLine(const Context& ctx) {
     const LocalDateTime now = ctx.clock.now();
-    std::string line = dateText(now) + "," + timeText(now);
+    std::string line = dateText(now) + "," + recordTimeText(now);
     for (int label : kRecordedLabels) line += "," + ctx.form.Label[label].caption;
     return toCodePage932(line + kLineEnd);
 }
@@ -66,7 +66,7 @@ std::string dateText(const LocalDateTime& t) {
     return buffer;
 }
 
-std::string timeText(const LocalDateTime& t) {
+std::string recordTimeText(const LocalDateTime& t) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
     return buffer;

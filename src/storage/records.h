@@ -19,10 +19,10 @@ inline constexpr const char* kMasterRecordFile = "master record.csv";
 inline constexpr const char* kRecordHeader1 = "日付,時刻,検出数,空間平均,,直近平均,,直近最大,,直近最小";
 inline constexpr const char* kRecordHeader2 = ",,,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h";
 
-/// "2026-05-07"
+/// A record line's date: "2026-05-07"
 std::string dateText(const LocalDateTime& t);
-/// "09:05:00"
-std::string timeText(const LocalDateTime& t);
+/// A record line's time of day, to the second: "09:05:00"
+std::string recordTimeText(const LocalDateTime& t);
 /// The month folder of a run started at t: "2026_05".
 std::string monthFolderName(const LocalDateTime& t);
 

@@ -27,6 +27,12 @@ inline constexpr const char* kSettingsFileName = "RX47.dat";
 inline constexpr const char* kSettingsTempFileName = "RX47_tmp.dat";
 inline constexpr const char* kSettingsPassword = "tamelox";
 
+/// A yes/no column as the file stores it: -1 for true, 0 for false. The program holds bool; the
+/// stored values live only here, where the file is read and written.
+using Flag = std::int16_t;
+inline constexpr Flag kTrue = -1;
+inline constexpr Flag kFalse = 0;
+
 /// A stored value: empty (NULL), a whole number, a double or a text.
 using SettingValue = std::variant<std::monostate, std::int64_t, double, std::string>;
 
@@ -104,7 +110,8 @@ public:
 
     /// Changes a column of the row; on disk after the next commit(). Throws MissingColumn.
     void write(std::string_view column, SettingValue value);
-    void writeFlag(std::string_view column, bool value) { write(column, std::int64_t{value ? -1 : 0}); }
+    /// Writes a yes/no column as the file stores it (kTrue or kFalse).
+    void writeFlag(std::string_view column, bool value) { write(column, std::int64_t{value ? kTrue : kFalse}); }
     /// Writes every changed column in one transaction. On failure the changes stay pending, so the
     /// next commit tries them again. Throws DatabaseError.
     void commit();

@@ -61,29 +61,11 @@ void Form_Load(Context& ctx) {
 
     ctx.values.versionText = kVersionText;
     f.Image1[0].toolTip = " RX47 monitor  version " + ctx.values.versionText + " ";
-    s.isLoading = kTrue;
+    // The monitor state starts as declared: loading, the device taken to be present, no minimum yet,
+    // the lamps' next blinks bright, no button under the pointer, every count 0.
+    s = MonitorState{};
     step([&] { ctx.settings.open(ctx.programFolder); });
-
-    s.lastMinute = 0;
-    s.minCpm = 500;
-    s.maxCpm = 0;
-    s.readingCount = 0;
-    s.readingSum = 0;
-    s.linkUp = kTrue;
-    s.minuteCount = 0;
-    s.minuteSum = 0;
-    s.rxLampLit = kTrue;
-    s.txLampLit = kTrue;
-    s.errorLampLit = kTrue;
-    s.rxBlinkTicks = 0;
-    s.txBlinkTicks = 0;
-    s.errorBlinkTicks = 0;
-    s.delayTicks = 0;
-    s.hoverButton = 9;
-    ctx.values.soundFinished = kFalse;
-    s.doseScaleFactor = 0;
-    s.cpmAlarmHits = 0;
-    s.doseAlarmHits = 0;
+    ctx.values.soundFinished = false;
 
     step([&] { startUpConnection(ctx); });
     applyColours(ctx);
@@ -115,7 +97,7 @@ void Form_Load(Context& ctx) {
 }
 
 void Form_Activate(Context& ctx) {
-    ctx.state.isLoading = kFalse;
+    ctx.state.isLoading = false;
 }
 
 }  // namespace rx47

@@ -48,7 +48,7 @@ TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     setUpTimers(ctx);
     timers.setTickHandler([&](int index) { onTimerTick(ctx, index); });
     port.setDataReceivedHandler([&] { onDataReceived(ctx); });
-    state.isLoading = kFalse;
+    state.isLoading = false;
 
     startUpConnection(ctx);
     ASSERT_TRUE(test::runEventsUntil([&] { return values.gammaCoefficient == 120; }, 5s));

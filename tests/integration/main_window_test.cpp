@@ -173,7 +173,7 @@ TEST_F(View, TheWidgetsFollowTheModel) {
 TEST_F(View, AScalePickReachesTheHandlerOnceLoadingIsOver) {
     QComboBox* cpm = window->combo(0);
     // While loading the pick only changes the list's own text.
-    m.state.isLoading = kTrue;
+    m.state.isLoading = true;
     emit cpm->activated(3);
     EXPECT_EQ(m.form.Combo1[0].text, "500");
     EXPECT_EQ(m.form.lbl[10].caption, "100");

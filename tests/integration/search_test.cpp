@@ -145,11 +145,11 @@ TEST(Search, TheStoredPortAnsweringNeedsNoSearch) {
     m.start();
     bool everLost = false;
     m.until([&] {
-        everLost |= m.state.linkUp != kTrue;
+        everLost |= !m.state.linkUp;
         return m.values.gammaCoefficient != 0 && !m.form.Label[kRealtimeCpm].caption.empty();
     });
     ASSERT_TRUE(m.nextMinute());
-    EXPECT_FALSE(everLost || m.state.linkUp != kTrue);
+    EXPECT_FALSE(everLost || !m.state.linkUp);
     EXPECT_EQ(m.values.gammaCoefficient, 103);
     EXPECT_EQ(m.port.portNumber(), 3);
     EXPECT_EQ(m.form.Combo1[1].items, (std::vector<std::string>{"2", "3"}));
@@ -164,7 +164,7 @@ TEST(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
     m.storePort("7");
     m.start();
     ASSERT_TRUE(m.until([&] { return statusOf(m) == "COMポート検索中"; }));
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
     EXPECT_EQ(m.port.portNumber(), 4);
     EXPECT_EQ(m.storedPort(), "4");
     EXPECT_EQ(statusOf(m), "");
@@ -210,7 +210,7 @@ TEST(Search, ADeviceUnpluggedWhileMonitoringIsFoundAgainOnAnotherPort) {
     ASSERT_TRUE(m.until([&] { return !m.port.isOpen(); }));
     second.silence(false);  // the counter is plugged in again, on port 2
     ASSERT_TRUE(m.nextMinute());
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
     EXPECT_EQ(m.port.portNumber(), 2);
     EXPECT_EQ(m.storedPort(), "2");
     EXPECT_EQ(statusOf(m), "");
@@ -222,7 +222,7 @@ TEST(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
     auto& device = m.device(2);
     m.storePort("1");
     m.start();
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue && m.port.portNumber() == 2; }));
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp && m.port.portNumber() == 2; }));
     EXPECT_EQ(m.storedPort(), "2");
 
     // Unplugged: the next minute tries every listed port, the lost one included, and finds none.
@@ -238,7 +238,7 @@ TEST(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
     device.plugIn();
     const std::size_t shown = device.receivedLines().size();
     ASSERT_TRUE(m.nextMinute());
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
     EXPECT_TRUE(m.until([&] { return LiveMonitor::received(device, "show", shown); }));
     EXPECT_EQ(m.port.portNumber(), 2);
     EXPECT_EQ(m.storedPort(), "2");
@@ -261,9 +261,9 @@ TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     ASSERT_TRUE(m.until([&] { return !m.timers.isRunning(timer::kIntake); }));
     ASSERT_TRUE(m.nextMinute());  // 09:32: the readings before it fell silent
     ASSERT_TRUE(m.nextMinute());  // 09:33: one quiet minute repeats the last value
-    EXPECT_EQ(m.state.linkUp, kTrue);
+    EXPECT_TRUE(m.state.linkUp);
     ASSERT_TRUE(m.nextMinute());  // 09:34: the second quiet minute: lost
-    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_FALSE(m.state.linkUp);
     EXPECT_EQ(statusOf(m), "COMポート検索中");
     ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
     ASSERT_TRUE(m.nextMinute());  // 09:35: looked for again, nothing recorded
@@ -272,7 +272,7 @@ TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     EXPECT_EQ(whileLost.back(), "09:33");
 
     device.silence(false);  // it answers again
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
     ASSERT_TRUE(m.nextMinute());
     const auto minutes = m.recordedMinutes();
@@ -296,7 +296,7 @@ TEST(Search, OneRecordLinePerClockMinuteAndNoneBeforeTheFirstReading) {
     reSearch(m.ctx);
     const std::size_t shows = device.receivedLines().size();
     ASSERT_TRUE(m.until([&] { return LiveMonitor::received(device, "show", shows); }));
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp == kTrue; }));
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(m.nextMinute());
 
     // One line for each clock minute from the first reading on (09:30 itself when a reading came

@@ -127,7 +127,7 @@ TEST_F(Playback, ThePlayerReportsTheEndOfTheSoundAndEventsAreServedMeanwhile) {
     QObject::connect(&other, &QTimer::timeout, [&] { ++ticks; });
     other.start(100);
     playAlarmSound(ctx);
-    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_TRUE(m.values.soundFinished);
     EXPECT_EQ(player.reported, 1);  // the end came from the player, not from the watchdog
     EXPECT_GT(ticks, 0);
 }
@@ -140,7 +140,7 @@ TEST_F(Playback, ASecondSoundInsideTheWaitEndsBothWaits) {
     });
     playAlarmSound(ctx);
     EXPECT_TRUE(innerReturned);
-    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_TRUE(m.values.soundFinished);
     EXPECT_EQ(player.reported, 1);  // the replaced playback reports nothing
 }
 

@@ -111,7 +111,7 @@ TEST(QtWavePlayer, TheAlarmSoundReturnsWithoutAnAudioOutput) {
     Context ctx{m.form,  m.state,   m.values, m.settings, m.port,         m.timers,
                 m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
     playAlarmSound(ctx);
-    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_TRUE(m.values.soundFinished);
 }
 
 }  // namespace

@@ -351,6 +351,30 @@ TEST(ReadOnlySettingsFile, TheProgramRunsOnWhatItReadAndTheFileStaysAsItWas) {
     expectRecordsWhole(folder);
 }
 
+TEST(ReadOnlyProgramFolder, TheProgramStartsMonitorsAndEndsWithoutWritingIntoIt) {
+    ProgramCopy folder;
+    const std::string settingsBefore = bytesOf(folder.settingsFile());
+    Device device(folder);
+    LaunchOptions options = asOrdinaryUser();
+    // Named on the command line: left to itself the program would take its data folder instead.
+    options.arguments = {"--folder", folder.path().string()};
+    fs::permissions(folder.path(), fs::perms(0555));
+    if (::geteuid() != 0 && ::access(folder.path().c_str(), W_OK) == 0) {
+        fs::permissions(folder.path(), fs::perms(0755));
+        GTEST_SKIP() << "this user writes to read-only folders";
+    }
+    {
+        RealProgram program(folder, options);
+        EXPECT_TRUE(device.keepsAsking(3));  // the per-minute update runs, minute after minute
+        expectEndsInOrder(program);
+    }
+    fs::permissions(folder.path(), fs::perms(0755));
+    EXPECT_FALSE(fs::exists(folder.recordFolder()));
+    EXPECT_EQ(bytesOf(folder.settingsFile()), settingsBefore);  // the exit could not be counted
+    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
+    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+}
+
 TEST(DeletedSettingsFile, TheProgramRunsOnMakesNoFileAndTakesUpTheFilePutBack) {
     ProgramCopy folder;
     Device device(folder);

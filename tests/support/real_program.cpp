@@ -165,7 +165,10 @@ RealProgram::RealProgram(const ProgramCopy& folder, const LaunchOptions& options
         env.push_back("XDG_RUNTIME_DIR=" + home.string());
     }
 
-    std::vector<char*> argv{const_cast<char*>(program.c_str()), nullptr};
+    std::vector<std::string> arguments = options.arguments;
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);

@@ -52,6 +52,8 @@ struct LaunchOptions {
     std::vector<std::string> preload;
     /// Further environment, "NAME=value".
     std::vector<std::string> environment;
+    /// The program's command-line arguments.
+    std::vector<std::string> arguments;
     /// Run with the rights of an ordinary user, so that file permissions bind (the program folder
     /// is handed to that user first). Only matters when the tests run as root.
     bool ordinaryUser = false;

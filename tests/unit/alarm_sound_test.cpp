@@ -27,11 +27,11 @@ TEST_F(AlarmSound, WithoutTheFileThereIsNoSoundAndNoWait) {
     playAlarmSound(m.ctx);
     EXPECT_TRUE(m.player.commands.empty());
     EXPECT_EQ(m.pump.calls, 0);
-    EXPECT_EQ(m.values.soundFinished, kFalse);
+    EXPECT_FALSE(m.values.soundFinished);
 }
 
 TEST_F(AlarmSound, TheWaitServesEventsUntilThePlayerReportsTheEnd) {
-    m.pump.script = {[&] { EXPECT_EQ(m.values.soundFinished, kFalse); },
+    m.pump.script = {[&] { EXPECT_FALSE(m.values.soundFinished); },
                      [&] {
                          EXPECT_EQ(m.player.commands, (Commands{"Open RX47.wav", "Play"}));
                          m.player.finish();
@@ -39,7 +39,7 @@ TEST_F(AlarmSound, TheWaitServesEventsUntilThePlayerReportsTheEnd) {
                      [&] { ADD_FAILURE() << "waited on after the end"; }};
     playAlarmSound(m.ctx);
     EXPECT_EQ(m.pump.calls, 2);
-    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_TRUE(m.values.soundFinished);
     // The player is closed again, so the next sound opens the file anew.
     EXPECT_EQ(m.player.commands, (Commands{"Open RX47.wav", "Play", "Stop", "Rew", "Close"}));
 }
@@ -48,7 +48,7 @@ TEST_F(AlarmSound, APlaybackThatCannotStartEndsAtOnceWithThePlayerClosed) {
     m.player.failOpen = true;
     playAlarmSound(m.ctx);
     EXPECT_EQ(m.pump.calls, 0);
-    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_TRUE(m.values.soundFinished);
     EXPECT_EQ(m.player.commands, (Commands{"Open RX47.wav", "Stop", "Rew", "Close"}));
 
     m.player.commands.clear();
@@ -62,7 +62,7 @@ TEST_F(AlarmSound, APlaybackThatCannotStartEndsAtOnceWithThePlayerClosed) {
 TEST_F(AlarmSound, TheWatchdogEndsAWaitThePlayerNeverEnds) {
     m.player.playLength = 1500ms;
     playAlarmSound(m.ctx);
-    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_TRUE(m.values.soundFinished);
     EXPECT_EQ(m.pump.now(), 1500ms + kSoundWatchdogMargin);
     EXPECT_EQ(m.player.commands.back(), "Close");
 
@@ -77,7 +77,7 @@ TEST_F(AlarmSound, ASecondSoundInsideTheWaitRestartsItAndBothWaitsEndWithIt) {
     m.pump.script = {[&] { playAlarmSound(m.ctx); }, [&] { m.player.finish(); }};
     playAlarmSound(m.ctx);
     EXPECT_EQ(m.pump.calls, 2);
-    EXPECT_EQ(m.values.soundFinished, kTrue);
+    EXPECT_TRUE(m.values.soundFinished);
     EXPECT_EQ(m.player.commands, (Commands{"Open RX47.wav", "Play", "Open RX47.wav", "Play", "Stop", "Rew", "Close"}));
 }
 
@@ -99,7 +99,7 @@ struct AlarmWithSound : AlarmSound {
         m.port.open(1);
         m.values.gammaCoefficient = 120;
         m.values.cpmAlarmLevel = 100;
-        m.state.isLoading = kFalse;
+        m.state.isLoading = false;
     }
     void read(int cpm) {
         m.port.received += std::to_string(cpm) + "\r\n";

@@ -24,7 +24,7 @@ struct Controls : ::testing::Test {
         m.values.cpmScaleFactor = 60;
         m.setSetting("record", std::int64_t{0});
         m.setSetting("warnLineLevel", 100.0);  // only the CPM level counts here
-        m.state.isLoading = kFalse;
+        m.state.isLoading = false;
     }
     void read(int cpm) { m.read(cpm); }
     void raiseCpmAlarm() {
@@ -142,7 +142,7 @@ TEST_F(Controls, PressingResetWhileAnAlarmBlinksAcknowledgesItOnlyAndASecondPres
 
 TEST_F(Controls, WhileTheDeviceIsNotHeardTheButtonSearchesThePortsAgain) {
     fillStatistics();
-    m.state.linkUp = kFalse;
+    m.state.linkUp = false;
     m.state.cpmAlarmHits = 2;
     m.port.devices = {3, 5};
     m.port.opened.clear();
@@ -243,7 +243,7 @@ TEST_F(Controls, TwoHitsFollowedByABuzzerClickNeedThreeMoreReadings) {
 }
 
 TEST_F(Controls, WhileLoadingTheOptionsOnlyFollowTheClick) {
-    m.state.isLoading = kTrue;
+    m.state.isLoading = true;
     m.state.cpmAlarmHits = 2;
     Option1_Click(m.ctx, 1);
     Option2_Click(m.ctx, 0);

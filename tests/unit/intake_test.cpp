@@ -152,6 +152,13 @@ TEST_F(Intake, TagsAtTheVeryEndStoreZeroAndFallBackToTheColumn) {
     EXPECT_EQ(caption(kTotalCount), "0");
 }
 
+TEST(TagValue, IsTheNumberAfterTheTagOrNothingWithoutTheTag) {
+    EXPECT_EQ(tagValue("gms:120\r\n", "gms:"), 120.0);
+    EXPECT_EQ(tagValue("atc:40\r\nttc:5\r\n", "ttc:"), 5.0);
+    EXPECT_EQ(tagValue("ttc:", "ttc:"), 0.0);  // the tag with no number is there, as 0
+    EXPECT_EQ(tagValue("25\r\n", "gms:"), std::nullopt);
+}
+
 TEST_F(Intake, AGarbledTagValueLeavesTheStoredValueAlone) {
     m.values.gammaCoefficient = 0;
     m.values.cpmAlarmLevel = 0;
@@ -218,11 +225,11 @@ TEST(FormatDose, WithoutACoefficientLoadsItOrNoticesTheAbsentDevice) {
     m.setSetting("gkeisuu", std::int64_t{100});
     EXPECT_EQ(formatDose(m.ctx, 7), "");
     EXPECT_EQ(m.values.gammaCoefficient, 100);
-    EXPECT_EQ(m.state.linkUp, kTrue);
+    EXPECT_TRUE(m.state.linkUp);
 
     m.values.gammaCoefficient = 0;
     EXPECT_EQ(formatDose(m.ctx, 0), "");
-    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_FALSE(m.state.linkUp);
     EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
 }
 

@@ -68,7 +68,7 @@ TEST_F(Link, TheSearchWalksThePortsUntilTheDeviceAnswers) {
     m.timers.start(timer::kMinute);
 
     second();  // the first update finds nothing and starts the search
-    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_FALSE(m.state.linkUp);
     EXPECT_EQ(m.form.Label[kStatusMessage].caption, "COMポート検索中");
     EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
     EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampRed);
@@ -82,7 +82,7 @@ TEST_F(Link, TheSearchWalksThePortsUntilTheDeviceAnswers) {
     EXPECT_EQ(m.port.sent.back(), "show\r\n");
 
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");  // the device answers on port 3
-    EXPECT_EQ(m.state.linkUp, kTrue);
+    EXPECT_TRUE(m.state.linkUp);
     EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
     EXPECT_EQ(m.settings.text("COMport"), "3");
     EXPECT_FALSE(m.form.Label[kStatusMessage].visible);
@@ -195,7 +195,7 @@ TEST_F(Link, TheReSearchTriesASingleListedPort) {
     second();
     EXPECT_EQ(m.port.sent.back(), "show\r\n");  // the next update asks the port at once
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
-    EXPECT_EQ(m.state.linkUp, kTrue);
+    EXPECT_TRUE(m.state.linkUp);
     EXPECT_EQ(m.settings.text("COMport"), "4");
 }
 
@@ -219,12 +219,12 @@ TEST_F(Link, APortThatClosesWhileMonitoringStartsTheSearch) {
     m.port.devices = {2};  // unplugged from port 1: the adapter closes the port
     m.port.close();
     for (int i = 0; i < 60; ++i) second();
-    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_FALSE(m.state.linkUp);
     EXPECT_EQ(m.form.Label[kStatusMessage].caption, "COMポート検索中");
     for (int i = 0; i < 3; ++i) second();
     EXPECT_EQ(m.port.portNumber(), 2);
     m.port.deliver("gms:110\r\natc:90\r\nttc:7\r\n");  // plugged in again on port 2
-    EXPECT_EQ(m.state.linkUp, kTrue);
+    EXPECT_TRUE(m.state.linkUp);
     EXPECT_EQ(m.settings.text("COMport"), "2");
     for (int i = 0; i < 3; ++i) second();
     EXPECT_EQ(m.port.portNumber(), 2);

@@ -141,7 +141,7 @@ TEST_F(MinuteUpdate, NoCoefficientAndNoCountMeansTheDeviceIsNotHeard) {
     m.values.gammaCoefficient = 0;
     m.port.devices = {};
     minute({});
-    EXPECT_EQ(m.state.linkUp, kFalse);
+    EXPECT_FALSE(m.state.linkUp);
     EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
     EXPECT_EQ(caption(kStatusMessage), "RX47の接続を確認してください");
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");

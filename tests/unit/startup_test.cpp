@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "display/trend_graph.h"
+#include "model/monitor_state.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
 #include "ui/startup.h"
@@ -94,12 +95,38 @@ TEST(StartUp, PuttingTheStoredChoicesIntoTheControlsSendsAndWritesNothing) {
     EXPECT_EQ(m.form.Combo1[0].listIndex, 2);
     EXPECT_EQ(m.form.Combo1[2].listIndex, 2);  // "0.400"
     EXPECT_EQ(m.port.sent, std::vector<std::string>{"show\r\n"});
-    EXPECT_EQ(m.state.isLoading, kTrue);
+    EXPECT_TRUE(m.state.isLoading);
     m.settings.close();
     EXPECT_EQ(bytesOf(m.folder.settingsFile()), before);
 
     Form_Activate(m.ctx);
-    EXPECT_EQ(m.state.isLoading, kFalse);
+    EXPECT_FALSE(m.state.isLoading);
+}
+
+TEST(StartUp, TheMonitorStateStartsOverWhateverItHeld) {
+    TestMonitor m;
+    m.port.devices = {1};
+    m.state.minCpm = 3;
+    m.state.maxCpm = 900;
+    m.state.linkUp = false;
+    m.state.isLoading = false;
+    m.state.splashTicks = 1;
+    m.state.saveDelayTicks = 2;
+    m.state.hoverButton = 0;
+    m.state.cpmAlarmHits = 2;
+    m.state.txLampLit = false;
+    m.values.soundFinished = true;
+    Form_Load(m.ctx);
+    EXPECT_EQ(m.state.minCpm, kNoMinimumCpm);
+    EXPECT_EQ(m.state.maxCpm, 0);
+    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_TRUE(m.state.isLoading);
+    EXPECT_EQ(m.state.splashTicks, 0);
+    EXPECT_EQ(m.state.saveDelayTicks, 0);
+    EXPECT_EQ(m.state.hoverButton, 9);
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    EXPECT_TRUE(m.state.txLampLit);
+    EXPECT_FALSE(m.values.soundFinished);
 }
 
 TEST(StartUp, TheShowRequestGoesOutOnlyWhenThePortOpened) {

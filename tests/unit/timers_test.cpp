@@ -1,5 +1,7 @@
-// The timer schedule: lamp blinks, the shared delay counter of the splash and the device-save delay.
+// The timer schedule: lamp blinks, the splash delay and the device-save delay.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
@@ -35,7 +37,7 @@ TEST(Timers, ALampBlinkIsBrightForOneTickThenDim) {
     m.timers.advance(50);
     EXPECT_FALSE(m.timers.isRunning(timer::kRxLamp));
     EXPECT_EQ(lamp.backColour, kLampDarkGreen);
-    EXPECT_EQ(m.state.rxLampLit, kTrue);  // the next blink starts bright again
+    EXPECT_TRUE(m.state.rxLampLit);  // the next blink starts bright again
     EXPECT_EQ(m.state.rxBlinkTicks, 0);
 }
 
@@ -59,7 +61,7 @@ TEST(Timers, TheSplashDelayStartsTheMinuteTimerOnItsSecondTick) {
     EXPECT_TRUE(m.timers.isRunning(timer::kMinute));
     EXPECT_FALSE(m.timers.isRunning(timer::kSplash));
     EXPECT_EQ(m.desktop.splashClosed, 1);
-    EXPECT_EQ(m.state.delayTicks, 0);
+    EXPECT_EQ(m.state.splashTicks, 0);
 }
 
 TEST(Timers, TheSaveDelaySendsSaveOnItsFourthTick) {
@@ -77,16 +79,22 @@ TEST(Timers, TheSaveDelaySendsSaveOnItsFourthTick) {
     EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
 }
 
-TEST(Timers, SplashAndSaveDelayShareTheirCounterAndEachEndsOnce) {
+TEST(Timers, SplashAndSaveDelayEachCountTheirOwnTicks) {
     TestMonitor m;
     m.port.devices = {1};
     m.port.open(1);
     m.timers.start(timer::kSplash);
     m.timers.advance(500);
     m.timers.start(timer::kSaveDelay);
+    const auto saves = [&] { return std::count(m.port.sent.begin(), m.port.sent.end(), "save\r\n"); };
+    m.timers.advance(1500);  // the splash's second tick, the save delay's second
+    EXPECT_EQ(m.desktop.splashClosed, 1);
+    EXPECT_EQ(saves(), 0);
+    m.timers.advance(2500);  // the save delay's fourth tick: neither delay cut the other short
+    EXPECT_EQ(saves(), 1);
     m.timers.advance(10000);
     EXPECT_EQ(m.desktop.splashClosed, 1);
-    EXPECT_EQ(std::count(m.port.sent.begin(), m.port.sent.end(), "save\r\n"), 1);
+    EXPECT_EQ(saves(), 1);
     EXPECT_FALSE(m.timers.isRunning(timer::kSplash));
     EXPECT_FALSE(m.timers.isRunning(timer::kSaveDelay));
 }

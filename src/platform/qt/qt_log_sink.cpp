@@ -2,6 +2,8 @@
 
 #include <QLoggingCategory>
 #include <QString>
+#include <exception>
+#include <string>
 
 namespace rx47 {
 
@@ -47,6 +49,29 @@ void QtLogSink::write(LogLevel level, LogCategory category, std::string_view mes
         qCWarning(c).noquote() << text;
     else
         qCInfo(c).noquote() << text;
+}
+
+void logEscaped(FailureLog* log, LogCategory category, std::string_view handler) noexcept {
+    try {
+        std::string what = "unknown error";
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {
+            // Not an exception of the standard library's kind: no text to give.
+        }
+        const std::string message = std::string(handler) + " failed: " + what;
+        if (log) {
+            log->fail(category, "escaped:" + std::string(handler), message);
+        } else {
+            QtLogSink sink;
+            sink.write(LogLevel::Warning, category, message);
+        }
+    } catch (const std::exception&) {
+        // Out of memory for the line: the handler's failure ends here unsaid, the program runs on.
+        qCWarning(qtCategory(category)) << "a handler failed; out of memory for the details";
+    }
 }
 
 }  // namespace rx47

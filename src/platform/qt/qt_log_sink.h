@@ -12,4 +12,9 @@ public:
     void write(LogLevel level, LogCategory category, std::string_view message) override;
 };
 
+/// For an adapter's last guard around a handler it calls from the event loop (inside a catch): logs
+/// what escaped the handler `handler` to `log`, once until the program ends, or straight to Qt's
+/// categorised logging when the adapter was given no log.
+void logEscaped(FailureLog* log, LogCategory category, std::string_view handler) noexcept;
+
 }  // namespace rx47

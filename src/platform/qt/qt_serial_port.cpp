@@ -12,6 +12,7 @@
 
 #include "base/failure.h"
 #include "device/port_table.h"
+#include "platform/qt/qt_log_sink.h"
 
 namespace rx47 {
 
@@ -151,6 +152,7 @@ void QtSerialPort::onReadyRead() {
         dataReceived_();
     } catch (...) {
         // Nothing may escape into the event loop; the handler's own failures are its business.
+        logEscaped(log_, LogCategory::Port, "the data-received handler");
     }
 }
 

@@ -18,6 +18,8 @@
 
 namespace rx47 {
 
+class FailureLog;
+
 class QtSerialPort : public QObject, public SerialPort {
     Q_OBJECT
 public:
@@ -39,6 +41,8 @@ public:
     std::string readAll() override;
     void clearInput() override;
     void setDataReceivedHandler(std::function<void()> handler) override;
+    /// Where a failure that escapes the data-received handler is logged.
+    void setLog(FailureLog* log) { log_ = log; }
 
     /// Bytes lost to a full receive buffer since the port was opened.
     std::size_t overrunBytes() const { return overrun_; }
@@ -55,6 +59,7 @@ private:
     int portNumber_ = 0;
     PortOpenFailure lastFailure_;
     std::function<void()> dataReceived_;
+    FailureLog* log_ = nullptr;
     std::string received_;
     std::size_t overrun_ = 0;
 };

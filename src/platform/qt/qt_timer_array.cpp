@@ -1,5 +1,7 @@
 #include "platform/qt/qt_timer_array.h"
 
+#include "platform/qt/qt_log_sink.h"
+
 namespace rx47 {
 
 QtTimerArray::QtTimerArray(QObject* parent) : QObject(parent) {
@@ -13,6 +15,7 @@ QtTimerArray::QtTimerArray(QObject* parent) : QObject(parent) {
             try {
                 if (handler_) handler_(index);
             } catch (...) {
+                logEscaped(log_, LogCategory::Program, "a timer's tick handler");
             }
         });
         timers_[index] = t;

@@ -11,6 +11,8 @@
 
 namespace rx47 {
 
+class FailureLog;
+
 class QtTimerArray : public QObject, public TimerArray {
     Q_OBJECT
 public:
@@ -23,12 +25,15 @@ public:
     void stop(int index) override;
     bool isRunning(int index) const override;
     void setTickHandler(TickHandler handler) override;
+    /// Where a failure that escapes the tick handler is logged.
+    void setLog(FailureLog* log) { log_ = log; }
 
 private:
     QTimer* timer(int index) const;
 
     std::map<int, QTimer*> timers_;
     TickHandler handler_;
+    FailureLog* log_ = nullptr;
 };
 
 }  // namespace rx47

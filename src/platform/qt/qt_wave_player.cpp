@@ -1,11 +1,13 @@
 #include "platform/qt/qt_wave_player.h"
 
 #include <QAudioDevice>
+#include <QLoggingCategory>
 #include <QMediaDevices>
 #include <QMetaObject>
 #include <QSoundEffect>
 #include <QUrl>
 #include <array>
+#include <exception>
 #include <fstream>
 #include <string>
 
@@ -14,6 +16,9 @@
 namespace rx47 {
 
 namespace {
+
+// The program's category for the sound (platform/qt/qt_log_sink.cpp names it too).
+Q_LOGGING_CATEGORY(soundLog, "rx47.sound", QtInfoMsg)
 
 std::uint32_t le32(const std::array<char, 8>& b, std::size_t at) {
     return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
@@ -137,10 +142,14 @@ void QtWavePlayer::playbackEnded(std::uint64_t playback) {
         this,
         [this, playback] {
             if (playback != playback_) return;
-            // Nothing may escape into the event loop.
+            // Nothing may escape into the event loop. The player lives in a module of its own, without
+            // the program's log: the line goes to the same logging category.
             try {
                 if (handler_) handler_();
+            } catch (const std::exception& e) {
+                qCWarning(soundLog).noquote() << "the sound's completion handler failed:" << e.what();
             } catch (...) {
+                qCWarning(soundLog) << "the sound's completion handler failed with an unknown error";
             }
         },
         Qt::QueuedConnection);
