@@ -2,6 +2,7 @@
 
 #include <QPaintDevice>
 #include <QStringList>
+#include <algorithm>
 
 namespace rx47 {
 
