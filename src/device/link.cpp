@@ -41,8 +41,9 @@ void selectListItem(ComboControl& combo, int index) {
 /// a level that lies on the scale, and only the CPM scale, the first alarm level the device reports
 /// and the settings dialog's box show it.
 void showGraphLines(MainForm& form, bool visible) {
-    for (int i = 2; i <= 12; ++i)
-        if (i != kAlarmLine || !visible) form.lne[i].visible = visible;
+    for (int i : graph::kCpmGrid) form.lne[i].visible = visible;
+    for (int i : graph::kDoseGrid) form.lne[i].visible = visible;
+    if (!visible) form.lne[kAlarmLine].visible = false;  // shown again only by its own rule
 }
 
 }  // namespace
@@ -138,10 +139,10 @@ void onDataReceived(Context& ctx) {
         // The alarm line stays as the loss left it (hidden): it comes back when the CPM scale is next
         // applied or its box in the settings dialog is checked, not with the device.
         showGraphLines(ctx.form, true);
-        ctx.form.Option2[0].enabled = true;
-        ctx.form.Option2[1].enabled = true;
-        ctx.form.cmd[1].enabled = true;
-        ctx.form.cmd[0].caption = kResetCaption;
+        ctx.form.Option2[kBuzzerOnOption].enabled = true;
+        ctx.form.Option2[kBuzzerOffOption].enabled = true;
+        ctx.form.cmd[kSettingsButton].enabled = true;
+        ctx.form.cmd[kResetButton].caption = kResetCaption;
     }
     ctx.timers.start(timer::kIntake);
 }
@@ -154,10 +155,10 @@ void showDeviceNotFound(Context& ctx) {
     f.Label[kStatusMessage].visible = true;
     f.Label[kErrorLamp].backColour = kLampRed;
     showGraphLines(f, false);
-    f.cmd[0].enabled = false;
-    f.Option2[0].enabled = false;
-    f.Option2[1].enabled = false;
-    f.cmd[1].enabled = false;
+    f.cmd[kResetButton].enabled = false;
+    f.Option2[kBuzzerOnOption].enabled = false;
+    f.Option2[kBuzzerOffOption].enabled = false;
+    f.cmd[kSettingsButton].enabled = false;
     const ComboControl& list = f.Combo1[kPortList];
     if (static_cast<int>(list.items.size()) == list.listIndex + 1) {
         std::string ports;
@@ -166,8 +167,8 @@ void showDeviceNotFound(Context& ctx) {
                      "no counter answers on the listed ports (" + (ports.empty() ? std::string("none") : ports) +
                          "); check its connection");
         f.Label[kStatusMessage].caption = kCheckConnectionText;
-        f.cmd[0].caption = kReSearchCaption;
-        f.cmd[0].enabled = true;
+        f.cmd[kResetButton].caption = kReSearchCaption;
+        f.cmd[kResetButton].enabled = true;
     } else {
         f.Label[kStatusMessage].caption = kSearchingText;
         ctx.timers.start(timer::kPortAdvance);

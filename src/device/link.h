@@ -6,6 +6,8 @@
 // the re-search button).
 #pragma once
 
+#include "model/main_form.h"  // kPortList
+
 namespace rx47 {
 
 struct Context;
@@ -15,8 +17,6 @@ inline constexpr const char* kCheckConnectionText = "RX47の接続を確認し�
 inline constexpr const char* kResetCaption = "リセット";
 inline constexpr const char* kReSearchCaption = "再検索";
 inline constexpr int kHighestPort = 256;
-/// Combo1(1), the list of the ports that opened.
-inline constexpr int kPortList = 1;
 
 /// Adds the number of every port 1…256 that opens to the port list (closing a port left open first).
 void scanSerialPorts(Context& ctx);

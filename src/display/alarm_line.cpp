@@ -9,7 +9,7 @@ namespace rx47 {
 
 void placeCpmAlarmLine(Context& ctx) {
     const std::int16_t height = toInt16(static_cast<double>(ctx.values.cpmAlarmLevel) * ctx.values.cpmScaleFactor);
-    const std::int16_t y = toInt16(static_cast<double>(kGraphBaseY) - height);
+    const std::int16_t y = toInt16(static_cast<double>(graph::kBaseY) - height);
     ctx.form.lne[kAlarmLine].y1 = y;
     ctx.form.lne[kAlarmLine].y2 = y;
 }

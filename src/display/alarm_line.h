@@ -5,9 +5,6 @@ namespace rx47 {
 
 struct Context;
 
-/// The graph's base line, in twips from the top of the window.
-inline constexpr int kGraphBaseY = 6600;
-
 /// Moves the CPM alarm line to the height of the CPM alarm level on the current CPM scale. The
 /// arithmetic is 16-bit: a height that does not fit throws Overflow and leaves the line where it was.
 void placeCpmAlarmLine(Context& ctx);

@@ -23,7 +23,7 @@ constexpr CpmScale kCpmScaleTable[] = {{"50", 120}, {"100", 60}, {"200", 30}, {"
 
 struct DoseScale {
     double fullScale;
-    const char* labels[6];  // lbl(16) down to lbl(11)
+    const char* labels[graph::kDoseValues.size()];  // from the top down
     float factor;
 };
 constexpr DoseScale kDoseScaleTable[] = {
@@ -37,11 +37,13 @@ constexpr DoseScale kDoseScaleTable[] = {
 }  // namespace
 
 void applyCpmScale(Context& ctx) {
-    const std::string& s = ctx.form.Combo1[0].text;
+    const std::string& s = ctx.form.Combo1[kCpmScaleList].text;
     for (const CpmScale& scale : kCpmScaleTable) {
         if (s != scale.text) continue;
         const int fullScale = static_cast<int>(readNumber(scale.text));
-        for (int i = 1; i <= 10; ++i) ctx.form.lbl[i].caption = std::to_string(fullScale * i / 10);
+        constexpr int steps = graph::kCpmValues.size();
+        for (int k = 0; k < steps; ++k)
+            ctx.form.lbl[graph::kCpmValues.at(k)].caption = std::to_string(fullScale * (k + 1) / steps);
         ctx.values.cpmScaleFactor = scale.factor;
         break;
     }
@@ -59,10 +61,11 @@ void applyCpmScale(Context& ctx) {
 }
 
 void applyDoseScale(Context& ctx) {
-    const double v = captionValue(ctx.form.Combo1[2].text);
+    const double v = captionValue(ctx.form.Combo1[kDoseScaleList].text);
     for (const DoseScale& scale : kDoseScaleTable) {
         if (v != scale.fullScale) continue;
-        for (int k = 0; k < 6; ++k) ctx.form.lbl[16 - k].caption = scale.labels[k];
+        for (int k = 0; k < graph::kDoseValues.size(); ++k)
+            ctx.form.lbl[graph::kDoseValues.last - k].caption = scale.labels[k];
         ctx.state.doseScaleFactor = scale.factor;
         break;
     }
@@ -71,14 +74,13 @@ void applyDoseScale(Context& ctx) {
 void Combo1_Click(Context& ctx, int index) {
     if (ctx.state.isLoading) return;
     MainForm& f = ctx.form;
-    if (index == 0) {
+    if (index == kCpmScaleList) {
         step([&] { applyCpmScale(ctx); });
-        for (int i = 0; i <= graph::kNewest; ++i)
-            step([&] { setBarHeight(ctx, f.tgt[i], captionValue(f.tgt[i].caption)); });
+        for (int i : graph::kMinuteBars) step([&] { setBarHeight(ctx, f.tgt[i], captionValue(f.tgt[i].caption)); });
         step([&] { setBarHeight(ctx, f.tgt[graph::kPeakBar], captionValue(f.Label[kMaxCpm].caption)); });
-        step([&] { ctx.settings.write("CPMscale", f.Combo1[0].text); });
+        step([&] { ctx.settings.write("CPMscale", f.Combo1[kCpmScaleList].text); });
         step([&] { ctx.settings.commit(); });
-    } else if (index == 2) {
+    } else if (index == kDoseScaleList) {
         step([&] { applyDoseScale(ctx); });
         for (int i = 0; i < graph::kSegments; ++i) {
             step([&] {
@@ -87,7 +89,7 @@ void Combo1_Click(Context& ctx, int index) {
             });
         }
         step([&] { placePeakMarker(ctx); });
-        step([&] { ctx.settings.write("LINEscale", f.Combo1[2].text); });
+        step([&] { ctx.settings.write("LINEscale", f.Combo1[kDoseScaleList].text); });
         step([&] { ctx.settings.commit(); });
     }
 }

@@ -1,5 +1,5 @@
-// The two scales of the trend graph: CPM for the bars (lbl 1…10), dose rate for the polyline
-// (lbl 11…16), chosen in Combo1(0) and Combo1(2) and kept in the settings.
+// The two scales of the trend graph: CPM for the bars (graph::kCpmValues), dose rate for the polyline
+// (graph::kDoseValues), chosen in their lists of Combo1 and kept in the settings.
 #pragma once
 
 namespace rx47 {

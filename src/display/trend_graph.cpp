@@ -50,8 +50,10 @@ void setBarHeight(Context& ctx, LabelControl& bar, double value) {
 }
 
 void placePeakMarker(Context& ctx) {
-    const double top = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, ctx.state.maxCpm) - 60;
-    ctx.form.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, 5940));
+    constexpr Twips kAbovePoint = 60;
+    constexpr Twips kLowestTop = 5940;
+    const double top = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, ctx.state.maxCpm) - kAbovePoint;
+    ctx.form.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, kLowestTop));
 }
 
 void relabelTimeAxis(Context& ctx) {
@@ -62,17 +64,19 @@ void relabelTimeAxis(Context& ctx) {
     if (++t == 6) t = 0, ++h;
     if (h == 24) h = 0;
     auto& tme = ctx.form.tme;
-    tme[9].caption = axisLabelText(h, t);
-    for (int k = 8; k >= 0; --k) {
+    constexpr int first = graph::kTimeLabels.first;
+    constexpr int last = graph::kTimeLabels.last;
+    tme[last].caption = axisLabelText(h, t);
+    for (int k = last - 1; k >= first; --k) {
         if (--t == -1) t = 5, --h;
         if (h == -1) h = 23;
         tme[k].caption = axisLabelText(h, t);
     }
-    for (int k = 0; k <= 9; ++k) tme[k].geometry.left = 840 + 900 * k - 90 * u;
-    for (int k = 1; k <= 8; ++k) tme[k].visible = true;
-    const bool firstShown = tme[0].geometry.left >= 480;
-    tme[0].visible = firstShown;
-    tme[9].visible = !firstShown;
+    for (int k : graph::kTimeLabels) tme[k].geometry.left = graph::timeLabelLeft(k, u);
+    for (int k : graph::kInnerTimeLabels) tme[k].visible = true;
+    const bool firstShown = tme[first].geometry.left >= graph::kTimeLabelsFrom;
+    tme[first].visible = firstShown;
+    tme[last].visible = !firstShown;
 }
 
 void showBarValue(Context& ctx, int index, const std::string& caption) {

@@ -1,27 +1,17 @@
 // The trend graph: 81 per-minute bars tgt(0…80) (newest at the right), the dose polyline bar(0…79)
 // over them, the time axis tme(0…9) and the peak bar tgt(81) with the peak-dose marker tgt(82).
-// The bar captions are the graph's only store of the past values.
+// The bar captions are the graph's only store of the past values. Its roles and geometry are
+// graph:: beside MainForm.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "model/main_form.h"
+
 namespace rx47 {
 
 struct Context;
-struct MainForm;
-struct LabelControl;
-
-namespace graph {
-inline constexpr int kBaseY = 6600;      ///< value 0
-inline constexpr int kTopY = 600;        ///< full scale
-inline constexpr int kFullHeight = 6000;
-inline constexpr int kSlots = 81;        ///< tgt(0…80)
-inline constexpr int kNewest = 80;
-inline constexpr int kPeakBar = 81;
-inline constexpr int kPeakMarker = 82;
-inline constexpr int kSegments = 80;     ///< bar(0…79)
-}  // namespace graph
 
 /// Time labels for the local time of day: tme(9) is the next ten-minute mark.
 void relabelTimeAxis(Context& ctx);

@@ -75,60 +75,66 @@ void statisticRow(MainForm& f, int headingLabel, const std::string& heading, int
 void graphArea(MainForm& f) {
     // Axes, grid and the CPM alarm line. Grid lines are grey by design; start-up gives them the
     // colours of the settings.
-    line(f.lne[0], 720, 360, 720, 6600, kBlack, false);
-    line(f.lne[1], 720, 6600, 9360, 6600, kBlack, false);
+    using namespace graph;
+    line(f.lne[kCpmAxis], 720, 360, 720, kBaseY, kBlack, false);
+    line(f.lne[kTimeAxis], 720, kBaseY, 9360, kBaseY, kBlack, false);
+    // The CPM grid at every second value label, its last line at full scale.
     const Twips cpmGrid[] = {5400, 4200, 3000, 1800};
-    for (int i = 0; i < 4; ++i) line(f.lne[2 + i], 720, cpmGrid[i], 8280, cpmGrid[i], kDesignGrey, true);
-    line(f.lne[6], 720, 600, 8640, 600, kDesignGrey, true);
-    line(f.lne[kAlarmLine], 720, 6600, 8640, 6600, kRed, false, 2);
+    for (int k = 0; k < 4; ++k) line(f.lne[kCpmGrid.at(k)], 720, cpmGrid[k], 8280, cpmGrid[k], kDesignGrey, true);
+    line(f.lne[kCpmGrid.last], 720, kTopY, 8640, kTopY, kDesignGrey, true);
+    line(f.lne[kAlarmLine], 720, kBaseY, 8640, kBaseY, kRed, false, 2);
     f.lne[kAlarmLine].visible = false;
     const Twips doseGrid[] = {5580, 4590, 3585, 2580, 1590};
-    for (int i = 0; i < 5; ++i) line(f.lne[8 + i], 1080, doseGrid[i], 8640, doseGrid[i], kDesignGrey, true);
+    for (int k = 0; k < kDoseGrid.size(); ++k)
+        line(f.lne[kDoseGrid.at(k)], 1080, doseGrid[k], 8640, doseGrid[k], kDesignGrey, true);
 
     // Scale labels: CPM right-aligned left of the y axis, dose rate right of the plot.
-    graphLabel(f.lbl[0], kCpm, {420, 135, 600, 225}, Align::Centre, kScaleFont);
-    for (int i = 1; i <= 10; ++i)
-        graphLabel(f.lbl[i], std::to_string(i * 10), {60, 5895 - 600 * (i - 1), 600, 225}, Align::Right, kScaleFont);
+    graphLabel(f.lbl[kCpmTitle], kCpm, {420, 135, 600, 225}, Align::Centre, kScaleFont);
+    for (int k = 0; k < kCpmValues.size(); ++k)
+        graphLabel(f.lbl[kCpmValues.at(k)], std::to_string((k + 1) * 10), {60, 5895 - 600 * k, 600, 225}, Align::Right,
+                   kScaleFont);
     const char* doseAxis[] = {"0.066", "0.133", "0.200", "0.266", "0.333", "0.400"};
     const Twips doseTops[] = {5475, 4485, 3480, 2475, 1485, 480};
-    for (int i = 0; i < 6; ++i)
-        graphLabel(f.lbl[11 + i], doseAxis[i], {8760, doseTops[i], 600, 225}, Align::Left, kScaleFont);
-    graphLabel(f.lbl[17], kMicroSievert, {8760, 135, 720, 225}, Align::Left, kScaleFont);
+    for (int k = 0; k < kDoseValues.size(); ++k)
+        graphLabel(f.lbl[kDoseValues.at(k)], doseAxis[k], {8760, doseTops[k], 600, 225}, Align::Left, kScaleFont);
+    graphLabel(f.lbl[kDoseUnit], kMicroSievert, {8760, 135, 720, 225}, Align::Left, kScaleFont);
 
     // Bars: slot i at x 1020 + 90·i, the peak bar left of slot 0, the "*" over it.
-    for (int i = 0; i <= 80; ++i) f.tgt[i].geometry = {1020 + 90 * i, 6420, 75, 0};
-    f.tgt[81].geometry = {855, 6420, 75, 0};
+    for (int i : kMinuteBars) f.tgt[i].geometry = {kFirstSlotLeft + kSlotPitch * i, 6420, 75, 0};
+    f.tgt[kPeakBar].geometry = {855, 6420, 75, 0};
     for (auto& t : f.tgt) {
         t.visible = false;
         t.caption = "0";
         t.backColour = kDesignGrey;
         t.foreColour = kDesignGrey;
     }
-    LabelControl& marker = f.tgt[82];
+    LabelControl& marker = f.tgt[kPeakMarker];
     marker.caption = "*";
     marker.geometry = {840, 6420, 135, 180};
     marker.align = Align::Centre;
     marker.transparent = true;
     marker.font = {kDesignFont, 9, true};
     marker.foreColour = kBlack;
-    for (int i = 0; i < 80; ++i) {
-        line(f.bar[i], 1065 + 90 * i, 6600, 1155 + 90 * i, 6600, kDesignGrey, false, 2);
+    // Segment i runs from the middle of slot i to the middle of slot i + 1.
+    for (int i = 0; i < kSegments; ++i) {
+        const Twips x = kFirstSlotLeft + kSlotPitch * i + kSlotPitch / 2;
+        line(f.bar[i], x, kBaseY, x + kSlotPitch, kBaseY, kDesignGrey, false, 2);
         f.bar[i].visible = false;
     }
 
     // Time axis: nine of the ten labels are shown from the first minute update on.
-    for (int k = 0; k < 10; ++k) {
-        graphLabel(f.tme[k], "00:00", {840 + 900 * k, 6840, 480, 225}, Align::Centre, kTimeFont);
+    for (int k : kTimeLabels) {
+        graphLabel(f.tme[k], "00:00", {timeLabelLeft(k, 0), 6840, 480, 225}, Align::Centre, kTimeFont);
         f.tme[k].visible = false;
     }
-    f.Image1[1].geometry = {9345, 6518, 180, 165};  // the arrow head at the end of the time axis
+    f.Image1[kAxisArrow].geometry = {9345, 6518, 180, 165};  // the arrow head at the end of the time axis
 
     // The two messages: the port search in the middle of the plot, the alarm banner at its top.
     LabelControl& status = f.Label[kStatusMessage];
     graphLabel(status, "COMポート検索中", {1080, 3390, 7200, 420}, Align::Centre, kStatusFont);
     status.foreColour = kRed;
     status.visible = false;
-    ShapeControl& box = f.Shape1[2];
+    ShapeControl& box = f.Shape1[kAlarmBox];
     box.geometry = {1080, 45, 7560, 405};
     box.backColour = kRed;
     box.borderColour = kRed;
@@ -141,7 +147,7 @@ void graphArea(MainForm& f) {
 }
 
 void statusPanel(MainForm& f) {
-    f.Shape1[0].geometry = {kPanelLeft, 240, kPanelWidth, 1320};
+    f.Shape1[kStatusPanel].geometry = {kPanelLeft, 240, kPanelWidth, 1320};
     heading(f.Label[34], "STATUS", 315);
     text(f.Label[6], "データ通信", {kIndent, 660, 1080, kTextHeight});
     f.Frame[0].geometry = {10860, 600, 1560, 330};
@@ -160,7 +166,7 @@ void statusPanel(MainForm& f) {
 }
 
 void analysisPanel(MainForm& f) {
-    f.Shape1[4].geometry = {kPanelLeft, 1680, kPanelWidth, 2640};
+    f.Shape1[kAnalysisPanel].geometry = {kPanelLeft, 1680, kPanelWidth, 2640};
     heading(f.Label[35], "DATA ANALISYS", 1755);
     text(f.Label[1], "リアルタイム値", {kIndent, 2040, 1800, kTextHeight});
     readoutRow(f, kRealtimeCpm, 31, kRealtimeDose, 32, 2280);
@@ -174,30 +180,30 @@ void analysisPanel(MainForm& f) {
 }
 
 void configurationPanel(MainForm& f) {
-    f.Shape1[1].geometry = {kPanelLeft, 4440, kPanelWidth, 2250};
+    f.Shape1[kConfigurationPanel].geometry = {kPanelLeft, 4440, kPanelWidth, 2250};
     heading(f.Label[36], "CONFIGURATION", 4515);
     constexpr Twips kListLeft = 11025;
     constexpr Twips kListWidth = 1380;
     constexpr Twips kListHeight = 330;
     text(f.Label[22], "CPM スケール", {kIndent, 4860, 1275, kTextHeight});
-    f.Combo1[0].geometry = {kListLeft, 4800, kListWidth, kListHeight};
+    f.Combo1[kCpmScaleList].geometry = {kListLeft, 4800, kListWidth, kListHeight};
     text(f.Label[43], "線量スケール", {kIndent, 5235, 1275, kTextHeight});
-    f.Combo1[2].geometry = {kListLeft, 5175, kListWidth, kListHeight};
+    f.Combo1[kDoseScaleList].geometry = {kListLeft, 5175, kListWidth, kListHeight};
     text(f.Label[2], "COM ポート", {kIndent, 5610, 1275, kTextHeight});
-    f.Combo1[1].geometry = {kListLeft, 5550, kListWidth, kListHeight};
-    f.Combo1[1].text = "Combo1";
-    f.Combo1[1].editable = true;
+    f.Combo1[kPortList].geometry = {kListLeft, 5550, kListWidth, kListHeight};
+    f.Combo1[kPortList].text = "Combo1";
+    f.Combo1[kPortList].editable = true;
 
     text(f.Label[7], "カウントブザー", {kIndent, 5985, 1275, kTextHeight});
     f.Frame[1].geometry = {kListLeft, 5925, kListWidth, 330};
     f.Option2[0] = {"オン", true, true, {kListLeft, 5940, 690, 300}};
     f.Option2[1] = {"オフ", false, true, {kListLeft + 690, 5940, 690, 300}};
 
-    f.cmd[0].caption = "リセット";
-    f.cmd[0].toolTip = " システムを初期化します ";
-    f.cmd[0].geometry = {9690, 6255, 1290, 375};
-    f.cmd[1].caption = "警報設定";
-    f.cmd[1].geometry = {11115, 6255, 1290, 375};
+    f.cmd[kResetButton].caption = "リセット";
+    f.cmd[kResetButton].toolTip = " システムを初期化します ";
+    f.cmd[kResetButton].geometry = {9690, 6255, 1290, 375};
+    f.cmd[kSettingsButton].caption = "警報設定";
+    f.cmd[kSettingsButton].geometry = {11115, 6255, 1290, 375};
 }
 
 }  // namespace
@@ -210,8 +216,8 @@ MainForm makeMainForm() {
     configurationPanel(f);
 
     // The logo under the right-hand column, with a mouse pointer of its own.
-    f.Image1[0].geometry = {10455, 6810, 2070, 225};
-    f.Image1[0].ownPointer = true;
+    f.Image1[kLogo].geometry = {10455, 6810, 2070, 225};
+    f.Image1[kLogo].ownPointer = true;
 
     // The notice line: under the time axis, the width of the graph, in the free strip at the foot. It
     // reaches up under the time labels' empty lower edge, so a font with a tall line (Noto Sans CJK)

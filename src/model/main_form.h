@@ -45,6 +45,30 @@ struct MainForm {
 /// The main window as designed, before start-up puts the settings into it.
 MainForm makeMainForm();
 
+/// A run of indexes of one control array, first…last, to loop over: `for (int i : graph::kCpmGrid)`.
+struct IndexRange {
+    int first;
+    int last;
+
+    struct Iterator {
+        int index;
+        constexpr int operator*() const { return index; }
+        constexpr Iterator& operator++() {
+            ++index;
+            return *this;
+        }
+        constexpr bool operator==(const Iterator&) const = default;
+    };
+    constexpr Iterator begin() const { return {first}; }
+    constexpr Iterator end() const { return {last + 1}; }
+    constexpr int size() const { return last - first + 1; }
+    /// The index `k` places after the first.
+    constexpr int at(int k) const { return first + k; }
+    constexpr bool contains(int index) const { return index >= first && index <= last; }
+};
+
+// The roles of the controls: every handler and view names a control by its role.
+
 // Lamps and their colours.
 inline constexpr int kRxLamp = 4;
 inline constexpr int kTxLamp = 29;
@@ -66,9 +90,77 @@ inline constexpr int kMinDose = 17;
 inline constexpr int kRunningCpm = 19;
 inline constexpr int kRunningDose = 23;
 inline constexpr int kTotalCount = 21;
+/// The two messages over the graph, drawn after everything else.
 inline constexpr int kStatusMessage = 37;
 inline constexpr int kAlarmBanner = 42;
 
+// Shape1: the panels of the right-hand column, top to bottom (the order they are drawn in), and the
+// red box behind the alarm banner.
+inline constexpr int kStatusPanel = 0;
+inline constexpr int kConfigurationPanel = 1;
+inline constexpr int kAlarmBox = 2;
+inline constexpr int kAnalysisPanel = 4;
+inline constexpr int kPanels[] = {kStatusPanel, kAnalysisPanel, kConfigurationPanel};
+
+// Image1.
+inline constexpr int kLogo = 0;
+inline constexpr int kAxisArrow = 1;  ///< the arrow head at the right end of the time axis
+
+// Combo1.
+inline constexpr int kCpmScaleList = 0;
+inline constexpr int kPortList = 1;  ///< the ports that opened
+inline constexpr int kDoseScaleList = 2;
+
+// cmd, and the option pairs Option1 (data link) and Option2 (count buzzer).
+inline constexpr int kResetButton = 0;  ///< also re-search and acknowledge
+inline constexpr int kSettingsButton = 1;
+inline constexpr int kReceiveOption = 0;
+inline constexpr int kStopOption = 1;
+inline constexpr int kBuzzerOnOption = 0;
+inline constexpr int kBuzzerOffOption = 1;
+
 inline constexpr int kAlarmLine = 7;  ///< lne(7), the CPM alarm-level line
+
+/// The trend graph: its controls by role, and its geometry in twips.
+namespace graph {
+// tgt: the per-minute bars (newest at the right), the peak bar and the "*" marker over it.
+inline constexpr IndexRange kMinuteBars{0, 80};
+inline constexpr int kSlots = kMinuteBars.size();
+inline constexpr int kNewest = kMinuteBars.last;
+inline constexpr int kPeakBar = 81;
+inline constexpr int kPeakMarker = 82;
+/// Every bar: the minute bars and the peak bar.
+inline constexpr IndexRange kBars{kMinuteBars.first, kPeakBar};
+// bar: the dose polyline, segment i joining minute bars i and i + 1.
+inline constexpr int kSegments = 80;
+// lne: the two axes, the CPM grid (its top line at full scale included), the alarm line and the dose grid.
+inline constexpr int kCpmAxis = 0;   ///< the vertical axis
+inline constexpr int kTimeAxis = 1;  ///< the horizontal axis, on the base line
+inline constexpr IndexRange kCpmGrid{2, 6};
+inline constexpr IndexRange kDoseGrid{8, 12};
+// lbl: the CPM scale (title and ten values, bottom up) and the dose scale (six values, bottom up, and
+// the unit).
+inline constexpr int kCpmTitle = 0;
+inline constexpr IndexRange kCpmValues{1, 10};
+inline constexpr IndexRange kDoseValues{11, 16};
+inline constexpr int kDoseUnit = 17;
+inline constexpr IndexRange kCpmScaleTexts{kCpmTitle, kCpmValues.last};
+inline constexpr IndexRange kDoseScaleTexts{kDoseValues.first, kDoseUnit};
+// tme: ten time labels; the first and the last take turns, the ones between are always shown.
+inline constexpr IndexRange kTimeLabels{0, 9};
+inline constexpr IndexRange kInnerTimeLabels{1, 8};
+
+inline constexpr Twips kBaseY = 6600;  ///< value 0, the time axis
+inline constexpr Twips kTopY = 600;    ///< full scale
+inline constexpr Twips kFullHeight = kBaseY - kTopY;
+inline constexpr Twips kSlotPitch = 90;  ///< one minute along the time axis
+inline constexpr Twips kFirstSlotLeft = 1020;
+/// The left edge of time label k at a whole ten minutes; `minutesPast` later it has moved left.
+constexpr Twips timeLabelLeft(int k, int minutesPast) {
+    return 840 + 10 * kSlotPitch * k - kSlotPitch * minutesPast;
+}
+/// A first time label further left than this would stand on the CPM scale: the last one shows instead.
+inline constexpr Twips kTimeLabelsFrom = 480;
+}  // namespace graph
 
 }  // namespace rx47

@@ -17,9 +17,6 @@ namespace rx47 {
 
 namespace {
 
-constexpr int kBannerFrame = 2;  // Shape1(2), the frame around the alarm bar
-constexpr int kLastMinuteBar = 80;
-
 /// Counts one reading towards an alarm; the third raises it and the count starts again.
 bool countHit(std::int16_t& hits) {
     step([&] { hits = toInt16(static_cast<double>(hits) + 1); });
@@ -87,12 +84,12 @@ void alarmFlashTick(Context& ctx) {
     MainForm& f = ctx.form;
     LabelControl& banner = f.Label[kAlarmBanner];
     banner.visible = !banner.visible;
-    f.Shape1[kBannerFrame].visible = !f.Shape1[kBannerFrame].visible;
+    f.Shape1[kAlarmBox].visible = !f.Shape1[kAlarmBox].visible;
 
     // The bars blink against the CPM level, during a dose alarm too.
     stepIf([&] { return ctx.settings.isTrue("flash"); },
            [&] {
-               for (int i = 0; i <= kLastMinuteBar; ++i)
+               for (int i : graph::kMinuteBars)
                    stepIf([&] { return readNumber(f.tgt[i].caption) > ctx.values.cpmAlarmLevel; },
                           [&] { f.tgt[i].visible = banner.visible; });
            });
@@ -102,9 +99,9 @@ void acknowledgeAlarm(Context& ctx) {
     MainForm& f = ctx.form;
     ctx.timers.stop(timer::kAlarmFlash);
     f.Label[kAlarmBanner].visible = false;
-    f.Shape1[kBannerFrame].visible = false;
+    f.Shape1[kAlarmBox].visible = false;
     // Whatever the last flash left: a bar with a value shows.
-    for (int i = 0; i <= kLastMinuteBar; ++i)
+    for (int i : graph::kMinuteBars)
         stepIf([&] { return readNumber(f.tgt[i].caption) != 0; }, [&] { f.tgt[i].visible = true; },
                [&] { f.tgt[i].visible = false; });
     ctx.state.cpmAlarmHits = 0;

@@ -36,7 +36,7 @@ namespace {
 void deviceWork(Context& ctx, bool newMinute) {
     MonitorState& s = ctx.state;
     MainForm& f = ctx.form;
-    if (!f.cmd[0].enabled) f.cmd[0].enabled = true;
+    if (!f.cmd[kResetButton].enabled) f.cmd[kResetButton].enabled = true;
     if (ctx.port.isOpen()) {
         ctx.timers.start(timer::kTxLamp);
         step([&] { sendCommand(ctx.port, command::kShow); });
@@ -92,7 +92,7 @@ void minuteUpdate(Context& ctx) {
         scrollBars(ctx);
         drawDoseSegments(ctx);
     }
-    const bool stopped = f.Option1[1].value;
+    const bool stopped = f.Option1[kStopOption].value;
     if (stopped && newMinute) clearNewestBar(ctx);
     hideBrokenSegments(ctx);
     // While the data link is stopped the graph keeps scrolling and the statistics stand still.

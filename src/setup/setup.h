@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "display/graph_colours.h"
 #include "model/setup_form.h"
 
 namespace rx47 {
@@ -40,6 +41,8 @@ void Check1_Click(Context& ctx, SetupForm& form, int index);
 /// A click on Label1(index). The swatches 4, 6 and 7 open the colour picker and apply the colour to
 /// the swatch, their column and the main window's graph; other labels do nothing.
 void Label1_Click(Context& ctx, SetupForm& form, int index);
+/// The graph colour swatch `index` shows and sets.
+GraphColour swatchColour(int index);
 
 /// The user changed the text of txt(index).
 void txt_Change(SetupForm& form, int index, std::string text);

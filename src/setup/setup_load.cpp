@@ -107,7 +107,7 @@ void Form_Load(Context& ctx, SetupForm& f) {
             if (s.isTrue(column)) setCheck(ctx, f, box, true);
         });
     };
-    const auto colourOf = [&](const char* column) { return static_cast<Colour>(s.int32(column)); };
+    const auto colourOf = [&](int swatch) { return static_cast<Colour>(s.int32(colourColumn(swatchColour(swatch)))); };
 
     load([&] { f.caption = " RX47 monitor  version " + ctx.values.versionText; });
     load([&] { f.soundTestHover = false; });
@@ -125,7 +125,7 @@ void Form_Load(Context& ctx, SetupForm& f) {
     load([&] { f.txt[kCpmLevelText].text = decimalText(ctx.values.cpmAlarmLevel); });
     load([&] { f.txt[kDoseLevelText].text = s.text("warnLineLevel"); });
     checkIfSet("warnline", kAlarmLineBox);
-    load([&] { f.Label1[kAlarmLineColourSwatch].backColour = colourOf("warnlinecolor"); });
+    load([&] { f.Label1[kAlarmLineColourSwatch].backColour = colourOf(kAlarmLineColourSwatch); });
     checkIfSet("flash", 1);
     checkIfSet("sound", 2);
     load([&] {
@@ -134,8 +134,8 @@ void Form_Load(Context& ctx, SetupForm& f) {
     checkIfSet("popup", 3);
     checkIfSet("startup", 6);
     checkIfSet("tasktray", 4);
-    load([&] { f.Label1[kBarColourSwatch].backColour = colourOf("graphcolor"); });
-    load([&] { f.Label1[kDoseColourSwatch].backColour = colourOf("linecolor"); });
+    load([&] { f.Label1[kBarColourSwatch].backColour = colourOf(kBarColourSwatch); });
+    load([&] { f.Label1[kDoseColourSwatch].backColour = colourOf(kDoseColourSwatch); });
     load([&] { f.txt[kGammaText].text = decimalText(ctx.values.gammaCoefficient); });
     checkIfSet("masterrecord", kMasterRecordBox);
     checkIfSet("dailyrecord", kDailyRecordBox);

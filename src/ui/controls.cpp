@@ -23,10 +23,6 @@ namespace rx47 {
 
 namespace {
 
-constexpr int kResetButton = 0;
-constexpr int kSetupButton = 1;
-constexpr int kStop = 1;      // Option1(1)
-constexpr int kBuzzerOn = 0;  // Option2(0)
 constexpr Colour kHoverColour = rgb(0xC0, 0xC0, 0xC0);
 
 bool isPairIndex(int index) {
@@ -47,9 +43,9 @@ void clearAlarmHits(MonitorState& s) {
 /// The controls that talk to the device: usable only while data is received from it.
 void enableDeviceControls(MainForm& f, bool enabled) {
     f.cmd[kResetButton].enabled = enabled;
-    f.Option2[0].enabled = enabled;
-    f.Option2[1].enabled = enabled;
-    f.cmd[kSetupButton].enabled = enabled;
+    f.Option2[kBuzzerOnOption].enabled = enabled;
+    f.Option2[kBuzzerOffOption].enabled = enabled;
+    f.cmd[kSettingsButton].enabled = enabled;
 }
 
 /// Sends an operator's command: the intake waits, so the reply is read as a whole later.
@@ -101,7 +97,7 @@ void paintButtonsWhite(MainForm& f) {
 void cmd_Click(Context& ctx, int index) {
     if (!isPairIndex(index)) return;
     clearAlarmHits(ctx.state);
-    if (index == kSetupButton) {
+    if (index == kSettingsButton) {
         step([&] { ctx.desktop.showSetupDialog(); });
         return;
     }
@@ -119,7 +115,7 @@ void Option1_Click(Context& ctx, int index) {
     select(f.Option1, index);
     if (ctx.state.isLoading) return;
 
-    if (index == kStop) {
+    if (index == kStopOption) {
         if (ctx.port.isOpen()) {
             ctx.timers.start(timer::kTxLamp);
             sendOperatorCommand(ctx, command::kStop);
@@ -149,7 +145,7 @@ void Option2_Click(Context& ctx, int index) {
     if (ctx.state.isLoading) return;
 
     clearAlarmHits(ctx.state);
-    const bool on = index == kBuzzerOn;
+    const bool on = index == kBuzzerOnOption;
     if (ctx.port.isOpen()) {
         sendOperatorCommand(ctx, on ? command::kBuzzerOn : command::kBuzzerOff);
         step([&] { ctx.settings.writeFlag("buzzer", on); });

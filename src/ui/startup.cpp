@@ -4,6 +4,7 @@
 
 #include "base/failure.h"
 #include "device/link.h"
+#include "display/graph_colours.h"
 #include "display/scales.h"
 #include "display/trend_graph.h"
 #include "model/context.h"
@@ -33,24 +34,14 @@ void selectEqualEntry(ComboControl& combo, const std::string& text) {
 
 void applyColours(Context& ctx) {
     MainForm& f = ctx.form;
-    SettingsRow& s = ctx.settings;
-    for (int i = 0; i <= graph::kPeakBar; ++i) {
-        step([&] { f.tgt[i].backColour = static_cast<Colour>(s.int32("graphcolor")); });
-        step([&] { f.tgt[i].foreColour = static_cast<Colour>(s.int32("graphcolor")); });
+    for (int i : graph::kBars) {
         f.tgt[i].caption = "0";
         f.tgt[i].geometry.height = 0;
         f.tgt[i].visible = false;
     }
-    for (int i = 0; i <= 10; ++i) step([&] { f.lbl[i].foreColour = static_cast<Colour>(s.int32("graphcolor")); });
-    for (int i = 2; i <= 6; ++i) step([&] { f.lne[i].colour = static_cast<Colour>(s.int32("graphcolor")); });
-    for (auto& b : f.bar) {
-        step([&] { b.colour = static_cast<Colour>(s.int32("linecolor")); });
-        b.visible = false;
-    }
-    for (int i = 11; i <= 17; ++i) step([&] { f.lbl[i].foreColour = static_cast<Colour>(s.int32("linecolor")); });
-    for (int i = 8; i <= 12; ++i) step([&] { f.lne[i].colour = static_cast<Colour>(s.int32("linecolor")); });
-    step([&] { f.tgt[graph::kPeakMarker].foreColour = static_cast<Colour>(s.int32("linecolor")); });
-    step([&] { f.lne[kAlarmLine].colour = static_cast<Colour>(s.int32("warnlinecolor")); });
+    for (auto& b : f.bar) b.visible = false;
+    for (GraphColour colour : kGraphColours)
+        step([&] { recolour(f, colour, static_cast<Colour>(ctx.settings.int32(colourColumn(colour)))); });
 }
 
 }  // namespace
@@ -70,10 +61,10 @@ void Form_Load(Context& ctx) {
     step([&] { startUpConnection(ctx); });
     applyColours(ctx);
 
-    for (const char* entry : kCpmScales) f.Combo1[0].items.emplace_back(entry);
-    step([&] { selectEqualEntry(f.Combo1[0], ctx.settings.text("CPMscale")); });
-    for (const char* entry : kDoseScales) f.Combo1[2].items.emplace_back(entry);
-    step([&] { selectEqualEntry(f.Combo1[2], ctx.settings.text("LINEscale")); });
+    for (const char* entry : kCpmScales) f.Combo1[kCpmScaleList].items.emplace_back(entry);
+    step([&] { selectEqualEntry(f.Combo1[kCpmScaleList], ctx.settings.text("CPMscale")); });
+    for (const char* entry : kDoseScales) f.Combo1[kDoseScaleList].items.emplace_back(entry);
+    step([&] { selectEqualEntry(f.Combo1[kDoseScaleList], ctx.settings.text("LINEscale")); });
 
     stepIf([&] { return ctx.settings.isTrue("buzzer"); },
            [&] { f.Option2[0].value = true, f.Option2[1].value = false; },

@@ -27,8 +27,8 @@
 #include "setup/qt/setup_dialog.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "ui/qt/conversions.h"
 #include "ui/qt/dispatcher.h"
-#include "ui/qt/fonts.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop.h"
 #include "ui/qt/translations.h"
@@ -258,7 +258,7 @@ TEST_P(JapaneseFont, TheMainWindowsCaptionsFitAndKeepApart) {
             // Drawn as the view draws it; only a label with a background of its own cuts its text off.
             const QFont font = qtFont(l.font, f.font);
             const int flags = labelTextFlags(l, QFontMetrics(font, &window), box.height());
-            layout.text(name, QString::fromStdString(l.caption), font, box, flags, !(flags & Qt::TextDontClip));
+            layout.text(name, qtText(l.caption), font, box, flags, !(flags & Qt::TextDontClip));
         };
         for (std::size_t i = 0; i < f.Label.size(); ++i) label(indexed("Label", i), f.Label[i]);
         for (std::size_t i = 0; i < f.lbl.size(); ++i) label(indexed("lbl", i), f.lbl[i]);
@@ -267,13 +267,12 @@ TEST_P(JapaneseFont, TheMainWindowsCaptionsFitAndKeepApart) {
             // Cut short in the middle where it is longer than its line.
             const QRect box = window.toPixels(f.notice.geometry);
             const QFont font = qtFont(f.notice.font, f.font);
-            const QString line =
-                QFontMetrics(font).elidedText(QString::fromStdString(f.notice.caption), Qt::ElideMiddle, box.width());
+            const QString line = QFontMetrics(font).elidedText(qtText(f.notice.caption), Qt::ElideMiddle, box.width());
             layout.text("notice", line, font, box, Qt::AlignLeft | Qt::AlignVCenter, false);
         }
         for (std::size_t i = 0; i < f.Image1.size(); ++i)
             layout.take(indexed("Image1", i), window.toPixels(f.Image1[i].geometry));
-        for (int i : {0, 4, 1}) layout.frame(indexed("Shape1", i), window.toPixels(f.Shape1[i].geometry));
+        for (int i : kPanels) layout.frame(indexed("Shape1", i), window.toPixels(f.Shape1[i].geometry));
 
         for (int k = 0; k < 2; ++k) {
             for (QRadioButton* option : {window.option1(k), window.option2(k)})
@@ -330,11 +329,9 @@ TEST_P(JapaneseFont, TheSettingsDialogsCaptionsFitAndKeepApart) {
         const QToolButton* soundTest = dialog.findChild<QToolButton*>();
         layout.take("sound test", soundTest->geometry());
         const SetupForm& f = dialog.form();
-        const auto px = [&](Twips t) { return qRound(t * dialog.logicalDpiX() / 1440.0); };
-        for (std::size_t i = 0; i < f.Shape1.size(); ++i) {
-            const Geometry& g = f.Shape1[i].geometry;
-            layout.frame(indexed("Shape1", i), QRect(px(g.left), px(g.top), px(g.width), px(g.height)));
-        }
+        const TwipScale scale = TwipScale::of(dialog);
+        for (std::size_t i = 0; i < f.Shape1.size(); ++i)
+            layout.frame(indexed("Shape1", i), scale.rect(f.Shape1[i].geometry));
         EXPECT_GE(layout.texts(), 15u);
         layout.expectApart();
     }

@@ -4,12 +4,14 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolTip>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -19,14 +21,14 @@
 
 #include "base/failure.h"
 #include "display/trend_graph.h"
+#include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "ui/qt/conversions.h"
 #include "ui/qt/dispatcher.h"
-#include "ui/qt/fonts.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop.h"
-#include "monitor/notices.h"
 #include "ui/startup.h"
 
 namespace rx47 {
@@ -34,10 +36,6 @@ namespace {
 
 [[maybe_unused]] const auto* const kQtEnvironment =
     ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
-
-QColor qtColour(Colour c) {
-    return QColor(redOf(c), greenOf(c), blueOf(c));
-}
 
 struct View : ::testing::Test {
     test::TestMonitor m;
@@ -227,6 +225,33 @@ TEST_F(View, MouseMovesOverBarsSetTheirToolTips) {
     window->sync();
     EXPECT_EQ(window->barAt(star), -1);
     EXPECT_EQ(window->barAt(centreOf(m.form.tgt[10].geometry)), -1);
+}
+
+TEST_F(View, AToolTipEventShowsTheTipOfWhatIsUnderThePointer) {
+    m.values.gammaCoefficient = 120;
+    setNewestBar(m.ctx, 25);
+    window->sync();
+    const auto askAt = [&](QPoint pos) {
+        QHelpEvent help(QEvent::ToolTip, pos, window->mapToGlobal(pos));
+        QApplication::sendEvent(window.get(), &help);
+    };
+    const auto shown = [](const QString& text) {
+        return test::runEventsUntil([&] { return QToolTip::isVisible() && QToolTip::text() == text; },
+                                    std::chrono::seconds(5));
+    };
+
+    const QPoint bar = centreOf(m.form.tgt[graph::kNewest].geometry);
+    moveTo(window.get(), bar);  // the move sets the bar's tip from its current value
+    askAt(bar);
+    EXPECT_TRUE(shown(QStringLiteral("25")));
+
+    const QPoint logo = centreOf(m.form.Image1[kLogo].geometry);
+    askAt(logo);
+    EXPECT_TRUE(shown(qtText(m.form.Image1[kLogo].toolTip)));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral(" RX47 monitor  version 1.2 "));
+
+    askAt(window->toPixels(m.form.lbl[graph::kCpmTitle].geometry).center());  // a label without a tip
+    EXPECT_TRUE(test::runEventsUntil([] { return !QToolTip::isVisible(); }, std::chrono::seconds(5)));
 }
 
 TEST_F(View, AMoveOverAButtonIsTheButtonsOwn) {

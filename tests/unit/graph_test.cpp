@@ -1,8 +1,14 @@
-// The trend graph: time axis, bar heights, dose points and segments, peak markers.
+// The trend graph: time axis, bar heights, dose points and segments, peak markers; the minutes come
+// from readings and the real minute update.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "display/trend_graph.h"
+#include "monitor/minute_update.h"
 #include "support/program_folder.h"
+#include "ui/controls.h"
 
 namespace rx47 {
 namespace {
@@ -12,45 +18,63 @@ using test::TestMonitor;
 struct Graph : ::testing::Test {
     TestMonitor m;
     void SetUp() override {
-        m.values.gammaCoefficient = 120;
+        m.connectDevice();
         m.values.cpmScaleFactor = 60;     // scale "100"
         m.state.doseScaleFactor = 15000;  // scale 0.400
+        m.state.isLoading = kFalse;
+        m.setSetting("record", std::int64_t{0});
+        m.clock.time = {2026, 5, 7, 9, 30, 0};
     }
-    /// The graph's part of one minute update, in the order the update calls it.
-    void minute(std::int32_t cpm) {
-        scrollBars(m.ctx);
-        drawDoseSegments(m.ctx);
-        hideBrokenSegments(m.ctx);
-        setNewestBar(m.ctx, cpm);
-        if (cpm >= m.state.maxCpm) {
-            m.form.Label[kMaxCpm].caption = std::to_string(cpm);
-            m.state.maxCpm = cpm;
-            movePeakMarkers(m.ctx, cpm);
+    /// One minute of the monitor: a reading, or none with the data link stopped for the minute, then
+    /// the update as the clock minute turns.
+    void minute(std::optional<int> cpm) {
+        if (cpm) {
+            if (m.form.Option1[kStopOption].value) Option1_Click(m.ctx, kReceiveOption);
+            m.read(*cpm);
+        } else if (!m.form.Option1[kStopOption].value) {
+            Option1_Click(m.ctx, kStopOption);
         }
+        m.clock.time.minute = (m.clock.time.minute + 1) % 60;
+        minuteUpdate(m.ctx);
     }
     const LabelControl& slot(int i) { return m.form.tgt[i]; }
     const LineControl& segment(int i) { return m.form.bar[i]; }
 };
 
-TEST_F(Graph, TheTimeAxisMarksTheTenMinuteTimesAroundNow) {
+TEST_F(Graph, TheTimeAxisMarksTheTenMinuteTimesAroundNowEachOverItsMinute) {
+    // A shown label stands (within a pixel and a half) over the bar of the minute it names; the
+    // newest bar is the minute now.
+    const auto expectOverTheirMinutes = [&] {
+        const int now = m.clock.time.hour * 60 + m.clock.time.minute;
+        int placed = 0;
+        for (int k : graph::kTimeLabels) {
+            const LabelControl& label = m.form.tme[k];
+            if (!label.visible) continue;
+            const int named = std::stoi(label.caption.substr(0, 2)) * 60 + std::stoi(label.caption.substr(3));
+            const int back = (now - named + 24 * 60) % (24 * 60);
+            if (back > graph::kNewest) continue;  // still to come
+            const Geometry& bar = slot(graph::kNewest - back).geometry;
+            EXPECT_NEAR(label.geometry.left + label.geometry.width / 2.0, bar.left + bar.width / 2.0, 22.5)
+                << label.caption;
+            ++placed;
+        }
+        EXPECT_GE(placed, 8);
+    };
     m.clock.time = {2026, 5, 7, 9, 30, 0};
     relabelTimeAxis(m.ctx);
     const char* expected[] = {"08:10", "08:20", "08:30", "08:40", "08:50", "09:00", "09:10", "09:20", "09:30", "09:40"};
-    for (int k = 0; k < 10; ++k) {
-        EXPECT_EQ(m.form.tme[k].caption, expected[k]) << k;
-        EXPECT_EQ(m.form.tme[k].geometry.left, 840 + 900 * k) << k;
-    }
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(m.form.tme[k].caption, expected[k]) << k;
     EXPECT_TRUE(m.form.tme[0].visible);
     EXPECT_FALSE(m.form.tme[9].visible);
+    expectOverTheirMinutes();
 
-    m.clock.time.minute = 35;
+    m.clock.time.minute = 35;  // the labels have moved five minutes to the left
     relabelTimeAxis(m.ctx);
     for (int k = 0; k < 10; ++k) EXPECT_EQ(m.form.tme[k].caption, expected[k]) << k;
-    EXPECT_EQ(m.form.tme[0].geometry.left, 390);
-    EXPECT_EQ(m.form.tme[9].geometry.left, 8490);
-    EXPECT_FALSE(m.form.tme[0].visible);
+    EXPECT_FALSE(m.form.tme[0].visible);  // it would stand on the CPM scale
     EXPECT_TRUE(m.form.tme[9].visible);
     for (int k = 1; k <= 8; ++k) EXPECT_TRUE(m.form.tme[k].visible) << k;
+    expectOverTheirMinutes();
 }
 
 TEST_F(Graph, TheTimeAxisWrapsAtMidnightBothWays) {
@@ -125,18 +149,24 @@ TEST_F(Graph, SegmentsJoinOnlyNeighbouringShownBars) {
 }
 
 TEST_F(Graph, ABarBetweenTwoEmptySlotsHasNoSegment) {
-    minute(0);
+    minute(std::nullopt);
     minute(30);
-    minute(0);
-    // The last segment is decided before the newest value arrives: for this one minute it still
-    // joins the 30 and runs down to the base line.
-    EXPECT_TRUE(segment(79).visible);
-    EXPECT_EQ(segment(79).y2, 6600);
-    minute(0);
+    minute(std::nullopt);
+    EXPECT_TRUE(slot(79).visible);
+    EXPECT_FALSE(slot(80).visible);
+    EXPECT_FALSE(segment(79).visible);
+    minute(std::nullopt);
     EXPECT_TRUE(slot(78).visible);
     EXPECT_FALSE(segment(77).visible);
     EXPECT_FALSE(segment(78).visible);
     EXPECT_FALSE(segment(79).visible);
+    minute(36);  // the graph goes on where it left off
+    EXPECT_TRUE(slot(80).visible);
+    EXPECT_FALSE(segment(79).visible);
+    minute(24);
+    EXPECT_TRUE(segment(79).visible);
+    EXPECT_EQ(segment(79).y1, 2100);
+    EXPECT_EQ(segment(79).y2, 3600);
 }
 
 TEST_F(Graph, ThePeakMarkersMoveOnlyWithANewMaximum) {
@@ -150,7 +180,7 @@ TEST_F(Graph, ThePeakMarkersMoveOnlyWithANewMaximum) {
     EXPECT_EQ(star.geometry.top, 3540);  // 60 above the dose point of 0.200
 
     minute(12);
-    minute(0);
+    minute(std::nullopt);
     EXPECT_EQ(peak.geometry.top, 5160);
     EXPECT_EQ(star.geometry.top, 3540);
     EXPECT_TRUE(peak.visible);
@@ -169,11 +199,10 @@ TEST_F(Graph, ThePeakDoseMarkerHasALowerLimitButNoUpperOne) {
 }
 
 TEST_F(Graph, AMaximumOfZeroLeavesThePeakMarkersHidden) {
-    minute(0);
-    minute(0);
-    EXPECT_EQ(m.form.Label[kMaxCpm].caption, "0");
-    EXPECT_FALSE(slot(81).visible);
-    EXPECT_FALSE(slot(82).visible);
+    m.form.Label[kMaxCpm].caption = "0";
+    movePeakMarkers(m.ctx, 0);
+    EXPECT_FALSE(slot(graph::kPeakBar).visible);
+    EXPECT_FALSE(slot(graph::kPeakMarker).visible);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// The main window as designed: the plot geometry, and a right-hand column whose controls sit inside
-// their panels without covering one another.
+// The main window as designed: scales at the heights of their values, bars and segments that meet,
+// and a right-hand column whose controls sit inside their panels without covering one another.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -57,20 +58,18 @@ TEST(MainFormDesign, TheClientAreaHoldsEveryControl) {
 
 TEST(MainFormDesign, ThePanelControlsLieInTheirPanelsAndDoNotOverlap) {
     const MainForm f = makeMainForm();
-    const Geometry panels[] = {f.Shape1[0].geometry, f.Shape1[4].geometry, f.Shape1[1].geometry};
-    for (const Geometry& p : panels) {
-        EXPECT_EQ(p.left, 9600);
-        EXPECT_EQ(p.width, 2895);
+    // One column, in the order they are drawn, top to bottom.
+    std::vector<Geometry> panels;
+    for (int i : kPanels) panels.push_back(f.Shape1[i].geometry);
+    for (std::size_t i = 1; i < panels.size(); ++i) {
+        EXPECT_EQ(panels[i].left, panels[0].left);
+        EXPECT_EQ(panels[i].width, panels[0].width);
+        EXPECT_GT(panels[i].top, panels[i - 1].top + panels[i - 1].height);
     }
-    EXPECT_EQ(panels[0].top, 240);
-    EXPECT_EQ(panels[1].top, 1680);
-    EXPECT_EQ(panels[2].top, 4440);
-    EXPECT_FALSE(overlap(panels[0], panels[1]));
-    EXPECT_FALSE(overlap(panels[1], panels[2]));
 
     std::vector<Placed> column;
     for (const Placed& c : controlsOf(f))
-        if (c.g.left >= 9600 && c.name != "Image1(0)") column.push_back(c);
+        if (c.g.left >= panels[0].left && c.name != "Image1(0)") column.push_back(c);
     ASSERT_GT(column.size(), 40u);
     for (const Placed& c : column) {
         bool inAPanel = false;
@@ -87,58 +86,79 @@ TEST(MainFormDesign, ThePanelControlsLieInTheirPanelsAndDoNotOverlap) {
     }
     EXPECT_FALSE(overlap(f.Option1[0].geometry, f.Option1[1].geometry));
     EXPECT_FALSE(overlap(f.Option2[0].geometry, f.Option2[1].geometry));
-    EXPECT_FALSE(overlap(f.Image1[0].geometry, panels[2]));
+    EXPECT_FALSE(overlap(f.Image1[kLogo].geometry, panels.back()));
 }
 
-TEST(MainFormDesign, ThePlotGeometry) {
+/// The middle of a control from top to bottom.
+double middleY(const Geometry& g) {
+    return g.top + g.height / 2.0;
+}
+
+TEST(MainFormDesign, EveryScaleValueStandsAtTheHeightOfItsValue) {
     const MainForm f = makeMainForm();
-    for (int i = 0; i <= 80; ++i) {
-        EXPECT_EQ(f.tgt[i].geometry.left, 1020 + 90 * i) << i;
-        EXPECT_EQ(f.tgt[i].geometry.width, 75) << i;
+    constexpr double kPixel = 15;  // at 96 dpi
+    // A bar or a dose point of a label's value reaches the middle of the label, and every grid line
+    // runs through a value label.
+    const auto checkScale = [&](IndexRange values, IndexRange grid) {
+        for (int k = 0; k < values.size(); ++k) {
+            const double expected = graph::kBaseY - graph::kFullHeight * (k + 1.0) / values.size();
+            EXPECT_NEAR(middleY(f.lbl[values.at(k)].geometry), expected, 1.5 * kPixel) << "lbl " << values.at(k);
+        }
+        for (int i : grid) {
+            bool throughALabel = false;
+            for (int v : values)
+                throughALabel = throughALabel || std::abs(middleY(f.lbl[v].geometry) - f.lne[i].y1) <= kPixel;
+            EXPECT_TRUE(throughALabel) << "lne " << i;
+            EXPECT_EQ(f.lne[i].y1, f.lne[i].y2) << "lne " << i;
+        }
+    };
+    checkScale(graph::kCpmValues, graph::kCpmGrid);
+    checkScale(graph::kDoseValues, graph::kDoseGrid);
+    EXPECT_EQ(f.lne[graph::kCpmGrid.last].y1, graph::kTopY);  // full scale
+    EXPECT_EQ(f.lne[graph::kTimeAxis].y1, graph::kBaseY);
+    // The CPM values left of the vertical axis, the dose values right of the plot.
+    const Twips axis = f.lne[graph::kCpmAxis].x1;
+    for (int i : graph::kCpmValues) EXPECT_LE(f.lbl[i].geometry.left + f.lbl[i].geometry.width, axis) << i;
+    for (int i : graph::kDoseValues) EXPECT_GE(f.lbl[i].geometry.left, f.lne[graph::kDoseGrid.first].x2) << i;
+}
+
+TEST(MainFormDesign, TheBarsFollowOneAnotherAndEachSegmentJoinsTwoNeighbours) {
+    const MainForm f = makeMainForm();
+    const auto right = [](const Geometry& g) { return g.left + g.width; };
+    for (int i : graph::kMinuteBars) {
+        const Geometry& g = f.tgt[i].geometry;
+        EXPECT_GT(g.width, 0) << i;
+        EXPECT_EQ(g.top + g.height, graph::kBaseY - 180) << i;  // empty, over the time axis
+        if (i > graph::kMinuteBars.first) {
+            EXPECT_EQ(g.left - f.tgt[i - 1].geometry.left, graph::kSlotPitch) << i;
+            EXPECT_LT(right(f.tgt[i - 1].geometry), g.left) << i;  // a gap between two bars
+        }
     }
-    EXPECT_EQ(f.tgt[80].geometry.left + f.tgt[80].geometry.width, 8295);
-    EXPECT_EQ(f.tgt[81].geometry.left, 855);
-    EXPECT_EQ(f.tgt[82].geometry.left, 840);
-    EXPECT_EQ(f.tgt[82].geometry.width, 135);
-    EXPECT_EQ(f.tgt[82].geometry.height, 180);
-    for (int i = 0; i < 80; ++i) {
-        EXPECT_EQ(f.bar[i].x1, 1065 + 90 * i) << i;
-        EXPECT_EQ(f.bar[i].x2, 1155 + 90 * i) << i;
-        EXPECT_EQ(f.bar[i].width, 2) << i;
+    EXPECT_GT(f.tgt[graph::kMinuteBars.first].geometry.left, f.lne[graph::kCpmAxis].x1);
+    EXPECT_LT(right(f.tgt[graph::kNewest].geometry), f.lne[graph::kTimeAxis].x2);
+    for (int i = 0; i < graph::kSegments; ++i) {
+        const LineControl& s = f.bar[i];
+        EXPECT_GE(s.x1, f.tgt[i].geometry.left) << i;
+        EXPECT_LE(s.x1, right(f.tgt[i].geometry)) << i;
+        EXPECT_GE(s.x2, f.tgt[i + 1].geometry.left) << i;
+        EXPECT_LE(s.x2, right(f.tgt[i + 1].geometry)) << i;
     }
-    EXPECT_EQ(f.lne[1].y1, 6600);
-    EXPECT_EQ(f.lne[1].x2, 9360);
-    EXPECT_EQ(f.lne[6].y1, 600);
-    EXPECT_EQ(f.lne[kAlarmLine].width, 2);
-    EXPECT_FALSE(f.lne[kAlarmLine].dotted);
-    const int doseGrid[] = {5580, 4590, 3585, 2580, 1590};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(f.lne[8 + i].y1, doseGrid[i]);
-        EXPECT_TRUE(f.lne[8 + i].dotted);
+    // The peak bar stands between the axis and the first slot, the "*" over its whole width.
+    const Geometry& peak = f.tgt[graph::kPeakBar].geometry;
+    const Geometry& marker = f.tgt[graph::kPeakMarker].geometry;
+    EXPECT_GT(peak.left, f.lne[graph::kCpmAxis].x1);
+    EXPECT_LT(right(peak), f.tgt[graph::kMinuteBars.first].geometry.left);
+    EXPECT_LE(marker.left, peak.left);
+    EXPECT_GE(right(marker), right(peak));
+    // The time labels lie under the time axis, in the window.
+    for (int k : graph::kTimeLabels) {
+        EXPECT_GT(f.tme[k].geometry.top, graph::kBaseY) << k;
+        EXPECT_LE(f.tme[k].geometry.top + f.tme[k].geometry.height, f.clientHeight) << k;
+        EXPECT_FALSE(f.tme[k].visible) << k;
     }
-    for (int i = 1; i <= 10; ++i) {
-        EXPECT_EQ(f.lbl[i].geometry.top, 5895 - 600 * (i - 1)) << i;
-        EXPECT_EQ(f.lbl[i].align, Align::Right) << i;
-        EXPECT_LE(f.lbl[i].geometry.left + f.lbl[i].geometry.width, 720) << i;
-    }
-    const int doseTops[] = {5475, 4485, 3480, 2475, 1485, 480};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(f.lbl[11 + i].geometry.top, doseTops[i]);
-    for (const LabelControl& t : f.tme) {
-        EXPECT_EQ(t.geometry.top, 6840);
-        EXPECT_EQ(t.geometry.width, 480);
-        EXPECT_FALSE(t.visible);
-    }
-    EXPECT_EQ(f.Image1[0].geometry.left, 10455);
-    EXPECT_EQ(f.Image1[0].geometry.top, 6810);
-    EXPECT_EQ(f.Image1[0].geometry.width, 2070);
-    EXPECT_EQ(f.Image1[1].geometry.width, 180);
-    EXPECT_EQ(f.Image1[1].geometry.height, 165);
     // The alarm banner's text lies on its red box at the top of the plot.
-    EXPECT_TRUE(inside(f.Label[kAlarmBanner].geometry, f.Shape1[2].geometry));
-    EXPECT_EQ(f.Label[kAlarmBanner].font.points, 12);
-    EXPECT_EQ(f.Label[kStatusMessage].font.points, 15.75);
-    EXPECT_EQ(f.lbl[1].font.points, 9.75);
-    EXPECT_TRUE(f.lbl[1].font.bold);
+    EXPECT_TRUE(inside(f.Label[kAlarmBanner].geometry, f.Shape1[kAlarmBox].geometry));
+    EXPECT_LT(f.Shape1[kAlarmBox].geometry.top, graph::kTopY);
 }
 
 }  // namespace

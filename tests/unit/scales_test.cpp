@@ -1,6 +1,9 @@
 // The two scales of the graph: relabelling, redrawing, the CPM alarm line and the stored choice.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+
 #include "display/scales.h"
 #include "display/trend_graph.h"
 #include "support/program_folder.h"
@@ -25,11 +28,6 @@ struct Scales : ::testing::Test {
         for (std::size_t i = 0; i < c.items.size(); ++i)
             if (c.items[i] == entry) Combo1_Pick(m.ctx, combo, static_cast<int>(i));
     }
-    std::vector<std::string> labels(int from, int to) {
-        std::vector<std::string> texts;
-        for (int i = from; i <= to; ++i) texts.push_back(m.form.lbl[i].caption);
-        return texts;
-    }
     /// A setting as stored on disk.
     std::string stored(const std::string& column) {
         SettingsRow row;
@@ -40,24 +38,41 @@ struct Scales : ::testing::Test {
 };
 
 TEST_F(Scales, StartUpAppliesTheStoredScales) {
-    EXPECT_EQ(m.values.cpmScaleFactor, 60);
-    EXPECT_EQ(m.state.doseScaleFactor, 15000);
-    EXPECT_EQ(labels(1, 10), (std::vector<std::string>{"10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}));
-    EXPECT_EQ(labels(11, 16), (std::vector<std::string>{"0.066", "0.133", "0.200", "0.266", "0.333", "0.400"}));
+    EXPECT_EQ(m.form.Combo1[kCpmScaleList].text, "100");
+    EXPECT_EQ(m.form.lbl[graph::kCpmValues.last].caption, "100");
+    EXPECT_EQ(m.form.Combo1[kDoseScaleList].text, "0.400");
+    EXPECT_EQ(m.form.lbl[graph::kDoseValues.last].caption, "0.400");
+    showBarValue(m.ctx, 40, "50");
+    EXPECT_EQ(m.form.tgt[40].geometry.height, graph::kFullHeight / 2);
 }
 
-TEST_F(Scales, EachCpmScaleHasItsLabelsAndFactor) {
-    const struct {
-        const char* entry;
-        const char* top;
-        const char* bottom;
-        int factor;
-    } table[] = {{"50", "50", "5", 120}, {"100", "100", "10", 60}, {"200", "200", "20", 30}, {"500", "500", "50", 12}};
-    for (const auto& row : table) {
-        choose(0, row.entry);
-        EXPECT_EQ(m.form.lbl[10].caption, row.top) << row.entry;
-        EXPECT_EQ(m.form.lbl[1].caption, row.bottom) << row.entry;
-        EXPECT_EQ(m.values.cpmScaleFactor, row.factor) << row.entry;
+/// The middle of a scale label from top to bottom.
+double middleOf(const LabelControl& label) {
+    return label.geometry.top + label.geometry.height / 2.0;
+}
+
+TEST_F(Scales, OnEveryCpmScaleABarReachesTheLabelOfItsValue) {
+    for (const char* entry : kCpmScales) {
+        choose(kCpmScaleList, entry);
+        EXPECT_EQ(m.form.lbl[graph::kCpmValues.last].caption, entry);  // full scale at the top
+        for (int i : graph::kCpmValues) {
+            const LabelControl& label = m.form.lbl[i];
+            showBarValue(m.ctx, 40, label.caption);
+            EXPECT_NEAR(m.form.tgt[40].geometry.top, middleOf(label), 15) << entry << ": " << label.caption;
+        }
+    }
+}
+
+TEST_F(Scales, OnEveryDoseScaleTheDoseLineMeetsTheLabelOfItsValue) {
+    m.values.gammaCoefficient = 1000;  // a dose rate of a thousandth of the CPM
+    for (const char* entry : kDoseScales) {
+        choose(kDoseScaleList, entry);
+        EXPECT_EQ(m.form.lbl[graph::kDoseValues.last].caption, entry);
+        for (int i : graph::kDoseValues) {
+            const LabelControl& label = m.form.lbl[i];
+            const std::string cpm = std::to_string(std::lround(std::stod(label.caption) * 1000));
+            EXPECT_NEAR(dosePointY(m.ctx, cpm), middleOf(label), 30) << entry << ": " << label.caption;
+        }
     }
 }
 
@@ -66,8 +81,7 @@ TEST_F(Scales, ChoosingFiveHundredRedrawsTheBarsAndIsStored) {
     showBarValue(m.ctx, 10, "250");
     showBarValue(m.ctx, 11, "600");
     choose(0, "500");
-    EXPECT_EQ(labels(1, 10),
-              (std::vector<std::string>{"50", "100", "150", "200", "250", "300", "350", "400", "450", "500"}));
+    EXPECT_EQ(m.form.lbl[graph::kCpmValues.first].caption, "50");
     EXPECT_EQ(m.form.tgt[10].geometry.height, 3000);
     EXPECT_EQ(m.form.tgt[10].geometry.top, 3600);
     EXPECT_EQ(m.form.tgt[11].geometry.height, 6000);
@@ -143,8 +157,7 @@ TEST_F(Scales, ChoosingADoseScaleRelabelsAndRedrawsEverySegment) {
     showBarValue(m.ctx, 41, "30");  // 0.250
     m.state.maxCpm = 30;
     choose(2, "0.200");
-    EXPECT_EQ(labels(11, 16), (std::vector<std::string>{"0.033", "0.066", "0.100", "0.133", "0.166", "0.200"}));
-    EXPECT_EQ(m.state.doseScaleFactor, 30000);
+    EXPECT_EQ(m.form.lbl[graph::kDoseValues.first].caption, "0.033");
     EXPECT_EQ(m.form.bar[40].y1, 3600);
     EXPECT_EQ(m.form.bar[40].y2, 600);  // above full scale: on the top line
     EXPECT_EQ(m.form.bar[39].y2, 3600);

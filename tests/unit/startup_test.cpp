@@ -154,28 +154,6 @@ TEST(StartUp, AStoredScaleMatchingNoEntryLeavesTheListUnselected) {
     EXPECT_EQ(dosePointY(m.ctx, "30"), 6600);
 }
 
-TEST(StartUp, TheGraphTakesItsColoursFromTheSettings) {
-    TestMonitor m;
-    const Colour graph = 0x00C08000;
-    const Colour dose = 0x000080FF;
-    const Colour alarm = 0x000000FF;
-    Form_Load(m.ctx);
-    const MainForm& f = m.form;
-    for (int i = 0; i <= 81; ++i) {
-        EXPECT_EQ(f.tgt[i].backColour, graph) << i;
-        EXPECT_EQ(f.tgt[i].foreColour, graph) << i;
-    }
-    for (int i = 0; i <= 10; ++i) EXPECT_EQ(f.lbl[i].foreColour, graph) << i;
-    for (int i = 2; i <= 6; ++i) EXPECT_EQ(f.lne[i].colour, graph) << i;
-    for (int i = 11; i <= 17; ++i) EXPECT_EQ(f.lbl[i].foreColour, dose) << i;
-    for (int i = 8; i <= 12; ++i) EXPECT_EQ(f.lne[i].colour, dose) << i;
-    for (const LineControl& b : f.bar) EXPECT_EQ(b.colour, dose);
-    EXPECT_EQ(f.tgt[82].foreColour, dose);
-    EXPECT_EQ(f.lne[kAlarmLine].colour, alarm);
-    EXPECT_FALSE(f.lne[kAlarmLine].visible);  // still loading: the scale leaves it hidden
-    EXPECT_EQ(f.lne[0].colour, kBlack);
-}
-
 TEST(StartUp, TheMonthFolderIsTakenOnceFromTheStartDate) {
     {
         TestMonitor m;

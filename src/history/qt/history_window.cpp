@@ -9,6 +9,7 @@
 
 #include "storage/records.h"
 #include "storage/settings_row.h"
+#include "ui/qt/conversions.h"
 
 namespace rx47::history {
 
@@ -103,7 +104,7 @@ void HistoryWindow::refresh() {
 void HistoryWindow::watchFiles() {
     // The record folder and its month folders announce new files; the files announce new lines.
     QStringList wanted;
-    const auto add = [&](const std::filesystem::path& p) { wanted << QString::fromStdString(p.string()); };
+    const auto add = [&](const std::filesystem::path& p) { wanted << qtPath(p); };
     if (store_.hasRecordFolder()) {
         add(store_.recordFolder());
         // The master and the newest daily files grow; older days are done (the periodic check
@@ -140,10 +141,9 @@ void HistoryWindow::readLevels() {
 
 void HistoryWindow::showStatus() {
     const LineCounts counts = store_.counts();
-    QString text = QString::fromStdString(
+    QString text = qtText(
         history::statusText(store_.minutes().size(), extent(store_.minutes()), counts.skipped(), store_.unreadable()));
-    if (!store_.hasRecordFolder())
-        text += QStringLiteral("  (%1 がありません)").arg(QString::fromStdString(store_.recordFolder().string()));
+    if (!store_.hasRecordFolder()) text += QStringLiteral("  (%1 がありません)").arg(qtPath(store_.recordFolder()));
     status_->setText(text);
 }
 

@@ -10,6 +10,7 @@
 #include "base/number.h"
 #include "history/local_time.h"
 #include "history/view.h"
+#include "ui/qt/conversions.h"
 
 namespace rx47::history {
 
@@ -24,10 +25,6 @@ constexpr int kPanelGap = 18;
 const QColor kGrid{225, 225, 225};
 const QColor kMajorGrid{170, 170, 170};
 const QColor kText{40, 40, 40};
-
-QString qt(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 QColor band(const QColor& c) {
     QColor light = c;
@@ -63,7 +60,7 @@ void paintPanel(QPainter& p, const Panel& panel, const std::vector<Bucket>& buck
         p.setPen(kGrid);
         p.drawLine(r.left(), y, r.right(), y);
         p.setPen(kText);
-        const QString text = qt(valueText(v, scale.step));
+        const QString text = qtText(valueText(v, scale.step));
         p.drawText(QRect(0, y - fm.height() / 2, r.left() - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter, text);
     }
     p.setPen(kText);
@@ -116,7 +113,7 @@ void paintPanel(QPainter& p, const Panel& panel, const std::vector<Bucket>& buck
         p.drawLine(r.left(), y, r.right(), y);
         p.setPen(kAlarmColour);
         const QString text =
-            QStringLiteral("警報レベル %1 %2").arg(qt(decimalText(*panel.alarm)), QString::fromUtf8(panel.unit));
+            QStringLiteral("警報レベル %1 %2").arg(qtText(decimalText(*panel.alarm)), QString::fromUtf8(panel.unit));
         p.drawText(QRect(r.left(), y - fm.height() - 1, r.width() - 4, fm.height()), Qt::AlignRight | Qt::AlignBottom,
                    text);
     }
@@ -155,7 +152,8 @@ void paintPlot(QPainter& p, const QRect& area, const PlotScene& scene) {
     // The span shown, above the plot.
     p.setPen(kText);
     p.drawText(QRect(area.left() + kLeftMargin, area.top(), layout.cpm.width(), kTopMargin),
-               Qt::AlignLeft | Qt::AlignVCenter, qt(shortText(scene.view.from) + " 〜 " + shortText(scene.view.to)));
+               Qt::AlignLeft | Qt::AlignVCenter,
+               qtText(shortText(scene.view.from) + " 〜 " + shortText(scene.view.to)));
 
     // Time marks across both panels, labelled below.
     const auto xOf = [&](std::int64_t t) {
@@ -172,7 +170,7 @@ void paintPlot(QPainter& p, const QRect& area, const PlotScene& scene) {
         font.setBold(tick.major);
         p.setFont(font);
         p.setPen(kText);
-        const QString text = qt(tick.label);
+        const QString text = qtText(tick.label);
         const int w = fm.horizontalAdvance(text) + 8;
         // A mark at the very edge keeps its label inside the picture.
         const int left = std::clamp(x - w / 2, area.left(), std::max(area.left(), area.right() + 1 - w));

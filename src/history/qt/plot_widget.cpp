@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "history/view.h"
+#include "ui/qt/conversions.h"
 
 namespace rx47::history {
 
@@ -46,7 +47,7 @@ QString PlotWidget::tooltipAt(int x) const {
     const int column = layout.columnAt(x);
     if (column < 0) return {};
     const Bucket b = bucketAt(scene_.minutes, scene_.view, layout.columns(), column);
-    return QString::fromStdString(tooltipText(b, scene_.minutes));
+    return qtText(tooltipText(b, scene_.minutes));
 }
 
 void PlotWidget::paintEvent(QPaintEvent*) {

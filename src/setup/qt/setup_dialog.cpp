@@ -19,20 +19,12 @@
 
 #include "model/context.h"
 #include "setup/setup.h"
+#include "ui/qt/conversions.h"
 #include "ui/qt/dispatcher.h"
-#include "ui/qt/fonts.h"
 
 namespace rx47 {
 
 namespace {
-
-QColor qColour(Colour c) {
-    return QColor(static_cast<int>(redOf(c)), static_cast<int>(greenOf(c)), static_cast<int>(blueOf(c)));
-}
-
-QString qText(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 /// The position in UTF-16 units of the character `chars` of a UTF-8 text (the model counts characters).
 int utf16Offset(const std::string& utf8, int chars) {
@@ -40,7 +32,7 @@ int utf16Offset(const std::string& utf8, int chars) {
     for (int n = 0; byte < utf8.size(); ++byte) {
         if ((static_cast<unsigned char>(utf8[byte]) & 0xC0) != 0x80 && n++ == chars) break;
     }
-    return static_cast<int>(QString::fromStdString(utf8.substr(0, byte)).size());
+    return static_cast<int>(qtText(utf8.substr(0, byte)).size());
 }
 
 /// The frame a window manager put around a window (the title bar and borders).
@@ -83,7 +75,7 @@ SetupDialog::SetupDialog(Dispatcher& dispatcher, QWidget* parent)
                    Qt::MSWindowsFixedSizeDialogHint);
     setSizeGripEnabled(false);
     setMouseTracking(true);
-    scale_ = logicalDpiX() / 96.0;
+    scale_ = TwipScale::of(*this);
 
     installFontSubstitutions();
     setFont(qtFont(form_.font, form_.font));
@@ -100,7 +92,7 @@ SetupDialog::SetupDialog(Dispatcher& dispatcher, QWidget* parent)
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("txt_%1").arg(i));
         connect(edit, &QLineEdit::textEdited, this,
-                [this, i](const QString& text) { handle([&] { setup::txt_Change(form_, i, text.toStdString()); }); });
+                [this, i](const QString& text) { handle([&] { setup::txt_Change(form_, i, stdText(text)); }); });
         text_[i] = edit;
     }
     for (int i = 0; i < static_cast<int>(label_.size()); ++i) {
@@ -126,7 +118,7 @@ SetupDialog::SetupDialog(Dispatcher& dispatcher, QWidget* parent)
     soundTest_->installEventFilter(this);
     connect(soundTest_, &QToolButton::clicked, this, [this] { handle([&] { setup::cmd_Click(ctx_, form_); }); });
 
-    setFixedSize(px(form_.clientWidth), px(form_.clientHeight));
+    setFixedSize(scale_.px(form_.clientWidth), scale_.px(form_.clientHeight));
     dispatcher_.setDialogSync([this] { sync(); });
     handle([&] { setup::Form_Load(ctx_, form_); });
 }
@@ -150,21 +142,17 @@ void SetupDialog::sync() {
     render();
 }
 
-int SetupDialog::px(Twips t) const {
-    return static_cast<int>(std::lround(t * scale_ / 15.0));
-}
-
 void SetupDialog::place(QWidget* w, const Geometry& g) const {
-    w->setGeometry(px(g.left), px(g.top), px(g.width), px(g.height));
+    w->setGeometry(scale_.rect(g));
 }
 
 void SetupDialog::render() {
-    setWindowTitle(qText(form_.caption));
+    setWindowTitle(qtText(form_.caption));
     for (int i = 0; i < static_cast<int>(check_.size()); ++i) {
         const CheckBoxControl& c = form_.Check1[i];
         QCheckBox* box = check_[i];
         const QSignalBlocker quiet(box);
-        box->setText(qText(c.caption));
+        box->setText(qtText(c.caption));
         box->setChecked(c.value);
         box->setEnabled(c.enabled);
         place(box, c.geometry);
@@ -174,12 +162,12 @@ void SetupDialog::render() {
         const TextBoxControl& t = form_.txt[i];
         QLineEdit* edit = text_[i];
         const QSignalBlocker quiet(edit);
-        if (edit->text() != qText(t.text)) edit->setText(qText(t.text));
+        if (edit->text() != qtText(t.text)) edit->setText(qtText(t.text));
         QPalette palette = edit->palette();
-        palette.setColor(QPalette::Base, qColour(t.backColour));
+        palette.setColor(QPalette::Base, qtColour(t.backColour));
         // A disabled box keeps its background and greys its text.
-        palette.setColor(QPalette::Active, QPalette::Text, qColour(t.foreColour));
-        palette.setColor(QPalette::Inactive, QPalette::Text, qColour(t.foreColour));
+        palette.setColor(QPalette::Active, QPalette::Text, qtColour(t.foreColour));
+        palette.setColor(QPalette::Inactive, QPalette::Text, qtColour(t.foreColour));
         edit->setPalette(palette);
         edit->setEnabled(t.enabled);
         place(edit, t.geometry);
@@ -188,28 +176,25 @@ void SetupDialog::render() {
     for (int i = 0; i < static_cast<int>(label_.size()); ++i) {
         const LabelControl& l = form_.Label1[i];
         QLabel* label = label_[i];
-        label->setText(qText(l.caption));
-        label->setToolTip(qText(l.toolTip));
+        label->setText(qtText(l.caption));
+        label->setToolTip(qtText(l.toolTip));
         QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, qColour(l.foreColour));
-        palette.setColor(QPalette::Window, qColour(l.backColour));
+        palette.setColor(QPalette::WindowText, qtColour(l.foreColour));
+        palette.setColor(QPalette::Window, qtColour(l.backColour));
         label->setPalette(palette);
-        label->setAlignment((l.align == Align::Centre  ? Qt::AlignHCenter
-                             : l.align == Align::Right ? Qt::AlignRight
-                                                       : Qt::AlignLeft) |
-                            Qt::AlignVCenter);
+        label->setAlignment(qtAlignment(l.align) | Qt::AlignVCenter);
         label->setEnabled(l.enabled);
         place(label, l.geometry);
         label->setVisible(l.visible);
     }
     const ButtonControl& b = form_.cmd;
-    soundTest_->setToolTip(qText(b.toolTip));
-    soundTest_->setText(qText(b.caption));
+    soundTest_->setToolTip(qtText(b.toolTip));
+    soundTest_->setText(qtText(b.caption));
     // The graphical style: the button's own colour shows, also while the pointer is over it.
     const QString style = QStringLiteral(
                               "QToolButton { background-color: %1; border: 1px solid #808080; }"
                               "QToolButton:pressed { border-style: inset; }")
-                              .arg(qColour(b.backColour).name());
+                              .arg(qtColour(b.backColour).name());
     if (style != soundTestStyle_) soundTest_->setStyleSheet(soundTestStyle_ = style);
     soundTest_->setEnabled(b.enabled);
     place(soundTest_, b.geometry);
@@ -232,9 +217,8 @@ void SetupDialog::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     for (const ShapeControl& shape : form_.Shape1) {
         if (!shape.visible) continue;
-        p.setPen(qColour(shape.borderColour));
-        const Geometry& g = shape.geometry;
-        p.drawRect(px(g.left), px(g.top), px(g.width) - 1, px(g.height) - 1);
+        p.setPen(qtColour(shape.borderColour));
+        p.drawRect(scale_.rect(shape.geometry).adjusted(0, 0, -1, -1));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "model/setup_form.h"
+#include "ui/qt/conversions.h"
 
 class QCheckBox;
 class QLabel;
@@ -54,7 +55,6 @@ private:
     void handle(Handler&& handler);
     void render();
     void centreOverParent();
-    int px(Twips t) const;
     void place(QWidget* w, const Geometry& g) const;
 
     Dispatcher& dispatcher_;
@@ -68,7 +68,7 @@ private:
     QToolButton* soundTest_ = nullptr;
     QString soundTestStyle_;
     int focusMovesShown_ = 0;
-    double scale_ = 1;
+    TwipScale scale_{96};
     bool centred_ = false;
     /// How long after showing the window manager's frame is looked at.
     static constexpr int kFrameSettleTime = 200;

@@ -18,8 +18,8 @@
 #include "display/tooltips.h"
 #include "model/context.h"
 #include "ui/controls.h"
+#include "ui/qt/conversions.h"
 #include "ui/qt/dispatcher.h"
-#include "ui/qt/fonts.h"
 #include "ui/qt/pictures.h"
 #include "ui/startup.h"
 #include "ui/window_mode.h"
@@ -27,14 +27,6 @@
 namespace rx47 {
 
 namespace {
-
-QColor qtColour(Colour c) {
-    return QColor(static_cast<int>(redOf(c)), static_cast<int>(greenOf(c)), static_cast<int>(blueOf(c)));
-}
-
-QString qtText(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 void setBackColour(QWidget* w, Colour colour, QPalette::ColorRole role) {
     const QColor c = qtColour(colour);
@@ -64,7 +56,7 @@ bool paintsSame(const ImageControl& a, const ImageControl& b) {
 
 MainWindow::MainWindow(Dispatcher& dispatcher, QWidget* parent) : QWidget(parent), dispatcher_(dispatcher) {
     installFontSubstitutions();
-    pixelsPerTwip_ = logicalDpiX() / 1440.0;
+    scale_ = TwipScale::of(*this);
     setFixedSize(px(form().clientWidth), px(form().clientHeight));
     setFont(qtFont(form().font, form().font));
     QToolTip::setFont(font());
@@ -83,17 +75,11 @@ const MainForm& MainWindow::form() const {
 }
 
 int MainWindow::px(Twips t) const {
-    return qRound(t * pixelsPerTwip_);
+    return scale_.px(t);
 }
 
 QRect MainWindow::toPixels(const Geometry& g) const {
-    const int left = px(g.left);
-    const int top = px(g.top);
-    return QRect(left, top, px(g.left + g.width) - left, px(g.top + g.height) - top);
-}
-
-QPointF MainWindow::toPixels(Twips x, Twips y) const {
-    return QPointF(px(x), px(y));
+    return scale_.rect(g);
 }
 
 void MainWindow::buildWidgets() {
@@ -139,7 +125,7 @@ void MainWindow::buildWidgets() {
         if (f.Combo1[k].editable) {
             connect(combo, &QComboBox::editTextChanged, this, [this, k](const QString& text) {
                 comboTouched_[k] = true;
-                dispatcher_.run([k, text = text.toStdString()](Context& ctx) { Combo1_Change(ctx, k, text); });
+                dispatcher_.run([k, text = stdText(text)](Context& ctx) { Combo1_Change(ctx, k, text); });
             });
         }
         combo_[k] = combo;
@@ -258,7 +244,7 @@ QRect MainWindow::noticeRect(const LabelControl& notice) const {
 
 QRect MainWindow::paintedRect(const LineControl& l) const {
     if (!l.visible) return {};
-    const int half = std::max(1, qRound(l.width * 15 * pixelsPerTwip_)) / 2 + 1;
+    const int half = scale_.penWidth(l.width) / 2 + 1;
     return QRect(QPoint(px(l.x1), px(l.y1)), QPoint(px(l.x2), px(l.y2)))
         .normalized()
         .adjusted(-half, -half, half, half);
@@ -447,9 +433,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 int MainWindow::barAt(QPoint pos) const {
     const MainForm& f = form();
     // The "*" lies over the peak bar.
-    for (int i : {82, 81})
+    for (int i : {graph::kPeakMarker, graph::kPeakBar})
         if (f.tgt[i].visible && toPixels(f.tgt[i].geometry).contains(pos)) return i;
-    for (int i = 0; i <= 80; ++i)
+    for (int i : graph::kMinuteBars)
         if (f.tgt[i].visible && toPixels(f.tgt[i].geometry).contains(pos)) return i;
     return -1;
 }
@@ -532,11 +518,11 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     const auto paintLine = [&](const LineControl& l, const QRect& area) {
         if (!l.visible || !inRegion(area)) return;
         QPen pen(qtColour(l.colour));
-        pen.setWidth(std::max(1, qRound(l.width * 15 * pixelsPerTwip_)));
+        pen.setWidth(scale_.penWidth(l.width));
         pen.setStyle(l.dotted ? Qt::DotLine : Qt::SolidLine);
         pen.setCapStyle(Qt::FlatCap);
         p.setPen(pen);
-        p.drawLine(toPixels(l.x1, l.y1), toPixels(l.x2, l.y2));
+        p.drawLine(scale_.point(l.x1, l.y1), scale_.point(l.x2, l.y2));
     };
     const auto paintLabel = [&](const LabelControl& l, const QRect& area) {
         if (!l.visible || !inRegion(area)) return;
@@ -556,14 +542,15 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     const Areas& a = areas_;
 
     // The panels of the right-hand column.
-    for (int i : {0, 4, 1}) paintShape(f.Shape1[i], a.Shape1[i]);
+    for (int i : kPanels) paintShape(f.Shape1[i], a.Shape1[i]);
 
     // The graph: grid under the bars, bars, dose polyline, axes and alarm line on top.
-    for (int i : {2, 3, 4, 5, 6, 8, 9, 10, 11, 12}) paintLine(f.lne[i], a.lne[i]);
-    for (int i = 0; i <= 81; ++i) paintLabel(f.tgt[i], a.tgt[i]);
+    for (int i : graph::kCpmGrid) paintLine(f.lne[i], a.lne[i]);
+    for (int i : graph::kDoseGrid) paintLine(f.lne[i], a.lne[i]);
+    for (int i : graph::kBars) paintLabel(f.tgt[i], a.tgt[i]);
     for (std::size_t i = 0; i < f.bar.size(); ++i) paintLine(f.bar[i], a.bar[i]);
-    for (int i : {0, 1, kAlarmLine}) paintLine(f.lne[i], a.lne[i]);
-    paintLabel(f.tgt[82], a.tgt[82]);
+    for (int i : {graph::kCpmAxis, graph::kTimeAxis, kAlarmLine}) paintLine(f.lne[i], a.lne[i]);
+    paintLabel(f.tgt[graph::kPeakMarker], a.tgt[graph::kPeakMarker]);
     for (std::size_t i = 0; i < f.lbl.size(); ++i) paintLabel(f.lbl[i], a.lbl[i]);
     for (std::size_t i = 0; i < f.tme.size(); ++i) paintLabel(f.tme[i], a.tme[i]);
 
@@ -574,7 +561,8 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     for (int i = 0; i < 2; ++i) {
         if (!f.Image1[i].visible || !inRegion(a.Image1[i])) continue;
         const QRect r = toPixels(f.Image1[i].geometry);
-        if (pictures_[i].size() != r.size()) pictures_[i] = i == 0 ? logoPicture(r.size()) : axisArrowPicture(r.size());
+        if (pictures_[i].size() != r.size())
+            pictures_[i] = i == kLogo ? logoPicture(r.size()) : axisArrowPicture(r.size());
         p.drawPixmap(r.topLeft(), pictures_[i]);
     }
 
@@ -590,7 +578,7 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     }
 
     paintLabel(f.Label[kStatusMessage], a.Label[kStatusMessage]);
-    paintShape(f.Shape1[2], a.Shape1[2]);
+    paintShape(f.Shape1[kAlarmBox], a.Shape1[kAlarmBox]);
     paintLabel(f.Label[kAlarmBanner], a.Label[kAlarmBanner]);
 }
 

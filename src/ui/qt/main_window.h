@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "model/main_form.h"
+#include "ui/qt/conversions.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -41,7 +42,7 @@ public:
 
     /// The on-screen rectangle of a model geometry (twips to pixels at the screen's logical DPI).
     QRect toPixels(const Geometry& g) const;
-    double pixelsPerTwip() const { return pixelsPerTwip_; }
+    double pixelsPerTwip() const { return scale_.pixelsPerTwip(); }
 
     QComboBox* combo(int index) const { return combo_.at(index); }
     QRadioButton* option1(int index) const { return option1_.at(index); }
@@ -69,7 +70,6 @@ protected:
 private:
     const MainForm& form() const;
     int px(Twips t) const;
-    QPointF toPixels(Twips x, Twips y) const;
     void buildWidgets();
     /// Puts the widget records that differ from what is on screen (all of them with `all`) into the
     /// widgets.
@@ -98,7 +98,7 @@ private:
 
 
     Dispatcher& dispatcher_;
-    double pixelsPerTwip_ = 1.0 / 15;
+    TwipScale scale_{96};
     std::array<QComboBox*, 3> combo_{};
     std::array<QRadioButton*, 2> option1_{};
     std::array<QRadioButton*, 2> option2_{};
@@ -121,15 +121,17 @@ private:
     std::array<bool, 3> comboTouched_{};  // the user changed a widget: put the model back into it
     std::array<bool, 2> pairTouched_{};
     struct Areas {
-        std::array<QRect, 44> Label;
-        std::array<QRect, 83> tgt;
-        std::array<QRect, 80> bar;
-        std::array<QRect, 13> lne;
-        std::array<QRect, 18> lbl;
-        std::array<QRect, 10> tme;
+        template <class Controls>
+        using Of = std::array<QRect, std::tuple_size_v<Controls>>;
+        Of<decltype(MainForm::Label)> Label;
+        Of<decltype(MainForm::tgt)> tgt;
+        Of<decltype(MainForm::bar)> bar;
+        Of<decltype(MainForm::lne)> lne;
+        Of<decltype(MainForm::lbl)> lbl;
+        Of<decltype(MainForm::tme)> tme;
         QRect notice;
-        std::array<QRect, 5> Shape1;
-        std::array<QRect, 2> Image1;
+        Of<decltype(MainForm::Shape1)> Shape1;
+        Of<decltype(MainForm::Image1)> Image1;
     } areas_;
 };
 

@@ -6,7 +6,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
-#include "ui/qt/fonts.h"
+#include "ui/qt/conversions.h"
 
 namespace rx47 {
 

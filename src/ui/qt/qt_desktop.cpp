@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "setup/qt/setup_dialog.h"
+#include "ui/qt/conversions.h"
 #include "ui/qt/pictures.h"
 #include "ui/qt/splash_window.h"
 
@@ -94,8 +95,8 @@ std::optional<Colour> QtDesktop::pickColour() {
 }
 
 void QtDesktop::showMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kMessageTitle), QString::fromStdString(text),
-                    QMessageBox::Ok, mainWindow_.data());
+    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kMessageTitle), qtText(text), QMessageBox::Ok,
+                    mainWindow_.data());
     box.exec();
 }
 

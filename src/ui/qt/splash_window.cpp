@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "ui/qt/conversions.h"
 #include "ui/qt/pictures.h"
 
 namespace rx47 {
@@ -18,8 +19,8 @@ SplashWindow::SplashWindow() : QWidget(nullptr, Qt::SplashScreen | Qt::Frameless
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral(" RX47 monitor"));
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const double pixelsPerTwip = (screen ? screen->logicalDotsPerInchX() : 96.0) / 1440.0;
-    setFixedSize(qRound(kWidthTwips * pixelsPerTwip), qRound(kHeightTwips * pixelsPerTwip));
+    const TwipScale scale(screen ? screen->logicalDotsPerInchX() : 96.0);
+    setFixedSize(scale.px(kWidthTwips), scale.px(kHeightTwips));
     if (screen) move(screen->geometry().center() - rect().center());
 }
 
