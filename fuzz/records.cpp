@@ -1,9 +1,9 @@
 // The history viewer's record reader over any bytes: it never throws, every line is counted once,
 // and reading the bytes in two pieces (as the follower does with a growing file) gives exactly what
 // one read of the whole gives.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -15,8 +15,12 @@ namespace {
 using rx47::history::Minute;
 using rx47::history::ReadResult;
 
-bool same(float a, float b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
-bool same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || a == b; }
+bool same(float a, float b) {
+    return (std::isnan(a) && std::isnan(b)) || a == b;
+}
+bool same(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || a == b;
+}
 
 bool same(const Minute& a, const Minute& b) {
     return a.time == b.time && same(a.totalCount, b.totalCount) && same(a.averageCpm, b.averageCpm) &&
@@ -49,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t resumeAt = pieces.consumed;
     FUZZ_CHECK(resumeAt <= cut, "consumed %zu of a %zu-byte piece", resumeAt, cut);
     rx47::history::readRecords(bytes.substr(resumeAt), true, pieces);
-    FUZZ_CHECK(pieces.minutes.size() == whole.minutes.size(), "%zu minutes in pieces, %zu whole",
-               pieces.minutes.size(), whole.minutes.size());
+    FUZZ_CHECK(pieces.minutes.size() == whole.minutes.size(), "%zu minutes in pieces, %zu whole", pieces.minutes.size(),
+               whole.minutes.size());
     for (std::size_t i = 0; i < whole.minutes.size(); ++i)
         FUZZ_CHECK(same(pieces.minutes[i], whole.minutes[i]), "minute %zu differs when read in pieces", i);
     FUZZ_CHECK(pieces.counts.records == c.records && pieces.counts.headers == c.headers &&

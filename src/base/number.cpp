@@ -14,7 +14,9 @@ namespace rx47 {
 
 namespace {
 
-bool ignorable(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool ignorable(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
 
 int digitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -88,7 +90,8 @@ double readNumber(std::string_view text) {
         std::size_t j = i + 1;
         if (j < s.size() && (s[j] == '+' || s[j] == '-')) exponent.push_back(s[j++]);
         bool expDigits = false;
-        while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) exponent.push_back(s[j++]), expDigits = true;
+        while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])))
+            exponent.push_back(s[j++]), expDigits = true;
         if (expDigits) number += exponent;
     }
     // from_chars neither follows the locale nor accepts a leading '+'.

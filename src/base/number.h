@@ -36,9 +36,17 @@ std::string decimalText(double value);
 
 /// Colours in the layout 0x00BBGGRR (red in the low byte).
 using Colour = std::uint32_t;
-constexpr Colour rgb(unsigned r, unsigned g, unsigned b) { return (r & 0xFF) | (g & 0xFF) << 8 | (b & 0xFF) << 16; }
-constexpr unsigned redOf(Colour c) { return c & 0xFF; }
-constexpr unsigned greenOf(Colour c) { return (c >> 8) & 0xFF; }
-constexpr unsigned blueOf(Colour c) { return (c >> 16) & 0xFF; }
+constexpr Colour rgb(unsigned r, unsigned g, unsigned b) {
+    return (r & 0xFF) | (g & 0xFF) << 8 | (b & 0xFF) << 16;
+}
+constexpr unsigned redOf(Colour c) {
+    return c & 0xFF;
+}
+constexpr unsigned greenOf(Colour c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr unsigned blueOf(Colour c) {
+    return (c >> 16) & 0xFF;
+}
 
 }  // namespace rx47

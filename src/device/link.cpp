@@ -90,8 +90,9 @@ void reportPortOpen(Context& ctx, int portNumber, bool scanning) {
                          "cannot open " + device + ": permission denied. Join the group " + group +
                              " (sudo adduser $USER " + group + ") and log in again");
             ctx.state.refusedPort = portNumber;
-            setNotice(ctx, Notice::PortPermission,
-                      device + " を開く権限がありません。sudo adduser $USER " + group + " の後、ログインし直してください");
+            setNotice(
+                ctx, Notice::PortPermission,
+                device + " を開く権限がありません。sudo adduser $USER " + group + " の後、ログインし直してください");
             break;
         }
         case PortProblem::Busy:
@@ -99,7 +100,8 @@ void reportPortOpen(Context& ctx, int portNumber, bool scanning) {
                          "cannot open " + device + ": another program holds it (" + failure.detail + ")");
             break;
         case PortProblem::Missing:
-            ctx.log.fail(LogCategory::Port, cause, "cannot open " + device + ": no such device (" + failure.detail + ")");
+            ctx.log.fail(LogCategory::Port, cause,
+                         "cannot open " + device + ": no such device (" + failure.detail + ")");
             break;
         default:
             ctx.log.fail(LogCategory::Port, cause, "cannot open " + device + ": " + failure.detail);

@@ -6,8 +6,12 @@
 
 namespace rx47 {
 
-std::string command::setAlarmLevel(long level) { return "set atc=" + std::to_string(level); }
-std::string command::setGammaCoefficient(long coefficient) { return "set gms=" + std::to_string(coefficient); }
+std::string command::setAlarmLevel(long level) {
+    return "set atc=" + std::to_string(level);
+}
+std::string command::setGammaCoefficient(long coefficient) {
+    return "set gms=" + std::to_string(coefficient);
+}
 
 bool sendCommand(SerialPort& port, std::string_view text) {
     if (!port.isOpen()) return false;

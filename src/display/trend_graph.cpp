@@ -43,8 +43,7 @@ double captionValue(const std::string& caption) {
 }
 
 void setBarHeight(Context& ctx, LabelControl& bar, double value) {
-    const std::int32_t height =
-        std::min<std::int32_t>(toInt32(value * ctx.values.cpmScaleFactor), graph::kFullHeight);
+    const std::int32_t height = std::min<std::int32_t>(toInt32(value * ctx.values.cpmScaleFactor), graph::kFullHeight);
     bar.geometry.height = height;
     bar.geometry.top = graph::kBaseY - height;
 }

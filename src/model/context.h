@@ -34,7 +34,7 @@ struct Context {
     WavePlayer& player;
     EventPump& pump;
     std::filesystem::path programFolder;
-    FailureLog& log;  ///< failures that the behaviour skips over are logged here, once per cause
+    FailureLog& log;                         ///< failures that the behaviour skips over are logged here, once per cause
     Reporting reporting = {};                ///< the metrics file and the alarm command, when named
     CommandRunner* commandRunner = nullptr;  ///< runs the alarm command; none: it is never run
 };

@@ -16,41 +16,41 @@ inline constexpr std::int32_t kNoMinimumCpm = 500;
 
 /// The main window's variables, with the values start-up gives them.
 struct MonitorState {
-    bool linkUp = true;             ///< the device is taken to be present
-    std::int32_t lastMinute = 0;    ///< clock minute of the last per-minute update; 0 forces the next
-    std::int32_t minuteCount = 0;   ///< per-minute values added into minuteSum
-    std::int32_t minuteSum = 0;     ///< sum of the per-minute CPM values since start or reset
+    bool linkUp = true;            ///< the device is taken to be present
+    std::int32_t lastMinute = 0;   ///< clock minute of the last per-minute update; 0 forces the next
+    std::int32_t minuteCount = 0;  ///< per-minute values added into minuteSum
+    std::int32_t minuteSum = 0;    ///< sum of the per-minute CPM values since start or reset
     /// smallest per-minute CPM seen
     std::int32_t minCpm = kNoMinimumCpm;
-    std::int32_t maxCpm = 0;        ///< largest per-minute CPM seen
-    bool rxLampLit = true;          ///< blink phases: true means the next blink tick paints bright
+    std::int32_t maxCpm = 0;  ///< largest per-minute CPM seen
+    bool rxLampLit = true;    ///< blink phases: true means the next blink tick paints bright
     bool txLampLit = true;
     bool errorLampLit = true;
     std::int16_t rxBlinkTicks = 0;
     std::int16_t txBlinkTicks = 0;
     std::int16_t errorBlinkTicks = 0;
-    std::int16_t splashTicks = 0;   ///< ticks of the splash delay so far
+    std::int16_t splashTicks = 0;     ///< ticks of the splash delay so far
     std::int16_t saveDelayTicks = 0;  ///< ticks of the device-save delay so far
-    std::string monthFolder;        ///< the month sub-folder of this run's daily records
-    std::int16_t hoverButton = 9;   ///< cmd button under the pointer; 9 is none
-    std::int32_t minuteCpm = 0;     ///< rounded mean of this minute's accepted readings
-    bool isLoading = true;          ///< start-up until the first activation of the window
-    std::int32_t readingCount = 0;  ///< readings accepted in the current minute
-    std::int32_t readingSum = 0;    ///< their sum
-    float doseScaleFactor = 0;      ///< graph twips per 1 μSv/h
-    std::int16_t cpmAlarmHits = 0;  ///< readings counted towards the CPM alarm
-    std::int16_t doseAlarmHits = 0; ///< readings counted towards the dose alarm
+    std::string monthFolder;          ///< the month sub-folder of this run's daily records
+    std::int16_t hoverButton = 9;     ///< cmd button under the pointer; 9 is none
+    std::int32_t minuteCpm = 0;       ///< rounded mean of this minute's accepted readings
+    bool isLoading = true;            ///< start-up until the first activation of the window
+    std::int32_t readingCount = 0;    ///< readings accepted in the current minute
+    std::int32_t readingSum = 0;      ///< their sum
+    float doseScaleFactor = 0;        ///< graph twips per 1 μSv/h
+    std::int16_t cpmAlarmHits = 0;    ///< readings counted towards the CPM alarm
+    std::int16_t doseAlarmHits = 0;   ///< readings counted towards the dose alarm
 
     // What the minute update needs to enter each clock minute once, and only a measured one.
-    std::int64_t scrolledMinute = -1;  ///< clock minute (minuteKey) in which the graph last moved on
-    std::int64_t enteredMinute = -1;   ///< clock minute last entered into statistics, graph and records
+    std::int64_t scrolledMinute = -1;     ///< clock minute (minuteKey) in which the graph last moved on
+    std::int64_t enteredMinute = -1;      ///< clock minute last entered into statistics, graph and records
     std::int64_t enteredMinuteTime = -1;  ///< Unix time of the update that entered it; -1 before any
-    bool measuring = false;        ///< a reading was accepted since start-up or since the device was lost
-    bool deviceHeard = false;      ///< anything came from the device since start-up
-    bool heardThisMinute = false;  ///< the intake took in something since the last minute update
-    int quietMinutes = 0;          ///< minute updates in a row with nothing taken in from the device
+    bool measuring = false;               ///< a reading was accepted since start-up or since the device was lost
+    bool deviceHeard = false;             ///< anything came from the device since start-up
+    bool heardThisMinute = false;         ///< the intake took in something since the last minute update
+    int quietMinutes = 0;                 ///< minute updates in a row with nothing taken in from the device
 
-    int refusedPort = 0;  ///< the port whose refused permission the window tells of, 0 for none
+    int refusedPort = 0;                 ///< the port whose refused permission the window tells of, 0 for none
     std::array<std::string, 2> notices;  ///< the window's notices in force, by kind (monitor/notices.h)
 
     bool operator==(const MonitorState&) const = default;
@@ -60,9 +60,9 @@ struct MonitorState {
 /// the program starts. The CPM alarm level and the gamma coefficient are the device's own values,
 /// which it takes from 0 to 65535: they are held unsigned, so every accepted value can be kept.
 struct ProgramValues {
-    std::int16_t cpmScaleFactor = 0;   ///< graph twips per 1 CPM
-    std::uint16_t cpmAlarmLevel = 0;   ///< 0: not yet known (taken from the device or the settings)
-    std::uint16_t gammaCoefficient = 0; ///< CPM per 1 μSv/h; 0: not yet known
+    std::int16_t cpmScaleFactor = 0;     ///< graph twips per 1 CPM
+    std::uint16_t cpmAlarmLevel = 0;     ///< 0: not yet known (taken from the device or the settings)
+    std::uint16_t gammaCoefficient = 0;  ///< CPM per 1 μSv/h; 0: not yet known
     std::string versionText;
     bool soundFinished = false;
 };

@@ -28,12 +28,12 @@ struct Lamp {
 
 Lamp lampOf(int timerIndex) {
     switch (timerIndex) {
-    case timer::kRxLamp:
-        return {kRxLamp, kLampGreen, kLampDarkGreen, &MonitorState::rxLampLit, &MonitorState::rxBlinkTicks};
-    case timer::kTxLamp:
-        return {kTxLamp, kLampGreen, kLampDarkGreen, &MonitorState::txLampLit, &MonitorState::txBlinkTicks};
-    default:
-        return {kErrorLamp, kLampRed, kLampDarkRed, &MonitorState::errorLampLit, &MonitorState::errorBlinkTicks};
+        case timer::kRxLamp:
+            return {kRxLamp, kLampGreen, kLampDarkGreen, &MonitorState::rxLampLit, &MonitorState::rxBlinkTicks};
+        case timer::kTxLamp:
+            return {kTxLamp, kLampGreen, kLampDarkGreen, &MonitorState::txLampLit, &MonitorState::txBlinkTicks};
+        default:
+            return {kErrorLamp, kLampRed, kLampDarkRed, &MonitorState::errorLampLit, &MonitorState::errorBlinkTicks};
     }
 }
 
@@ -51,9 +51,9 @@ void setUpTimers(Context& ctx) {
     const struct {
         int index;
         int milliseconds;
-    } intervals[] = {{timer::kMinute, 1000},   {timer::kRxLamp, 50},     {timer::kIntake, 500},
-                     {timer::kErrorLamp, 50},  {timer::kSplash, 1000},   {timer::kSaveDelay, 1000},
-                     {timer::kAlarmFlash, 1000}, {timer::kTxLamp, 50}, {timer::kPortAdvance, 1000}};
+    } intervals[] = {{timer::kMinute, 1000},     {timer::kRxLamp, 50},   {timer::kIntake, 500},
+                     {timer::kErrorLamp, 50},    {timer::kSplash, 1000}, {timer::kSaveDelay, 1000},
+                     {timer::kAlarmFlash, 1000}, {timer::kTxLamp, 50},   {timer::kPortAdvance, 1000}};
     for (const auto& t : intervals) {
         ctx.timers.setInterval(t.index, t.milliseconds);
         ctx.timers.stop(t.index);
@@ -107,34 +107,34 @@ void saveDelayTick(Context& ctx) {
 
 void onTimerTick(Context& ctx, int index) {
     switch (index) {
-    case timer::kMinute:
-        minuteUpdate(ctx);
-        break;
-    case timer::kRxLamp:
-    case timer::kErrorLamp:
-    case timer::kTxLamp:
-        lampBlinkTick(ctx, index);
-        break;
-    case timer::kIntake:
-        intakeTick(ctx);
-        break;
-    case timer::kSplash:
-        splashDelayTick(ctx);
-        break;
-    case timer::kSaveDelay:
-        saveDelayTick(ctx);
-        break;
-    case timer::kAlarmFlash:
-        alarmFlashTick(ctx);
-        break;
-    case timer::kPortAdvance:
-        portAdvanceTick(ctx);
-        break;
-    case timer::kTrayIconRemoval:
-        taskicon_TimerTick(ctx);
-        break;
-    default:
-        break;
+        case timer::kMinute:
+            minuteUpdate(ctx);
+            break;
+        case timer::kRxLamp:
+        case timer::kErrorLamp:
+        case timer::kTxLamp:
+            lampBlinkTick(ctx, index);
+            break;
+        case timer::kIntake:
+            intakeTick(ctx);
+            break;
+        case timer::kSplash:
+            splashDelayTick(ctx);
+            break;
+        case timer::kSaveDelay:
+            saveDelayTick(ctx);
+            break;
+        case timer::kAlarmFlash:
+            alarmFlashTick(ctx);
+            break;
+        case timer::kPortAdvance:
+            portAdvanceTick(ctx);
+            break;
+        case timer::kTrayIconRemoval:
+            taskicon_TimerTick(ctx);
+            break;
+        default:
+            break;
     }
 }
 

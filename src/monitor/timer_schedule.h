@@ -8,16 +8,16 @@ namespace rx47 {
 struct Context;
 
 namespace timer {
-inline constexpr int kMinute = 0;       ///< 1000 ms: the per-minute update
-inline constexpr int kRxLamp = 2;       ///< 50 ms: receive-lamp blink
-inline constexpr int kIntake = 3;       ///< 500 ms: intake of received text
-inline constexpr int kErrorLamp = 4;    ///< 50 ms: error-lamp blink
-inline constexpr int kSplash = 5;       ///< 1000 ms: splash delay
-inline constexpr int kSaveDelay = 6;    ///< 1000 ms: device-save delay, ends with "save"
-inline constexpr int kAlarmFlash = 7;   ///< 1000 ms: alarm flash
-inline constexpr int kTxLamp = 9;       ///< 50 ms: send-lamp blink
-inline constexpr int kPortAdvance = 10; ///< 1000 ms: next port of the search
-inline constexpr int kTrayIconRemoval = 11; ///< 500 ms: removes the tray icon after a restore
+inline constexpr int kMinute = 0;            ///< 1000 ms: the per-minute update
+inline constexpr int kRxLamp = 2;            ///< 50 ms: receive-lamp blink
+inline constexpr int kIntake = 3;            ///< 500 ms: intake of received text
+inline constexpr int kErrorLamp = 4;         ///< 50 ms: error-lamp blink
+inline constexpr int kSplash = 5;            ///< 1000 ms: splash delay
+inline constexpr int kSaveDelay = 6;         ///< 1000 ms: device-save delay, ends with "save"
+inline constexpr int kAlarmFlash = 7;        ///< 1000 ms: alarm flash
+inline constexpr int kTxLamp = 9;            ///< 50 ms: send-lamp blink
+inline constexpr int kPortAdvance = 10;      ///< 1000 ms: next port of the search
+inline constexpr int kTrayIconRemoval = 11;  ///< 500 ms: removes the tray icon after a restore
 }  // namespace timer
 
 /// An alarm is shown (its message flashing) from its raising to its acknowledgement: while the

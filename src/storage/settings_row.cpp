@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <nettle/pbkdf2.h>
-#include <sys/stat.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -339,9 +339,9 @@ void SettingsRow::commit() {
         if (log_) log_->clear(LogCategory::Settings, "settings commit", "the settings are saved again");
     } catch (const Failure& e) {
         if (log_)
-            log_->fail(LogCategory::Settings, "settings commit",
-                       std::string("a change of the settings is not saved (it is tried again with the next): ") +
-                           e.what());
+            log_->fail(
+                LogCategory::Settings, "settings commit",
+                std::string("a change of the settings is not saved (it is tried again with the next): ") + e.what());
         throw;
     }
 }
@@ -513,7 +513,9 @@ void compactSettingsDatabase(const fs::path& programFolder, const std::function<
     std::error_code linkError;
     if (fs::is_symlink(file, linkError)) {
         file = fs::canonical(file, linkError);
-        if (linkError) throw FileError("cannot follow " + (programFolder / kSettingsFileName).string() + ": " + linkError.message());
+        if (linkError)
+            throw FileError("cannot follow " + (programFolder / kSettingsFileName).string() + ": " +
+                            linkError.message());
     }
     const fs::path folder = file.parent_path();
     const fs::path temp = folder / kSettingsTempFileName;

@@ -48,7 +48,9 @@ public:
     }
     TrayHost(const TrayHost&) = delete;
     TrayHost& operator=(const TrayHost&) = delete;
-    bool ready() const { return pid_ > 0 && runEventsUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10s); }
+    bool ready() const {
+        return pid_ > 0 && runEventsUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10s);
+    }
 
 private:
     pid_t pid_ = -1;
@@ -65,7 +67,8 @@ struct Shell : ::testing::Test {
         window = std::make_unique<MainWindow>(dispatcher);
         desktop.setDispatcher(&dispatcher);
         desktop.setMainWindow(window.get());
-        desktop.setTrayPressHandler([this](TrayButton b) { dispatcher.run([b](Context& c) { taskicon_MouseDown(c, b); }); });
+        desktop.setTrayPressHandler(
+            [this](TrayButton b) { dispatcher.run([b](Context& c) { taskicon_MouseDown(c, b); }); });
         dispatcher.run([](Context&) {});
         ASSERT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
     }
@@ -74,7 +77,9 @@ struct Shell : ::testing::Test {
         settings.commit();
     }
     void minimise() { window->showMinimized(); }
-    bool hiddenInTray() { return runEventsUntil([&] { return !window->isVisible() && desktop.trayIconShown(); }, 5s); }
+    bool hiddenInTray() {
+        return runEventsUntil([&] { return !window->isVisible() && desktop.trayIconShown(); }, 5s);
+    }
     void press(QSystemTrayIcon::ActivationReason reason) { emit desktop.trayIcon()->activated(reason); }
     void advance(std::chrono::milliseconds time) {
         timers.advance(time.count());

@@ -1,10 +1,10 @@
 // The whole program as a user runs it: the real rx47-monitor in a program folder of its own whose
 // port table holds the device simulator, ended the ways a desktop ends programs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>

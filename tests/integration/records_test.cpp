@@ -23,7 +23,9 @@ std::string bytesOf(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string golden(const std::string& name) { return bytesOf(fs::path(RX47_SOURCE_DIR) / "tests/data/records" / name); }
+std::string golden(const std::string& name) {
+    return bytesOf(fs::path(RX47_SOURCE_DIR) / "tests/data/records" / name);
+}
 
 struct Records : ::testing::Test {
     TestMonitor m;

@@ -41,10 +41,14 @@ std::string unescape(const std::string& text) {
             continue;
         }
         const char c = text[++i];
-        if (c == 'r') out += '\r';
-        else if (c == 'n') out += '\n';
-        else if (c == 'x') out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)), i += 2;
-        else out += c;
+        if (c == 'r')
+            out += '\r';
+        else if (c == 'n')
+            out += '\n';
+        else if (c == 'x')
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)), i += 2;
+        else
+            out += c;
     }
     return out;
 }
@@ -115,7 +119,8 @@ TEST(Replay, ACounterSessionGivesTheGoldenRecordsAndCommands) {
     Form_QueryUnload(m.ctx);
 
     const fs::path records = m.folder.path() / "record";
-    EXPECT_EQ(bytesOf(records / "master record.csv"), golden("master record.csv", bytesOf(records / "master record.csv")));
+    EXPECT_EQ(bytesOf(records / "master record.csv"),
+              golden("master record.csv", bytesOf(records / "master record.csv")));
     EXPECT_EQ(bytesOf(records / "2026_05/2026-05-07.csv"),
               golden("2026-05-07.csv", bytesOf(records / "2026_05/2026-05-07.csv")));
     EXPECT_EQ(sent.str(), golden("sent.txt", sent.str()));

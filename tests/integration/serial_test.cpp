@@ -38,8 +38,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-[[maybe_unused]] const auto* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
+[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
 using rx47::test::runEventsUntil;
 

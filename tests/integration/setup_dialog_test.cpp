@@ -23,8 +23,7 @@
 namespace rx47 {
 namespace {
 
-[[maybe_unused]] const auto* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
+[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
 struct SetupDialogView : ::testing::Test {
     test::TestMonitor m;

@@ -111,7 +111,7 @@ struct Playback : ::testing::Test {
     test::TestMonitor m;
     CountingPlayer player;
     PatientPump pump;
-    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,         m.timers,
+    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,          m.timers,
                 m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
 
     void SetUp() override {

@@ -108,7 +108,7 @@ TEST(QtWavePlayer, TheAlarmSoundReturnsWithoutAnAudioOutput) {
     fs::copy_file(suppliedSound(), m.folder.path() / kAlarmSoundFile);
     QtWavePlayer player;
     QtEventPump pump;
-    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,         m.timers,
+    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,          m.timers,
                 m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
     playAlarmSound(ctx);
     EXPECT_TRUE(m.values.soundFinished);

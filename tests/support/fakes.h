@@ -5,8 +5,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>

@@ -10,8 +10,12 @@
 
 namespace rx47::test {
 
-std::filesystem::path suppliedSettingsFile() { return std::filesystem::path(RX47_SUPPLIED_FOLDER) / kSettingsFileName; }
-std::filesystem::path legacySettingsFile() { return std::filesystem::path(RX47_TEST_DATA) / "RX47_legacy.dat"; }
+std::filesystem::path suppliedSettingsFile() {
+    return std::filesystem::path(RX47_SUPPLIED_FOLDER) / kSettingsFileName;
+}
+std::filesystem::path legacySettingsFile() {
+    return std::filesystem::path(RX47_TEST_DATA) / "RX47_legacy.dat";
+}
 
 TempProgramFolder::TempProgramFolder(Settings settings) {
     static std::atomic<int> counter{0};

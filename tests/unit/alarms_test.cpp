@@ -16,9 +16,7 @@ using test::TestMonitor;
 /// coefficient of 120), as the supplied settings have it. No "RX47.wav": the alarms are silent.
 struct Alarms : ::testing::Test {
     TestMonitor m;
-    void SetUp() override {
-        m.connectDevice();
-    }
+    void SetUp() override { m.connectDevice(); }
     void read(int cpm) { m.read(cpm); }
     void readAll(std::initializer_list<int> readings) {
         for (int cpm : readings) read(cpm);

@@ -17,9 +17,7 @@ using test::TestMonitor;
 /// A monitor whose device has sent `text`; the intake timer is running, as after data arrived.
 struct Intake : ::testing::Test {
     TestMonitor m;
-    void SetUp() override {
-        m.connectDevice();
-    }
+    void SetUp() override { m.connectDevice(); }
     void receive(const std::string& text) { m.receive(text); }
     const std::string& caption(int label) { return m.form.Label[label].caption; }
     bool errorLampBlinking() {
@@ -165,7 +163,7 @@ TEST_F(Intake, AGarbledTagValueLeavesTheStoredValueAlone) {
     receive("gms:99999\r\natc:-70000\r\nttc:7\r\n");
     EXPECT_EQ(m.settings.int16("gkeisuu"), 120);  // not overwritten by a value it cannot hold
     EXPECT_EQ(m.settings.int16("warnCPMlevel"), 100);
-    EXPECT_EQ(m.values.gammaCoefficient, 120);    // so the stored value is used
+    EXPECT_EQ(m.values.gammaCoefficient, 120);  // so the stored value is used
     EXPECT_EQ(m.values.cpmAlarmLevel, 100);
     EXPECT_EQ(caption(kTotalCount), "7");
 

@@ -128,8 +128,8 @@ TEST_F(MinuteUpdate, RecordsThatCannotBeWrittenAreToldOfOnceAndInTheWindow) {
     minute({31});
     EXPECT_EQ(m.logLines.count(LogCategory::Records, "records are not written"), 1);
     EXPECT_TRUE(m.form.notice.visible);
-    EXPECT_EQ(m.form.notice.caption, "測定結果を " + (m.folder.path() / "record").string() +
-                                         " に記録できません（No such file or directory）");
+    EXPECT_EQ(m.form.notice.caption,
+              "測定結果を " + (m.folder.path() / "record").string() + " に記録できません（No such file or directory）");
 
     fs::create_directories(m.folder.path() / "record" / "2026_05");
     minute({32});

@@ -45,7 +45,9 @@ TEST(ReadNumber, NothingReadGivesZero) {
     EXPECT_EQ(readNumber("."), 0);
 }
 
-TEST(ReadNumber, ValueBeyondADoubleIsAnOverflow) { EXPECT_THROW(readNumber("1E999"), Overflow); }
+TEST(ReadNumber, ValueBeyondADoubleIsAnOverflow) {
+    EXPECT_THROW(readNumber("1E999"), Overflow);
+}
 
 TEST(ReadNumber, ValueBelowADoubleIsZeroWithOrWithoutAnExponent) {
     EXPECT_EQ(readNumber("1E-999"), 0);

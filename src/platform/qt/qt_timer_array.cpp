@@ -46,6 +46,8 @@ bool QtTimerArray::isRunning(int index) const {
     return t && t->isActive();
 }
 
-void QtTimerArray::setTickHandler(TickHandler handler) { handler_ = std::move(handler); }
+void QtTimerArray::setTickHandler(TickHandler handler) {
+    handler_ = std::move(handler);
+}
 
 }  // namespace rx47

@@ -96,7 +96,6 @@ private:
     /// A visible label or picture (other than a bar) that takes the mouse at this point.
     bool overOtherControl(QPoint pos) const;
 
-
     Dispatcher& dispatcher_;
     TwipScale scale_{96};
     std::array<QComboBox*, 3> combo_{};
