@@ -32,7 +32,7 @@ struct AlarmCommand : ::testing::Test {
 TEST_F(AlarmCommand, EachKindOfAlarmRunsTheCommandWithTheAlarmInItsEnvironment) {
     readThree(101);
     ASSERT_EQ(m.commands.runs.size(), 1u);
-    const auto& cpm = m.commands.runs[0];
+    const auto cpm = m.commands.runs[0];  // a copy: the next alarm adds to the runs
     EXPECT_EQ(cpm.program, "/usr/local/bin/rx47 notify");
     EXPECT_EQ(cpm.arguments, (Arguments{"--to", "a b", "$(touch x); 'y'"}));
     EXPECT_EQ(cpm.variable("RX47_ALARM_KIND"), "cpm");

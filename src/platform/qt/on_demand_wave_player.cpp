@@ -2,12 +2,34 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "base/failure.h"
 
 namespace rx47 {
+namespace {
+
+/// The folders the program's own run path names, as the dynamic linker expands them ($ORIGIN and
+/// all). The module is looked for there by its full path: a plain dlopen() by name searches the run
+/// path of whoever calls it, and under a sanitizer's interposed dlopen() that is not the program.
+std::vector<std::filesystem::path> programRunPath() {
+    void* self = ::dlopen(nullptr, RTLD_NOW);
+    Dl_serinfo size{};
+    if (!self || ::dlinfo(self, RTLD_DI_SERINFOSIZE, &size) != 0) return {};
+    const std::unique_ptr<void, decltype(&std::free)> buffer(std::malloc(size.dls_size), &std::free);
+    if (!buffer) return {};
+    auto* info = static_cast<Dl_serinfo*>(buffer.get());
+    if (::dlinfo(self, RTLD_DI_SERINFOSIZE, info) != 0 || ::dlinfo(self, RTLD_DI_SERINFO, info) != 0) return {};
+    std::vector<std::filesystem::path> folders;
+    for (unsigned i = 0; i < info->dls_cnt; ++i) folders.emplace_back(info->dls_serpath[i].dls_name);
+    return folders;
+}
+
+}  // namespace
 
 OnDemandWavePlayer::OnDemandWavePlayer() = default;
 
@@ -27,6 +49,12 @@ void OnDemandWavePlayer::open(const std::filesystem::path& file) {
         const auto beside = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / ".." / "lib" /
                             "rx47-monitor" / kSoundModule;
         void* module = ec ? nullptr : ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+        for (const auto& folder : module ? std::vector<std::filesystem::path>{} : programRunPath()) {
+            std::error_code missing;
+            if (!std::filesystem::exists(folder / kSoundModule, missing)) continue;
+            module = ::dlopen((folder / kSoundModule).c_str(), RTLD_NOW | RTLD_LOCAL);
+            if (module) break;
+        }
         if (!module) module = ::dlopen(kSoundModule, RTLD_NOW | RTLD_LOCAL);
         if (!module) throw FileError(std::string("no sound player: ") + ::dlerror());
         using Make = WavePlayer* (*)();
