@@ -129,9 +129,9 @@ RealProgram::RealProgram(const ProgramCopy& folder, const LaunchOptions& options
     if (options.fakeStart) {
         addPreload(fakeTimeLibrary());
         const long long offset = secondsUntil(*options.fakeStart);
-        char spec[64];
-        std::snprintf(spec, sizeof spec, "%+lld x%d", offset, options.fakeSpeed);
-        env.push_back(std::string("FAKETIME=") + spec);
+        char fakeTime[64];
+        std::snprintf(fakeTime, sizeof fakeTime, "%+lld x%d", offset, options.fakeSpeed);
+        env.push_back(std::string("FAKETIME=") + fakeTime);
         // The program's timers run on the monotonic clock: only the wall clock is faked.
         env.push_back("FAKETIME_DONT_FAKE_MONOTONIC=1");
         env.push_back("FAKETIME_NO_CACHE=1");
