@@ -26,6 +26,7 @@
 #include "platform/qt/qt_timer_array.h"
 #include "sim/simulator.h"
 #include "storage/records.h"
+#include "support/live_core.h"
 #include "support/process.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
@@ -93,10 +94,8 @@ ParsedMetrics parseMetrics(const fs::path& file) {
 /// The monitor core with the real serial adapter and the device simulator on port 1, its program
 /// folder named as a user might (spaces, quotes, a backslash), and the metrics file in a folder of
 /// its own as node_exporter's collector would read it.
-struct LiveStation {
-    LiveStation() {
-        fs::create_directories(folder.path() / "ports");
-        fs::create_directories(programFolder);
+struct LiveStation : test::LiveCore {
+    LiveStation() : LiveCore("station \"east\" \\ 1") {
         fs::create_directories(textfiles);
         settings.open(folder.path());
         setUpTimers(ctx);
@@ -123,22 +122,7 @@ struct LiveStation {
         return test::runEventsUntil([&] { return state.scrolledMinute == key; }, 30s);
     }
 
-    test::TempProgramFolder folder;
-    fs::path programFolder = folder.path() / "station \"east\" \\ 1";
     fs::path textfiles = folder.path() / "textfiles";
-    MainForm form = makeMainForm();
-    MonitorState state;
-    ProgramValues values;
-    SettingsRow settings;
-    QtSerialPort port{folder.path()};
-    QtTimerArray timers;
-    test::SettableClock clock;
-    test::RecordingDesktop desktop;
-    test::ScriptedWavePlayer player;
-    test::ScriptedEventPump pump;
-    test::RecordingLogSink logLines;
-    FailureLog log{&logLines};
-    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
     std::unique_ptr<rx47sim::Simulator> device;
 };
 

@@ -17,6 +17,7 @@
 #include "platform/qt/qt_timer_array.h"
 #include "sim/simulator.h"
 #include "storage/records.h"
+#include "support/live_core.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 
@@ -30,9 +31,8 @@ using test::runEventsUntil;
 [[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
 
 /// The monitor core with the real serial adapter over a port table of simulators.
-struct LiveMonitor {
+struct LiveMonitor : test::LiveCore {
     LiveMonitor() {
-        fs::create_directories(folder.path() / "ports");
         settings.open(folder.path());
         setUpTimers(ctx);
         timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
@@ -106,20 +106,6 @@ struct LiveMonitor {
                          line) != lines.end();
     }
 
-    test::TempProgramFolder folder;
-    MainForm form = makeMainForm();
-    MonitorState state;
-    ProgramValues values;
-    SettingsRow settings;
-    QtSerialPort port{folder.path()};
-    QtTimerArray timers;
-    test::SettableClock clock;
-    test::RecordingDesktop desktop;
-    test::ScriptedWavePlayer player;
-    test::ScriptedEventPump pump;
-    test::RecordingLogSink logLines;
-    FailureLog log{&logLines};
-    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log};
     std::vector<std::unique_ptr<rx47sim::Simulator>> sims;
 };
 
