@@ -4,8 +4,6 @@
 // while the pointer rests on it.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QApplication>
 #include <QToolButton>
@@ -22,11 +20,10 @@
 #include "support/desktop_session.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/real_program.h"
 #include "ui/qt/dispatcher.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop.h"
-
-extern char** environ;
 
 namespace rx47 {
 namespace {
@@ -34,17 +31,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::runEventsUntil;
+using test::waitFor;
 
 test::DesktopSession* session = nullptr;
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(100ms);
-    }
-    return true;
-}
 
 struct OnTheDesktop : ::testing::Test {
     void SetUp() override {
@@ -53,8 +42,7 @@ struct OnTheDesktop : ::testing::Test {
 };
 
 TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestoresIt) {
-    test::TempProgramFolder folder;
-    fs::copy_file(fs::path(RX47_PROGRAM_FOLDER) / "rx47-monitor", folder.path() / "rx47-monitor");
+    test::ProgramCopy folder;
     {
         SettingsRow row;
         row.open(folder.path());
@@ -64,20 +52,12 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
         row.commit();
     }
     rx47sim::Options options;
-    options.link = folder.path() / "ports" / "COM1";
+    options.link = folder.port(1);
     rx47sim::Simulator device(options);
-
-    const std::string program = (folder.path() / "rx47-monitor").string();
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    std::vector<std::string> lines{"DISPLAY=" + session->display(), "QT_QPA_PLATFORM=xcb"};
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("DISPLAY=", 0) != 0 && std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0)
-            lines.emplace_back(*e);
-    std::vector<char*> env;
-    for (std::string& line : lines) env.push_back(line.data());
-    env.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, env.data()), 0);
+    test::LaunchOptions launch;
+    launch.display = session->display();
+    test::RealProgram program(folder, launch);
+    ASSERT_TRUE(program.started());
 
     unsigned long window = 0;
     EXPECT_TRUE(waitFor(
@@ -89,7 +69,7 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
         30s))
         << "window state: " << (window ? session->wmState(window) : "no window");
     // It stays so through the start-up and the splash period (whose end starts the minute timer).
-    ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.path() / "record"); }, 30s));
+    ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.recordFolder()); }, 30s));
     std::this_thread::sleep_for(3s);
     EXPECT_EQ(session->wmState(window), "Iconic");
 
@@ -103,8 +83,8 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(session->wmState(window), "Iconic");
 
-    ::kill(pid, SIGTERM);
-    EXPECT_TRUE(waitFor([&] { return ::waitpid(pid, nullptr, WNOHANG) == pid; }, 20s));
+    EXPECT_TRUE(program.endWith(SIGTERM));
+    EXPECT_EQ(program.exitCode(), 0);
 }
 
 /// The core over fakes with the real main window and settings dialog on the desktop.

@@ -19,6 +19,7 @@
 #include "history/qt/history_window.h"
 #include "history/qt/plot_painter.h"
 #include "history/view.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/time_zone.h"
@@ -31,11 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// The header lines in code page 932, byte by byte.
-const std::string kHeaders =
-    "\x93\xFA\x95t,\x8E\x9E\x8D\x8F,\x8C\x9F\x8Fo\x90\x94,\x8B\xF3\x8A\xD4\x95\xBD\x8B\xCF,,"
-    "\x92\xBC\x8B\xDF\x95\xBD\x8B\xCF,,\x92\xBC\x8B\xDF\x8D\xC5\x91\xE5,,\x92\xBC\x8B\xDF\x8D\xC5\x8F\xAC\r\n"
-    ",,,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h\r\n";
+const std::string& kHeaders = test::kRecordHeaders;
 
 /// A record line as the monitor writes it (dose at a coefficient of 120, truncated to thousandths).
 std::string recordLine(std::int64_t t, int cpm, long total) {

@@ -97,17 +97,10 @@ ParsedMetrics parseMetrics(const fs::path& file) {
 struct LiveStation : test::LiveCore {
     LiveStation() : LiveCore("station \"east\" \\ 1") {
         fs::create_directories(textfiles);
-        settings.open(folder.path());
-        setUpTimers(ctx);
-        timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
-        port.setDataReceivedHandler([this] { onDataReceived(ctx); });
-        clock.time = {2026, 5, 7, 9, 30, 10};
-        state.monthFolder = monthFolderName(clock.time);
-        createRecordFolders(programFolder, state.monthFolder);
         ctx.reporting.metricsFile = textfiles / "rx47.prom";
 
         rx47sim::Options options;
-        options.link = folder.path() / "ports" / "COM1";
+        options.link = portLink(1);
         options.intervalSeconds = 0.25;
         device = std::make_unique<rx47sim::Simulator>(options);
         startUpConnection(ctx);

@@ -32,18 +32,6 @@ using test::runEventsUntil;
 
 /// The monitor core with the real serial adapter over a port table of simulators.
 struct LiveMonitor : test::LiveCore {
-    LiveMonitor() {
-        settings.open(folder.path());
-        setUpTimers(ctx);
-        timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
-        port.setDataReceivedHandler([this] { onDataReceived(ctx); });
-        clock.time = {2026, 5, 7, 9, 30, 10};
-        state.monthFolder = monthFolderName(clock.time);
-        createRecordFolders(folder.path(), state.monthFolder);
-    }
-
-    fs::path portLink(int n) const { return folder.path() / "ports" / ("COM" + std::to_string(n)); }
-
     /// A device on port n; a silent one stands for a port with nothing behind it.
     rx47sim::Simulator& device(int n, bool silent = false) {
         rx47sim::Options options;

@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
         } else {
             // Up when its start-up has asked the device for a status report; then it runs a while
             // (the first report is committed, record minutes pass) and is asked to end.
-            cameUp = rx47::test::waitUntil(up, 20s);
+            cameUp = rx47::test::waitFor(up, 20s);
             const auto runFor = kind == Kind::Record ? std::chrono::milliseconds(uniform(6000, 10000))
                                                      : std::chrono::milliseconds(uniform(500, 2500));
             program.waitForExit(runFor);

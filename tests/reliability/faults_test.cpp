@@ -60,7 +60,7 @@ struct Device {
     /// The program asks for `more` further reports: its per-minute update runs.
     bool keepsAsking(int more = 2, std::chrono::seconds timeout = 60s) {
         const int from = shows();
-        return test::waitUntil([&] { return shows() >= from + more; }, timeout);
+        return test::waitFor([&] { return shows() >= from + more; }, timeout);
     }
     rx47sim::Simulator sim;
 };
@@ -288,7 +288,7 @@ TEST(FullDisk, TheProgramMonitorsOnAFullDiskAndTakesUpItsRecordsWhenThereIsRoom)
         disk.free();
     else
         ASSERT_TRUE(program.setFileSizeLimit(-1));
-    EXPECT_TRUE(test::waitUntil([&] { return dataLinesIn(folder->recordFolder()) >= 2; }, 30s));
+    EXPECT_TRUE(test::waitFor([&] { return dataLinesIn(folder->recordFolder()) >= 2; }, 30s));
     expectEndsInOrder(program);
 
     expectRecordsWhole(*folder);
@@ -317,7 +317,7 @@ TEST(ReadOnlyRecords, NothingIsWrittenUntilTheFolderIsWritableAgainAndNothingOld
     const std::string old = bytesOf(master);
     Device device(folder);
     RealProgram program(folder, asOrdinaryUser());  // hands the folder to the program's user
-    ASSERT_TRUE(test::waitUntil([&] { return device.shows() > 0; }, 30s));
+    ASSERT_TRUE(test::waitFor([&] { return device.shows() > 0; }, 30s));
     for (const fs::path& p : {record, month}) fs::permissions(p, fs::perms(0555));
     fs::permissions(master, fs::perms(0444));
 
@@ -328,7 +328,7 @@ TEST(ReadOnlyRecords, NothingIsWrittenUntilTheFolderIsWritableAgainAndNothingOld
 
     for (const fs::path& p : {record, month}) fs::permissions(p, fs::perms(0755));
     fs::permissions(master, fs::perms(0644));
-    EXPECT_TRUE(test::waitUntil(
+    EXPECT_TRUE(test::waitFor(
         [&] { return fs::exists(month / "2026-05-07.csv") && bytesOf(master).size() > old.size(); }, 30s));
     expectEndsInOrder(program);
     expectRecordsWhole(folder);
@@ -343,7 +343,7 @@ TEST(ReadOnlySettingsFile, TheProgramRunsOnWhatItReadAndTheFileStaysAsItWas) {
     RealProgram program(folder, asOrdinaryUser());
     EXPECT_TRUE(device.keepsAsking(3));
     // It read its settings: the records are on.
-    EXPECT_TRUE(test::waitUntil([&] { return dataLinesIn(folder.recordFolder()) > 0; }, 30s));
+    EXPECT_TRUE(test::waitFor([&] { return dataLinesIn(folder.recordFolder()) > 0; }, 30s));
     expectEndsInOrder(program);
     EXPECT_EQ(bytesOf(folder.settingsFile()), before);
     EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
@@ -384,7 +384,7 @@ TEST(DeletedSettingsFile, TheProgramRunsOnMakesNoFileAndTakesUpTheFilePutBack) {
         fs::remove(folder.settingsFile());
         EXPECT_TRUE(device.keepsAsking(2));
         const int lines = dataLinesIn(folder.recordFolder());
-        EXPECT_TRUE(test::waitUntil([&] { return dataLinesIn(folder.recordFolder()) > lines; }, 30s));
+        EXPECT_TRUE(test::waitFor([&] { return dataLinesIn(folder.recordFolder()) > lines; }, 30s));
         expectEndsInOrder(program);
     }
     EXPECT_FALSE(fs::exists(folder.settingsFile()));

@@ -12,6 +12,12 @@
 
 namespace rx47::test {
 
+/// The two header lines of a record file as they stand on disk: code page 932, byte by byte.
+inline const std::string kRecordHeaders =
+    "\x93\xFA\x95t,\x8E\x9E\x8D\x8F,\x8C\x9F\x8Fo\x90\x94,\x8B\xF3\x8A\xD4\x95\xBD\x8B\xCF,,"
+    "\x92\xBC\x8B\xDF\x95\xBD\x8B\xCF,,\x92\xBC\x8B\xDF\x8D\xC5\x91\xE5,,\x92\xBC\x8B\xDF\x8D\xC5\x8F\xAC\r\n"
+    ",,,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h\r\n";
+
 /// What a record file holds, and what is wrong with it.
 struct RecordFileCheck {
     int dataLines = 0;

@@ -1,15 +1,20 @@
 // The core over the real serial port (pseudo-terminals listed in the folder's ports/) and Qt's
 // timers, with a settable clock and doubles for the desktop, the sound and the event pump: what the
-// integration tests drive against the simulator.
+// integration tests drive against the simulator. Wired as the program wires it, at 09:30:10 on
+// 7 May 2026 with that month's record folders made; nothing is started.
 #pragma once
 
 #include <filesystem>
+#include <string>
 
+#include "device/link.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/timer_schedule.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer_array.h"
+#include "storage/records.h"
 #include "storage/settings_row.h"
 #include "support/fakes.h"
 #include "support/program_folder.h"
@@ -23,7 +28,17 @@ struct LiveCore {
         : programFolder(subfolder.empty() ? folder.path() : folder.path() / subfolder) {
         std::filesystem::create_directories(folder.path() / "ports");
         std::filesystem::create_directories(programFolder);
+        settings.open(folder.path());
+        setUpTimers(ctx);
+        timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
+        port.setDataReceivedHandler([this] { onDataReceived(ctx); });
+        clock.time = {2026, 5, 7, 9, 30, 10};
+        state.monthFolder = monthFolderName(clock.time);
+        createRecordFolders(programFolder, state.monthFolder);
     }
+
+    /// Where a simulator links port n.
+    std::filesystem::path portLink(int n) const { return folder.path() / "ports" / ("COM" + std::to_string(n)); }
 
     TempProgramFolder folder;
     std::filesystem::path programFolder;

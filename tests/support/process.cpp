@@ -22,7 +22,7 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(250ms);
+        std::this_thread::sleep_for(100ms);
     }
     return true;
 }

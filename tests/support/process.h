@@ -12,7 +12,7 @@
 
 namespace rx47::test {
 
-/// Whether `done` came true within the timeout (asked every quarter second).
+/// Whether `done` came true within the timeout (asked every tenth of a second).
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
 /// A program started in the background. Its standard output and error go to one file; a program

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -137,18 +138,28 @@ RealProgram::RealProgram(const ProgramCopy& folder, const LaunchOptions& options
         env.push_back("FAKETIME_NO_CACHE=1");
     }
     for (const std::string& library : options.preload) addPreload(library);
+    const auto nameOf = [](const std::string& entry) { return entry.substr(0, entry.find('=') + 1); };
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
+        const bool replaced = std::any_of(options.environment.begin(), options.environment.end(),
+                                          [&](const std::string& e) { return nameOf(e) == nameOf(entry); });
+        if (replaced) continue;
         if (entry.rfind("LD_PRELOAD=", 0) == 0) {
             addPreload(entry.substr(11));
             continue;
         }
         if (entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || entry.rfind("FAKETIME", 0) == 0) continue;
+        if (!options.display.empty() && entry.rfind("DISPLAY=", 0) == 0) continue;
         if (options.ordinaryUser && (entry.rfind("HOME=", 0) == 0 || entry.rfind("XDG_RUNTIME_DIR=", 0) == 0)) continue;
         env.push_back(entry);
     }
     if (!preload.empty()) env.push_back("LD_PRELOAD=" + preload);
-    env.push_back("QT_QPA_PLATFORM=offscreen");
+    if (options.display.empty()) {
+        env.push_back("QT_QPA_PLATFORM=offscreen");
+    } else {
+        env.push_back("QT_QPA_PLATFORM=xcb");
+        env.push_back("DISPLAY=" + options.display);
+    }
     for (const std::string& e : options.environment) env.push_back(e);
 
     const bool dropRights = options.ordinaryUser && ::geteuid() == 0;
@@ -236,15 +247,6 @@ bool RealProgram::setFileSizeLimit(long bytes) {
     if (pid_ <= 0 || ::prlimit(pid_, RLIMIT_FSIZE, nullptr, &limit) != 0) return false;
     limit.rlim_cur = bytes < 0 ? limit.rlim_max : static_cast<rlim_t>(bytes);
     return ::prlimit(pid_, RLIMIT_FSIZE, &limit, nullptr) == 0;
-}
-
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(100ms);
-    }
-    return true;
 }
 
 }  // namespace rx47::test

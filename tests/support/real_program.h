@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "support/process.h"
 
 namespace rx47::test {
 
@@ -62,6 +63,8 @@ struct LaunchOptions {
     std::optional<long> fileSizeLimit;
     /// Where the program's standard error goes (empty: the folder's log file).
     std::filesystem::path errorLog;
+    /// The X display to run on (empty: Qt's offscreen platform).
+    std::string display;
 };
 
 /// The preloadable libfaketime, or "" when it is not installed.
@@ -97,8 +100,5 @@ private:
     bool exited_ = false;
     int status_ = 0;
 };
-
-/// Waits until `done` or the timeout, looking every 100 ms; returns `done()`.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
 }  // namespace rx47::test

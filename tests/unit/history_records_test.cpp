@@ -14,6 +14,7 @@
 #include "base/number.h"
 #include "history/record_reader.h"
 #include "history/record_store.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/time_zone.h"
 
@@ -23,11 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::literals;
 
-// The two header lines as the monitor's files hold them (code page 932, written out byte by byte).
-const std::string kHeaders =
-    "\x93\xFA\x95t,\x8E\x9E\x8D\x8F,\x8C\x9F\x8Fo\x90\x94,\x8B\xF3\x8A\xD4\x95\xBD\x8B\xCF,,"
-    "\x92\xBC\x8B\xDF\x95\xBD\x8B\xCF,,\x92\xBC\x8B\xDF\x8D\xC5\x91\xE5,,\x92\xBC\x8B\xDF\x8D\xC5\x8F\xAC\r\n"
-    ",,,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h\r\n";
+const std::string& kHeaders = test::kRecordHeaders;
 
 // Seconds since the epoch of these local times in Japan (UTC+9), worked out beforehand.
 constexpr std::int64_t k0530_2358 = 1780153080;
