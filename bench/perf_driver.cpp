@@ -6,14 +6,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -111,20 +112,31 @@ bool wanted(const Options& o, const std::string& group) {
 
 // ---- processes and /proc ----
 
-/// Starts a program; what it writes goes to `outputPath` (its log lines stay out of the table).
+/// Starts a program; what it writes goes to `outputPath` (its log lines stay out of the table). It
+/// ends with the driver, also when the driver is killed.
 pid_t spawn(const std::vector<std::string>& args, const std::string& outputPath = "/dev/null") {
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(rc));
+    const int output = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (output < 0 || input < 0) throw std::runtime_error("cannot open " + outputPath + ": " + std::strerror(errno));
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only calls that are safe in a copy of a threaded process until the exec.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(1);  // the driver ended before the line above
+        ::dup2(input, 0);
+        ::dup2(output, 1);
+        ::dup2(output, 2);
+        ::execve(argv[0], argv.data(), environ);
+        ::_exit(127);
+    }
+    const int error = errno;
+    ::close(output);
+    ::close(input);
+    if (pid < 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(error));
     return pid;
 }
 
