@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +52,26 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
 
 }  // namespace
 
+pid_t startChild(const char* path, char* const argv[], char* const envp[], int input, int output,
+                 const std::function<bool()>& beforeExec) {
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    // Only calls that are safe in a copy of a threaded process until the exec.
+    if (input >= 0) ::dup2(input, STDIN_FILENO);
+    if (output >= 0) {
+        ::dup2(output, STDOUT_FILENO);
+        ::dup2(output, STDERR_FILENO);
+    }
+    if (beforeExec && !beforeExec()) ::_exit(126);
+    // Ends with the test, also when the test is killed (a timeout): after any change of user,
+    // which would clear it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(1);
+    ::execve(path, argv, envp);
+    ::_exit(127);
+}
+
 Process::Process(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
     static std::atomic<int> counter{0};
     outputFile_ = fs::temp_directory_path() /
@@ -60,13 +80,11 @@ Process::Process(const std::vector<std::string>& arguments, const std::vector<st
     std::vector<std::string> env = environmentWith(environment);
     std::vector<char*> argv = pointers(args);
     std::vector<char*> envp = pointers(env);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int output = ::open(outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (input >= 0 && output >= 0) pid_ = startChild(argv[0], argv.data(), envp.data(), input, output);
+    if (input >= 0) ::close(input);
+    if (output >= 0) ::close(output);
 }
 
 Process::~Process() {

@@ -15,6 +15,12 @@ namespace rx47::test {
 /// Whether `done` came true within the timeout (asked every tenth of a second).
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
+/// Starts `path` with its standard input from `input` and its output and error to `output` (-1:
+/// the test's own); `beforeExec` runs in the child first (false ends it). The child is killed when
+/// the test ends, also by a signal. Returns its PID, -1 when it could not be made.
+pid_t startChild(const char* path, char* const argv[], char* const envp[], int input, int output,
+                 const std::function<bool()>& beforeExec = {});
+
 /// A program started in the background. Its standard output and error go to one file; a program
 /// still running when this goes away is killed.
 class Process {

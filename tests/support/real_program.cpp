@@ -190,19 +190,15 @@ RealProgram::RealProgram(const ProgramCopy& folder, const LaunchOptions& options
     ::getrlimit(RLIMIT_FSIZE, &limit);
     if (options.fileSizeLimit) limit.rlim_cur = static_cast<rlim_t>(*options.fileSizeLimit);
 
-    pid_ = ::fork();
-    if (pid_ == 0) {
+    pid_ = startChild(program.c_str(), argv.data(), envp.data(), -1, -1, [&] {
         ::setpgid(0, 0);
         if (errorFd >= 0) ::dup2(errorFd, STDERR_FILENO);
         if (options.fileSizeLimit) {
             ::signal(SIGXFSZ, SIG_IGN);  // kept across exec: a write past the limit fails instead
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
-        if (dropRights && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
-            ::_exit(126);
-        ::execve(program.c_str(), argv.data(), envp.data());
-        ::_exit(127);
-    }
+        return !dropRights || (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0);
+    });
     if (errorFd >= 0) ::close(errorFd);
 }
 
