@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -59,15 +60,23 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
     test::RealProgram program(folder, launch);
     ASSERT_TRUE(program.started());
 
+    // The main window comes up minimised. (The splash has the same title: the main window is the
+    // one of that name the window manager holds.)
     unsigned long window = 0;
-    EXPECT_TRUE(waitFor(
+    std::string states;
+    ASSERT_TRUE(waitFor(
         [&] {
-            const auto found = session->windowsNamed("^ RX47 monitor$");
-            if (!found.empty()) window = found.front();
-            return window != 0 && session->wmState(window) == "Iconic";
+            states.clear();
+            for (unsigned long id : session->windowsNamed("^ RX47 monitor$")) {
+                const std::string state = session->wmState(id);
+                states += std::to_string(id) + ": " + (state.empty() ? "unmanaged" : state) + "; ";
+                if (state == "Iconic") window = id;
+            }
+            return window != 0;
         },
         30s))
-        << "window state: " << (window ? session->wmState(window) : "no window");
+        << "windows of that name: " << states << "\nthe program's log:\n"
+        << std::ifstream(folder.logFile()).rdbuf();
     // It stays so through the start-up and the splash period (whose end starts the minute timer).
     ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.recordFolder()); }, 30s));
     std::this_thread::sleep_for(3s);
