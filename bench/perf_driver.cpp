@@ -7,7 +7,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -34,6 +33,7 @@
 
 #include "model/main_form.h"
 #include "storage/records.h"
+#include "support/process.h"
 #include "support/program_folder.h"
 
 extern char** environ;
@@ -120,22 +120,11 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& outputPath 
     argv.push_back(nullptr);
     const int output = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (output < 0 || input < 0) throw std::runtime_error("cannot open " + outputPath + ": " + std::strerror(errno));
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // Only calls that are safe in a copy of a threaded process until the exec.
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent) ::_exit(1);  // the driver ended before the line above
-        ::dup2(input, 0);
-        ::dup2(output, 1);
-        ::dup2(output, 2);
-        ::execve(argv[0], argv.data(), environ);
-        ::_exit(127);
-    }
+    const pid_t pid =
+        output >= 0 && input >= 0 ? rx47::test::startChild(argv[0], argv.data(), environ, input, output) : -1;
     const int error = errno;
-    ::close(output);
-    ::close(input);
+    if (output >= 0) ::close(output);
+    if (input >= 0) ::close(input);
     if (pid < 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(error));
     return pid;
 }
