@@ -192,8 +192,14 @@ namespace {
 template <class Number>
 std::string shortest(Number v) {
     if (v != v) return {};
-    char buffer[40];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    // Plain digits over the range where the window writes plain digits (below 1E+15 and from
+    // 0.0001), as a script reading the column as a whole number expects ("2000000", never "2e+06");
+    // an exponent beyond it, where the window writes one too.
+    const Number magnitude = v < 0 ? -v : v;
+    const bool plain = magnitude == 0 || (magnitude >= Number(1e-4) && magnitude < Number(1e15));
+    char buffer[48];
+    const auto [end, error] = plain ? std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed)
+                                    : std::to_chars(buffer, buffer + sizeof buffer, v);
     return error == std::errc() ? std::string(buffer, end) : std::string();
 }
 

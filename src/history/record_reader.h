@@ -60,8 +60,9 @@ inline ReadResult readRecords(std::string_view bytes, bool atEnd = true) {
     return result;
 }
 
-/// A figure as the window showed it: the shortest text that reads back as the same number ("25",
-/// "5432", "1E+16" as "1e+16"); "" when nothing was recorded.
+/// A figure as the window showed it: the shortest text that reads back as the same number, in plain
+/// digits where the window wrote plain digits ("25", "2000000", "0.5") and with an exponent where it
+/// wrote one ("1E+16" as "1e+16"); "" when nothing was recorded.
 std::string figureText(float value);
 std::string figureText(double value);
 /// A dose rate as the window showed it: padded to at least five characters ("0.200", "12.50").

@@ -47,7 +47,7 @@ TEST(CsvExport, OneLinePerMinuteOfTheRangeWithTheCaptionsFigures) {
     const auto at = [](const char* text) { return *parseIsoTime(text); };
     std::vector<Minute> minutes(4);
     minutes[0] = {at("2026-03-29T01:58:00"), 5432, 24, 0.2f, 25, 0.208f};
-    minutes[1] = {at("2026-03-29T01:59:01"), 5440, 24, 0.2f, 1000, 8.333f};
+    minutes[1] = {at("2026-03-29T01:59:01"), 2000000, 100000, 833.333f, 1000000, 8333.333f};
     minutes[2] = {at("2026-03-29T03:00:00"), NAN, NAN, NAN, 1500, 12.5f};
     minutes[3] = {at("2026-03-29T03:01:00"), 1e16, 24, 0.2f, 25, 0.208f};
 
@@ -57,9 +57,10 @@ TEST(CsvExport, OneLinePerMinuteOfTheRangeWithTheCaptionsFigures) {
     EXPECT_EQ(out.str(),
               "time,cpm,dose_usv_h,average_cpm,average_dose_usv_h,total_count\n"
               "2026-03-29T01:58:00+01:00,25,0.208,24,0.200,5432\n"
-              "2026-03-29T01:59:01+01:00,1000,8.333,24,0.200,5440\n"
+              "2026-03-29T01:59:01+01:00,1000000,8333.333,100000,833.333,2000000\n"
               "2026-03-29T03:00:00+02:00,1500,12.50,,,\n");
 
+    // Beyond the digits the window writes in full, the exponent it writes too.
     std::ostringstream late;
     writeCsv(late, minutes, {at("2026-03-29T03:01"), at("2026-03-30")});
     EXPECT_EQ(late.str(), std::string(kCsvHeader) + "\n2026-03-29T03:01:00+02:00,25,0.208,24,0.200,1e+16\n");
