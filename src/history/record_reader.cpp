@@ -1,6 +1,7 @@
 #include "history/record_reader.h"
 
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -145,7 +146,7 @@ bool captionValue(std::string_view f, float& out) {
 
 enum class Kind { Record, Header, Foreign, Malformed };
 
-Kind readLine(std::string_view line, LocalTimes& times, Minute& out) {
+Kind readLine(std::string_view line, LocalTimes& times, std::optional<std::int64_t> previous, Minute& out) {
     // A record line starts with its date: four digits and a dash.
     if (line.size() < 5 || digits(line, 0, 4) < 0 || line[4] != '-') {
         const Headers& h = headers();
@@ -174,7 +175,7 @@ Kind readLine(std::string_view line, LocalTimes& times, Minute& out) {
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) return Kind::Malformed;
 
     Minute m;
-    if (!times.seconds(year, month, day, hour, minute, second, m.time)) return Kind::Malformed;
+    if (!times.seconds(year, month, day, hour, minute, second, m.time, previous)) return Kind::Malformed;
     if (!captionValue(fields[2], m.totalCount) || !captionValue(fields[3], m.averageCpm) ||
         !captionValue(fields[4], m.averageDose) || !captionValue(fields[5], m.cpm) || !captionValue(fields[6], m.dose))
         return Kind::Malformed;
@@ -230,23 +231,49 @@ LineCounts& LineCounts::operator+=(const LineCounts& other) {
     return *this;
 }
 
-bool LocalTimes::seconds(int year, int month, int day, int hour, int minute, int second, std::int64_t& out) {
+namespace {
+
+/// The UTC offset in force at a moment.
+std::optional<long> offsetAt(std::int64_t seconds) {
+    const auto t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    if (!::localtime_r(&t, &tm)) return std::nullopt;
+    return tm.tm_gmtoff;
+}
+
+}  // namespace
+
+bool LocalTimes::seconds(int year, int month, int day, int hour, int minute, int second, std::int64_t& out,
+                         std::optional<std::int64_t> previous) {
+    constexpr std::int64_t kDay = 86400;
     const std::int64_t key = ((static_cast<std::int64_t>(year) * 13 + month) * 32 + day) * 24 + hour;
     if (key != key_) {
-        std::tm tm{};
-        tm.tm_year = year - 1900;
-        tm.tm_mon = month - 1;
-        tm.tm_mday = day;
-        tm.tm_hour = hour;
-        tm.tm_isdst = -1;
-        const std::time_t t = std::mktime(&tm);
-        // mktime gives -1 for a time it cannot represent (and for one second before 1970, which no
-        // record carries: its hour does not start there).
-        if (t == static_cast<std::time_t>(-1)) return false;
+        const std::chrono::sys_days date{std::chrono::year{year} / month / day};
+        const std::int64_t wall = date.time_since_epoch().count() * kDay + hour * 3600;
+        // Offsets never reach a day, so the moment lies between these two; clock changes are months
+        // apart, so at most one lies between them.
+        const auto before = offsetAt(wall - kDay);
+        const auto after = offsetAt(wall + kDay);
+        if (!before || !after) return false;
         key_ = key;
-        hourStart_ = t;
+        hourWall_ = wall;
+        offsetBefore_ = *before;
+        offsetAfter_ = *after;
     }
-    out = hourStart_ + minute * 60 + second;
+    const std::int64_t wall = hourWall_ + minute * 60 + second;
+    if (offsetBefore_ == offsetAfter_) {
+        out = wall - offsetBefore_;
+        return true;
+    }
+    // Near a clock change the local time may stand for a moment before it, one after it, or both.
+    const std::int64_t early = wall - offsetBefore_;
+    const std::int64_t late = wall - offsetAfter_;
+    const bool earlyHolds = offsetAt(early) == offsetBefore_;
+    const bool lateHolds = offsetAt(late) == offsetAfter_;
+    if (earlyHolds && lateHolds)  // the clock was set back: early comes first
+        out = previous && *previous >= early ? late : early;
+    else
+        out = lateHolds && !earlyHolds ? late : early;
     return true;
 }
 
@@ -264,9 +291,10 @@ void readRecords(std::string_view bytes, bool atEnd, ReadResult& into) {
             start = end + 1;
             into.consumed = start;
             Minute m;
-            switch (readLine(line, times, m)) {
+            switch (readLine(line, times, into.previous, m)) {
                 case Kind::Record:
                     into.minutes.push_back(m);
+                    into.previous = m.time;
                     ++into.counts.records;
                     break;
                 case Kind::Header:

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,10 @@ struct ReadResult {
     std::vector<Minute> minutes;  ///< in the order of the lines
     LineCounts counts;
     std::size_t consumed = 0;  ///< bytes of the last call up to and including its last line end
+    /// The moment of the last record line read so far in this file (carried from call to call): the
+    /// lines of a file follow the clock, so an hour the clock repeats when it is set back comes after
+    /// it a second time.
+    std::optional<std::int64_t> previous;
 };
 
 /// Reads the lines of a record file. Lines end with CR LF; a bare LF is taken as well. An unterminated
@@ -68,16 +73,22 @@ std::string figureText(double value);
 /// A dose rate as the window showed it: padded to at least five characters ("0.200", "12.50").
 std::string doseFigureText(float value);
 
-/// Seconds since the epoch of a local date and time (the machine's time zone), or false for a date
-/// or time that does not exist in the calendar. One conversion per hour is cached, so reading a
-/// year of lines stays cheap.
+/// Seconds since the epoch of a local date and time (the machine's time zone), or false for a time
+/// the C library cannot place. A local time that the clock shows twice (the hour repeated when the
+/// clock is set back) is the earlier moment, unless `previous` (the moment of the line before it) is
+/// not before that: the file's lines follow the clock, so the line was written the second time. A
+/// local time the clock skips (set forward) is read with the offset that held before the change.
+/// The offsets around each hour are cached, so reading a year of lines stays cheap.
 class LocalTimes {
 public:
-    bool seconds(int year, int month, int day, int hour, int minute, int second, std::int64_t& out);
+    bool seconds(int year, int month, int day, int hour, int minute, int second, std::int64_t& out,
+                 std::optional<std::int64_t> previous = std::nullopt);
 
 private:
     std::int64_t key_ = -1;
-    std::int64_t hourStart_ = 0;
+    std::int64_t hourWall_ = 0;  // the hour's local date and time counted as if it were UTC
+    long offsetBefore_ = 0;      // UTC offsets a day either side of it: they differ near a clock change
+    long offsetAfter_ = 0;
 };
 
 }  // namespace rx47::history

@@ -162,6 +162,7 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     file.inode = st.st_ino;
 
     ReadResult result;
+    result.previous = file.previous;
     // Room for every line at once (a record line is 50 bytes or more; room never touched costs no
     // memory), so a year is not copied as it grows.
     result.minutes.reserve((size - file.consumed) / 40 + 1);
@@ -195,6 +196,7 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     // it is not read until its line end comes.
     file.tornTail = !buffer.empty();
     file.counts += result.counts;
+    file.previous = result.previous;
     if (!minutes_.empty())
         std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
     // A year's file is the batch as it stands, not a copy of it.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,8 @@ private:
         std::uint64_t consumed = 0;  // bytes read up to the last complete line
         std::uint64_t size = 0;      // size when last read
         bool tornTail = false;
-        LineCounts counts;  // complete lines so far
+        LineCounts counts;                     // complete lines so far
+        std::optional<std::int64_t> previous;  // the moment of its last record line
     };
     enum class Outcome { Unchanged, Read, Unreadable, Replaced };
 

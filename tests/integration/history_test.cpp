@@ -10,7 +10,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -55,11 +59,11 @@ struct RunResult {
 };
 
 /// Runs the built rx47-history as from a plain ssh session: no display, no platform chosen.
-RunResult runHistory(const QStringList& arguments) {
+RunResult runHistory(const QStringList& arguments, const char* zone = test::kJapan) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"}) env.remove(name);
-    env.insert("TZ", test::kJapan);
+    env.insert("TZ", zone);
     process.setProcessEnvironment(env);
     process.start(QString::fromUtf8(RX47_PROGRAM_FOLDER "/rx47-history"), arguments);
     process.waitForFinished(120000);
@@ -205,6 +209,70 @@ TEST_F(Week, TheCsvOfARangeAndTheCommandLinesErrors) {
     r = runHistory({"--version"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find("rx47-history 1.2"), std::string::npos) << r.out;
+}
+
+TEST(ClockChanges, TheCsvOfEachChangesDayHasEveryMinuteOnceWithTheOffsetOfItsMoment) {
+    // A monitor in New York through both clock changes of 2026, master and daily files, its total
+    // count passing two million at the start of 1 November.
+    test::TimeZone zone{test::kNewYork};
+    test::TempProgramFolder folder{test::TempProgramFolder::Settings::None};
+    const fs::path record = folder.path() / "record";
+    const std::int64_t autumn = *localSeconds(2026, 11, 1);
+    std::string master = kHeaders;
+    std::map<std::string, std::string> dailies;
+    for (const std::int64_t from : {*localSeconds(2026, 3, 7), *localSeconds(2026, 10, 31)}) {
+        for (std::int64_t t = from; t < from + 3 * 86400; t += 60) {
+            const std::string line = recordLine(t + 1, 25, 2000000 + (t - autumn) / 60);
+            master += line;
+            std::string& daily =
+                dailies[line.substr(0, 4) + "_" + line.substr(5, 2) + "/" + line.substr(0, 10) + ".csv"];
+            if (daily.empty()) daily = kHeaders;
+            daily += line;
+        }
+    }
+    for (const auto& [name, bytes] : dailies) {
+        fs::create_directories((record / name).parent_path());
+        std::ofstream(record / name, std::ios::binary) << bytes;
+    }
+    std::ofstream(record / "master record.csv", std::ios::binary) << master;
+
+    const QString programFolder = QString::fromStdString(folder.path().string());
+    const auto csvLines = [&](const char* from, const char* to) {
+        const RunResult r = runHistory({"--from", from, "--to", to, "--csv", "-", programFolder}, test::kNewYork);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        std::istringstream in(r.out);
+        std::string header;
+        std::getline(in, header);
+        EXPECT_EQ(header, kCsvHeader);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    };
+    const auto distinctTimes = [](const std::vector<std::string>& lines) {
+        std::set<std::string> times;
+        for (const std::string& line : lines) times.insert(line.substr(0, line.find(',')));
+        return times.size();
+    };
+
+    // The day the clock is set back has 25 hours: 01:00 to 01:59 first in summer time, then again.
+    const std::vector<std::string> day = csvLines("2026-11-01", "2026-11-02");
+    ASSERT_EQ(day.size(), 1500u);
+    EXPECT_EQ(distinctTimes(day), 1500u);
+    EXPECT_EQ(day[0], "2026-11-01T00:00:01-04:00,25,0.208,24,0.200,2000000");
+    EXPECT_EQ(day[60].substr(0, 25), "2026-11-01T01:00:01-04:00");
+    EXPECT_EQ(day[119].substr(0, 25), "2026-11-01T01:59:01-04:00");
+    EXPECT_EQ(day[120].substr(0, 25), "2026-11-01T01:00:01-05:00");
+    EXPECT_EQ(day[179].substr(0, 25), "2026-11-01T01:59:01-05:00");
+    EXPECT_EQ(day[180].substr(0, 25), "2026-11-01T02:00:01-05:00");
+    EXPECT_EQ(day[1499].substr(0, 25), "2026-11-01T23:59:01-05:00");
+    for (const std::string& line : day) ASSERT_EQ(line.find('e'), std::string::npos) << line;
+
+    // The day it is set forward has 23: 01:59 is followed by 03:00.
+    const std::vector<std::string> spring = csvLines("2026-03-08", "2026-03-09");
+    ASSERT_EQ(spring.size(), 1380u);
+    EXPECT_EQ(distinctTimes(spring), 1380u);
+    EXPECT_EQ(spring[119].substr(0, 25), "2026-03-08T01:59:01-05:00");
+    EXPECT_EQ(spring[120].substr(0, 25), "2026-03-08T03:00:01-04:00");
 }
 
 TEST_F(Week, TheWindowFollowsTheMonitorZoomsAboutThePointerAndPans) {

@@ -11,6 +11,9 @@ namespace rx47::test {
 inline constexpr const char* kJapan = "JST-9";
 /// Central Europe with summer time (last Sunday of March 02:00 to last Sunday of October 03:00).
 inline constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
+/// The US Eastern zone (second Sunday of March 02:00 to first Sunday of November 02:00, set back to
+/// 01:00: the hour from 01:00 comes twice).
+inline constexpr const char* kNewYork = "EST5EDT,M3.2.0,M11.1.0";
 
 class TimeZone {
 public:

@@ -8,10 +8,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 
 #include "base/number.h"
+#include "history/local_time.h"
 #include "history/record_reader.h"
 #include "history/record_store.h"
 #include "support/file_checks.h"
@@ -157,6 +159,62 @@ TEST_F(Records, AClockSetBackStillGivesASeriesInTimeOrder) {
     EXPECT_EQ(store.minutes()[0].cpm, 1);
     EXPECT_EQ(store.minutes()[1].cpm, 2);
     EXPECT_EQ(store.minutes()[2].cpm, 3);
+}
+
+TEST(RecordClockChanges, EveryMinuteAroundBothClockChangesReadsAsTheMomentItWasWritten) {
+    test::TimeZone zone(test::kNewYork);
+    test::TempProgramFolder folder{test::TempProgramFolder::Settings::None};
+    const fs::path record = folder.path() / "record";
+    const fs::path master = record / "master record.csv";
+    // A monitor that ran through both clock changes of 2026 (8 March: 02:00 becomes 03:00; 1 November:
+    // 02:00 becomes 01:00 again), writing a second into each minute to the master and the day's file.
+    std::vector<std::int64_t> written;
+    for (const auto& day : {*localSeconds(2026, 3, 7), *localSeconds(2026, 10, 31)})
+        for (std::int64_t t = day; t < day + 3 * 86400; t += 60) written.push_back(t + 1);
+    const auto line = [](std::int64_t t) {
+        const LocalFields f = localFields(t);
+        char text[96];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d,%02d:%02d:%02d,%lld,24,0.200,%d,0.200,30,0.250,20,0.166\r\n",
+                      f.year, f.month, f.day, f.hour, f.minute, f.second, static_cast<long long>(t / 60), 20 + f.hour);
+        return std::string(text);
+    };
+    // The master is read while the monitor writes it: up to the first 01:59 of 1 November, then the rest.
+    const std::int64_t firstPassEnd = *parseIsoTime("2026-11-01T01:59:30-04:00");
+    std::string early = kHeaders, late;
+    std::map<std::string, std::string> dailies;
+    for (std::int64_t t : written) {
+        (t < firstPassEnd ? early : late) += line(t);
+        const LocalFields f = localFields(t);
+        char daily[40];
+        std::snprintf(daily, sizeof daily, "%04d_%02d/%04d-%02d-%02d.csv", f.year, f.month, f.year, f.month, f.day);
+        std::string& bytes = dailies[daily];
+        if (bytes.empty()) bytes = kHeaders;
+        bytes += line(t);
+    }
+    write(master, early);
+    RecordStore store(folder.path());
+    store.refresh();
+    write(master, late, std::ios::app);
+    store.refresh();
+    // The daily files come after: their minutes are all in the master already.
+    for (const auto& [name, bytes] : dailies) write(record / name, bytes);
+    store.refresh();
+
+    // Each minute once, at the moment it was written, in time order (the spring change's day has 1380
+    // minutes, the autumn change's 1500).
+    ASSERT_EQ(store.minutes().size(), written.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        ASSERT_EQ(store.minutes()[i].time, written[i])
+            << isoText(written[i]) << " read as " << isoText(store.minutes()[i].time);
+        ASSERT_EQ(store.minutes()[i].totalCount, static_cast<double>(written[i] / 60));
+    }
+    EXPECT_EQ(store.counts().records, 2 * written.size());
+
+    // Each daily file read on its own gives the same moments, the repeated hour after the first.
+    const ReadResult autumn = readRecords(dailies.at("2026_11/2026-11-01.csv"));
+    ASSERT_EQ(autumn.minutes.size(), 1500u);
+    for (std::size_t i = 1; i < autumn.minutes.size(); ++i)
+        ASSERT_EQ(autumn.minutes[i].time - autumn.minutes[i - 1].time, 60) << i;
 }
 
 TEST(RecordLines, WhatIsNotARecordLineIsCountedByKind) {
