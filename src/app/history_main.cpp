@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "history/alarm_levels.h"
 #include "history/csv_export.h"
@@ -138,6 +139,15 @@ int main(int argc, char* argv[]) {
     }
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    // One value each: a repeated option is a mistake rather than the last one silently winning.
+    static constexpr std::pair<const char*, const char*> kOneValue[] = {
+        {"from", "date"}, {"to", "date"}, {"png", "file"}, {"csv", "file"}};
+    for (const auto& [name, what] : kOneValue) {
+        if (parser.values(QString::fromLatin1(name)).size() > 1) {
+            say(std::string("--") + name + " names one " + what);
+            return kUsageError;
+        }
+    }
     if (parser.positionalArguments().size() > 1) {
         say("one program folder at most");
         return kUsageError;

@@ -192,6 +192,17 @@ TEST_F(Week, TheCsvOfARangeAndTheCommandLinesErrors) {
     EXPECT_TRUE(r.out.empty());
     r = runHistory({"--from", "2026-05-06", "--to", "2026-05-05", "--csv", "-", programFolder});
     EXPECT_EQ(r.exitCode, 2);
+    // A repeated option is refused, not the last one taken.
+    r = runHistory({"--from", "2026-05-01", "--csv", "-", "--from", "2026-05-06", programFolder});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("rx47-history: --from names one date"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    r = runHistory({"--to", "2026-05-06", "--to", "2026-05-07", "--csv", "-", programFolder});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("rx47-history: --to names one date"), std::string::npos) << r.err;
+    r = runHistory({"--csv", QString::fromStdString(csv.string()), "--csv", "-", programFolder});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("rx47-history: --csv names one file"), std::string::npos) << r.err;
     r = runHistory({"--png", "x.png", programFolder + "/no such folder"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("cannot read the program folder"), std::string::npos) << r.err;
