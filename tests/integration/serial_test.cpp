@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -104,6 +105,11 @@ TEST(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
     // Readings sent before the port was opened waited in the terminal as they were sent.
     const std::string waiting = receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); });
     EXPECT_TRUE(contains(waiting, "\r\n") && !contains(waiting, "\n\n")) << waiting;
+    // The first reading already counts over a minute at the mean of 25 CPM: never a second's
+    // count scaled up (0, 60, 120).
+    const int first = std::atoi(waiting.substr(0, waiting.find("\r\n")).c_str());
+    EXPECT_GE(first, 5) << waiting;
+    EXPECT_LE(first, 55) << waiting;
     int notices = 0;
     port.setDataReceivedHandler([&] { ++notices; });
     port.clearInput();

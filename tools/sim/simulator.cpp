@@ -83,6 +83,13 @@ Simulator::Simulator(Options options)
     settings_.atc = options_.atc;
     if (!(options_.intervalSeconds > 0)) throw std::invalid_argument("the reading interval must be positive");
     loadState();
+    // A counter that has been counting for a while: the readings count over a whole minute from the
+    // first one, never one second scaled up to a minute (a lone count in it would read 60 CPM).
+    for (int second = 1; second < kWindowSeconds; ++second) {
+        const int counts = poisson(random_, meanCpm_ / 60.0);
+        window_.push_back(counts);
+        totalCount_ += counts;
+    }
     if (!options_.logFile.empty()) {
         std::error_code ec;
         if (options_.logFile.has_parent_path()) std::filesystem::create_directories(options_.logFile.parent_path(), ec);

@@ -3,7 +3,8 @@
 // The simulator opens a pseudo-terminal, puts its device side in raw mode at 9600 baud and links it
 // at a chosen path (for the program, "ports/COM<n>" in its folder). A worker thread then behaves
 // like the counter: every interval it sends a reading (the CPM over the last 60 seconds of Poisson
-// counts, a bare number and CR LF), answers "show" with a status report, and obeys "save", "stop",
+// counts, a bare number and CR LF; it starts with a minute of counts at the mean rate behind it, as a
+// counter that has been on for a while), answers "show" with a status report, and obeys "save", "stop",
 // "go" and the "set" commands. Every line it receives is kept (and optionally logged to a file) so
 // that tests can check what the program sent.
 //
