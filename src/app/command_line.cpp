@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
+#include "monitor/mqtt_report.h"
 #include "storage/program_folder.h"
 #include "ui/startup.h"
 
@@ -78,6 +81,32 @@ CommandLine readCommandLine(const QCoreApplication& app) {
                        "more, in order."),
         QStringLiteral("arg"));
     parser.addOption(alarmArgumentOption);
+    const QCommandLineOption mqttOption(
+        QStringLiteral("mqtt"),
+        QStringLiteral("Publish the readings, the minute's figures, the alarm and the link state to the MQTT broker "
+                       "at <url> (mqtt://[user@]host[:port] or mqtts://...), with Home Assistant's discovery."),
+        QStringLiteral("url"));
+    parser.addOption(mqttOption);
+    const QCommandLineOption mqttPasswordOption(QStringLiteral("mqtt-password-file"),
+                                                QStringLiteral("The broker's password is the first line of <file>."),
+                                                QStringLiteral("file"));
+    parser.addOption(mqttPasswordOption);
+    const QCommandLineOption mqttCaOption(
+        QStringLiteral("mqtt-ca"),
+        QStringLiteral("With mqtts://, trust the broker's certificate when <file> (PEM) signed it, instead of the "
+                       "system's authorities."),
+        QStringLiteral("file"));
+    parser.addOption(mqttCaOption);
+    const QCommandLineOption mqttTopicOption(
+        QStringLiteral("mqtt-topic"),
+        QStringLiteral("Every topic starts with <prefix> (default rx47/<host>/<folder name>)."),
+        QStringLiteral("prefix"));
+    parser.addOption(mqttTopicOption);
+    const QCommandLineOption mqttDiscoveryOption(
+        QStringLiteral("mqtt-discovery-prefix"),
+        QStringLiteral("Home Assistant's discovery topics start with <prefix> (default homeassistant)."),
+        QStringLiteral("prefix"));
+    parser.addOption(mqttDiscoveryOption);
     parser.process(app);  // --help, --version and mistakes end the program here
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "rx47-monitor: unexpected argument %s\n\n%s", qPrintable(parser.positionalArguments()[0]),
@@ -113,12 +142,58 @@ CommandLine readCommandLine(const QCoreApplication& app) {
         for (const QString& argument : parser.values(alarmArgumentOption))
             line.reporting.alarmCommand.push_back(argument.toStdString());
     }
+
+    for (const QCommandLineOption* option :
+         {&mqttOption, &mqttPasswordOption, &mqttCaOption, &mqttTopicOption, &mqttDiscoveryOption}) {
+        if (parser.values(*option).size() > 1)
+            mistake(QStringLiteral("--%1 is given more than once").arg(option->names().constFirst()));
+        if (option != &mqttOption && parser.isSet(*option) && !parser.isSet(mqttOption))
+            mistake(QStringLiteral("--%1 needs --mqtt").arg(option->names().constFirst()));
+    }
+    if (parser.isSet(mqttOption)) {
+        MqttReporting& mqtt = line.reporting.mqtt;
+        mqtt.url = parser.value(mqttOption).toStdString();
+        std::string error;
+        const auto endpoint = parseMqttUrl(mqtt.url, error);
+        if (!endpoint)
+            mistake(QStringLiteral("--mqtt %1: %2").arg(parser.value(mqttOption), QString::fromStdString(error)));
+        if (parser.isSet(mqttCaOption) && !endpoint->tls)
+            mistake(QStringLiteral("--mqtt-ca needs an mqtts:// address"));
+        if (parser.isSet(mqttPasswordOption)) mqtt.passwordFile = absolutePath(parser.value(mqttPasswordOption));
+        if (parser.isSet(mqttCaOption)) mqtt.caFile = absolutePath(parser.value(mqttCaOption));
+        mqtt.hostName = QSysInfo::machineHostName().toStdString();
+        mqtt.topicPrefix = parser.isSet(mqttTopicOption) ? parser.value(mqttTopicOption).toStdString()
+                                                         : defaultTopicPrefix(mqtt.hostName, line.programFolder);
+        if (const std::string problem = topicPrefixProblem(mqtt.topicPrefix); !problem.empty())
+            mistake(QStringLiteral("--mqtt-topic: %1").arg(QString::fromStdString(problem)));
+        if (parser.isSet(mqttDiscoveryOption)) mqtt.discoveryPrefix = parser.value(mqttDiscoveryOption).toStdString();
+        if (const std::string problem = topicPrefixProblem(mqtt.discoveryPrefix); !problem.empty())
+            mistake(QStringLiteral("--mqtt-discovery-prefix: %1").arg(QString::fromStdString(problem)));
+        mqtt.deviceId = mqttDeviceId(mqtt.hostName, line.programFolder);
+        mqtt.version = kVersionText;
+    }
     return line;
+}
+
+std::optional<std::string> readMqttPassword(const MqttReporting& mqtt, FailureLog& log) {
+    if (mqtt.passwordFile.empty()) return std::nullopt;
+    std::ifstream in(mqtt.passwordFile);
+    std::string password;
+    if (!in || !std::getline(in, password)) {
+        log.warn(LogCategory::Mqtt,
+                 "cannot read the MQTT password from " + mqtt.passwordFile.string() + ": connecting without one");
+        return std::nullopt;
+    }
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    return password;
 }
 
 void reportCommandLine(const CommandLine& line, FailureLog& log) {
     if (!line.reporting.metricsFile.empty())
         log.info(LogCategory::Metrics, "metrics go to " + line.reporting.metricsFile.string());
+    if (!line.reporting.mqtt.url.empty())
+        log.info(LogCategory::Mqtt,
+                 "MQTT goes to " + line.reporting.mqtt.url + " under " + line.reporting.mqtt.topicPrefix + "/");
     if (line.reporting.alarmCommand.empty()) return;
     const std::string& program = line.reporting.alarmCommand.front();
     const QString name = QString::fromStdString(program);

@@ -1,15 +1,20 @@
 // The command line of rx47-monitor and the program folder it leads to.
 //
 //   rx47-monitor [--folder DIR] [--metrics FILE] [--alarm-command PROGRAM [--alarm-command-arg ARG]...]
+//                [--mqtt URL [--mqtt-password-file FILE] [--mqtt-ca FILE] [--mqtt-topic PREFIX]
+//                 [--mqtt-discovery-prefix PREFIX]]
 //   rx47-monitor --help | --version
 //
 //   DIR      the program folder (one folder per counter)
 //   FILE     a metrics file for node_exporter's textfile collector, rewritten after each minute
 //   PROGRAM  run when an alarm is raised, with each ARG as one argument (no shell reads them)
+//   URL      an MQTT broker to publish to
 #pragma once
 
 #include <QCoreApplication>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "base/log.h"
 #include "model/reporting.h"
@@ -31,6 +36,10 @@ struct CommandLine {
 /// Reads the command line of the running application. --help and --version are answered on
 /// standard output, a mistake on standard error, and each ends the program.
 CommandLine readCommandLine(const QCoreApplication& app);
+
+/// The MQTT password from its file (its first line), or none: no file named, or one that cannot be
+/// read (logged).
+std::optional<std::string> readMqttPassword(const MqttReporting& mqtt, FailureLog& log);
 
 /// Logs where the metrics go and which program an alarm runs, and warns when that program is not
 /// there to run.

@@ -10,8 +10,10 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/mqtt_report.h"
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
+#include "platform/qt/mqtt_client.h"
 #include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_command_runner.h"
 #include "platform/qt/qt_event_pump.h"
@@ -86,6 +88,22 @@ int main(int argc, char* argv[]) {
     rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
     ctx.reporting = commandLine.reporting;
     ctx.commandRunner = &commands;
+    std::unique_ptr<rx47::MqttClient> broker;
+    if (const rx47::MqttReporting& mqtt = ctx.reporting.mqtt; !mqtt.url.empty()) {
+        std::string error;
+        rx47::MqttClient::Options options;
+        options.endpoint = *rx47::parseMqttUrl(mqtt.url, error);  // the command line has checked it
+        options.password = rx47::readMqttPassword(mqtt, log);
+        options.caFile = mqtt.caFile;
+        options.clientId = mqtt.deviceId;
+        options.availabilityTopic = mqtt.topicPrefix + "/availability";
+        broker = std::make_unique<rx47::MqttClient>(options);
+        broker->setLog(&log);
+        if (broker->start())
+            ctx.broker = broker.get();
+        else
+            broker.reset();
+    }
 
     // Every event reaches the core through the dispatcher, which then brings the windows in step.
     rx47::Dispatcher dispatcher(ctx);
@@ -96,6 +114,7 @@ int main(int argc, char* argv[]) {
     desktop.setTrayPressHandler([&dispatcher](rx47::TrayButton button) {
         dispatcher.run([button](rx47::Context& c) { rx47::taskicon_MouseDown(c, button); });
     });
+    if (broker) broker->setConnectedHandler([&dispatcher] { dispatcher.run(rx47::mqttConnected); });
     timers.setTickHandler(
         [&dispatcher](int index) { dispatcher.run([index](rx47::Context& c) { rx47::onTimerTick(c, index); }); });
     // A burst of arrivals between two timer ticks is one data-received event: the intake reads it all.

@@ -20,6 +20,8 @@ const char* categoryName(LogCategory category) {
             return "rx47.metrics";
         case LogCategory::Hook:
             return "rx47.hook";
+        case LogCategory::Mqtt:
+            return "rx47.mqtt";
     }
     return "rx47";
 }

@@ -13,7 +13,7 @@
 
 namespace rx47 {
 
-enum class LogCategory { Program, Port, Records, Settings, Instance, Sound, Metrics, Hook };
+enum class LogCategory { Program, Port, Records, Settings, Instance, Sound, Metrics, Hook, Mqtt };
 
 /// "rx47.port" and so on: the category's name in the log.
 const char* categoryName(LogCategory category);

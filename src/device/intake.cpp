@@ -11,6 +11,7 @@
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarms.h"
+#include "monitor/mqtt_report.h"
 #include "monitor/timer_schedule.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
@@ -94,6 +95,7 @@ void intakeTick(Context& ctx) {
     if (s.readingCount > 0)
         step([&] { s.minuteCpm = toInt32(std::floor(static_cast<double>(s.readingSum) / s.readingCount + 0.5)); });
 
+    publishReading(ctx);
     evaluateAlarms(ctx, reading, ctx.form.Label[kRealtimeDose].caption);
 }
 

@@ -21,6 +21,7 @@ class WavePlayer;
 class EventPump;
 class FailureLog;
 class CommandRunner;
+class MessageBroker;
 
 struct Context {
     MainForm& form;
@@ -37,6 +38,7 @@ struct Context {
     FailureLog& log;                         ///< failures that the behaviour skips over are logged here, once per cause
     Reporting reporting = {};                ///< the metrics file and the alarm command, when named
     CommandRunner* commandRunner = nullptr;  ///< runs the alarm command; none: it is never run
+    MessageBroker* broker = nullptr;         ///< MQTT; none: nothing is published
 };
 
 }  // namespace rx47

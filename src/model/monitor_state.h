@@ -42,13 +42,14 @@ struct MonitorState {
     std::int16_t doseAlarmHits = 0;   ///< readings counted towards the dose alarm
 
     // What the minute update needs to enter each clock minute once, and only a measured one.
-    std::int64_t scrolledMinute = -1;     ///< clock minute (minuteKey) in which the graph last moved on
-    std::int64_t enteredMinute = -1;      ///< clock minute last entered into statistics, graph and records
-    std::int64_t enteredMinuteTime = -1;  ///< Unix time of the update that entered it; -1 before any
-    bool measuring = false;               ///< a reading was accepted since start-up or since the device was lost
-    bool deviceHeard = false;             ///< anything came from the device since start-up
-    bool heardThisMinute = false;         ///< the intake took in something since the last minute update
-    int quietMinutes = 0;                 ///< minute updates in a row with nothing taken in from the device
+    std::int64_t scrolledMinute = -1;       ///< clock minute (minuteKey) in which the graph last moved on
+    std::int64_t enteredMinute = -1;        ///< clock minute last entered into statistics, graph and records
+    std::int64_t enteredMinuteTime = -1;    ///< Unix time of the update that entered it; -1 before any
+    bool measuring = false;                 ///< a reading was accepted since start-up or since the device was lost
+    bool deviceHeard = false;               ///< anything came from the device since start-up
+    bool heardThisMinute = false;           ///< the intake took in something since the last minute update
+    int quietMinutes = 0;                   ///< minute updates in a row with nothing taken in from the device
+    std::int64_t publishedMinuteTime = -1;  ///< the minute last published over MQTT
 
     int refusedPort = 0;                 ///< the port whose refused permission the window tells of, 0 for none
     std::array<std::string, 2> notices;  ///< the window's notices in force, by kind (monitor/notices.h)

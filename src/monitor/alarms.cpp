@@ -8,6 +8,7 @@
 #include "model/monitor_state.h"
 #include "monitor/alarm_sound.h"
 #include "monitor/metrics_file.h"
+#include "monitor/mqtt_report.h"
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
 #include "platform/timer_array.h"
@@ -65,6 +66,7 @@ void raiseAlarm(Context& ctx, const RaisedAlarm& alarm) {
     // Before the sound, which holds this handler until it ends: the world hears of it at once.
     runAlarmCommand(ctx, alarm);
     writeMetricsFile(ctx);
+    publishAlarmRaised(ctx, alarm);
 
     // A window hidden in the notification area is minimised as well.
     stepIf([&] { return ctx.settings.isTrue("popup") && f.windowState != WindowState::Normal; },
@@ -97,6 +99,7 @@ void alarmFlashTick(Context& ctx) {
 
 void acknowledgeAlarm(Context& ctx) {
     MainForm& f = ctx.form;
+    const bool shown = alarmShown(ctx);
     ctx.timers.stop(timer::kAlarmFlash);
     f.Label[kAlarmBanner].visible = false;
     f.Shape1[kAlarmBox].visible = false;
@@ -107,6 +110,10 @@ void acknowledgeAlarm(Context& ctx) {
     ctx.state.cpmAlarmHits = 0;
     ctx.state.doseAlarmHits = 0;
     writeMetricsFile(ctx);
+    if (shown)
+        publishAlarmAcknowledged(ctx);
+    else
+        publishState(ctx);
 }
 
 }  // namespace rx47

@@ -8,6 +8,7 @@
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarms.h"
+#include "monitor/mqtt_report.h"
 #include "monitor/timer_schedule.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
@@ -50,6 +51,14 @@ void writeMetricsFile(Context& ctx) noexcept {
         // Out of memory for the cause or the line above: said in words that need no memory of their
         // own. The next update tries again.
         ctx.log.warn(LogCategory::Metrics, "the metrics file is not written (out of memory)");
+    }
+}
+
+void publishStateNoexcept(Context& ctx) noexcept {
+    try {
+        publishState(ctx);
+    } catch (...) {
+        ctx.log.warn(LogCategory::Mqtt, "the state is not published (out of memory)");
     }
 }
 

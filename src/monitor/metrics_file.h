@@ -16,12 +16,18 @@ MetricsFigures currentMetrics(const Context& ctx);
 /// Rewrites the metrics file, when one is named. Never throws.
 void writeMetricsFile(Context& ctx) noexcept;
 
-/// Rewrites the metrics file when it goes: however a minute update ends (the data link stopped, a
-/// minute not measured, the figures entered), the file shows where it left them.
+/// Publishes the state over MQTT, when a broker is named. Never throws.
+void publishStateNoexcept(Context& ctx) noexcept;
+
+/// Rewrites the metrics file and publishes the state when it goes: however a minute update ends (the
+/// data link stopped, a minute not measured, the figures entered), both show where it left them.
 class MetricsAtEnd {
 public:
     explicit MetricsAtEnd(Context& ctx) : ctx_(ctx) {}
-    ~MetricsAtEnd() { writeMetricsFile(ctx_); }
+    ~MetricsAtEnd() {
+        writeMetricsFile(ctx_);
+        publishStateNoexcept(ctx_);
+    }
     MetricsAtEnd(const MetricsAtEnd&) = delete;
     MetricsAtEnd& operator=(const MetricsAtEnd&) = delete;
 

@@ -1,10 +1,7 @@
 // The metrics file as a monitoring stack reads it: written by the core against the device simulator
 // through the real serial adapter and read back by the Prometheus client's own parser; and the real
 // program's file served by node_exporter's textfile collector on a loopback port.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QJsonArray>
@@ -165,20 +162,6 @@ TEST(Metrics, AMinuteAgainstTheCounterIsReadBackByThePrometheusParser) {
 }
 
 /// A TCP port on the loopback interface that nothing listens on just now.
-int freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-
 TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsCommand) {
     test::TempProgramFolder folder;
     const fs::path textfiles = folder.path() / "textfiles";
@@ -211,7 +194,7 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
         30s))
         << program.output();
 
-    const int port = freeLoopbackPort();
+    const int port = test::freeLoopbackPort();
     ASSERT_NE(port, 0);
     const std::string address = "127.0.0.1:" + std::to_string(port);
     test::Process exporter({"/usr/bin/prometheus-node-exporter", "--collector.disable-defaults", "--collector.textfile",

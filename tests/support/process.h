@@ -48,6 +48,9 @@ private:
     std::filesystem::path outputFile_;
 };
 
+/// A TCP port on 127.0.0.1 that nothing listens on just now (0 when none could be found).
+int freeLoopbackPort();
+
 /// Runs a program to its end (at most `timeout`); its exit code and output.
 struct Finished {
     int exitCode = -1;

@@ -17,6 +17,7 @@ Q_LOGGING_CATEGORY(instanceLog, "rx47.instance", QtInfoMsg)
 Q_LOGGING_CATEGORY(soundLog, "rx47.sound", QtInfoMsg)
 Q_LOGGING_CATEGORY(metricsLog, "rx47.metrics", QtInfoMsg)
 Q_LOGGING_CATEGORY(hookLog, "rx47.hook", QtInfoMsg)
+Q_LOGGING_CATEGORY(mqttLog, "rx47.mqtt", QtInfoMsg)
 
 const QLoggingCategory& qtCategory(LogCategory category) {
     switch (category) {
@@ -36,6 +37,8 @@ const QLoggingCategory& qtCategory(LogCategory category) {
             return metricsLog();
         case LogCategory::Hook:
             return hookLog();
+        case LogCategory::Mqtt:
+            return mqttLog();
     }
     return programLog();
 }
