@@ -107,9 +107,15 @@ TEST(Program, TheHundredthExitCompactsTheSettings) {
     ProgramCopy folder;
     set(folder, "running", std::int64_t{100});
     set(folder, "warnLineLevel", 0.75);
+    // What a compaction and a seeding cut off left behind is gone once the program has started.
+    const fs::path seeded = folder.path() / ".RX47.dat.Ab12Cd";
+    std::ofstream(seeded) << "half a copy";
+    std::ofstream(folder.path() / kSettingsTempFileName) << "half a compaction";
     RealProgram program(folder);
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(startedUp(folder));
+    EXPECT_FALSE(fs::exists(seeded));
+    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
     ASSERT_TRUE(program.endWith(SIGTERM));
     EXPECT_EQ(stored(folder, "running"), "1");
     EXPECT_EQ(stored(folder, "warnLineLevel"), "0.75");
