@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <unistd.h>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -11,6 +12,8 @@
 #include <fstream>
 
 #include "monitor/mqtt_report.h"
+#include "base/failure.h"
+#include "storage/metrics.h"
 #include "storage/program_folder.h"
 #include "ui/startup.h"
 
@@ -127,6 +130,11 @@ CommandLine readCommandLine(const QCoreApplication& app) {
         const QString file = parser.value(metricsOption);
         if (file.isEmpty() || file.endsWith(QLatin1Char('/'))) mistake(QStringLiteral("--metrics needs a file"));
         line.reporting.metricsFile = absolutePath(file);
+        try {
+            checkMetricsPlace(line.reporting.metricsFile, ::geteuid());
+        } catch (const FileError& e) {
+            mistake(QString::fromStdString(e.what()));
+        }
     }
 
     if (parser.values(alarmCommandOption).size() > 1) mistake(QStringLiteral("--alarm-command names one program"));

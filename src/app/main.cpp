@@ -23,6 +23,7 @@
 #include "platform/qt/single_instance.h"
 #include "platform/qt/system_clock.h"
 #include "platform/qt/termination_signals.h"
+#include "storage/leftovers.h"
 #include "storage/settings_row.h"
 #include "ui/qt/conversions.h"
 #include "ui/qt/dispatcher.h"
@@ -69,6 +70,8 @@ int main(int argc, char* argv[]) {
                  "another copy already runs in " + programFolder.string() + "; brought its window forward");
         return 0;
     }
+    // Temporary files that a killed run or a power cut left: this copy holds the folder now.
+    rx47::removeLeftovers(programFolder, commandLine.reporting.metricsFile, log);
 
     rx47::MainForm form = rx47::makeMainForm();
     rx47::MonitorState state;

@@ -1,6 +1,8 @@
 #include "storage/metrics.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +11,7 @@
 #include <cstring>
 
 #include "base/failure.h"
+#include "storage/durable.h"
 
 namespace rx47 {
 
@@ -135,10 +138,33 @@ std::string metricsText(const MetricsFigures& f) {
     return out;
 }
 
+void checkMetricsPlace(const std::filesystem::path& file, uid_t user) {
+    // Another user who can write into the folder could put a file of their own in the place of the
+    // metrics file or of its temporary file. A sticky folder (as /tmp) keeps other users' hands off
+    // the names the monitor makes, so there the file only has to be the user's own, or not yet there.
+    const std::filesystem::path folder = file.parent_path();
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return;  // not there: writing fails and says so
+    const bool ownFolder = st.st_uid == user || st.st_uid == 0;
+    const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    const std::string refused = "the metrics file " + file.string() + " is refused: ";
+    const std::string remedy = "; name a file in a folder only you can write to";
+    if (!ownFolder) throw FileError(refused + "its folder " + folder.string() + " belongs to another user" + remedy);
+    if (!othersWrite) return;
+    if ((st.st_mode & S_ISVTX) == 0)
+        throw FileError(refused + "other users can write into its folder " + folder.string() + remedy +
+                        " (or in a folder with the sticky bit, such as /tmp)");
+    if (::lstat(file.c_str(), &st) == 0 && st.st_uid != user)
+        throw FileError(refused + "it belongs to another user, in the shared folder " + folder.string() + remedy);
+}
+
 void replaceFile(const std::filesystem::path& file, std::string_view bytes) {
-    const std::filesystem::path temp = file.string() + ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) fail("cannot create", temp, errno);
+    checkMetricsPlace(file, ::geteuid());
+    // A name no one can foresee, made by the library with O_EXCL: never a file or link put there.
+    std::string tempName = temporaryNameTemplate(file);
+    const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd < 0) fail("cannot create a file in", file.parent_path(), errno);
+    const std::filesystem::path temp = tempName;
     int error = 0;
     for (std::size_t done = 0; done < bytes.size() && error == 0;) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -149,6 +175,8 @@ void replaceFile(const std::filesystem::path& file, std::string_view bytes) {
         else if (errno != EINTR)
             error = errno;
     }
+    // Readable by the collector, which runs as a user of its own.
+    if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0) {

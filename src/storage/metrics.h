@@ -4,6 +4,8 @@
 // so its reader never sees half of it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -35,8 +37,14 @@ std::string metricsText(const MetricsFigures& figures);
 /// are not UTF-8 (a folder name in another encoding) replaced by U+FFFD.
 std::string labelValue(std::string_view text);
 
-/// Replaces `file` by `bytes`: written to "<file>.tmp-<pid>" in the same folder, synced, and renamed
-/// over it. Throws FileError (and leaves no temporary file) when any step fails.
+/// Whether the metrics file is safe from other users where it is: its folder is the user's (or
+/// root's) and no one else can write into it, or it is a sticky folder (such as /tmp) where the file
+/// is the user's own or not there yet. Throws FileError saying why not and what to do.
+void checkMetricsPlace(const std::filesystem::path& file, uid_t user);
+
+/// Replaces `file` by `bytes`: written to a new file of a name the library picks beside it
+/// (temporaryNameTemplate), synced, and renamed over it; refused where checkMetricsPlace refuses.
+/// Throws FileError (and leaves no temporary file) when any step fails.
 void replaceFile(const std::filesystem::path& file, std::string_view bytes);
 
 }  // namespace rx47

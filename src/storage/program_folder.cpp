@@ -11,7 +11,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/failure.h"
 #include "monitor/alarm_sound.h"
+#include "storage/durable.h"
 #include "storage/settings_row.h"
 
 namespace rx47 {
@@ -84,7 +86,7 @@ std::string copyWithoutReplacing(const fs::path& source, const fs::path& target,
     placed = false;
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.fd < 0) return failure("cannot read", source, errno);
-    std::string tempName = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string tempName = temporaryNameTemplate(target);
     Descriptor out(::mkostemp(tempName.data(), O_CLOEXEC));
     if (out.fd < 0) return failure("cannot create a file in", target.parent_path(), errno);
     const fs::path temp = tempName;
@@ -129,10 +131,10 @@ fs::path defaultProgramFolder(const fs::path& executableFolder) {
 
 SeedReport seedProgramFolder(const fs::path& folder, const fs::path& suppliedFolder) {
     SeedReport report;
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        report.failures.push_back("cannot create the program folder " + folder.string() + ": " + ec.message());
+    try {
+        createFolders(folder);  // the names synced, so a power cut does not take the folder back
+    } catch (const FileError& e) {
+        report.failures.push_back("the program folder " + folder.string() + " cannot be made: " + e.what());
         return report;
     }
     struct Supplied {

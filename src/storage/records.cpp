@@ -15,6 +15,7 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "storage/durable.h"
 #include "storage/settings_row.h"
 
 namespace rx47 {
@@ -51,7 +52,16 @@ void appendRecord(const Context& ctx, const std::filesystem::path& file) {
     // headers only, nor with data lines under no headers.
     std::string bytes = dataLine(ctx);
     if (isNewFile(file)) bytes = headerLines() + bytes;
-    appendWhole(file, bytes);
+    if (appendWhole(file, bytes)) {
+        // The file's first lines: its name is synced too, and the month folder's in the record
+        // folder, so a power cut keeps the file with its lines.
+        const std::filesystem::path recordFolder = ctx.programFolder / kRecordFolder;
+        for (std::filesystem::path folder = file.parent_path(); folder.has_relative_path();
+             folder = folder.parent_path()) {
+            syncFolder(folder);
+            if (folder == recordFolder) break;
+        }
+    }
 }
 
 std::filesystem::path dailyFile(const Context& ctx) {
@@ -79,11 +89,10 @@ std::string monthFolderName(const LocalDateTime& t) {
 }
 
 void createRecordFolders(const std::filesystem::path& programFolder, const std::string& monthFolder) {
-    for (const auto& folder : {programFolder / kRecordFolder, programFolder / kRecordFolder / monthFolder}) {
-        std::error_code ec;
-        std::filesystem::create_directory(folder, ec);
-        if (ec) throw FileError("cannot create " + folder.string() + ": " + ec.message());
-    }
+    // Each new folder's name is synced in its parent, so the files made in it later are not lost
+    // with it in a power cut.
+    for (const auto& folder : {programFolder / kRecordFolder, programFolder / kRecordFolder / monthFolder})
+        createFolder(folder);
 }
 
 std::string toCodePage932(std::string_view utf8) {
@@ -101,22 +110,37 @@ std::string toCodePage932(std::string_view utf8) {
     return out;
 }
 
-void appendWhole(const std::filesystem::path& file, std::string_view bytes) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+bool appendWhole(const std::filesystem::path& file, std::string_view bytes) {
+    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) throw FileError("cannot open " + file.string() + ": " + std::strerror(errno));
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
+    // A power cut can leave the last line torn (on a file system that does not keep data in order
+    // with sizes). It is ended first, in the same write, so that the new line stands on its own.
+    std::string mended;
+    if (sized && before.st_size > 0) {
+        char last[2] = {};
+        const off_t at = before.st_size >= 2 ? before.st_size - 2 : 0;
+        const ssize_t got = ::pread(fd, last, sizeof last, at);
+        const std::string_view end(last, got > 0 ? static_cast<std::size_t>(got) : 0);
+        if (!end.empty() && end.back() != '\n') {
+            mended = end.back() == '\r' ? "\n" : kLineEnd;
+            mended += bytes;
+            bytes = mended;
+        }
+    }
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     const bool whole = written == static_cast<ssize_t>(bytes.size());
-    const int error = errno;
+    const int error = written < 0 ? errno : ENOSPC;
     if (!whole && sized) {
-        // Take a partial line back so that the file ends with a whole line, as before.
+        // Take a partial line back so that the file ends as it did.
         [[maybe_unused]] const int ignored = ::ftruncate(fd, before.st_size);
     }
     const bool synced = whole && ::fsync(fd) == 0;
     ::close(fd);
     if (!whole) throw FileError("cannot append to " + file.string() + ": " + std::strerror(error));
     if (!synced) throw FileError("cannot sync " + file.string());
+    return sized && before.st_size == 0;
 }
 
 void writeMeasurementRecord(Context& ctx) {

@@ -34,8 +34,10 @@ void createRecordFolders(const std::filesystem::path& programFolder, const std::
 std::string toCodePage932(std::string_view utf8);
 
 /// Appends bytes to a file (created when missing) in one write, synced to disk. A write that does
-/// not go through whole is taken back, so the file never ends in a torn line. Throws FileError.
-void appendWhole(const std::filesystem::path& file, std::string_view bytes);
+/// not go through whole is taken back, so the file never ends in a torn line; a last line left torn
+/// (by a power cut) is ended first, in the same write. Returns whether the file was empty before,
+/// so that the caller syncs the new file's name. Throws FileError.
+bool appendWhole(const std::filesystem::path& file, std::string_view bytes);
 
 /// Appends the minute's line to each record file that is switched on. The first failing step ends
 /// it with a Failure (a full disk, a deleted folder); the next minute tries again.

@@ -80,6 +80,19 @@ std::string cipherFormat(const char* schema) {
     return std::string("PRAGMA ") + schema + ".cipher_compatibility = 3";
 }
 
+/// A commit ends when the rollback journal is deleted. By default the library syncs the journal and
+/// the file but not the folder that loses the journal's name, so a power cut soon after a commit can
+/// bring the journal back and undo the commit at the next open. EXTRA syncs the folder too. Read
+/// back, so that a library that does not know the level fails here rather than losing a setting.
+void keepCommitsAcrossPowerCut(sqlite3* db, const char* schema, const fs::path& file) {
+    const std::string what = "cannot make the commits of " + file.string() + " durable";
+    execute(db, (std::string("PRAGMA ") + schema + ".synchronous = EXTRA").c_str(), what);
+    Statement stmt = prepare(db, std::string("PRAGMA ") + schema + ".synchronous", what);
+    constexpr int kExtra = 3;
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW || sqlite3_column_int(stmt.get(), 0) != kExtra)
+        throw DatabaseError(what + ": the database library does not sync the folder of its journal");
+}
+
 /// Opens an existing database file (never creating it) and unlocks it with the given key. A wrong
 /// key only shows at the first read, so the schema is read once here.
 Database openWithKey(const fs::path& file, std::string_view key) {
@@ -90,6 +103,7 @@ Database openWithKey(const fs::path& file, std::string_view key) {
     if (sqlite3_key(raw, key.data(), static_cast<int>(key.size())) != SQLITE_OK)
         databaseFailure(raw, "cannot set the key of " + file.string());
     execute(raw, cipherFormat("main").c_str(), "cannot set the format of " + file.string());
+    keepCommitsAcrossPowerCut(raw, "main", file);
     // Another reader of the file (a backup, say) holds it only briefly: wait for it rather than
     // fail the commit that keeps a setting.
     sqlite3_busy_timeout(raw, 1000);
@@ -241,6 +255,7 @@ StoredRow exportSettings(const fs::path& source, const fs::path& target) {
     if (sqlite3_step(attach.get()) != SQLITE_DONE) databaseFailure(db.get(), "cannot create " + targetName);
     attach.reset();
     execute(db.get(), cipherFormat("compacted").c_str(), "cannot set the format of " + targetName);
+    keepCommitsAcrossPowerCut(db.get(), "compacted", target);
     bool exported =
         sqlite3_exec(db.get(), "SELECT sqlcipher_export('compacted')", nullptr, nullptr, nullptr) == SQLITE_OK;
     std::string error = exported ? std::string() : sqlite3_errmsg(db.get());

@@ -2,6 +2,7 @@
 // through the real serial adapter and read back by the Prometheus client's own parser; and the real
 // program's file served by node_exporter's textfile collector on a loopback port.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QJsonArray>
@@ -27,6 +28,7 @@
 #include "support/process.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/real_program.h"
 
 namespace rx47 {
 namespace {
@@ -223,6 +225,76 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     EXPECT_TRUE(exporter.endWith(SIGTERM));
     EXPECT_TRUE(program.endWith(SIGTERM));
     EXPECT_EQ(program.exitCode(), 0) << program.output();
+}
+
+std::string textOf(const fs::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(Metrics, AnotherUserCannotMakeTheProgramWriteElsewhereNorServeTheirFile) {
+    if (::geteuid() != 0) GTEST_SKIP() << "two users need root to set them up";
+    if (test::fakeTimeLibrary().empty()) GTEST_SKIP() << "no libfaketime (the faketime package)";
+    constexpr uid_t kNeighbour = 1;  // plants names in the shared folder; the program runs as nobody
+    test::ProgramCopy folder;
+    // A shared folder as /tmp: root's, sticky, writable by everyone.
+    struct Shared {
+        fs::path path;
+        ~Shared() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } shared{folder.path().string() + ".shared"};
+    fs::create_directory(shared.path);
+    ASSERT_EQ(::chmod(shared.path.c_str(), 01777), 0);
+    const fs::path metrics = shared.path / "rx47.prom";
+    const fs::path secret = folder.path() / "private.txt";  // the user's own, handed to them with the folder
+    std::ofstream(secret) << "secret";
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+
+    test::LaunchOptions launch;
+    launch.ordinaryUser = true;
+    launch.fakeStart = LocalDateTime{2026, 5, 7, 9, 29, 50};
+    launch.fakeSpeed = 10;
+    launch.arguments = {"--metrics", metrics.string()};
+    {
+        test::RealProgram program(folder, launch);
+        ASSERT_TRUE(program.started());
+        // The neighbour's link under a name the temporary file could be given, to the user's file.
+        const fs::path planted = shared.path / ("rx47.prom.tmp-" + std::to_string(program.pid()));
+        fs::create_symlink(secret, planted);
+        ASSERT_EQ(::lchown(planted.c_str(), kNeighbour, kNeighbour), 0);
+        ASSERT_TRUE(test::waitFor([&] { return textOf(metrics).find("rx47_link_up") != std::string::npos; }, 60s))
+            << textOf(folder.logFile());
+        EXPECT_EQ(textOf(secret), "secret");
+        struct stat st {};
+        ASSERT_EQ(::lstat(metrics.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_uid, test::ordinaryUserId());
+        EXPECT_TRUE(fs::is_symlink(planted));
+        EXPECT_TRUE(program.endWith(SIGTERM));
+    }
+
+    // The neighbour's own file in the place of the metrics file, and a folder anyone may write into
+    // without the sticky bit: refused at the start, saying why.
+    const auto refusal = [&] {
+        fs::remove(folder.logFile());
+        test::RealProgram program(folder, launch);
+        EXPECT_TRUE(program.waitForExit(30s));
+        EXPECT_EQ(program.exitCode(), 2);
+        return textOf(folder.logFile());
+    };
+    fs::remove(metrics);
+    std::ofstream(metrics) << "rx47_link_up 1\n";
+    ASSERT_EQ(::chown(metrics.c_str(), kNeighbour, kNeighbour), 0);
+    const std::string foreign = refusal();
+    EXPECT_NE(foreign.find("the metrics file " + metrics.string() + " is refused: it belongs to another user"),
+              std::string::npos)
+        << foreign;
+    fs::remove(metrics);
+    ASSERT_EQ(::chmod(shared.path.c_str(), 0777), 0);
+    const std::string loose = refusal();
+    EXPECT_NE(loose.find("other users can write into its folder " + shared.path.string()), std::string::npos) << loose;
 }
 
 }  // namespace

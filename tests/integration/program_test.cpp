@@ -17,6 +17,7 @@
 #include "base/failure.h"
 #include "sim/simulator.h"
 #include "storage/settings_row.h"
+#include "support/process.h"
 #include "support/real_program.h"
 #include "support/sound_server.h"
 
@@ -106,9 +107,15 @@ TEST(Program, TheHundredthExitCompactsTheSettings) {
     ProgramCopy folder;
     set(folder, "running", std::int64_t{100});
     set(folder, "warnLineLevel", 0.75);
+    // What a compaction and a seeding cut off left behind is gone once the program has started.
+    const fs::path seeded = folder.path() / ".RX47.dat.Ab12Cd";
+    std::ofstream(seeded) << "half a copy";
+    std::ofstream(folder.path() / kSettingsTempFileName) << "half a compaction";
     RealProgram program(folder);
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(startedUp(folder));
+    EXPECT_FALSE(fs::exists(seeded));
+    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
     ASSERT_TRUE(program.endWith(SIGTERM));
     EXPECT_EQ(stored(folder, "running"), "1");
     EXPECT_EQ(stored(folder, "warnLineLevel"), "0.75");
@@ -126,6 +133,90 @@ TEST(Program, ASecondCopyInTheSameFolderLeavesTheFirstAlone) {
     EXPECT_FALSE(first.waitForExit(500ms));  // still running
     ASSERT_TRUE(first.endWith(SIGTERM));
     EXPECT_EQ(stored(folder, "running"), "2");  // the second copy counted nothing
+}
+
+/// The lines of a system-call trace (strace -f -y) in order.
+std::vector<std::string> linesOf(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+/// Whether a trace line syncs the file or folder at `path` (its descriptor shown with its path).
+bool syncs(const std::string& line, const fs::path& path) {
+    return (line.find(" fsync(") != std::string::npos || line.find(" fdatasync(") != std::string::npos) &&
+           line.find("<" + path.string() + ">") != std::string::npos;
+}
+
+/// The first line at or after `from` for which `match` holds, or the end.
+std::size_t findLine(const std::vector<std::string>& lines, std::size_t from,
+                     const std::function<bool(const std::string&)>& match) {
+    while (from < lines.size() && !match(lines[from])) ++from;
+    return from;
+}
+
+TEST(Program, ASettingsCommitAndANewDailyFileAreSyncedWithTheirNames) {
+    if (test::fakeTimeLibrary().empty()) GTEST_SKIP() << "no libfaketime (the faketime package)";
+    ProgramCopy folder;
+    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    const fs::path trace = folder.path().string() + ".trace";
+    // Every sync and removal of a file, with the path of each descriptor; minutes every 6 s.
+    test::Process program(
+        {"/usr/bin/strace", "-f", "-qq", "-y", "--seccomp-bpf", "-e", "trace=fsync,fdatasync,unlink,unlinkat", "-o",
+         trace.string(), "-E", "LD_PRELOAD=" + test::fakeTimeLibrary(), "-E", "FAKETIME=+0 x10", "-E",
+         "FAKETIME_DONT_FAKE_MONOTONIC=1", "-E", "FAKETIME_NO_CACHE=1", (folder.path() / "rx47-monitor").string()},
+        {"QT_QPA_PLATFORM=offscreen"});
+    ASSERT_TRUE(program.started());
+    fs::path daily;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            std::error_code ec;
+            for (const auto& entry : fs::recursive_directory_iterator(folder.recordFolder(), ec))
+                if (entry.path().parent_path() != folder.recordFolder() && entry.path().extension() == ".csv" &&
+                    fs::file_size(entry.path(), ec) > 0)
+                    daily = entry.path();
+            return !daily.empty();
+        },
+        60s))
+        << program.output();
+    // The exit is counted in one more commit.
+    std::string children;
+    std::ifstream(fs::path("/proc") / std::to_string(program.pid()) / "task" / std::to_string(program.pid()) /
+                  "children") >>
+        children;
+    ASSERT_FALSE(children.empty());
+    ::kill(std::stoi(children), SIGTERM);
+    ASSERT_TRUE(program.waitForExit(30s));
+    const std::vector<std::string> lines = linesOf(trace);
+    fs::remove(trace);
+
+    // Each commit ends by removing the journal; the folder is synced after it, or a power cut brings
+    // the journal back and the commit is undone at the next start.
+    const std::string journal = folder.settingsFile().string() + "-journal";
+    const auto namesJournal = [&](const std::string& line) { return line.find(journal) != std::string::npos; };
+    const auto removesJournal = [&](const std::string& line) {
+        return line.find("unlink") != std::string::npos && namesJournal(line);
+    };
+    int commits = 0;
+    for (std::size_t i = findLine(lines, 0, removesJournal); i < lines.size();
+         i = findLine(lines, i + 1, removesJournal), ++commits) {
+        // Synced before the next commit begins with its journal.
+        const std::size_t synced =
+            findLine(lines, i + 1, [&](const std::string& l) { return syncs(l, folder.path()); });
+        EXPECT_LT(synced, findLine(lines, i + 1, namesJournal)) << lines[i];
+    }
+    EXPECT_GE(commits, 1);  // the exit's at least
+
+    // The daily file's first line: the file synced, then its name in the month folder and the month
+    // folder's name in the record folder.
+    const std::size_t line = findLine(lines, 0, [&](const std::string& l) { return syncs(l, daily); });
+    const std::size_t month =
+        findLine(lines, line, [&](const std::string& l) { return syncs(l, daily.parent_path()); });
+    EXPECT_LT(line, lines.size());
+    EXPECT_LT(month, lines.size());
+    EXPECT_LT(findLine(lines, month, [&](const std::string& l) { return syncs(l, folder.recordFolder()); }),
+              lines.size());
 }
 
 /// A wave file of silence that plays for `seconds`.

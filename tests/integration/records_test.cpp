@@ -100,6 +100,22 @@ TEST_F(Records, AMissingMonthFolderEndsTheMinutesRecordAfterTheMaster) {
     EXPECT_THROW(writeMeasurementRecord(m.ctx), FileError);
 }
 
+TEST_F(Records, ALastLineTornByAPowerCutIsEndedBeforeTheNextLine) {
+    captions({"5432", "24", "0.200", "25", "0.208", "30", "0.250", "20", "0.166"});
+    writeMeasurementRecord(m.ctx);
+    const fs::path master = record / "master record.csv";
+    const fs::path daily = record / "2026_05/2026-05-31.csv";
+    const std::string whole = bytesOf(master);
+    const std::string line = whole.substr(whole.rfind("\r\n", whole.size() - 3) + 2);
+    // Cut in the middle of a line, and between its CR and LF.
+    std::ofstream(master, std::ios::binary | std::ios::app) << line.substr(0, 15);
+    std::ofstream(daily, std::ios::binary | std::ios::app) << line.substr(0, line.size() - 1);
+
+    writeMeasurementRecord(m.ctx);
+    EXPECT_EQ(bytesOf(master), whole + line.substr(0, 15) + "\r\n" + line);
+    EXPECT_EQ(bytesOf(daily), whole + line + line);
+}
+
 /// A file-size limit stands in for a disk that fills: writes beyond `bytes` fail.
 struct FullDisk {
     explicit FullDisk(std::size_t bytes) {

@@ -33,6 +33,7 @@ public:
     Process& operator=(const Process&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     bool waitForExit(std::chrono::milliseconds timeout);
     /// Sends the signal and waits for the end.
     bool endWith(int signal, std::chrono::milliseconds timeout = std::chrono::seconds(20));

@@ -1,10 +1,13 @@
 // The metrics file over the core in virtual time: what each minute update leaves in it, the alarm
 // shown at once, the file's text and a file that cannot be written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
 
+#include "base/failure.h"
 #include "base/local_time.h"
 #include "monitor/alarms.h"
 #include "monitor/minute_update.h"
@@ -112,6 +115,50 @@ TEST_F(MetricsFile, AFileThatCannotBeWrittenIsLoggedOnceUntilItIsWrittenAgain) {
     for (const auto& entry : fs::directory_iterator(m.folder.path() / "textfiles"))
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"rx47.prom"});
+}
+
+TEST(MetricsPlace, AFolderOtherUsersCanWriteIntoIsRefusedUnlessItIsStickyAndTheFileTheUsers) {
+    test::TempProgramFolder temp(test::TempProgramFolder::Settings::None);
+    const fs::path folder = temp.path() / "textfiles";
+    fs::create_directory(folder);
+    // The folder is the user's; to `other` it is another user's (root's counts as everyone's own).
+    const bool root = ::geteuid() == 0;
+    const uid_t user = root ? 2 : ::geteuid();
+    const uid_t other = user + 1;
+    if (root) {
+        ASSERT_EQ(::chown(folder.c_str(), user, user), 0);
+    }
+    const auto refusal = [](const fs::path& file, uid_t who) -> std::string {
+        try {
+            checkMetricsPlace(file, who);
+            return "";
+        } catch (const FileError& e) {
+            return e.what();
+        }
+    };
+    const fs::path file = folder / "rx47.prom";
+    fs::permissions(folder, fs::perms(0755));
+    EXPECT_EQ(refusal(file, user), "");
+    EXPECT_NE(refusal(file, other).find("its folder " + folder.string() + " belongs to another user"),
+              std::string::npos);
+    fs::permissions(folder, fs::perms(0775));
+    EXPECT_NE(refusal(file, user).find("other users can write into its folder " + folder.string()), std::string::npos);
+    if (!root) {
+        EXPECT_THROW(replaceFile(file, "rx47_link_up 1\n"), FileError);
+    }
+    fs::permissions(folder, fs::perms(01777));
+    EXPECT_EQ(refusal(file, user), "");
+
+    // In /tmp (root's, sticky): the file may be made there, or be the user's own, not another's.
+    struct stat tmp {};
+    if (::stat("/tmp", &tmp) != 0 || tmp.st_uid != 0 || (tmp.st_mode & 01777) != 01777) return;
+    const fs::path shared = "/tmp/rx47-test-" + std::to_string(::getpid()) + ".prom";
+    EXPECT_EQ(refusal(shared, ::geteuid()), "");
+    replaceFile(shared, "rx47_link_up 1\n");
+    EXPECT_EQ(refusal(shared, ::geteuid()), "");
+    EXPECT_NE(refusal(shared, ::geteuid() + 1).find(shared.string() + " is refused: it belongs to another user"),
+              std::string::npos);
+    fs::remove(shared);
 }
 
 TEST(MetricsText, LabelsAreEscapedAndKeptUtf8) {

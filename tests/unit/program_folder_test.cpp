@@ -1,6 +1,7 @@
 // Which folder the program keeps its files in when none is named, and how a program folder gets the
 // supplied files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -9,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/log.h"
+#include "storage/leftovers.h"
 #include "storage/program_folder.h"
 #include "support/program_folder.h"
 
@@ -125,6 +128,48 @@ TEST(ProgramFolder, SeedingCopiesTheSuppliedFilesOnlyWhereNoneIs) {
     writeFile(temp.path() / "a file", "");
     report = seedProgramFolder(temp.path() / "a file" / "rx47-monitor", supplied);
     EXPECT_EQ(report.failures.size(), 1u);
+}
+
+TEST(ProgramFolder, AStartRemovesTheProgramsOwnLeftoversAndNothingElse) {
+    test::TempProgramFolder folder;
+    const fs::path textfiles = folder.path() / "textfiles";
+    fs::create_directory(textfiles);
+    const std::vector<std::string> leftovers{".RX47.dat.a1B2c3", ".RX47.wav.XyZ789", "RX47_tmp.dat",
+                                             "RX47_tmp.dat-journal"};
+    const std::vector<std::string> others{
+        ".RX47.dat.a1B2c", ".RX47.dat.a1B2c3.bak", ".RX47.dat.a1-2c3", "RX47_tmp.dat.1", "notes.txt", "RX47.wav"};
+    for (const auto& name : leftovers) writeFile(folder.path() / name, "left");
+    for (const auto& name : others) writeFile(folder.path() / name, "kept");
+    for (const auto& name : {".rx47.prom.Q8w2Ee", "rx47.prom.tmp-4711"}) writeFile(textfiles / name, "left");
+    for (const auto& name : {"rx47.prom", "rx47.prom.tmp-", "other.prom.tmp-4711"}) writeFile(textfiles / name, "kept");
+    // A link with a leftover's name is not followed and stays, and so does its target.
+    writeFile(folder.path() / "target", "kept");
+    fs::create_symlink(folder.path() / "target", textfiles / ".rx47.prom.L1nked");
+    // Another user's file of such a name (as root, who can make one) stays.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        writeFile(textfiles / ".rx47.prom.Others", "kept");
+        ASSERT_EQ(::chown((textfiles / ".rx47.prom.Others").c_str(), 1, 1), 0);
+    }
+
+    test::RecordingLogSink lines;
+    FailureLog log(&lines);
+    removeLeftovers(folder.path(), textfiles / "rx47.prom", log);
+    std::vector<std::string> kept = others;
+    kept.insert(kept.end(), {"RX47.dat", "target", "textfiles"});
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(entries(folder.path()), kept);
+    std::vector<std::string> keptMetrics{".rx47.prom.L1nked", "other.prom.tmp-4711", "rx47.prom", "rx47.prom.tmp-"};
+    if (root) keptMetrics.insert(keptMetrics.begin() + 1, ".rx47.prom.Others");
+    EXPECT_EQ(entries(textfiles), keptMetrics);
+    EXPECT_EQ(readFile(folder.path() / "target"), "kept");
+    EXPECT_EQ(lines.count(LogCategory::Program, "left by a run that did not end in order"), 6);
+
+    // Without the settings file the compaction's copy may be all there is of the settings: it stays.
+    fs::remove(folder.settingsFile());
+    writeFile(folder.path() / "RX47_tmp.dat", "the settings");
+    removeLeftovers(folder.path(), {}, log);
+    EXPECT_TRUE(fs::exists(folder.path() / "RX47_tmp.dat"));
 }
 
 TEST(ProgramFolder, CopiesStartedTogetherPutExactlyOneSettingsFileInPlace) {
