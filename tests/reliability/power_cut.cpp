@@ -23,8 +23,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -65,7 +65,9 @@ struct Call {
     std::string kind, path, path2, bytes;
     unsigned long ino = 0;
     long long offset = 0, length = 0;
-    std::string text() const { return kind + " " + (path.empty() ? "(the folder)" : path) + (path2.empty() ? "" : " -> " + path2); }
+    std::string text() const {
+        return kind + " " + (path.empty() ? "(the folder)" : path) + (path2.empty() ? "" : " -> " + path2);
+    }
 };
 
 /// The logged calls, with paths relative to the root ("" is the root itself).
@@ -190,7 +192,8 @@ struct Model {
         if (posix) {
             for (const auto& [p, n] : durable) {
                 bool reachable = true;
-                for (std::string d = parentOf(p); d != ""; d = parentOf(d)) reachable = reachable && durableDirs.count(d);
+                for (std::string d = parentOf(p); d != ""; d = parentOf(d))
+                    reachable = reachable && durableDirs.count(d);
                 if (reachable) files[p] = nodes[n].synced;
             }
         } else {
@@ -255,18 +258,29 @@ struct Figures {
 /// models. Returns the problems with the real end state (the log must account for all of it).
 std::vector<std::string> replay(const fs::path& root, const Model& before, const std::vector<Call>& calls,
                                 Checker& checker, Figures& figures) {
-    // A settings commit is over when the name of RX47.dat or its journal changed (a rename into
-    // place, the journal deleted) and the folder syncs right after it returned.
+    // A step is over once the closes and folder syncs right after its last call returned: a
+    // settings commit when the name of RX47.dat or its journal changed (a rename into place, the
+    // journal deleted), a record line when its file was synced.
+    std::set<std::string> folders{""};
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_directory()) folders.insert(fs::relative(e.path(), root).string());
+    for (const Call& c : calls)
+        if (c.kind == "mkdir") folders.insert(c.path);
+    const auto endOf = [&](std::size_t i) {
+        const std::string& file = calls[i].path;
+        const auto after = [&](const Call& c) {
+            return (c.kind == "close" || c.kind == "sync") && (folders.count(c.path) || c.path == file);
+        };
+        while (i + 1 < calls.size() && after(calls[i + 1])) ++i;
+        return i + 1;  // the cut after this many calls has it returned
+    };
     std::vector<std::size_t> commitEnds;
+    std::map<std::size_t, std::vector<std::size_t>> lineEnds;  // cut -> the record syncs over by then
     for (std::size_t i = 0; i < calls.size(); ++i) {
         const Call& c = calls[i];
-        if (!((c.kind == "rename" || c.kind == "link") && c.path2 == kDb) && !(c.kind == "unlink" && c.path == kJournal))
-            continue;
-        std::size_t end = i;
-        while (end + 1 < calls.size() && calls[end + 1].path == "" &&
-               (calls[end + 1].kind == "sync" || calls[end + 1].kind == "close"))
-            ++end;
-        commitEnds.push_back(end + 1);  // the cut after this many calls has it returned
+        if (((c.kind == "rename" || c.kind == "link") && c.path2 == kDb) || (c.kind == "unlink" && c.path == kJournal))
+            commitEnds.push_back(endOf(i));
+        if (c.kind == "sync" && isRecordFile(c.path)) lineEnds[endOf(i)].push_back(i);
     }
     figures.calls += static_cast<int>(calls.size());
     figures.commits += static_cast<int>(commitEnds.size());
@@ -275,6 +289,10 @@ std::vector<std::string> replay(const fs::path& root, const Model& before, const
     const rx47::test::SettingsFileCheck initial = checker.settings(model.now());
     std::vector<const rx47::test::SettingsFileCheck*> committed;  // each commit's state, once returned
     std::set<std::string> whole{model.now().count(kMetrics) ? model.now().at(kMetrics) : ""};
+    std::map<std::string, std::string> recorded;  // by record file: what its returned appends promise
+    std::map<std::size_t, std::string> syncedAt;  // a record file as synced by a call
+    for (const auto& [p, bytes] : model.now())
+        if (isRecordFile(p)) recorded[p] = bytes;
     const rx47::test::SettingsFileCheck* next = nullptr;  // the state of the commit under way
     std::size_t nextFor = SIZE_MAX;
     // Failures are printed by runs of cuts with the same problems.
@@ -292,9 +310,11 @@ std::vector<std::string> replay(const fs::path& root, const Model& before, const
         if (cut > 0) {
             const Call& c = calls[cut - 1];
             model.apply(c);
-            if (c.kind == "sync" && isRecordFile(c.path)) ++figures.recordSyncs;
+            if (c.kind == "sync" && isRecordFile(c.path))
+                ++figures.recordSyncs, syncedAt[cut - 1] = model.nodes[model.names[c.path]].data;
             if (c.kind == "rename" && c.path2 == kMetrics) whole.insert(model.lastPlaced[kMetrics]);
         }
+        for (std::size_t i : lineEnds[cut]) recorded[calls[i].path] = syncedAt[i];
         const auto truth = model.now();
         const std::size_t done = committed.size();
         if (done < commitEnds.size() && commitEnds[done] == cut) committed.push_back(&checker.settings(truth));
@@ -317,8 +337,8 @@ std::vector<std::string> replay(const fs::path& root, const Model& before, const
             const auto& found = checker.settings(files);
             bool matches = false;
             for (const auto* a : allowed)
-                matches = matches || (found.problem == a->problem &&
-                                      rx47::test::settingDifferences(found.row, a->row).empty());
+                matches = matches ||
+                          (found.problem == a->problem && rx47::test::settingDifferences(found.row, a->row).empty());
             if (!matches) {
                 const auto* last = allowed.front();
                 std::string what = found.problem.empty() ? "" : found.problem;
@@ -328,9 +348,7 @@ std::vector<std::string> replay(const fs::path& root, const Model& before, const
                                                     (done ? " (after a returned commit)" : "")});
             }
             // The records: every synced line kept, every file whole.
-            for (const auto& [p, n] : model.names) {
-                if (!isRecordFile(p)) continue;
-                const std::string& synced = model.nodes[n].synced;
+            for (const auto& [p, synced] : recorded) {
                 const auto f = files.find(p);
                 if (f == files.end() ? !synced.empty() : f->second.compare(0, synced.size(), synced) != 0)
                     problems.push_back({"records", p + ": synced lines lost" + (f == files.end() ? " (no file)" : "")});
@@ -407,9 +425,11 @@ struct Run {
         };
         const auto before = shows();
         rx47::test::RealProgram program(*this->program, launch);
-        if (!rx47::test::waitFor([&] { return shows() > before; }, 30s)) problems.push_back("the program did not come up");
+        if (!rx47::test::waitFor([&] { return shows() > before; }, 30s))
+            problems.push_back("the program did not come up");
         // The first minute's record comes after the device's first report and its commits.
-        rx47::test::waitFor([&] { return count("sync", std::string(rx47::kRecordFolder) + "/" + rx47::kMasterRecordFile) > 0; }, 30s);
+        rx47::test::waitFor(
+            [&] { return count("sync", std::string(rx47::kRecordFolder) + "/" + rx47::kMasterRecordFile) > 0; }, 30s);
         if (turnWheel && desktop->ready()) {
             // The user turns the mouse wheel over the CPM scale list: the next scale, committed at once.
             const auto box = rx47::makeMainForm().Combo1[rx47::kCpmScaleList].geometry;
@@ -518,7 +538,8 @@ int main(int argc, char** argv) {
     for (const char* model : {"posix", "ext4"}) {
         std::printf("  %-5s %d cut points checked, %d failed", model, figures.cuts[model], figures.failures[model]);
         for (const auto& [kind, n] : figures.byKind)
-            if (kind.rfind(std::string(model) + " ", 0) == 0) std::printf(", %s %d", kind.c_str() + strlen(model) + 1, n);
+            if (kind.rfind(std::string(model) + " ", 0) == 0)
+                std::printf(", %s %d", kind.c_str() + strlen(model) + 1, n);
         std::printf("\n");
         failed += figures.failures[model];
     }

@@ -91,11 +91,11 @@ static void emit(const char* header, const void* bytes, size_t length) {
     pthread_mutex_unlock(&lock);
 }
 
-#define REAL(type, name, ...)                                     \
-    static type (*real)(__VA_ARGS__);                             \
-    if (!real) {                                                  \
-        void* symbol = dlsym(RTLD_NEXT, name);                    \
-        memcpy(&real, &symbol, sizeof real);                      \
+#define REAL(type, name, ...)                  \
+    static type (*real)(__VA_ARGS__);          \
+    if (!real) {                               \
+        void* symbol = dlsym(RTLD_NEXT, name); \
+        memcpy(&real, &symbol, sizeof real);   \
     }
 
 /// Runs the real call, and `LOG` when it succeeded and is not the logger's own.
@@ -206,8 +206,7 @@ int unlink(const char* path) {
 }
 int unlinkat(int dir, const char* path, int flags) {
     REAL(int, "unlinkat", int, const char*, int)
-    LOGGED(int, real(dir, path, flags),
-           logPaths(flags & AT_REMOVEDIR ? "rmdir" : "unlink", dir, path, 0, NULL, -1););
+    LOGGED(int, real(dir, path, flags), logPaths(flags & AT_REMOVEDIR ? "rmdir" : "unlink", dir, path, 0, NULL, -1););
 }
 int remove(const char* path) {
     // remove() reaches the kernel without passing through unlink().
@@ -226,14 +225,14 @@ int mkdirat(int dir, const char* path, mode_t mode) {
 }
 
 /// Only opens that may create or empty a file are logged.
-#define OPEN(name, dir, path, flags, ...)                                                           \
-    mode_t mode = 0;                                                                               \
-    if ((flags)&O_CREAT || ((flags)&O_TMPFILE) == O_TMPFILE) {                                     \
-        va_list args;                                                                              \
-        va_start(args, flags);                                                                     \
-        mode = (mode_t)va_arg(args, int);                                                          \
-        va_end(args);                                                                              \
-    }                                                                                              \
+#define OPEN(name, dir, path, flags, ...)                      \
+    mode_t mode = 0;                                           \
+    if ((flags)&O_CREAT || ((flags)&O_TMPFILE) == O_TMPFILE) { \
+        va_list args;                                          \
+        va_start(args, flags);                                 \
+        mode = (mode_t)va_arg(args, int);                      \
+        va_end(args);                                          \
+    }                                                          \
     LOGGED(int, real(__VA_ARGS__), if ((flags) & (O_CREAT | O_TRUNC)) logFd("open", result_, flags, 1););
 
 int open(const char* path, int flags, ...) {
