@@ -16,6 +16,8 @@
 // that was synced is there and every record file is whole; the metrics file is absent or one the
 // program put in place whole.
 //
+// One state, a cut inside a record append with half of it on disk, is also given to the next start.
+//
 //   power_cut [--full] [--keep]      prints its figures; exits 1 when a state failed
 #include <fcntl.h>
 #include <signal.h>
@@ -513,7 +515,46 @@ int main(int argc, char** argv) {
         // The first start: seeding, the device's first report, the window, minutes into a new month.
         {
             const Model before(run.data);
-            check("first run", before, run.go({2026, 5, 31, 23, 58, 30}, full ? 3 : 2, true));
+            const std::vector<Call> calls = run.go({2026, 5, 31, 23, 58, 30}, full ? 3 : 2, true);
+            check("first run", before, calls);
+
+            // A cut inside the master file's second append, with half of it on disk (as a file system
+            // without ordered data may leave it): the next start may end or drop the torn piece, but
+            // must keep the lines before it and put its own lines whole after it, never joined to it.
+            const std::string master = std::string(rx47::kRecordFolder) + "/" + rx47::kMasterRecordFile;
+            Model cut = before;
+            int appends = 0;
+            for (const Call& c : calls) {
+                if (c.kind == "write" && c.path == master && ++appends == 2) {
+                    auto files = cut.afterCut(false);
+                    const std::string kept = files[master], piece = c.bytes.substr(0, c.bytes.size() / 2);
+                    files[master] += piece;
+                    for (const auto& [p, bytes] : files) {
+                        fs::create_directories((work / "torn" / p).parent_path());
+                        put(work / "torn" / p, bytes);
+                    }
+                    fs::create_directories(work / "torn/ports");
+                    fs::create_symlink(device.ptyPath(), work / "torn/ports/COM1");
+                    Run again{work, work / "torn", work / "torn.log", &program, &desktop, &device, {}};
+                    again.go({2026, 6, 1, 0, 10, 30}, 1, false);
+                    std::string after = bytesOf(work / "torn" / master), problem;
+                    if (after.compare(0, kept.size(), kept) != 0) {
+                        problem = "the lines before the torn one changed";
+                    } else {
+                        after.erase(0, kept.size());
+                        if (after.rfind(piece + "\r\n", 0) == 0) after.erase(0, piece.size() + 2);
+                        put(work / "scratch/restart.csv", rx47::test::kRecordHeaders + after);
+                        problem = rx47::test::checkRecordFile(work / "scratch/restart.csv").problem;
+                        if (after.empty()) problem = "no line after the restart";
+                    }
+                    std::printf("restart after a torn line in %s: %s\n", master.c_str(),
+                                problem.empty() ? "its next line whole" : problem.c_str());
+                    if (!problem.empty()) problems.push_back("restart after a torn line: " + problem);
+                    for (const std::string& p : again.problems) problems.push_back("restart: " + p);
+                    break;
+                }
+                cut.apply(c);
+            }
         }
         if (full) {
             // The 100th exit compacts the settings.
