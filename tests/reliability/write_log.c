@@ -225,7 +225,7 @@ int mkdirat(int dir, const char* path, mode_t mode) {
 }
 
 /// Only opens that may create or empty a file are logged.
-#define OPEN(name, dir, path, flags, ...)                      \
+#define OPEN(flags, ...)                                       \
     mode_t mode = 0;                                           \
     if ((flags)&O_CREAT || ((flags)&O_TMPFILE) == O_TMPFILE) { \
         va_list args;                                          \
@@ -237,17 +237,17 @@ int mkdirat(int dir, const char* path, mode_t mode) {
 
 int open(const char* path, int flags, ...) {
     REAL(int, "open", const char*, int, ...)
-    OPEN("open", AT_FDCWD, path, flags, path, flags, mode)
+    OPEN(flags, path, flags, mode)
 }
 int open64(const char* path, int flags, ...) {
     REAL(int, "open64", const char*, int, ...)
-    OPEN("open64", AT_FDCWD, path, flags, path, flags, mode)
+    OPEN(flags, path, flags, mode)
 }
 int openat(int dir, const char* path, int flags, ...) {
     REAL(int, "openat", int, const char*, int, ...)
-    OPEN("openat", dir, path, flags, dir, path, flags, mode)
+    OPEN(flags, dir, path, flags, mode)
 }
 int openat64(int dir, const char* path, int flags, ...) {
     REAL(int, "openat64", int, const char*, int, ...)
-    OPEN("openat64", dir, path, flags, dir, path, flags, mode)
+    OPEN(flags, dir, path, flags, mode)
 }
