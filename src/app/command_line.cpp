@@ -92,10 +92,15 @@ void answerWithoutDisplay(int argc, char* argv[]) {
         QCoreApplication app(count, copy.data());
         readCommandLine(app);  // ends the program
     }
-    // Qt's own options (-platform, -display, ...) make the parse fail here, and are taken out of the
-    // arguments by a GUI application object: an offscreen one, which says nothing of its own.
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    const bool platformSet = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    // Qt's own options (-platform, -style, ...) make the parse fail here; the application object
+    // takes them out of the arguments, and its platform takes out its own (xcb's -display). Where a
+    // display is named the program's application object answers; without one an offscreen one,
+    // which says nothing of its own.
+    for (const char* option : {"-display", "--display", "-platform", "--platform"})
+        if (arguments.contains(QLatin1String(option))) return;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const QtMessageHandler handler =
         qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
@@ -104,10 +109,7 @@ void answerWithoutDisplay(int argc, char* argv[]) {
         readCommandLine(app);  // ends the program on a mistake, help or version
     }
     qInstallMessageHandler(handler);
-    if (platformSet)
-        qputenv("QT_QPA_PLATFORM", platform);
-    else
-        qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("QT_QPA_PLATFORM");
 }
 
 CommandLine readCommandLine(const QCoreApplication& app) {
