@@ -2,9 +2,11 @@
 // high-low pairs, 16-bit mono PCM at 22050 Hz), to the path given.
 //
 //   rx47-make-alarm-sound <output.wav>
+//   rx47-make-alarm-sound --help
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <numbers>
 #include <string>
@@ -72,8 +74,15 @@ std::string waveFile(const std::vector<std::int16_t>& samples) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output.wav>\n", argv[0]);
+    constexpr const char* kUsage = "usage: rx47-make-alarm-sound <output.wav>\n";
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // One output path; an argument starting with '-' is a mistyped option, never a file name.
+    if (argc != 2 || argv[1][0] == '-' || argv[1][0] == '\0') {
+        if (argc >= 2 && argv[1][0] == '-') std::fprintf(stderr, "rx47-make-alarm-sound: unknown option %s\n", argv[1]);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string bytes = waveFile(alarmSamples());
@@ -81,7 +90,7 @@ int main(int argc, char* argv[]) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) {
-        std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
+        std::fprintf(stderr, "rx47-make-alarm-sound: cannot write %s\n", argv[1]);
         return 1;
     }
     return 0;

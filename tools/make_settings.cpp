@@ -64,8 +64,11 @@ std::string creationSql(bool legacy) {
     return "BEGIN; CREATE TABLE setting (" + columns + "); INSERT INTO setting VALUES (" + values + "); COMMIT;";
 }
 
-int usage() {
-    std::fprintf(stderr, "usage: rx47-make-settings [--legacy] OUT.dat\n");
+constexpr const char* kUsage = "usage: rx47-make-settings [--legacy] OUT.dat\n";
+
+int usage(const char* mistake = nullptr) {
+    if (mistake) std::fprintf(stderr, "rx47-make-settings: %s\n", mistake);
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -76,16 +79,20 @@ int main(int argc, char** argv) {
     const char* out = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
         if (arg == "--legacy")
             legacy = true;
-        else if (!arg.empty() && arg[0] == '-')
-            return usage();
-        else if (out)
-            return usage();
+        else if (!arg.empty() && arg[0] == '-')  // a mistyped option, never a file name
+            return usage(("unknown option " + std::string(arg)).c_str());
+        else if (out || arg.empty())
+            return usage(arg.empty() ? "an empty file name" : "one file only");
         else
             out = argv[i];
     }
-    if (!out) return usage();
+    if (!out) return usage("no file named");
 
     // Claim the name first, so an existing file is never touched; an empty file is a new database.
     const int fd = ::open(out, O_WRONLY | O_CREAT | O_EXCL, 0644);

@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
 #include <unistd.h>
+
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
@@ -8,11 +10,11 @@
 #include <QSysInfo>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
+#include <vector>
 
-#include "monitor/mqtt_report.h"
 #include "base/failure.h"
+#include "monitor/mqtt_report.h"
 #include "storage/metrics.h"
 #include "storage/program_folder.h"
 #include "ui/startup.h"
@@ -28,7 +30,7 @@ fs::path executableFolder() {
 }
 
 [[noreturn]] void mistake(const QString& text) {
-    std::fprintf(stderr, "rx47-monitor: %s\n", qPrintable(text));
+    std::fprintf(stderr, "rx47-monitor: %s\nrx47-monitor --help lists the options.\n", qPrintable(text));
     std::exit(2);
 }
 
@@ -36,13 +38,107 @@ fs::path absolutePath(const QString& path) {
     return fs::path(QDir(path).absolutePath().toStdString()).lexically_normal();
 }
 
+/// The options of the command line, described for the help.
+struct Options {
+    QCommandLineOption folderOption{
+        {QStringLiteral("f"), QStringLiteral("folder")},
+        QStringLiteral("Keep settings, sound, records and ports/ in <folder> (made when missing); "
+                       "one folder per counter watches two counters at once."),
+        QStringLiteral("folder")};
+    QCommandLineOption metricsOption{
+        QStringLiteral("metrics"),
+        QStringLiteral("After each minute write the figures, the link state and the alarm state to <file> in "
+                       "Prometheus' text format, replacing it whole. For node_exporter's textfile collector: "
+                       "name it *.prom in the collector's folder."),
+        QStringLiteral("file")};
+    QCommandLineOption alarmCommandOption{
+        QStringLiteral("alarm-command"),
+        QStringLiteral("Run <program> when a CPM or dose alarm is raised, with no shell, not waited for, one at a "
+                       "time. Its environment tells the alarm: RX47_ALARM_KIND (cpm or dose), RX47_ALARM_VALUE, "
+                       "RX47_ALARM_LEVEL, RX47_ALARM_TIME, RX47_ALARM_MESSAGE, RX47_PROGRAM_FOLDER."),
+        QStringLiteral("program")};
+    QCommandLineOption alarmArgumentOption{
+        QStringLiteral("alarm-command-arg"),
+        QStringLiteral("One argument for the alarm command, passed exactly as it stands; repeat the option for "
+                       "more, in order."),
+        QStringLiteral("arg")};
+    QCommandLineOption mqttOption{
+        QStringLiteral("mqtt"),
+        QStringLiteral("Publish the readings, the minute's figures, the alarm and the link state to the MQTT broker "
+                       "at <url> (mqtt://[user@]host[:port] or mqtts://...), with Home Assistant's discovery."),
+        QStringLiteral("url")};
+    QCommandLineOption mqttPasswordOption{QStringLiteral("mqtt-password-file"),
+                                          QStringLiteral("The broker's password is the first line of <file>."),
+                                          QStringLiteral("file")};
+    QCommandLineOption mqttCaOption{
+        QStringLiteral("mqtt-ca"),
+        QStringLiteral("With mqtts://, trust the broker's certificate when <file> (PEM) signed it, instead of the "
+                       "system's authorities."),
+        QStringLiteral("file")};
+    QCommandLineOption mqttTopicOption{
+        QStringLiteral("mqtt-topic"),
+        QStringLiteral("Every topic starts with <prefix> (default rx47/<host>/<folder name>)."),
+        QStringLiteral("prefix")};
+    QCommandLineOption mqttDiscoveryOption{
+        QStringLiteral("mqtt-discovery-prefix"),
+        QStringLiteral("Home Assistant's discovery topics start with <prefix> (default homeassistant)."),
+        QStringLiteral("prefix")};
+
+    void describe(QCommandLineParser& parser) const {
+        parser.setApplicationDescription(
+            QStringLiteral(
+                "Watches an RX47 radiation counter on a serial port.\n\n"
+                "The program folder holds the settings (RX47.dat), the alarm sound (RX47.wav), the records\n"
+                "(record/) and the port table (ports/). Without --folder it is the program's own folder for a\n"
+                "copy the user can write to (as in the build), else %1.")
+                .arg(QString::fromStdString(userDataFolder().string())));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        for (const QCommandLineOption* option :
+             {&folderOption, &metricsOption, &alarmCommandOption, &alarmArgumentOption, &mqttOption,
+              &mqttPasswordOption, &mqttCaOption, &mqttTopicOption, &mqttDiscoveryOption})
+            parser.addOption(*option);
+    }
+};
+
 }  // namespace
 
-bool asksForHelpOrVersion(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i)
-        for (const char* option : {"-h", "--help", "--help-all", "-?", "-v", "--version"})
-            if (std::strcmp(argv[i], option) == 0) return true;
-    return false;
+void answerWithoutDisplay(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const Options options;
+    options.describe(parser);
+    const bool parsed = parser.parse(arguments);
+    const bool answers = !parser.positionalArguments().isEmpty() || parser.isSet(QStringLiteral("help")) ||
+                         parser.isSet(QStringLiteral("help-all")) || parser.isSet(QStringLiteral("version"));
+    if (parsed && !answers) return;
+    // The answer from an application object that needs no display, on a copy of the arguments.
+    std::vector<char*> copy(argv, argv + argc);
+    copy.push_back(nullptr);
+    int count = argc;
+    if (parsed) {
+        QCoreApplication app(count, copy.data());
+        readCommandLine(app);  // ends the program
+    }
+    // Qt's own options (-platform, -style, ...) make the parse fail here; the application object
+    // takes them out of the arguments, and its platform takes out its own (xcb's -display). Where a
+    // display is named the program's application object answers; without one an offscreen one,
+    // which says nothing of its own.
+    for (const char* option : {"-display", "--display", "-platform", "--platform"})
+        if (arguments.contains(QLatin1String(option))) return;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QtMessageHandler handler =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    {
+        QApplication app(count, copy.data());
+        readCommandLine(app);  // ends the program on a mistake, help or version
+    }
+    qInstallMessageHandler(handler);
+    qunsetenv("QT_QPA_PLATFORM");
 }
 
 CommandLine readCommandLine(const QCoreApplication& app) {
@@ -50,72 +146,16 @@ CommandLine readCommandLine(const QCoreApplication& app) {
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Watches an RX47 radiation counter on a serial port.\n\n"
-                       "The program folder holds the settings (RX47.dat), the alarm sound (RX47.wav), the records\n"
-                       "(record/) and the port table (ports/). Without --folder it is the program's own folder for a\n"
-                       "copy the user can write to (as in the build), else %1.")
-            .arg(QString::fromStdString(userDataFolder().string())));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption folderOption(
-        {QStringLiteral("f"), QStringLiteral("folder")},
-        QStringLiteral("Keep settings, sound, records and ports/ in <folder> (made when missing); one folder "
-                       "per counter watches two counters at once."),
-        QStringLiteral("folder"));
-    parser.addOption(folderOption);
-    const QCommandLineOption metricsOption(
-        QStringLiteral("metrics"),
-        QStringLiteral("After each minute write the figures, the link state and the alarm state to <file> in "
-                       "Prometheus' text format, replacing it whole. For node_exporter's textfile collector: "
-                       "name it *.prom in the collector's folder."),
-        QStringLiteral("file"));
-    parser.addOption(metricsOption);
-    const QCommandLineOption alarmCommandOption(
-        QStringLiteral("alarm-command"),
-        QStringLiteral("Run <program> when a CPM or dose alarm is raised, with no shell, not waited for, one at a "
-                       "time. Its environment tells the alarm: RX47_ALARM_KIND (cpm or dose), RX47_ALARM_VALUE, "
-                       "RX47_ALARM_LEVEL, RX47_ALARM_TIME, RX47_ALARM_MESSAGE, RX47_PROGRAM_FOLDER."),
-        QStringLiteral("program"));
-    parser.addOption(alarmCommandOption);
-    const QCommandLineOption alarmArgumentOption(
-        QStringLiteral("alarm-command-arg"),
-        QStringLiteral("One argument for the alarm command, passed exactly as it stands; repeat the option for "
-                       "more, in order."),
-        QStringLiteral("arg"));
-    parser.addOption(alarmArgumentOption);
-    const QCommandLineOption mqttOption(
-        QStringLiteral("mqtt"),
-        QStringLiteral("Publish the readings, the minute's figures, the alarm and the link state to the MQTT broker "
-                       "at <url> (mqtt://[user@]host[:port] or mqtts://...), with Home Assistant's discovery."),
-        QStringLiteral("url"));
-    parser.addOption(mqttOption);
-    const QCommandLineOption mqttPasswordOption(QStringLiteral("mqtt-password-file"),
-                                                QStringLiteral("The broker's password is the first line of <file>."),
-                                                QStringLiteral("file"));
-    parser.addOption(mqttPasswordOption);
-    const QCommandLineOption mqttCaOption(
-        QStringLiteral("mqtt-ca"),
-        QStringLiteral("With mqtts://, trust the broker's certificate when <file> (PEM) signed it, instead of the "
-                       "system's authorities."),
-        QStringLiteral("file"));
-    parser.addOption(mqttCaOption);
-    const QCommandLineOption mqttTopicOption(
-        QStringLiteral("mqtt-topic"),
-        QStringLiteral("Every topic starts with <prefix> (default rx47/<host>/<folder name>)."),
-        QStringLiteral("prefix"));
-    parser.addOption(mqttTopicOption);
-    const QCommandLineOption mqttDiscoveryOption(
-        QStringLiteral("mqtt-discovery-prefix"),
-        QStringLiteral("Home Assistant's discovery topics start with <prefix> (default homeassistant)."),
-        QStringLiteral("prefix"));
-    parser.addOption(mqttDiscoveryOption);
-    parser.process(app);  // --help, --version and mistakes end the program here
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "rx47-monitor: unexpected argument %s\n\n%s", qPrintable(parser.positionalArguments()[0]),
-                     qPrintable(parser.helpText()));
-        std::exit(2);
-    }
+    const Options options;
+    options.describe(parser);
+    // A mistake ends the program with status 2 (the parser's own handling would end it with 1);
+    // then --help and --version are answered and end it.
+    if (!parser.parse(QCoreApplication::arguments())) mistake(parser.errorText());
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        mistake(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments()[0]));
+    const auto& [folderOption, metricsOption, alarmCommandOption, alarmArgumentOption, mqttOption, mqttPasswordOption,
+                 mqttCaOption, mqttTopicOption, mqttDiscoveryOption] = options;
     CommandLine line;
     if (parser.isSet(folderOption)) {
         const QString folder = parser.value(folderOption);

@@ -24,8 +24,9 @@ namespace rx47 {
 /// The id of the desktop entry, the icon and the AppStream metadata.
 inline constexpr const char* kDesktopId = "io.github.rx47.monitor";
 
-/// Whether the command line asks only for the help or the version, which need no display.
-bool asksForHelpOrVersion(int argc, char* argv[]);
+/// Answers --help and --version, and a mistake in the command line (status 2), without a display:
+/// each ends the program. Returns when the command line asks for the window.
+void answerWithoutDisplay(int argc, char* argv[]);
 
 /// What the command line asks for.
 struct CommandLine {
@@ -34,7 +35,8 @@ struct CommandLine {
 };
 
 /// Reads the command line of the running application. --help and --version are answered on
-/// standard output, a mistake on standard error, and each ends the program.
+/// standard output, a mistake (an unknown option, a missing value, a stray argument) on standard
+/// error with status 2, and each ends the program.
 CommandLine readCommandLine(const QCoreApplication& app);
 
 /// The MQTT password from its file (its first line), or none: no file named, or one that cannot be

@@ -122,9 +122,17 @@ int main(int argc, char* argv[]) {
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const bool parsed = parser.parse(arguments);
-    const bool headless = !parsed || parser.isSet(QStringLiteral("png")) || parser.isSet(QStringLiteral("csv")) ||
-                          parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"));
+    if (!parser.parse(arguments)) {
+        say(parser.errorText().toStdString() + "\nrx47-history --help lists the options.");
+        return kUsageError;
+    }
+    // --help and --version need no display and no platform.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        QCoreApplication app(argc, argv);
+        if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+        parser.showVersion();
+    }
+    const bool headless = parser.isSet(QStringLiteral("png")) || parser.isSet(QStringLiteral("csv"));
     // Files only: no window, so no display is needed (a plain ssh session has none).
     if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
 
@@ -133,12 +141,6 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 10));
 
-    if (!parsed) {
-        say(parser.errorText().toStdString());
-        return kUsageError;
-    }
-    if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
     // One value each: a repeated option is a mistake rather than the last one silently winning.
     static constexpr std::pair<const char*, const char*> kOneValue[] = {
         {"from", "date"}, {"to", "date"}, {"png", "file"}, {"csv", "file"}};

@@ -37,11 +37,8 @@
 #include "ui/window_mode.h"
 
 int main(int argc, char* argv[]) {
-    // --help and --version answer on a terminal without a display, too.
-    if (rx47::asksForHelpOrVersion(argc, argv)) {
-        QCoreApplication app(argc, argv);
-        rx47::readCommandLine(app);
-    }
+    // --help, --version and mistakes are answered on a terminal without a display, too.
+    rx47::answerWithoutDisplay(argc, argv);
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(rx47::kDesktopId));
     const rx47::CommandLine commandLine = rx47::readCommandLine(app);

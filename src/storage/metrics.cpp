@@ -54,6 +54,7 @@ std::size_t utf8Length(std::string_view s, std::size_t i) {
 struct Family {
     const char* name;
     const char* help;
+    const char* type = "gauge";
 };
 
 constexpr Family kCpm{"rx47_cpm", "CPM of the last minute: the mean of the counter's readings in that minute."};
@@ -61,7 +62,11 @@ constexpr Family kDose{"rx47_dose_usv_per_hour", "Dose rate of the last minute i
 constexpr Family kRunningCpm{"rx47_running_average_cpm", "Average of the per-minute CPM since start or reset."};
 constexpr Family kRunningDose{"rx47_running_average_dose_usv_per_hour",
                               "Dose rate of the running average in microsieverts per hour."};
-constexpr Family kTotalCount{"rx47_total_count", "Total count as the counter last reported it."};
+// The device's own count only grows, until it is cleared (the reset button) or the counter is switched off:
+// a counter, whose drops Prometheus reads as resets.
+constexpr Family kTotalCount{"rx47_counts_total",
+                             "Counts since the counter's total was last cleared, as the counter last reported them.",
+                             "counter"};
 constexpr Family kLinkUp{"rx47_link_up", "1 while the counter is heard on its serial port, else 0."};
 constexpr Family kAlarm{"rx47_alarm", "1 while an alarm of this kind is shown (until acknowledged), else 0."};
 constexpr Family kLastMinute{"rx47_last_minute_timestamp_seconds",
@@ -74,7 +79,9 @@ void addFamily(std::string& out, const Family& family) {
     out += family.help;
     out += "\n# TYPE ";
     out += family.name;
-    out += " gauge\n";
+    out += ' ';
+    out += family.type;
+    out += '\n';
 }
 
 void addSample(std::string& out, const Family& family, const std::string& labels, const std::string& value) {

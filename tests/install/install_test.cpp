@@ -80,8 +80,11 @@ protected:
 };
 
 TEST_F(Installed, PutsTheProgramsSuppliedFilesAndDesktopEntryInPlace) {
-    for (const char* name : {"rx47-monitor", "rx47-sim", "rx47-make-settings"})
+    for (const char* name : {"rx47-monitor", "rx47-history", "rx47-sim"})
         EXPECT_EQ(::access(program(name).c_str(), X_OK), 0) << name;
+    // The makers of the supplied files are the build's own tools.
+    for (const char* name : {"rx47-make-settings", "rx47-make-alarm-sound", "rx47-make-icons"})
+        EXPECT_FALSE(fs::exists(program(name))) << name;
     const fs::path data = prefix() / "share" / "rx47-monitor";
     EXPECT_EQ(readFile(data / "RX47.dat"), readFile(kBuild / "share" / "rx47-monitor" / "RX47.dat"));
     EXPECT_GT(fs::file_size(data / "RX47.wav"), 1000u);
@@ -106,16 +109,29 @@ TEST_F(Installed, PutsTheProgramsSuppliedFilesAndDesktopEntryInPlace) {
     EXPECT_TRUE(fs::exists(prefix() / "share/icons/hicolor/scalable/apps" / (std::string(kId) + ".svg")));
 }
 
-TEST_F(Installed, AnswersHelpAndVersionWithoutADisplay) {
+TEST_F(Installed, EachProgramAnswersHelpVersionAndAMistakeWithoutADisplay) {
     const std::vector<std::string> noDisplay = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-    const test::Finished version = test::runProgram({program("rx47-monitor").string(), "--version"}, noDisplay, 30s);
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.output, "rx47-monitor 1.2\n");
+    // In a folder of its own: a mistyped option must not become a file there.
+    const fs::path here = root_ / "mistakes";
+    fs::create_directories(here);
+    for (const char* name : {"rx47-monitor", "rx47-history", "rx47-sim"}) {
+        const auto run = [&](const std::string& argument) {
+            return test::runProgram({"/usr/bin/env", "-C", here.string(), program(name).string(), argument}, noDisplay,
+                                    30s);
+        };
+        const test::Finished version = run("--version");
+        EXPECT_EQ(version.exitCode, 0) << name;
+        EXPECT_EQ(version.output, std::string(name) + " 1.2\n");
+        const test::Finished help = run("--help");
+        EXPECT_EQ(help.exitCode, 0) << name;
+        EXPECT_NE(help.output.find("--"), std::string::npos) << help.output;
+        const test::Finished wrong = run("--colour");
+        EXPECT_EQ(wrong.exitCode, 2) << name << ": " << wrong.output;
+        EXPECT_NE(wrong.output.find("colour"), std::string::npos) << name << ": " << wrong.output;
+    }
     const test::Finished help = test::runProgram({program("rx47-monitor").string(), "--help"}, noDisplay, 30s);
-    EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.output.find("--folder <folder>"), std::string::npos) << help.output;
-    const test::Finished wrong = test::runProgram({program("rx47-monitor").string(), "--colour"}, noDisplay, 30s);
-    EXPECT_NE(wrong.exitCode, 0);
+    EXPECT_TRUE(fs::is_empty(here));
 }
 
 TEST_F(Installed, WatchesTwoCountersFromTheUsersDataFolderAndANamedOne) {
@@ -158,6 +174,31 @@ TEST_F(Installed, WatchesTwoCountersFromTheUsersDataFolderAndANamedOne) {
     EXPECT_FALSE(fs::exists(prefix() / "bin" / "RX47.dat"));
     EXPECT_FALSE(fs::exists(prefix() / "bin" / "record"));
     EXPECT_FALSE(fs::exists(home() / ".local"));
+}
+
+TEST(Build, ItsToolsRejectAMistypedOptionAndWriteNoFileOfItsName) {
+    const fs::path here = fs::temp_directory_path() / ("rx47-tools-" + std::to_string(::getpid()));
+    fs::remove_all(here);
+    fs::create_directories(here);
+    const std::vector<std::vector<std::string>> mistakes = {
+        {"tools/rx47-make-alarm-sound", "--help"},         // answered, not a file name
+        {"tools/rx47-make-alarm-sound", "--hlep"},         //
+        {"tools/rx47-make-settings", "--legcy", "x.dat"},  //
+        {"bin/rx47-sim", "--link", "--log", "sim.log"},    // the link's value forgotten
+    };
+    for (const auto& mistake : mistakes) {
+        std::vector<std::string> command = {"/usr/bin/env", "-C", here.string(), (kBuild / mistake[0]).string()};
+        command.insert(command.end(), mistake.begin() + 1, mistake.end());
+        const test::Finished run = test::runProgram(command, {}, 30s);
+        EXPECT_EQ(run.exitCode, mistake[1] == "--help" ? 0 : 2)
+            << mistake[0] << " " << mistake[1] << ": " << run.output;
+        if (mistake[1] != "--help") {
+            EXPECT_NE(run.output.find(mistake[1]), std::string::npos) << run.output;
+        }
+        EXPECT_NE(run.output.find("usage: "), std::string::npos) << run.output;
+    }
+    EXPECT_TRUE(fs::is_empty(here));
+    fs::remove_all(here);
 }
 
 TEST(Build, ARebuildLeavesTheProgramFoldersSettingsAlone) {

@@ -71,8 +71,8 @@ struct Broker {
     }
     void kill() { process->endWith(SIGKILL); }
     std::vector<std::string> clientArguments(const char* program) const {
-        std::vector<std::string> a = {program, "-h", "127.0.0.1", "-p", std::to_string(port), "-u", "rx47", "-P",
-                                      "secret"};
+        std::vector<std::string> a = {program, "-h",   "127.0.0.1", "-p",    std::to_string(port),
+                                      "-u",    "rx47", "-P",        "secret"};
         if (tls) a.insert(a.end(), {"--cafile", (folder / "ca.crt").string()});
         return a;
     }
@@ -132,16 +132,16 @@ struct Mqtt : ::testing::Test {
 
     std::unique_ptr<test::Process> startProgram(const Broker& broker) {
         std::ofstream(folder.path() / "mqtt-password") << "secret\n";
-        std::vector<std::string> a = {std::string(RX47_PROGRAM_FOLDER) + "/rx47-monitor",
-                                      "--folder",
-                                      folder.path().string(),
-                                      "--mqtt",
-                                      (broker.tls ? "mqtts://rx47@127.0.0.1:" : "mqtt://rx47@127.0.0.1:") +
-                                          std::to_string(broker.port),
-                                      "--mqtt-password-file",
-                                      (folder.path() / "mqtt-password").string(),
-                                      "--mqtt-topic",
-                                      kPrefix};
+        std::vector<std::string> a = {
+            std::string(RX47_PROGRAM_FOLDER) + "/rx47-monitor",
+            "--folder",
+            folder.path().string(),
+            "--mqtt",
+            (broker.tls ? "mqtts://rx47@127.0.0.1:" : "mqtt://rx47@127.0.0.1:") + std::to_string(broker.port),
+            "--mqtt-password-file",
+            (folder.path() / "mqtt-password").string(),
+            "--mqtt-topic",
+            kPrefix};
         if (broker.tls) a.insert(a.end(), {"--mqtt-ca", (broker.folder / "ca.crt").string()});
         auto program = std::make_unique<test::Process>(a, std::vector<std::string>{"QT_QPA_PLATFORM=offscreen"});
         EXPECT_TRUE(program->started());

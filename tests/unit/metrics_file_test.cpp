@@ -67,12 +67,12 @@ TEST_F(MetricsFile, EachMinuteUpdateLeavesTheLastFiguresTheLinkAndTheAlarm) {
     EXPECT_EQ(sample("rx47_alarm", ",kind=\"dose\""), "0");
     EXPECT_EQ(sample("rx47_last_minute_timestamp_seconds"), std::to_string(*localSeconds(2026, 5, 7, 9, 31, 0)));
     // No report yet: the total count is not known, which is not 0.
-    EXPECT_EQ(text().find("rx47_total_count"), std::string::npos);
+    EXPECT_EQ(text().find("rx47_counts_total"), std::string::npos);
 
     m.receive("ttc:1234\r\n");
     minute({40});
     EXPECT_EQ(sample("rx47_cpm"), "40");
-    EXPECT_EQ(sample("rx47_total_count"), "1234");
+    EXPECT_EQ(sample("rx47_counts_total"), "1234");
     EXPECT_EQ(sample("rx47_running_average_cpm"), "33");
 
     // The adapter is pulled: the update enters nothing, and the file says so with the last figures.

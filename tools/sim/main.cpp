@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "sim/simulator.h"
@@ -26,6 +28,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: rx47-sim --link PATH [--cpm MEAN] [--interval SECONDS] [--gms N] [--atc N]\n"
     "                [--log FILE] [--state FILE] [--seed N]\n"
+    "       rx47-sim --help | --version\n"
     "\n"
     "Simulates an RX47 counter on a pseudo-terminal linked at PATH (for the monitor: ports/COM<n> in\n"
     "its program folder). Prints the pseudo-terminal's path, then runs until interrupted.\n"
@@ -63,6 +66,10 @@ std::optional<long> parseWhole(const std::string& text) {
     return static_cast<long>(*value);
 }
 
+/// The options, each followed by its value.
+constexpr std::string_view kValueOptions[] = {"--link", "--cpm", "--interval", "--gms",
+                                              "--atc",  "--log", "--state",    "--seed"};
+
 [[noreturn]] void badUsage(const std::string& message) {
     std::cerr << "rx47-sim: " << message << "\n\n" << kUsage;
     std::exit(2);
@@ -77,8 +84,17 @@ rx47sim::Options parseArguments(int argc, char** argv) {
             std::cout << kUsage;
             std::exit(0);
         }
+        if (name == "--version") {
+            std::cout << "rx47-sim " << RX47_VERSION << '\n';
+            std::exit(0);
+        }
+        if (std::find(std::begin(kValueOptions), std::end(kValueOptions), name) == std::end(kValueOptions))
+            badUsage(name.starts_with('-') ? "unknown option " + name : "unexpected argument " + name);
         if (i + 1 >= argc) badUsage("missing value after " + name);
         const std::string value = argv[++i];
+        // A file named like an option is a forgotten value (write ./-name for such a file).
+        const bool names = name == "--link" || name == "--log" || name == "--state";
+        if (names && (value.empty() || value.starts_with('-'))) badUsage("missing value after " + name);
         auto whole = [&] {
             const auto n = parseWhole(value);
             if (!n || *n < 0) badUsage("not a whole number for " + name + ": " + value);
@@ -104,8 +120,6 @@ rx47sim::Options parseArguments(int argc, char** argv) {
             options.stateFile = value;
         } else if (name == "--seed") {
             options.seed = static_cast<std::uint32_t>(whole());
-        } else {
-            badUsage("unknown option " + name);
         }
     }
     if (options.link.empty()) badUsage("--link is required");

@@ -85,7 +85,8 @@ bool MqttClient::start() {
         const std::string ca = options_.caFile.string();
         rc = mosquitto_tls_set(mosq_, ca.empty() ? nullptr : ca.c_str(), ca.empty() ? "/etc/ssl/certs" : nullptr,
                                nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) return fail("TLS with " + (ca.empty() ? "/etc/ssl/certs" : ca) + ": " + errorText(rc));
+        if (rc != MOSQ_ERR_SUCCESS)
+            return fail("TLS with " + (ca.empty() ? "/etc/ssl/certs" : ca) + ": " + errorText(rc));
     }
     mosquitto_connect_callback_set(mosq_, [](mosquitto* m, void* self, int rc) {
         auto* client = static_cast<MqttClient*>(self);
@@ -93,16 +94,19 @@ bool MqttClient::start() {
             const std::string online = "online";
             mosquitto_publish(m, nullptr, client->options_.availabilityTopic.c_str(), static_cast<int>(online.size()),
                               online.data(), 1, true);
-            QMetaObject::invokeMethod(client, [client] { client->connected(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                client, [client] { client->connected(); }, Qt::QueuedConnection);
         } else {
             const std::string why = mosquitto_connack_string(rc);
-            QMetaObject::invokeMethod(client, [client, why] { client->refused(why); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                client, [client, why] { client->refused(why); }, Qt::QueuedConnection);
         }
     });
     mosquitto_disconnect_callback_set(mosq_, [](mosquitto*, void* self, int rc) {
         auto* client = static_cast<MqttClient*>(self);
         const std::string why = rc == 0 ? std::string("disconnected") : errorText(rc);
-        QMetaObject::invokeMethod(client, [client, why] { client->lost(why); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            client, [client, why] { client->lost(why); }, Qt::QueuedConnection);
     });
     thread_ = std::thread([this] { run(); });
     return true;
@@ -122,15 +126,16 @@ void MqttClient::run() {
     // Pauses between attempts grow from one second to a minute, and start again after a connection.
     std::chrono::seconds pause(1);
     while (!stopping()) {
-        const int rc = mosquitto_connect(mosq_, options_.endpoint.host.c_str(), options_.endpoint.port,
-                                         kKeepAliveSeconds);
+        const int rc =
+            mosquitto_connect(mosq_, options_.endpoint.host.c_str(), options_.endpoint.port, kKeepAliveSeconds);
         if (rc == MOSQ_ERR_SUCCESS) {
             pause = std::chrono::seconds(1);
             while (mosquitto_loop(mosq_, 10000, 1) == MOSQ_ERR_SUCCESS) {
             }
         } else {
             const std::string why = errorText(rc);
-            QMetaObject::invokeMethod(this, [this, why] { refused(why); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, why] { refused(why); }, Qt::QueuedConnection);
         }
         if (stopping()) break;
         wait(pause);
@@ -144,8 +149,9 @@ void MqttClient::run() {
 void MqttClient::publish(BrokerMessage message) {
     if (!mosq_) return;
     if (connected_ && queue_.empty()) {
-        const int rc = mosquitto_publish(mosq_, nullptr, message.topic.c_str(), static_cast<int>(message.payload.size()),
-                                         message.payload.data(), message.qos, message.retain);
+        const int rc =
+            mosquitto_publish(mosq_, nullptr, message.topic.c_str(), static_cast<int>(message.payload.size()),
+                              message.payload.data(), message.qos, message.retain);
         if (rc == MOSQ_ERR_SUCCESS) return;
     }
     // A retained message stands for the state of its topic: only the newest one waits.
@@ -155,8 +161,7 @@ void MqttClient::publish(BrokerMessage message) {
                      queue_.end());
     if (queue_.size() >= kQueueLimit) {
         if (!dropping_ && log_)
-            log_->warn(LogCategory::Mqtt, "the MQTT broker " + where() + " is away and " +
-                                              std::to_string(kQueueLimit) +
+            log_->warn(LogCategory::Mqtt, "the MQTT broker " + where() + " is away and " + std::to_string(kQueueLimit) +
                                               " messages wait: the oldest are dropped from now on");
         dropping_ = true;
         queue_.pop_front();
