@@ -50,7 +50,7 @@ struct MonitorState {
     bool heardThisMinute = false;         ///< the intake took in something since the last minute update
     int quietMinutes = 0;                 ///< minute updates in a row with nothing taken in from the device
 
-    int refusedPort = 0;                 ///< the port whose refused permission the window tells of, 0 for none
+    int refusedPort = 0;  ///< the port refused or held by another program that the window tells of, 0 for none
     std::array<std::string, 2> notices;  ///< the window's notices in force, by kind (monitor/notices.h)
 
     bool operator==(const MonitorState&) const = default;

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <iterator>
 #include <thread>
 #include <vector>
@@ -150,9 +152,14 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
     ProgramCopy folder;
     rx47sim::Simulator device(deviceOn(folder.port(1)));
     set(folder, "COMport", std::string("1"));
-    // The counter's terminal belongs to another user: as root, the program runs as nobody; else the
-    // terminal is closed to everyone.
-    if (::geteuid() != 0) ::chmod(device.ptyPath().c_str(), 0);
+    // The counter's terminal belongs to another user, root:root with mode 0600: as root, the program
+    // runs as nobody; else the terminal is closed to everyone.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(device.ptyPath().c_str(), 0, 0), 0);
+        ::chmod(device.ptyPath().c_str(), 0600);
+    } else {
+        ::chmod(device.ptyPath().c_str(), 0);
+    }
     LaunchOptions launch;
     launch.ordinaryUser = true;
     RealProgram program(folder, launch);
@@ -167,6 +174,43 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
         ++refusals;
     EXPECT_EQ(refusals, 1u) << text;
     EXPECT_NE(text.find("cannot open COM1 (" + device.ptyPath() + "): permission denied"), std::string::npos) << text;
+    // No group may open it, and the superuser's group is no advice: who must grant access is named.
+    EXPECT_EQ(text.find("adduser"), std::string::npos) << text;
+    EXPECT_NE(text.find("the administrator must grant access"), std::string::npos) << text;
+    if (::geteuid() == 0) {
+        EXPECT_NE(text.find("(root:root 0600)"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(program.endWith(SIGTERM));
+}
+
+TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a lock file of another user: run as root";
+    ProgramCopy folder;
+    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    set(folder, "COMport", std::string("1"));
+    // The program (as nobody) may use the terminal, but root's live process holds its lock file in the
+    // lock folder every user may write to, which nobody cannot take away.
+    ::chmod(device.ptyPath().c_str(), 0666);
+    std::string name = device.ptyPath().substr(std::string("/dev/").size());
+    std::replace(name.begin(), name.end(), '/', '_');
+    const fs::path lock = fs::path("/run/lock") / ("LCK.." + name);
+    ASSERT_FALSE(fs::exists(lock));
+    std::ofstream(lock) << std::setw(10) << ::getpid() << "\n";
+    struct RemoveAtEnd {
+        fs::path file;
+        ~RemoveAtEnd() { fs::remove(file); }
+    } removeAtEnd{lock};
+    LaunchOptions launch;
+    launch.ordinaryUser = true;
+    RealProgram program(folder, launch);
+    const fs::path log = folder.logFile();
+    ASSERT_TRUE(program.started());
+    const std::string expected = "cannot open COM1 (" + device.ptyPath() +
+                                 "): another program holds it through the lock file " + lock.string() + " (process " +
+                                 std::to_string(::getpid());
+    EXPECT_TRUE(waitFor([&] { return textOf(log).find(expected) != std::string::npos; }, 60s)) << textOf(log);
+    EXPECT_NE(textOf(log).find(" of user root)"), std::string::npos) << textOf(log);
+    EXPECT_TRUE(fs::exists(lock));  // the lock is honoured: still there, still root's
     EXPECT_TRUE(program.endWith(SIGTERM));
 }
 
