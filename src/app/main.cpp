@@ -60,8 +60,8 @@ int reportOtherCopy(rx47::SingleInstance::Answer answer, const std::filesystem::
         default:
             log.warn(rx47::LogCategory::Instance,
                      runs +
-                         "it cannot be asked to come forward (another user started it, or it has no private "
-                         "runtime folder)");
+                         "it cannot be asked to come forward (another user started it, or it runs in a session "
+                         "with another runtime folder)");
             return 1;
     }
 }
