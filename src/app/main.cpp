@@ -3,6 +3,7 @@
 #include <clocale>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "app/command_line.h"
 #include "base/log.h"
@@ -36,6 +37,40 @@
 #include "ui/tray.h"
 #include "ui/window_mode.h"
 
+namespace {
+
+/// A second copy in the folder says what the copy that runs there answered, and ends: 0 when that
+/// copy took the request (whether or not the desktop let it raise its window), 1 when it could not be
+/// reached or did not answer.
+int reportOtherCopy(rx47::SingleInstance::Answer answer, const std::filesystem::path& folder, rx47::FailureLog& log) {
+    using Answer = rx47::SingleInstance::Answer;
+    const std::string runs = "another copy already runs in " + folder.string() + "; ";
+    switch (answer) {
+        case Answer::Raised:
+            log.warn(rx47::LogCategory::Instance, runs + "brought its window forward");
+            return 0;
+        case Answer::NotRaised:
+            log.warn(rx47::LogCategory::Instance,
+                     runs +
+                         "it could not bring its window forward (the desktop does not let a program raise its own "
+                         "window): find it on the task bar or in the notification area");
+            return 0;
+        case Answer::NoAnswer:
+            log.warn(rx47::LogCategory::Instance,
+                     runs + "it did not answer the request to come forward within " +
+                         std::to_string(rx47::SingleInstance::kAnswerTimeout.count() / 1000) + " seconds");
+            return 1;
+        default:
+            log.warn(rx47::LogCategory::Instance,
+                     runs +
+                         "it cannot be asked to come forward (another user started it, or it runs in a session "
+                         "with another runtime folder)");
+            return 1;
+    }
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     // --help, --version and mistakes are answered on a terminal without a display, too.
     rx47::answerWithoutDisplay(argc, argv);
@@ -60,13 +95,9 @@ int main(int argc, char* argv[]) {
     // The settings file's key derivation takes tens of milliseconds: it runs on a worker while the
     // fonts and the window are built, and the start-up's opening of the settings takes its result.
     rx47::SettingsOpenedAhead settingsAhead(programFolder);
-    // One copy per program folder: a second one brings the first forward and ends.
+    // One copy per program folder: a second one asks the first to come forward and ends.
     rx47::SingleInstance instance(programFolder, log);
-    if (!instance.claim()) {
-        log.warn(rx47::LogCategory::Instance,
-                 "another copy already runs in " + programFolder.string() + "; brought its window forward");
-        return 0;
-    }
+    if (!instance.claim()) return reportOtherCopy(instance.answer(), programFolder, log);
     // Temporary files that a killed run or a power cut left: this copy holds the folder now.
     rx47::removeLeftovers(programFolder, commandLine.reporting.metricsFile, log);
 
@@ -137,10 +168,13 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
         if (!shutDown) shutdownAndQuit();
     });
-    QObject::connect(&instance, &rx47::SingleInstance::activationRequested, &window, [&] {
+    instance.setRequestHandler([&] {
         dispatcher.run(rx47::anotherCopyStarted);
+        // A Wayland desktop lets no program raise or activate its own window: the second copy is told.
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return false;
         window.raise();
         window.activateWindow();
+        return true;
     });
 
     // The load handler; its sync shows the window as the start-up chose (normal, minimised or hidden).

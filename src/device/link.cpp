@@ -85,20 +85,64 @@ void reportPortOpen(Context& ctx, int portNumber, bool scanning) {
     if (scanning && failure.problem == PortProblem::Missing) return;
     switch (failure.problem) {
         case PortProblem::Permission: {
-            const std::string group = failure.group.empty() ? "dialout" : failure.group;
-            ctx.log.fail(LogCategory::Port, cause,
-                         "cannot open " + device + ": permission denied. Join the group " + group +
-                             " (sudo adduser $USER " + group + ") and log in again");
             ctx.state.refusedPort = portNumber;
-            setNotice(
-                ctx, Notice::PortPermission,
-                device + " を開く権限がありません。sudo adduser $USER " + group + " の後、ログインし直してください");
+            if (!failure.group.empty()) {
+                const std::string& group = failure.group;
+                ctx.log.fail(LogCategory::Port, cause,
+                             "cannot open " + device + ": permission denied. Join the group " + group +
+                                 " (sudo adduser $USER " + group + ") and log in again");
+                setNotice(ctx, Notice::PortPermission,
+                          device + " を開く権限がありません。sudo adduser $USER " + group +
+                              " の後、ログインし直してください");
+                break;
+            }
+            // No group may use the device (or only the superuser's): joining one would not help, or
+            // would hand the user the superuser's files. Access has to be granted by whoever runs
+            // the machine.
+            const std::string owned = failure.access.empty() ? "" : " (" + failure.access + ")";
+            ctx.log.fail(LogCategory::Port, cause,
+                         "cannot open " + device + ": permission denied" + owned +
+                             "; no group of users may open it: the administrator must grant access (for example "
+                             "with a udev rule)");
+            const std::string ownedJa = failure.access.empty() ? "" : "（所有者とモード " + failure.access + "）";
+            setNotice(ctx, Notice::PortPermission,
+                      device + " を開く権限がありません" + ownedJa +
+                          "。管理者に使用許可を設定してもらってください（udev の規則など）");
             break;
         }
-        case PortProblem::Busy:
+        case PortProblem::Busy: {
+            const PortLockHolder& holder = failure.holder;
+            if (holder.file.empty()) {
+                ctx.log.fail(LogCategory::Port, cause,
+                             "cannot open " + device + ": another program holds it (" + failure.detail + ")");
+                break;
+            }
+            // Held through its lock file: say whose, so that it can be ended or the stale file removed.
+            const std::string pid = std::to_string(holder.pid);
+            const std::string user = holder.user.empty() ? "" : " of user " + holder.user;
+            const std::string program = holder.program.empty() ? "" : " " + holder.program;
+            std::string whose, whoseJa;
+            if (holder.pid > 0 && holder.running) {
+                whose = "process " + pid + program + user;
+                whoseJa = "プロセス " + pid + program + (holder.user.empty() ? "" : "、ユーザー " + holder.user);
+            } else if (holder.pid > 0) {
+                whose = "process " + pid + ", which has ended; the file belongs to" +
+                        (holder.user.empty() ? " another user" : " user " + holder.user);
+                whoseJa = "終了したプロセス " + pid + (holder.user.empty() ? "" : "、ファイルの所有者 " + holder.user);
+            } else {
+                whose =
+                    "it names no process" + (holder.user.empty() ? "" : "; the file belongs to user " + holder.user);
+                whoseJa = holder.user.empty() ? "" : "ファイルの所有者 " + holder.user;
+            }
             ctx.log.fail(LogCategory::Port, cause,
-                         "cannot open " + device + ": another program holds it (" + failure.detail + ")");
+                         "cannot open " + device + ": another program holds it through the lock file " + holder.file +
+                             " (" + whose + ")");
+            ctx.state.refusedPort = portNumber;
+            setNotice(ctx, Notice::PortPermission,
+                      device + " は使用中です（ロックファイル " + holder.file +
+                          (whoseJa.empty() ? "" : "、" + whoseJa) + "）");
             break;
+        }
         case PortProblem::Missing:
             ctx.log.fail(LogCategory::Port, cause,
                          "cannot open " + device + ": no such device (" + failure.detail + ")");

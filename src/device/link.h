@@ -24,8 +24,10 @@ void scanSerialPorts(Context& ctx);
 /// Opens port n with the device's line settings (the port must be closed).
 void openDevicePort(Context& ctx, int portNumber);
 
-/// Logs why a port did not open (once per port until it opens), and shows a refused permission in
-/// the window. The scan does not report ports with no device behind them.
+/// Logs why a port did not open (once per port until it opens), and shows in the window a refused
+/// permission (with the group to join, or who must grant access) and a port held through its lock
+/// file (the file, and the process and user that hold it). The scan does not report ports with no
+/// device behind them.
 void reportPortOpen(Context& ctx, int portNumber, bool scanning);
 
 /// Start-up connection: scan, show the stored port, open it, and ask for a status report.

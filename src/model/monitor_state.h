@@ -51,7 +51,7 @@ struct MonitorState {
     int quietMinutes = 0;                   ///< minute updates in a row with nothing taken in from the device
     std::int64_t publishedMinuteTime = -1;  ///< the minute last published over MQTT
 
-    int refusedPort = 0;                 ///< the port whose refused permission the window tells of, 0 for none
+    int refusedPort = 0;  ///< the port refused or held by another program that the window tells of, 0 for none
     std::array<std::string, 2> notices;  ///< the window's notices in force, by kind (monitor/notices.h)
 
     bool operator==(const MonitorState&) const = default;

@@ -1,6 +1,7 @@
 // The notices of the main window: the two failures a user must act on, shown on a line of their own
 // at the foot of the window (the specified captions and layout stay as they are). A port the user
-// may not open says which group to join; records that cannot be written say where and why.
+// may not open says which group to join or who must grant access, a port another program holds
+// through its lock file says whose it is; records that cannot be written say where and why.
 #pragma once
 
 #include <string>

@@ -31,11 +31,25 @@ enum class PortProblem {
     Other,       ///< it failed otherwise
 };
 
+/// Who holds a port through its lock file: the convention of serial programs is a file
+/// "LCK..<device>" in /run/lock that names the process using the device.
+struct PortLockHolder {
+    std::string file;      ///< the lock file ("/run/lock/LCK..ttyUSB0"); "" when the port is held otherwise
+    long long pid = 0;     ///< the process it names, 0 when it names none that can be read
+    std::string program;   ///< that process's name, when it runs and can be seen
+    std::string user;      ///< the user that process runs as; when it has ended, the lock file's owner
+    bool running = false;  ///< whether that process still runs
+};
+
 struct PortOpenFailure {
     PortProblem problem = PortProblem::None;
     std::string device;  ///< the device the number stands for ("/dev/ttyUSB0"), when there is one
-    std::string group;   ///< the group that may open it, for a refused permission ("dialout")
-    std::string detail;  ///< the system's own words
+    /// For a refused permission: a group that may read and write the device and that the user could
+    /// join ("dialout"); "" when there is none (the superuser's group never counts).
+    std::string group;
+    std::string detail;     ///< the system's own words
+    std::string access;     ///< for a refused permission: the device's owner, group and mode ("root:root 0600")
+    PortLockHolder holder;  ///< for a port that is held: who holds it through its lock file
 };
 
 class SerialPort {

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
@@ -34,18 +35,43 @@ struct RuntimeFolder {
     test::TempProgramFolder folder{test::TempProgramFolder::Settings::None};
 };
 
-TEST(SingleInstance, ASecondCopyInTheSameFolderBringsTheFirstForward) {
+/// What a second copy in `folder` is answered, claiming on a thread of its own (as a process of its
+/// own would) while this one serves the first copy's requests, or does not.
+SingleInstance::Answer secondCopyIsAnswered(const fs::path& folder, bool serve,
+                                            std::chrono::milliseconds timeout = SingleInstance::kAnswerTimeout) {
+    auto answer = std::async(std::launch::async, [&] {
+        FailureLog log;
+        SingleInstance second(folder, log);
+        second.setAnswerTimeout(timeout);
+        return second.claim() ? SingleInstance::Answer::None : second.answer();
+    });
+    if (serve) test::runEventsUntil([&] { return answer.wait_for(0s) == std::future_status::ready; }, 30s);
+    return answer.get();
+}
+
+TEST(SingleInstance, ASecondCopyIsToldWhetherTheFirstBroughtItsWindowForward) {
     RuntimeFolder runtime;
     FailureLog log;
     test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+    int requests = 0;
+    bool desktopLetsIt = true;
     SingleInstance first(folder.path(), log);
     ASSERT_TRUE(first.claim());
-    int requests = 0;
-    QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++requests; });
+    first.setRequestHandler([&] {
+        ++requests;
+        return desktopLetsIt;
+    });
+    EXPECT_EQ(secondCopyIsAnswered(folder.path(), true), SingleInstance::Answer::Raised);
+    EXPECT_EQ(requests, 1);
 
-    SingleInstance second(folder.path(), log);
-    EXPECT_FALSE(second.claim());
-    EXPECT_TRUE(test::runEventsUntil([&] { return requests == 1; }, 3s));
+    // A desktop that lets no program raise its own window (Wayland): the request was served, and the
+    // second copy hears that the window could not come forward.
+    desktopLetsIt = false;
+    EXPECT_EQ(secondCopyIsAnswered(folder.path(), true), SingleInstance::Answer::NotRaised);
+    EXPECT_EQ(requests, 2);
+
+    // A first copy that does not come round to the request (it hangs): no answer, not a false one.
+    EXPECT_EQ(secondCopyIsAnswered(folder.path(), false, 300ms), SingleInstance::Answer::NoAnswer);
 
     // Another folder is another program.
     test::TempProgramFolder other(test::TempProgramFolder::Settings::None);
@@ -113,6 +139,7 @@ bool onlyTheFirstCopyClaims(const fs::path& folder, const fs::path& runtime) {
         FailureLog log;
         SingleInstance first(folder, log);
         SingleInstance second(folder, log);
+        second.setAnswerTimeout(100ms);  // nothing here serves the first copy's requests
         ::_exit(first.claim() && !second.claim() ? 0 : 1);
     }
     int status = 0;
@@ -126,6 +153,57 @@ TEST(SingleInstance, AReadOnlyProgramFolderIsGuardedAllTheSame) {
     ::chmod(folder.path().c_str(), 0555);
     EXPECT_TRUE(onlyTheFirstCopyClaims(folder.path(), runtime.folder.path()));
     ::chmod(folder.path().c_str(), 0755);
+}
+
+TEST(SingleInstance, WithoutARuntimeFolderAFallbackAnotherUserTookIsPassedOverAndTheCopiesStillMeet) {
+    // No $XDG_RUNTIME_DIR, and the fallback's name under the temporary folder was taken first by
+    // another user (root, when the tests run as root; else a folder of the user's own that everyone
+    // may enter) with mode 0777.
+    test::TempProgramFolder temp(test::TempProgramFolder::Settings::None);
+    test::TempProgramFolder home(test::TempProgramFolder::Settings::None);
+    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+    ::chmod(temp.path().c_str(), 01777);
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    const uid_t user = ::geteuid() == 0 ? nobody->pw_uid : ::geteuid();
+    const fs::path taken = temp.path() / ("rx47-monitor-" + std::to_string(user));
+    fs::create_directory(taken);
+    ::chmod(taken.c_str(), 0777);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(home.path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        ASSERT_EQ(::chown(folder.path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)) ::_exit(3);
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ::unsetenv("XDG_CACHE_HOME");
+        ::setenv("TMPDIR", temp.path().c_str(), 1);
+        ::setenv("HOME", home.path().c_str(), 1);
+        std::string note;
+        const auto runtime = SingleInstance::privateRuntimeFolder(&note);
+        // The user's own cache folder, made private; why the other was passed over is told.
+        const fs::path own = home.path() / ".cache" / "rx47-monitor";
+        if (runtime != own) ::_exit(4);
+        struct stat st {};
+        if (::lstat(own.c_str(), &st) != 0 || st.st_uid != ::getuid() || (st.st_mode & 07777) != 0700) ::_exit(5);
+        if (note.find(taken.string() + " is not used") == std::string::npos) ::_exit(6);
+        // A second copy finds the first there, and hears its answer.
+        FailureLog log;
+        int requests = 0;
+        SingleInstance first(folder.path(), log);
+        if (!first.claim() || fs::path(first.socketPath().toStdString()).parent_path() != own) ::_exit(7);
+        first.setRequestHandler([&] { return ++requests == 1; });
+        if (secondCopyIsAnswered(folder.path(), true) != SingleInstance::Answer::Raised || requests != 1) ::_exit(8);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the check that failed";
+    // The other user's folder got nothing.
+    EXPECT_TRUE(fs::is_empty(taken));
 }
 
 TEST(TerminationSignals, ArriveInTheEventLoop) {

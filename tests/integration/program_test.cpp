@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iomanip>
 #include <iterator>
 #include <thread>
 #include <vector>
@@ -54,6 +56,11 @@ std::string stored(const ProgramCopy& folder, const std::string& column) {
     } catch (const Failure&) {
         return "";
     }
+}
+
+std::string textOf(const fs::path& file) {
+    std::ifstream in(file);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 rx47sim::Options deviceOn(const fs::path& link) {
@@ -128,8 +135,11 @@ TEST(Program, ASecondCopyInTheSameFolderLeavesTheFirstAlone) {
     ASSERT_TRUE(first.started());
     ASSERT_TRUE(startedUp(folder));
     RealProgram second(folder);
-    ASSERT_TRUE(second.waitForExit(10s));
+    ASSERT_TRUE(second.waitForExit(20s));
     EXPECT_EQ(second.exitCode(), 0);
+    // The first copy answered that it brought its window forward (the offscreen desktop lets it).
+    EXPECT_NE(textOf(folder.logFile()).find("; brought its window forward"), std::string::npos)
+        << textOf(folder.logFile());
     EXPECT_FALSE(first.waitForExit(500ms));  // still running
     ASSERT_TRUE(first.endWith(SIGTERM));
     EXPECT_EQ(stored(folder, "running"), "2");  // the second copy counted nothing
@@ -232,18 +242,18 @@ void writeLongSound(const fs::path& file, int seconds) {
     out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
 }
 
-std::string textOf(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
     ProgramCopy folder;
     rx47sim::Simulator device(deviceOn(folder.port(1)));
     set(folder, "COMport", std::string("1"));
-    // The counter's terminal belongs to another user: as root, the program runs as nobody; else the
-    // terminal is closed to everyone.
-    if (::geteuid() != 0) ::chmod(device.ptyPath().c_str(), 0);
+    // The counter's terminal belongs to another user, root:root with mode 0600: as root, the program
+    // runs as nobody; else the terminal is closed to everyone.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(device.ptyPath().c_str(), 0, 0), 0);
+        ::chmod(device.ptyPath().c_str(), 0600);
+    } else {
+        ::chmod(device.ptyPath().c_str(), 0);
+    }
     LaunchOptions launch;
     launch.ordinaryUser = true;
     RealProgram program(folder, launch);
@@ -258,6 +268,43 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
         ++refusals;
     EXPECT_EQ(refusals, 1u) << text;
     EXPECT_NE(text.find("cannot open COM1 (" + device.ptyPath() + "): permission denied"), std::string::npos) << text;
+    // No group may open it, and the superuser's group is no advice: who must grant access is named.
+    EXPECT_EQ(text.find("adduser"), std::string::npos) << text;
+    EXPECT_NE(text.find("the administrator must grant access"), std::string::npos) << text;
+    if (::geteuid() == 0) {
+        EXPECT_NE(text.find("(root:root 0600)"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(program.endWith(SIGTERM));
+}
+
+TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a lock file of another user: run as root";
+    ProgramCopy folder;
+    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    set(folder, "COMport", std::string("1"));
+    // The program (as nobody) may use the terminal, but root's live process holds its lock file in the
+    // lock folder every user may write to, which nobody cannot take away.
+    ::chmod(device.ptyPath().c_str(), 0666);
+    std::string name = device.ptyPath().substr(std::string("/dev/").size());
+    std::replace(name.begin(), name.end(), '/', '_');
+    const fs::path lock = fs::path("/run/lock") / ("LCK.." + name);
+    fs::remove(lock);  // left by a program that held an earlier terminal of that number and was killed
+    std::ofstream(lock) << std::setw(10) << ::getpid() << "\n";
+    struct RemoveAtEnd {
+        fs::path file;
+        ~RemoveAtEnd() { fs::remove(file); }
+    } removeAtEnd{lock};
+    LaunchOptions launch;
+    launch.ordinaryUser = true;
+    RealProgram program(folder, launch);
+    const fs::path log = folder.logFile();
+    ASSERT_TRUE(program.started());
+    const std::string expected = "cannot open COM1 (" + device.ptyPath() +
+                                 "): another program holds it through the lock file " + lock.string() + " (process " +
+                                 std::to_string(::getpid());
+    EXPECT_TRUE(waitFor([&] { return textOf(log).find(expected) != std::string::npos; }, 60s)) << textOf(log);
+    EXPECT_NE(textOf(log).find(" of user root)"), std::string::npos) << textOf(log);
+    EXPECT_TRUE(fs::exists(lock));  // the lock is honoured: still there, still root's
     EXPECT_TRUE(program.endWith(SIGTERM));
 }
 

@@ -65,12 +65,19 @@ bool MemorySerialPort::open(int portNumber) {
     number_ = portNumber;
     open_ = devices.count(portNumber) > 0;
     const std::string device = "/dev/ttyUSB" + std::to_string(portNumber - 33);
-    if (open_)
-        failure_ = {};
-    else if (refused.count(portNumber))
-        failure_ = {PortProblem::Permission, device, "dialout", "Permission denied"};
-    else
-        failure_ = {PortProblem::Missing, {}, {}, "No such file or directory"};
+    failure_ = {};
+    if (open_) return true;
+    if (const auto given = failing.find(portNumber); given != failing.end()) {
+        failure_ = given->second;
+    } else if (refused.count(portNumber)) {
+        failure_.problem = PortProblem::Permission;
+        failure_.device = device;
+        failure_.group = "dialout";
+        failure_.detail = "Permission denied";
+    } else {
+        failure_.problem = PortProblem::Missing;
+        failure_.detail = "No such file or directory";
+    }
     return open_;
 }
 

@@ -81,7 +81,8 @@ public:
     void unplug() { close(); }
 
     std::set<int> devices;
-    std::set<int> refused;  ///< ports whose device is there but may not be opened by this user
+    std::set<int> refused;                   ///< ports whose device is there but may not be opened by this user
+    std::map<int, PortOpenFailure> failing;  ///< ports that fail to open just so (a lock holder, say)
     std::string received;
     std::vector<std::string> sent;  ///< each write, as written
     std::vector<int> opened;        ///< every port number open() was asked for

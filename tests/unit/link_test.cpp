@@ -179,6 +179,64 @@ TEST_F(Link, APortTheUserMayNotOpenIsToldOfOnceAndInTheWindow) {
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "COM33 opens"), 1);
 }
 
+TEST_F(Link, APortNoGroupMayOpenOrThatIsHeldSaysWhoMustActInTheLogAndTheWindow) {
+    // The adapter belongs to root:root with mode 0600: no group may open it, and root's is no advice.
+    PortOpenFailure closed;
+    closed.problem = PortProblem::Permission;
+    closed.device = "/dev/ttyUSB0";
+    closed.access = "root:root 0600";
+    closed.detail = "Permission denied";
+    m.port.failing[33] = closed;
+    // Another user's program holds the second adapter through its lock file.
+    PortOpenFailure held;
+    held.problem = PortProblem::Busy;
+    held.device = "/dev/ttyUSB1";
+    held.detail = "Permission error while locking the device";
+    held.holder = {"/run/lock/LCK..ttyUSB1", 4242, "minicom", "bob", true};
+    m.port.failing[34] = held;
+    m.setSetting("COMport", std::string("33"));
+    startUpConnection(m.ctx);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "adduser"), 0);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port,
+                               "cannot open COM33 (/dev/ttyUSB0): permission denied (root:root "
+                               "0600); no group of users may open it: the administrator must grant "
+                               "access"),
+              1);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port,
+                               "cannot open COM34 (/dev/ttyUSB1): another program holds it through "
+                               "the lock file /run/lock/LCK..ttyUSB1 (process 4242 minicom of user "
+                               "bob)"),
+              1);
+    // The window tells of the port it tried last: the stored one.
+    EXPECT_EQ(m.form.notice.caption,
+              "COM33 (/dev/ttyUSB0) を開く権限がありません（所有者とモード root:root "
+              "0600）。管理者に使用許可を設定してもらってください（udev の規則など）");
+
+    // The search reaches the held port: the window names its lock file and holder.
+    openDevicePort(m.ctx, 34);
+    EXPECT_EQ(m.form.notice.caption,
+              "COM34 (/dev/ttyUSB1) は使用中です（ロックファイル /run/lock/LCK..ttyUSB1、プロセス 4242 "
+              "minicom、ユーザー bob）");
+    // Its holder has ended, but its file cannot be taken away by this user.
+    m.port.failing[34].holder.running = false;
+    m.port.failing[34].holder.program.clear();
+    m.log.clear(LogCategory::Port, "port:34", "");
+    openDevicePort(m.ctx, 34);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port,
+                               "lock file /run/lock/LCK..ttyUSB1 (process 4242, which has ended; "
+                               "the file belongs to user bob)"),
+              1);
+    EXPECT_EQ(m.form.notice.caption,
+              "COM34 (/dev/ttyUSB1) は使用中です（ロックファイル /run/lock/LCK..ttyUSB1、終了したプロセス "
+              "4242、ファイルの所有者 bob）");
+
+    // Free at last: the notice goes.
+    m.port.failing.clear();
+    m.port.devices = {34};
+    openDevicePort(m.ctx, 34);
+    EXPECT_FALSE(m.form.notice.visible);
+}
+
 TEST_F(Link, TheReSearchTriesASingleListedPort) {
     m.port.devices = {4};
     m.setSetting("COMport", std::string("9"));

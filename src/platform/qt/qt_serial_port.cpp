@@ -1,12 +1,20 @@
 #include "platform/qt/qt_serial_port.h"
 
 #include <grp.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QString>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -15,6 +23,77 @@
 #include "platform/qt/qt_log_sink.h"
 
 namespace rx47 {
+
+namespace {
+
+std::string userName(uid_t uid) {
+    if (const passwd* user = ::getpwuid(uid)) return user->pw_name;
+    return std::to_string(uid);
+}
+
+std::string groupName(gid_t gid) {
+    if (const group* g = ::getgrgid(gid)) return g->gr_name;
+    return std::to_string(gid);
+}
+
+/// The device's owner, group and mode: "root:dialout 0660".
+std::string accessOf(const struct stat& st) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return userName(st.st_uid) + ":" + groupName(st.st_gid) + " " + mode;
+}
+
+/// The group whose members may read and write the device, when joining it is sound advice: never
+/// the superuser's group, and never a group the mode does not let read and write.
+std::string groupToJoin(const struct stat& st) {
+    if (st.st_gid == 0 || (st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return "";
+    const group* g = ::getgrgid(st.st_gid);
+    return g ? g->gr_name : "";
+}
+
+/// The lock file QSerialPort takes for a device: "LCK.." and the device's name below /dev (with '_'
+/// for '/') in the first of the usual lock folders that can be read and either holds that file or
+/// can be written.
+QString lockFileOf(const std::filesystem::path& device) {
+    QString name = QString::fromStdString(device.string());
+    if (name.startsWith(QLatin1String("/dev/"))) name = name.mid(5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp",
+                               "/var/lock/lockdev", "/run/lock"}) {
+        const QString file = QLatin1String(folder) + QLatin1String("/LCK..") + name;
+        const QFileInfo info{QLatin1String(folder)};
+        if (info.isReadable() && (QFileInfo::exists(file) || info.isWritable())) return file;
+    }
+    return {};
+}
+
+/// Who holds the device through its lock file, as far as this user can see it.
+PortLockHolder lockHolderOf(const std::filesystem::path& device) {
+    PortLockHolder holder;
+    const QString file = lockFileOf(device);
+    if (file.isEmpty() || !QFileInfo::exists(file)) return holder;
+    const QString canonical = QFileInfo(file).canonicalFilePath();
+    holder.file = (canonical.isEmpty() ? file : canonical).toStdString();
+    qint64 pid = 0;
+    QString host, program;
+    if (QLockFile(file).getLockInfo(&pid, &host, &program) && pid > 0) {
+        holder.pid = pid;
+        // A process of another user cannot be signalled, but it is there.
+        holder.running = ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    }
+    struct stat st {};
+    const std::string process = "/proc/" + std::to_string(holder.pid);
+    if (holder.running && ::stat(process.c_str(), &st) == 0) {
+        holder.user = userName(st.st_uid);
+        std::ifstream comm(process + "/comm");
+        std::getline(comm, holder.program);
+    } else if (::stat(QFile::encodeName(file).constData(), &st) == 0) {
+        holder.user = userName(st.st_uid);
+    }
+    return holder;
+}
+
+}  // namespace
 
 QtSerialPort::QtSerialPort(std::filesystem::path programFolder, QObject* parent)
     : QObject(parent), programFolder_(std::move(programFolder)), port_(new QSerialPort(this)) {
@@ -31,7 +110,9 @@ QtSerialPort::~QtSerialPort() {
 bool QtSerialPort::open(int portNumber) {
     if (port_->isOpen()) return true;
     portNumber_ = portNumber;
-    lastFailure_ = {PortProblem::Missing, {}, {}, "no device for this number"};
+    lastFailure_ = {};
+    lastFailure_.problem = PortProblem::Missing;
+    lastFailure_.detail = "no device for this number";
     const auto device = portDevicePath(programFolder_, portNumber);
     if (!device) return false;
     // QSerialPort takes a name without '/' to be one in /dev, so it gets the full path; a link (as in
@@ -58,14 +139,16 @@ bool QtSerialPort::open(int portNumber) {
                 lastFailure_.problem = PortProblem::Missing;
                 break;
             case QSerialPort::PermissionError: {
-                // Refused: the user is not in the device's group (or another program holds its lock).
+                // Refused: the user may not use the device, or another program holds its lock file.
                 lastFailure_.problem = PortProblem::Permission;
                 struct stat st {};
                 if (::stat(target.c_str(), &st) == 0) {
                     if (::access(target.c_str(), R_OK | W_OK) == 0) {
                         lastFailure_.problem = PortProblem::Busy;  // it may be opened: someone holds it
-                    } else if (const group* g = ::getgrgid(st.st_gid)) {
-                        lastFailure_.group = g->gr_name;
+                        lastFailure_.holder = lockHolderOf(target);
+                    } else {
+                        lastFailure_.access = accessOf(st);
+                        lastFailure_.group = groupToJoin(st);
                     }
                 }
                 break;

@@ -5,6 +5,10 @@
 // line's own buffer is: bytes that arrive while it is full are lost (an overrun). So a flood costs
 // reading the port, not memory, however long the intake takes to come round. Text written goes out
 // at once, not at the event loop's next turn.
+//
+// A port that does not open says why: for a refused permission the device's owner and mode, and a
+// group to join when one may use it; for a port held through its lock file (QSerialPort honours the
+// "LCK..<device>" files of the lock folder, as serial programs do) the file and who holds it.
 #pragma once
 
 #include <QObject>
