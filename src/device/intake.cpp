@@ -52,14 +52,7 @@ void intakeTick(Context& ctx) {
             step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
             step([&] { ctx.settings.commit(); });
         }
-        // A level that cannot be placed on this scale (beyond 16-bit arithmetic, or above the plot) is
-        // not shown: the line would stand where it was, reading as some other level.
-        LineControl& line = ctx.form.lne[kAlarmLine];
-        if (!step([&] { placeCpmAlarmLine(ctx); }) || line.y1 < graph::kTopY)
-            line.visible = false;
-        else
-            stepIf([&] { return ctx.settings.isTrue("warnline"); }, [&] { line.visible = true; },
-                   [&] { line.visible = false; });
+        updateCpmAlarmLine(ctx, AlarmLineChange::LevelReported);
     }
     if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = toUInt16(ctx.settings.number("warnCPMlevel")); });
 

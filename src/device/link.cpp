@@ -6,6 +6,7 @@
 #include "base/log.h"
 #include "base/number.h"
 #include "device/protocol.h"
+#include "display/alarm_line.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
@@ -36,14 +37,13 @@ void selectListItem(ComboControl& combo, int index) {
     combo.text = combo.items[static_cast<std::size_t>(index)];
 }
 
-/// The grid lines, with the CPM alarm line among them. Hiding hides it too; showing leaves it as it
-/// is, because whether it shows is not the link's to say: it depends on the `warnline` setting and on
-/// a level that lies on the scale, and only the CPM scale, the first alarm level the device reports
-/// and the settings dialog's box show it.
-void showGraphLines(MainForm& form, bool visible) {
-    for (int i : graph::kCpmGrid) form.lne[i].visible = visible;
-    for (int i : graph::kDoseGrid) form.lne[i].visible = visible;
-    if (!visible) form.lne[kAlarmLine].visible = false;  // shown again only by its own rule
+/// The grid lines. Hiding them hides the CPM alarm line too; showing them leaves it as it is: whether
+/// it shows is the alarm line's own rule (the setting, a level that lies on the scale), applied again
+/// when the level or the scale next changes.
+void showGraphLines(Context& ctx, bool visible) {
+    for (int i : graph::kCpmGrid) ctx.form.lne[i].visible = visible;
+    for (int i : graph::kDoseGrid) ctx.form.lne[i].visible = visible;
+    if (!visible) updateCpmAlarmLine(ctx, AlarmLineChange::DeviceLost);
 }
 
 }  // namespace
@@ -138,9 +138,7 @@ void onDataReceived(Context& ctx) {
         step([&] { ctx.settings.commit(); });
         ctx.form.Label[kStatusMessage].visible = false;
         ctx.form.Label[kErrorLamp].backColour = kLampDarkRed;
-        // The alarm line stays as the loss left it (hidden): it comes back when the CPM scale is next
-        // applied or its box in the settings dialog is checked, not with the device.
-        showGraphLines(ctx.form, true);
+        showGraphLines(ctx, true);
         ctx.form.Option2[kBuzzerOnOption].enabled = true;
         ctx.form.Option2[kBuzzerOffOption].enabled = true;
         ctx.form.cmd[kSettingsButton].enabled = true;
@@ -156,7 +154,7 @@ void showDeviceNotFound(Context& ctx) {
     ctx.state.quietMinutes = 0;
     f.Label[kStatusMessage].visible = true;
     f.Label[kErrorLamp].backColour = kLampRed;
-    showGraphLines(f, false);
+    showGraphLines(ctx, false);
     f.cmd[kResetButton].enabled = false;
     f.Option2[kBuzzerOnOption].enabled = false;
     f.Option2[kBuzzerOffOption].enabled = false;

@@ -115,10 +115,15 @@ TEST_F(SetupValidation, TheCpmLevelMovesTheAlarmLineAndIsNotStored) {
     EXPECT_TRUE(m.port.sent.empty());  // the port is closed, yet the device-save delay runs
     EXPECT_TRUE(saveDelayRuns());
 
-    type(kCpmLevelText, "1000");  // above the graph's 16-bit arithmetic: the line stays
+    line.visible = true;
+    type(kCpmLevelText, "65535");  // beyond the graph's 16-bit arithmetic: not at 40 any more
     EXPECT_FALSE(close());
-    EXPECT_EQ(m.values.cpmAlarmLevel, 1000);
-    EXPECT_EQ(line.y1, 4200);
+    EXPECT_EQ(m.values.cpmAlarmLevel, 65535);
+    EXPECT_FALSE(line.visible);
+    type(kCpmLevelText, "50");
+    EXPECT_FALSE(close());
+    EXPECT_EQ(line.y1, 3600);
+    EXPECT_FALSE(line.visible);  // the dialog moves the line; showing it is the scale's and the box's
 }
 
 TEST_F(SetupValidation, BoxesAreCheckedInOrderAndDoneStepsStayDone) {
