@@ -32,7 +32,8 @@ namespace {
 /// The device's part of the update: ask for a report, and notice a device that is not heard. It is
 /// not heard when the port closed under us (an unplugged adapter), when minute after minute brings
 /// nothing from an open port (a hung device, a cable pulled on the device's side), or when nothing
-/// at all has come since start-up or since it was lost (no coefficient known yet and no count).
+/// at all has come since start-up (no coefficient known yet, no count, and no data ever arrived: data
+/// that arrived is the device, even before its intake has read the coefficient).
 void deviceWork(Context& ctx, bool newMinute) {
     MonitorState& s = ctx.state;
     MainForm& f = ctx.form;
@@ -54,7 +55,7 @@ void deviceWork(Context& ctx, bool newMinute) {
         // never answered ends at the re-search offer.
         if (newMinute && s.deviceHeard && searchExhausted(ctx)) ctx.form.Combo1[kPortList].listIndex = -1;
         showDeviceNotFound(ctx);
-    } else if (ctx.values.gammaCoefficient == 0 && s.minuteCpm == 0) {
+    } else if (!s.deviceHeard && ctx.values.gammaCoefficient == 0 && s.minuteCpm == 0) {
         showDeviceNotFound(ctx);
     }
 }

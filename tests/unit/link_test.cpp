@@ -147,6 +147,28 @@ TEST_F(Link, AnExhaustedSearchOffersTheReSearchAndDoesNotWrap) {
     EXPECT_EQ(m.port.portNumber(), 2);
 }
 
+TEST_F(Link, DataNotYetTakenInAfterTheReSearchIsTheCounter) {
+    m.port.devices = {4};
+    startUpConnection(m.ctx);
+    m.timers.start(timer::kMinute);
+    for (int i = 0; i < 4; ++i) second();
+    ASSERT_EQ(m.form.cmd[0].caption, "再検索");
+    ASSERT_EQ(m.values.gammaCoefficient, 0);  // never heard since start
+
+    reSearch(m.ctx);
+    second();  // "show" on port 4
+    m.timers.advance(600);
+    m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
+    m.timers.advance(400);  // the update its arrival forces comes before its intake
+    m.timers.advance(1000);
+    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.values.gammaCoefficient, 120);
+    const auto& lines = m.logLines.lines;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().message.find("the counter answers on COM4"), std::string::npos) << lines.back().message;
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers"), 1);
+}
+
 TEST_F(Link, WithNoPortAtAllTheFirstUpdateOffersTheReSearch) {
     startUpConnection(m.ctx);
     EXPECT_TRUE(list().items.empty());
