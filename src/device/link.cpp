@@ -46,6 +46,13 @@ void showGraphLines(Context& ctx, bool visible) {
     if (!visible) updateCpmAlarmLine(ctx, AlarmLineChange::DeviceLost);
 }
 
+/// The search has given up: the window asks to check the counter and offers the re-search.
+void offerReSearch(MainForm& f) {
+    f.Label[kStatusMessage].caption = kCheckConnectionText;
+    f.cmd[kResetButton].caption = kReSearchCaption;
+    f.cmd[kResetButton].enabled = true;
+}
+
 }  // namespace
 
 void scanSerialPorts(Context& ctx) {
@@ -143,6 +150,7 @@ void onDataReceived(Context& ctx) {
         ctx.form.Option2[kBuzzerOffOption].enabled = true;
         ctx.form.cmd[kSettingsButton].enabled = true;
         ctx.form.cmd[kResetButton].caption = kResetCaption;
+        s.searchingQuietly = false;
     }
     ctx.timers.start(timer::kIntake);
 }
@@ -163,15 +171,18 @@ void showDeviceNotFound(Context& ctx) {
     if (static_cast<int>(list.items.size()) == list.listIndex + 1) {
         std::string ports;
         for (const std::string& item : list.items) ports += (ports.empty() ? "COM" : ", COM") + item;
+        // Once: the rounds that follow each minute fail under the same cause until the counter answers.
         ctx.log.fail(LogCategory::Port, kDeviceCause,
                      "no counter answers on the listed ports (" + (ports.empty() ? std::string("none") : ports) +
-                         "); check its connection");
-        f.Label[kStatusMessage].caption = kCheckConnectionText;
-        f.cmd[kResetButton].caption = kReSearchCaption;
-        f.cmd[kResetButton].enabled = true;
+                         "); check its connection. The ports are listed and searched again every minute");
+        offerReSearch(f);
     } else {
-        f.Label[kStatusMessage].caption = kSearchingText;
         ctx.timers.start(timer::kPortAdvance);
+        // A round after the search gave up keeps asking to check the counter, and the button.
+        if (ctx.state.searchingQuietly)
+            offerReSearch(f);
+        else
+            f.Label[kStatusMessage].caption = kSearchingText;
     }
 }
 
@@ -201,6 +212,9 @@ void portAdvanceTick(Context& ctx) {
 }
 
 void reSearch(Context& ctx) {
+    // The re-search starts from the first port: an advance of a round under way must not move it on.
+    ctx.timers.stop(timer::kPortAdvance);
+    ctx.state.searchingQuietly = false;
     ComboControl& list = ctx.form.Combo1[kPortList];
     list.items.clear();
     list.listIndex = -1;
@@ -214,6 +228,11 @@ void reSearch(Context& ctx) {
     });
     step([&] { openDevicePort(ctx, portNumberOf(list.text)); });
     ctx.state.lastMinute = 0;
+}
+
+void searchAgainQuietly(Context& ctx) {
+    reSearch(ctx);
+    ctx.state.searchingQuietly = true;
 }
 
 }  // namespace rx47

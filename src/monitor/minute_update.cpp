@@ -51,10 +51,12 @@ void deviceWork(Context& ctx, bool newMinute) {
     } else if (s.linkUp && s.quietMinutes >= kQuietMinutesForLoss) {
         deviceLost(ctx, "it sent nothing for two minutes");
     } else if (!s.linkUp) {
-        // A device that was heard before is looked for again every minute until it answers; one that
-        // never answered ends at the re-search offer.
-        if (newMinute && s.deviceHeard && searchExhausted(ctx)) ctx.form.Combo1[kPortList].listIndex = -1;
-        showDeviceNotFound(ctx);
+        // A search that gave up starts again each minute, over the ports as they are now, until the
+        // counter answers; between the rounds (and during them) the window asks to check the counter.
+        if (newMinute && searchExhausted(ctx))
+            searchAgainQuietly(ctx);
+        else
+            showDeviceNotFound(ctx);
     } else if (!s.deviceHeard && ctx.values.gammaCoefficient == 0 && s.minuteCpm == 0) {
         showDeviceNotFound(ctx);
     }

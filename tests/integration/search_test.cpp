@@ -164,12 +164,54 @@ TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOffer) {
     ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
     EXPECT_EQ(m.port.portNumber(), 2);
-    // Later minutes neither wrap around nor start again: the operator's re-search does.
+    // The next minute walks the ports again, from the first, and ends at the same offer.
+    const std::size_t asked = m.sims[0]->receivedLines().size();
     ASSERT_TRUE(m.nextMinute());
-    EXPECT_EQ(m.port.portNumber(), 2);
+    ASSERT_TRUE(m.until([&] { return LiveMonitor::received(*m.sims[0], "show", asked); }));
+    ASSERT_TRUE(m.until([&] { return m.port.portNumber() == 2 && searchExhausted(m.ctx); }));
     EXPECT_EQ(statusOf(m), "RX47の接続を確認してください");
     EXPECT_EQ(m.storedPort(), "5");
     EXPECT_TRUE(m.recordLines().empty());
+}
+
+TEST(Search, ACounterPluggedInMinutesAfterTheSearchGaveUpIsFoundWithoutAClick) {
+    LiveMonitor m;
+    auto& silent = m.device(1, true);  // a port with nothing that answers
+    m.storePort("1");
+    m.start();
+    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
+
+    // Every minute the ports are tried again, quietly: the window keeps asking to check the counter.
+    bool offerKept = true;
+    const auto watching = [&](const std::function<bool()>& done) {
+        return m.until([&] {
+            offerKept &= statusOf(m) == "RX47の接続を確認してください" && m.form.cmd[0].caption == "再検索";
+            return done();
+        });
+    };
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t asked = silent.receivedLines().size();
+        ASSERT_TRUE(m.nextMinute());
+        ASSERT_TRUE(watching([&] { return LiveMonitor::received(silent, "show", asked) && searchExhausted(m.ctx); }));
+    }
+    EXPECT_TRUE(offerKept);
+
+    // Three minutes later the counter is plugged in, on a port that did not exist at start.
+    auto& device = m.device(3);
+    ASSERT_TRUE(m.nextMinute());
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    EXPECT_EQ(m.port.portNumber(), 3);
+    EXPECT_EQ(m.storedPort(), "3");
+    EXPECT_EQ(statusOf(m), "");
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+    ASSERT_TRUE(m.nextMinute());
+    const auto minutes = m.recordedMinutes();  // 09:34 too, when a reading came before its update
+    ASSERT_FALSE(minutes.empty());
+    EXPECT_GE(minutes.front(), "09:34");
+    EXPECT_EQ(minutes.back(), "09:35");
+    EXPECT_TRUE(LiveMonitor::received(device, "show"));
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers"), 1);  // one line, not one a round
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "the counter answers on COM3"), 1);
 }
 
 TEST(Search, ADeviceUnpluggedWhileMonitoringIsFoundAgainOnAnotherPort) {

@@ -134,7 +134,7 @@ TEST_F(Link, DataArrivingAgainStraightAfterItselfChangesNothing) {
     }
 }
 
-TEST_F(Link, AnExhaustedSearchOffersTheReSearchAndDoesNotWrap) {
+TEST_F(Link, AnExhaustedSearchListsThePortsAgainEachMinuteKeepingItsOffer) {
     m.port.devices = {1, 2};
     m.setSetting("COMport", std::string("9"));
     startUpConnection(m.ctx);
@@ -144,7 +144,25 @@ TEST_F(Link, AnExhaustedSearchOffersTheReSearchAndDoesNotWrap) {
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
     EXPECT_TRUE(m.form.cmd[0].enabled);
     EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
-    EXPECT_EQ(m.port.portNumber(), 2);
+    EXPECT_EQ(m.port.portNumber(), 2);  // no wrap within the minute
+
+    // From the next minute on the ports are listed afresh and walked again, with the offer kept.
+    m.port.devices = {1, 2, 5};  // a port that was not there before
+    m.clock.time.second = 59;
+    bool offerKept = true;
+    for (int i = 0; i < 8; ++i) {
+        second();
+        offerKept &= m.form.Label[kStatusMessage].caption == "RX47の接続を確認してください" &&
+                     m.form.cmd[0].caption == "再検索" && m.form.cmd[0].enabled;
+    }
+    EXPECT_TRUE(offerKept);
+    EXPECT_EQ(list().items, (std::vector<std::string>{"1", "2", "5"}));
+    EXPECT_EQ(m.port.portNumber(), 5);
+    m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
+    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_FALSE(m.form.Label[kStatusMessage].visible);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers"), 1);  // once, not per round
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "the counter answers on COM5"), 1);
 }
 
 TEST_F(Link, DataNotYetTakenInAfterTheReSearchIsTheCounter) {
