@@ -11,6 +11,7 @@
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarms.h"
+#include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
@@ -74,6 +75,7 @@ void intakeTick(Context& ctx) {
     }
 
     s.measuring = true;
+    readingsArrive(ctx);
     step([&] { s.readingCount = toInt32(static_cast<double>(s.readingCount) + 1); });
     step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + roundHalfEven(reading)); });
     ctx.form.Label[kRealtimeCpm].caption = decimalText(reading);

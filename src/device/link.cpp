@@ -151,6 +151,12 @@ void onDataReceived(Context& ctx) {
         ctx.form.cmd[kSettingsButton].enabled = true;
         ctx.form.cmd[kResetButton].caption = kResetCaption;
         s.searchingQuietly = false;
+        // The window says "受信": a counter found again is told so, as the button does. A "go" sent
+        // while it was away went nowhere, and one that was stopped would otherwise stay stopped.
+        if (ctx.form.Option1[kReceiveOption].value) {
+            ctx.timers.start(timer::kTxLamp);
+            step([&] { sendCommand(ctx.port, command::kGo); });
+        }
     }
     ctx.timers.start(timer::kIntake);
 }

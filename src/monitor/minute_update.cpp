@@ -62,6 +62,32 @@ void deviceWork(Context& ctx, bool newMinute) {
     }
 }
 
+/// A counter that answers but sends no readings (stopped on its own, as after a power cycle, or a
+/// "go" lost with an unplugged cable) is asked once to send them, and told of, at the second minute
+/// update in a row without a reading. Its minutes are not entered until a reading comes.
+void watchReadings(Context& ctx, bool newMinute, bool readingsThisMinute) {
+    MonitorState& s = ctx.state;
+    if (!s.linkUp) {
+        s.readinglessMinutes = 0;
+        readingsNoticeOff(ctx);  // the search tells of it now
+        return;
+    }
+    if (!newMinute) return;
+    if (readingsThisMinute) {
+        s.readinglessMinutes = 0;
+        return;
+    }
+    if (s.quietMinutes > 0) return;  // nothing at all came: the rule for a silent counter is in charge
+    if (s.readinglessMinutes >= kQuietMinutesForLoss) return;  // asked once already
+    if (++s.readinglessMinutes < kQuietMinutesForLoss) return;
+    if (ctx.port.isOpen()) {
+        ctx.timers.start(timer::kTxLamp);
+        ctx.timers.stop(timer::kIntake);
+        step([&] { sendCommand(ctx.port, command::kGo); });
+    }
+    readingsMissing(ctx);
+}
+
 }  // namespace
 
 void minuteUpdate(Context& ctx) {
@@ -102,16 +128,21 @@ void minuteUpdate(Context& ctx) {
     if (stopped) {
         s.quietMinutes = 0;
         s.heardThisMinute = false;
+        s.readinglessMinutes = 0;
+        readingsNoticeOff(ctx);
         return;
     }
 
     // Only a measured minute is entered: one with readings, or one without while the device counts as
-    // present (it repeats the last value). Nothing is recorded before the first reading since start-up
-    // or since the device was lost, and nothing while it is lost.
+    // present and sends readings (it repeats the last value). Nothing is recorded before the first
+    // reading since start-up or since the device was lost, nothing while it is lost, and nothing while
+    // it answers without sending readings.
     const bool measured = s.measuring;
     const bool readingsThisMinute = s.readingCount > 0;
     deviceWork(ctx, newMinute);
-    const bool enter = key != s.enteredMinute && measured && (readingsThisMinute || s.linkUp);
+    watchReadings(ctx, newMinute, readingsThisMinute);
+    const bool sendsReadings = s.readinglessMinutes < kQuietMinutesForLoss;
+    const bool enter = key != s.enteredMinute && measured && (readingsThisMinute || (s.linkUp && sendsReadings));
     if (!enter) {
         if (newMinute) {
             clearNewestBar(ctx);

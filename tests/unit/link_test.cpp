@@ -83,6 +83,7 @@ TEST_F(Link, TheSearchWalksThePortsUntilTheDeviceAnswers) {
 
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");  // the device answers on port 3
     EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.port.sent.back(), "go\r\n");  // "受信" is selected: found, it is told to send
     EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
     EXPECT_EQ(m.settings.text("COMport"), "3");
     EXPECT_FALSE(m.form.Label[kStatusMessage].visible);
