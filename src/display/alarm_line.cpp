@@ -43,6 +43,7 @@ void updateCpmAlarmLine(Context& ctx, AlarmLineChange change) {
                    [&] { line.visible = false; });
             break;
         case AlarmLineChange::ScaleApplied:
+        case AlarmLineChange::LevelEntered:
             if (!ctx.state.isLoading && ctx.state.linkUp)
                 stepIf([&] { return ctx.settings.isTrue("warning") && ctx.settings.isTrue("warnline"); },
                        [&] { line.visible = true; });
@@ -51,7 +52,7 @@ void updateCpmAlarmLine(Context& ctx, AlarmLineChange change) {
             line.visible = true;
             break;
         default:
-            break;  // a level entered in the dialog keeps the line's visibility
+            break;
     }
 }
 

@@ -11,9 +11,10 @@ struct Context;
 /// arithmetic) hides it whatever the cause, since it would stand at some other level.
 enum class AlarmLineChange {
     LevelReported,  ///< the device reported its level: shows when the `warnline` setting is on
-    LevelEntered,   ///< the settings dialog changed the level: its visibility stays
     ScaleApplied,   ///< a CPM scale was applied: shows when `warning` and `warnline` are on, once the
-                    ///< start-up is over and while the device is heard
+                    ///< start-up is over and while the device is heard (else its visibility stays)
+    LevelEntered,   ///< the settings dialog changed the level: as a scale applied, so a line hidden
+                    ///< for a level off the scale comes back with one on it
     BoxChecked,     ///< the dialog's line box was checked: shows
     BoxCleared,     ///< the dialog's line box was cleared: hides
     DeviceLost,     ///< the device is not heard: hides, with the other graph lines
