@@ -6,7 +6,6 @@
 #include "base/number.h"
 #include "device/dose.h"
 #include "display/alarm_line.h"
-#include "display/trend_graph.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"

@@ -157,7 +157,7 @@ TEST(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
     EXPECT_TRUE(fs::exists(m.folder.path() / "record/2026_05/2026-05-07.csv"));
 }
 
-TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOffer) {
+TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOfferAndIsLookedForAgainEachMinute) {
     LiveMonitor m;
     m.device(1, true);
     m.device(2, true);
