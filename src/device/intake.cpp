@@ -6,12 +6,12 @@
 #include "base/number.h"
 #include "device/dose.h"
 #include "display/alarm_line.h"
-#include "display/trend_graph.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarms.h"
 #include "monitor/mqtt_report.h"
+#include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
@@ -53,14 +53,7 @@ void intakeTick(Context& ctx) {
             step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
             step([&] { ctx.settings.commit(); });
         }
-        // A level that cannot be placed on this scale (beyond 16-bit arithmetic, or above the plot) is
-        // not shown: the line would stand where it was, reading as some other level.
-        LineControl& line = ctx.form.lne[kAlarmLine];
-        if (!step([&] { placeCpmAlarmLine(ctx); }) || line.y1 < graph::kTopY)
-            line.visible = false;
-        else
-            stepIf([&] { return ctx.settings.isTrue("warnline"); }, [&] { line.visible = true; },
-                   [&] { line.visible = false; });
+        updateCpmAlarmLine(ctx, AlarmLineChange::LevelReported);
     }
     if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = toUInt16(ctx.settings.number("warnCPMlevel")); });
 
@@ -82,6 +75,7 @@ void intakeTick(Context& ctx) {
     }
 
     s.measuring = true;
+    readingsArrive(ctx);
     step([&] { s.readingCount = toInt32(static_cast<double>(s.readingCount) + 1); });
     step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + roundHalfEven(reading)); });
     ctx.form.Label[kRealtimeCpm].caption = decimalText(reading);

@@ -6,6 +6,7 @@
 #include "base/log.h"
 #include "base/number.h"
 #include "device/protocol.h"
+#include "display/alarm_line.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
@@ -36,14 +37,20 @@ void selectListItem(ComboControl& combo, int index) {
     combo.text = combo.items[static_cast<std::size_t>(index)];
 }
 
-/// The grid lines, with the CPM alarm line among them. Hiding hides it too; showing leaves it as it
-/// is, because whether it shows is not the link's to say: it depends on the `warnline` setting and on
-/// a level that lies on the scale, and only the CPM scale, the first alarm level the device reports
-/// and the settings dialog's box show it.
-void showGraphLines(MainForm& form, bool visible) {
-    for (int i : graph::kCpmGrid) form.lne[i].visible = visible;
-    for (int i : graph::kDoseGrid) form.lne[i].visible = visible;
-    if (!visible) form.lne[kAlarmLine].visible = false;  // shown again only by its own rule
+/// The grid lines. Hiding them hides the CPM alarm line too; showing them leaves it as it is: whether
+/// it shows is the alarm line's own rule (the setting, a level that lies on the scale), applied again
+/// when the level or the scale next changes.
+void showGraphLines(Context& ctx, bool visible) {
+    for (int i : graph::kCpmGrid) ctx.form.lne[i].visible = visible;
+    for (int i : graph::kDoseGrid) ctx.form.lne[i].visible = visible;
+    if (!visible) updateCpmAlarmLine(ctx, AlarmLineChange::DeviceLost);
+}
+
+/// The search has given up: the window asks to check the counter and offers the re-search.
+void offerReSearch(MainForm& f) {
+    f.Label[kStatusMessage].caption = kCheckConnectionText;
+    f.cmd[kResetButton].caption = kReSearchCaption;
+    f.cmd[kResetButton].enabled = true;
 }
 
 }  // namespace
@@ -182,13 +189,18 @@ void onDataReceived(Context& ctx) {
         step([&] { ctx.settings.commit(); });
         ctx.form.Label[kStatusMessage].visible = false;
         ctx.form.Label[kErrorLamp].backColour = kLampDarkRed;
-        // The alarm line stays as the loss left it (hidden): it comes back when the CPM scale is next
-        // applied or its box in the settings dialog is checked, not with the device.
-        showGraphLines(ctx.form, true);
+        showGraphLines(ctx, true);
         ctx.form.Option2[kBuzzerOnOption].enabled = true;
         ctx.form.Option2[kBuzzerOffOption].enabled = true;
         ctx.form.cmd[kSettingsButton].enabled = true;
         ctx.form.cmd[kResetButton].caption = kResetCaption;
+        s.searchingQuietly = false;
+        // The window says "受信": a counter found again is told so, as the button does. A "go" sent
+        // while it was away went nowhere, and one that was stopped would otherwise stay stopped.
+        if (ctx.form.Option1[kReceiveOption].value) {
+            ctx.timers.start(timer::kTxLamp);
+            step([&] { sendCommand(ctx.port, command::kGo); });
+        }
     }
     ctx.timers.start(timer::kIntake);
 }
@@ -200,7 +212,7 @@ void showDeviceNotFound(Context& ctx) {
     ctx.state.quietMinutes = 0;
     f.Label[kStatusMessage].visible = true;
     f.Label[kErrorLamp].backColour = kLampRed;
-    showGraphLines(f, false);
+    showGraphLines(ctx, false);
     f.cmd[kResetButton].enabled = false;
     f.Option2[kBuzzerOnOption].enabled = false;
     f.Option2[kBuzzerOffOption].enabled = false;
@@ -209,15 +221,18 @@ void showDeviceNotFound(Context& ctx) {
     if (static_cast<int>(list.items.size()) == list.listIndex + 1) {
         std::string ports;
         for (const std::string& item : list.items) ports += (ports.empty() ? "COM" : ", COM") + item;
+        // Once: the rounds that follow each minute fail under the same cause until the counter answers.
         ctx.log.fail(LogCategory::Port, kDeviceCause,
                      "no counter answers on the listed ports (" + (ports.empty() ? std::string("none") : ports) +
-                         "); check its connection");
-        f.Label[kStatusMessage].caption = kCheckConnectionText;
-        f.cmd[kResetButton].caption = kReSearchCaption;
-        f.cmd[kResetButton].enabled = true;
+                         "); check its connection. The ports are listed and searched again every minute");
+        offerReSearch(f);
     } else {
-        f.Label[kStatusMessage].caption = kSearchingText;
         ctx.timers.start(timer::kPortAdvance);
+        // A round after the search gave up keeps asking to check the counter, and the button.
+        if (ctx.state.searchingQuietly)
+            offerReSearch(f);
+        else
+            f.Label[kStatusMessage].caption = kSearchingText;
     }
 }
 
@@ -247,6 +262,9 @@ void portAdvanceTick(Context& ctx) {
 }
 
 void reSearch(Context& ctx) {
+    // The re-search starts from the first port: an advance of a round under way must not move it on.
+    ctx.timers.stop(timer::kPortAdvance);
+    ctx.state.searchingQuietly = false;
     ComboControl& list = ctx.form.Combo1[kPortList];
     list.items.clear();
     list.listIndex = -1;
@@ -260,6 +278,11 @@ void reSearch(Context& ctx) {
     });
     step([&] { openDevicePort(ctx, portNumberOf(list.text)); });
     ctx.state.lastMinute = 0;
+}
+
+void searchAgainQuietly(Context& ctx) {
+    reSearch(ctx);
+    ctx.state.searchingQuietly = true;
 }
 
 }  // namespace rx47

@@ -3,7 +3,8 @@
 //
 // Link states: present (linkUp, status message hidden); searching (not linkUp, a port advance
 // pending, "COMポート検索中"); exhausted (not linkUp, no advance pending, "RX47の接続を確認してください" and
-// the re-search button).
+// the re-search button). An exhausted search lists the ports again and walks them each minute on its
+// own, showing the exhausted state all the while, until the counter answers.
 #pragma once
 
 #include "model/main_form.h"  // kPortList
@@ -52,5 +53,9 @@ void portAdvanceTick(Context& ctx);
 
 /// The re-search button: list the ports again and try them all from the first.
 void reSearch(Context& ctx);
+
+/// A new minute after the search gave up: the re-search, run on its own. The window keeps asking to
+/// check the counter (and offers the button) while the round runs; the log says nothing new.
+void searchAgainQuietly(Context& ctx);
 
 }  // namespace rx47

@@ -47,17 +47,7 @@ void applyCpmScale(Context& ctx) {
         ctx.values.cpmScaleFactor = scale.factor;
         break;
     }
-    // A level beyond 16-bit arithmetic leaves the line where it was and ends the procedure here.
-    placeCpmAlarmLine(ctx);
-    if (!ctx.state.isLoading && ctx.state.linkUp) {
-        LineControl& line = ctx.form.lne[kAlarmLine];
-        if (line.y1 >= graph::kTopY) {
-            stepIf([&] { return ctx.settings.isTrue("warning") && ctx.settings.isTrue("warnline"); },
-                   [&] { line.visible = true; });
-        } else {
-            line.visible = false;
-        }
-    }
+    updateCpmAlarmLine(ctx, AlarmLineChange::ScaleApplied);
 }
 
 void applyDoseScale(Context& ctx) {

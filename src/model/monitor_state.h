@@ -49,10 +49,12 @@ struct MonitorState {
     bool deviceHeard = false;               ///< anything came from the device since start-up
     bool heardThisMinute = false;           ///< the intake took in something since the last minute update
     int quietMinutes = 0;                   ///< minute updates in a row with nothing taken in from the device
+    int readinglessMinutes = 0;             ///< minute updates in a row without a reading while receiving
+    bool searchingQuietly = false;          ///< the search gave up and runs again each minute on its own
     std::int64_t publishedMinuteTime = -1;  ///< the minute last published over MQTT
 
     int refusedPort = 0;  ///< the port refused or held by another program that the window tells of, 0 for none
-    std::array<std::string, 2> notices;  ///< the window's notices in force, by kind (monitor/notices.h)
+    std::array<std::string, 3> notices;  ///< the window's notices in force, by kind (monitor/notices.h)
 
     bool operator==(const MonitorState&) const = default;
 };

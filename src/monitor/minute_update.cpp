@@ -32,7 +32,8 @@ namespace {
 /// The device's part of the update: ask for a report, and notice a device that is not heard. It is
 /// not heard when the port closed under us (an unplugged adapter), when minute after minute brings
 /// nothing from an open port (a hung device, a cable pulled on the device's side), or when nothing
-/// at all has come since start-up or since it was lost (no coefficient known yet and no count).
+/// at all has come since start-up (no coefficient known yet, no count, and no data ever arrived: data
+/// that arrived is the device, even before its intake has read the coefficient).
 void deviceWork(Context& ctx, bool newMinute) {
     MonitorState& s = ctx.state;
     MainForm& f = ctx.form;
@@ -50,13 +51,41 @@ void deviceWork(Context& ctx, bool newMinute) {
     } else if (s.linkUp && s.quietMinutes >= kQuietMinutesForLoss) {
         deviceLost(ctx, "it sent nothing for two minutes");
     } else if (!s.linkUp) {
-        // A device that was heard before is looked for again every minute until it answers; one that
-        // never answered ends at the re-search offer.
-        if (newMinute && s.deviceHeard && searchExhausted(ctx)) ctx.form.Combo1[kPortList].listIndex = -1;
-        showDeviceNotFound(ctx);
-    } else if (ctx.values.gammaCoefficient == 0 && s.minuteCpm == 0) {
+        // A search that gave up starts again each minute, over the ports as they are now, until the
+        // counter answers; between the rounds (and during them) the window asks to check the counter.
+        if (newMinute && searchExhausted(ctx))
+            searchAgainQuietly(ctx);
+        else
+            showDeviceNotFound(ctx);
+    } else if (!s.deviceHeard && ctx.values.gammaCoefficient == 0 && s.minuteCpm == 0) {
         showDeviceNotFound(ctx);
     }
+}
+
+/// A counter that answers but sends no readings (stopped on its own, as after a power cycle, or a
+/// "go" lost with an unplugged cable) is asked once to send them, and told of, at the second minute
+/// update in a row without a reading. Its minutes are not entered until a reading comes.
+void watchReadings(Context& ctx, bool newMinute, bool readingsThisMinute) {
+    MonitorState& s = ctx.state;
+    if (!s.linkUp) {
+        s.readinglessMinutes = 0;
+        readingsNoticeOff(ctx);  // the search tells of it now
+        return;
+    }
+    if (!newMinute) return;
+    if (readingsThisMinute) {
+        s.readinglessMinutes = 0;
+        return;
+    }
+    if (s.quietMinutes > 0) return;  // nothing at all came: the rule for a silent counter is in charge
+    if (s.readinglessMinutes >= kQuietMinutesForLoss) return;  // asked once already
+    if (++s.readinglessMinutes < kQuietMinutesForLoss) return;
+    if (ctx.port.isOpen()) {
+        ctx.timers.start(timer::kTxLamp);
+        ctx.timers.stop(timer::kIntake);
+        step([&] { sendCommand(ctx.port, command::kGo); });
+    }
+    readingsMissing(ctx);
 }
 
 }  // namespace
@@ -99,16 +128,21 @@ void minuteUpdate(Context& ctx) {
     if (stopped) {
         s.quietMinutes = 0;
         s.heardThisMinute = false;
+        s.readinglessMinutes = 0;
+        readingsNoticeOff(ctx);
         return;
     }
 
     // Only a measured minute is entered: one with readings, or one without while the device counts as
-    // present (it repeats the last value). Nothing is recorded before the first reading since start-up
-    // or since the device was lost, and nothing while it is lost.
+    // present and sends readings (it repeats the last value). Nothing is recorded before the first
+    // reading since start-up or since the device was lost, nothing while it is lost, and nothing while
+    // it answers without sending readings.
     const bool measured = s.measuring;
     const bool readingsThisMinute = s.readingCount > 0;
     deviceWork(ctx, newMinute);
-    const bool enter = key != s.enteredMinute && measured && (readingsThisMinute || s.linkUp);
+    watchReadings(ctx, newMinute, readingsThisMinute);
+    const bool sendsReadings = s.readinglessMinutes < kQuietMinutesForLoss;
+    const bool enter = key != s.enteredMinute && measured && (readingsThisMinute || (s.linkUp && sendsReadings));
     if (!enter) {
         if (newMinute) {
             clearNewestBar(ctx);

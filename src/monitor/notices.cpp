@@ -21,7 +21,13 @@ void setNotice(Context& ctx, Notice notice, std::string text) {
 
 namespace {
 constexpr const char* kRecordsCause = "records";
+constexpr const char* kReadingsCause = "readings";
+constexpr const char* kNoReadingsText = "RX47から測定値が届きません。RX47の状態を確認してください";
+
+bool shown(const Context& ctx, Notice notice) {
+    return !ctx.state.notices[static_cast<std::size_t>(notice)].empty();
 }
+}  // namespace
 
 void recordsFailed(Context& ctx, const std::string& why, bool ofTheFiles) {
     const std::string folder = (ctx.programFolder / "record").string();
@@ -35,7 +41,23 @@ void recordsFailed(Context& ctx, const std::string& why, bool ofTheFiles) {
 
 void recordsWritten(Context& ctx) {
     ctx.log.clear(LogCategory::Records, kRecordsCause, "records are written again");
-    if (!ctx.state.notices[static_cast<std::size_t>(Notice::Records)].empty()) setNotice(ctx, Notice::Records, "");
+    if (shown(ctx, Notice::Records)) setNotice(ctx, Notice::Records, "");
+}
+
+void readingsMissing(Context& ctx) {
+    ctx.log.fail(LogCategory::Port, kReadingsCause,
+                 "the counter on COM" + ctx.form.Combo1[kPortList].text +
+                     " answers but sends no readings; asked it again to send them (\"go\")");
+    setNotice(ctx, Notice::NoReadings, kNoReadingsText);
+}
+
+void readingsArrive(Context& ctx) {
+    ctx.log.clear(LogCategory::Port, kReadingsCause, "the counter sends readings again");
+    readingsNoticeOff(ctx);
+}
+
+void readingsNoticeOff(Context& ctx) {
+    if (shown(ctx, Notice::NoReadings)) setNotice(ctx, Notice::NoReadings, "");
 }
 
 }  // namespace rx47

@@ -1,7 +1,8 @@
-// The notices of the main window: the two failures a user must act on, shown on a line of their own
-// at the foot of the window (the specified captions and layout stay as they are). A port the user
-// may not open says which group to join or who must grant access, a port another program holds
-// through its lock file says whose it is; records that cannot be written say where and why.
+// The notices of the main window: the failures a user must act on, shown on a line of their own at
+// the foot of the window (the specified captions and layout stay as they are). A port the user may
+// not open says which group to join or who must grant access, a port another program holds through
+// its lock file says whose it is; records that cannot be written say where and why; a counter that
+// answers but sends no readings says so.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@ namespace rx47 {
 
 struct Context;
 
-enum class Notice { PortPermission, Records };
+enum class Notice { PortPermission, Records, NoReadings };
 
 /// Shows a notice, or takes it away with "". The line shows every notice in force.
 void setNotice(Context& ctx, Notice notice, std::string text);
@@ -20,5 +21,14 @@ void setNotice(Context& ctx, Notice notice, std::string text);
 void recordsFailed(Context& ctx, const std::string& why, bool ofTheFiles);
 /// Records were written (or are switched off): a failure told of before is over.
 void recordsWritten(Context& ctx);
+
+/// The counter answers but has sent no reading for minutes while data is received: logged once and
+/// shown until a reading comes.
+void readingsMissing(Context& ctx);
+/// A reading came: a counter told of as sending none sends again.
+void readingsArrive(Context& ctx);
+/// The window no longer tells of missing readings (the data link is stopped, or the counter is not
+/// heard at all and the search tells of it); the log's line stays until a reading comes.
+void readingsNoticeOff(Context& ctx);
 
 }  // namespace rx47

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/failure.h"
+#include "display/alarm_line.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "setup/setup.h"
@@ -48,9 +49,7 @@ void Check1_Click(Context& ctx, SetupForm& form, int index) {
                 applyAlarmGroup(form, on);
                 break;
             case kAlarmLineBox:
-                // Shown at once, even above the graph's top: the main window's own rule applies again
-                // when it next places the line.
-                step([&] { ctx.form.lne[kAlarmLine].visible = on; });
+                step([&] { updateCpmAlarmLine(ctx, on ? AlarmLineChange::BoxChecked : AlarmLineChange::BoxCleared); });
                 break;
             case kRecordBox:
                 step([&] { form.Check1[kMasterRecordBox].enabled = on; });

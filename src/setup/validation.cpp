@@ -113,8 +113,7 @@ bool Form_QueryUnload(Context& ctx, SetupForm& form, int reason) {
         if (!level || *level > kLargestDeviceValue) return reject(kCpmLevelText, kCpmLevelMessage);
         deviceChanged = true;
         step([&] { v.cpmAlarmLevel = toUInt16(*level); });
-        // A line too high for the graph's 16-bit arithmetic stays where it was.
-        step([&] { placeCpmAlarmLine(ctx); });
+        step([&] { updateCpmAlarmLine(ctx, AlarmLineChange::LevelEntered); });
         sendToDevice(ctx, command::setAlarmLevel(v.cpmAlarmLevel));
     }
 

@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "device/link.h"
+#include "device/protocol.h"
 #include "model/main_form.h"
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
@@ -20,6 +21,7 @@
 #include "support/live_core.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "ui/controls.h"
 
 namespace rx47 {
 namespace {
@@ -155,7 +157,7 @@ TEST(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
     EXPECT_TRUE(fs::exists(m.folder.path() / "record/2026_05/2026-05-07.csv"));
 }
 
-TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOffer) {
+TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOfferAndIsLookedForAgainEachMinute) {
     LiveMonitor m;
     m.device(1, true);
     m.device(2, true);
@@ -164,12 +166,54 @@ TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOffer) {
     ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
     EXPECT_EQ(m.port.portNumber(), 2);
-    // Later minutes neither wrap around nor start again: the operator's re-search does.
+    // The next minute walks the ports again, from the first, and ends at the same offer.
+    const std::size_t asked = m.sims[0]->receivedLines().size();
     ASSERT_TRUE(m.nextMinute());
-    EXPECT_EQ(m.port.portNumber(), 2);
+    ASSERT_TRUE(m.until([&] { return LiveMonitor::received(*m.sims[0], "show", asked); }));
+    ASSERT_TRUE(m.until([&] { return m.port.portNumber() == 2 && searchExhausted(m.ctx); }));
     EXPECT_EQ(statusOf(m), "RX47の接続を確認してください");
     EXPECT_EQ(m.storedPort(), "5");
     EXPECT_TRUE(m.recordLines().empty());
+}
+
+TEST(Search, ACounterPluggedInMinutesAfterTheSearchGaveUpIsFoundWithoutAClick) {
+    LiveMonitor m;
+    auto& silent = m.device(1, true);  // a port with nothing that answers
+    m.storePort("1");
+    m.start();
+    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
+
+    // Every minute the ports are tried again, quietly: the window keeps asking to check the counter.
+    bool offerKept = true;
+    const auto watching = [&](const std::function<bool()>& done) {
+        return m.until([&] {
+            offerKept &= statusOf(m) == "RX47の接続を確認してください" && m.form.cmd[0].caption == "再検索";
+            return done();
+        });
+    };
+    for (int i = 0; i < 3; ++i) {
+        const std::size_t asked = silent.receivedLines().size();
+        ASSERT_TRUE(m.nextMinute());
+        ASSERT_TRUE(watching([&] { return LiveMonitor::received(silent, "show", asked) && searchExhausted(m.ctx); }));
+    }
+    EXPECT_TRUE(offerKept);
+
+    // Three minutes later the counter is plugged in, on a port that did not exist at start.
+    auto& device = m.device(3);
+    ASSERT_TRUE(m.nextMinute());
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    EXPECT_EQ(m.port.portNumber(), 3);
+    EXPECT_EQ(m.storedPort(), "3");
+    EXPECT_EQ(statusOf(m), "");
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+    ASSERT_TRUE(m.nextMinute());
+    const auto minutes = m.recordedMinutes();  // 09:34 too, when a reading came before its update
+    ASSERT_FALSE(minutes.empty());
+    EXPECT_GE(minutes.front(), "09:34");
+    EXPECT_EQ(minutes.back(), "09:35");
+    EXPECT_TRUE(LiveMonitor::received(device, "show"));
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers"), 1);  // one line, not one a round
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "the counter answers on COM3"), 1);
 }
 
 TEST(Search, ADeviceUnpluggedWhileMonitoringIsFoundAgainOnAnotherPort) {
@@ -229,7 +273,7 @@ TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
     ASSERT_TRUE(m.nextMinute());  // 09:31, a minute of readings
     const std::size_t before = m.recordLines().size();
-    ASSERT_TRUE(m.until([&] { return m.state.heardThisMinute; }));
+    ASSERT_TRUE(m.until([&] { return m.state.readingCount > 0; }));  // a reading, not only the report
 
     device.silence(true);  // hung, with its port still open
     ASSERT_TRUE(m.until([&] { return !m.timers.isRunning(timer::kIntake); }));
@@ -252,6 +296,65 @@ TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     const auto minutes = m.recordedMinutes();
     ASSERT_EQ(minutes.size(), before + 3);
     EXPECT_EQ(minutes.back(), "09:36");
+}
+
+TEST(Search, ACounterStoppedAndUnpluggedIsToldToSendWhenItIsFoundWhileReceiving) {
+    LiveMonitor m;
+    auto& device = m.device(1);
+    m.storePort("1");
+    m.state.isLoading = false;
+    m.start();
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+
+    Option1_Click(m.ctx, kStopOption);
+    ASSERT_TRUE(m.until([&] { return device.isStopped(); }));
+    device.unplug();
+    ASSERT_TRUE(m.until([&] { return !m.port.isOpen(); }));
+    Option1_Click(m.ctx, kReceiveOption);  // while it is away: its "go" goes nowhere
+    const std::size_t heard = device.receivedLines().size();
+    device.plugIn();
+    ASSERT_TRUE(m.nextMinute());  // 09:31: lost, and found again by the search
+    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return !device.isStopped(); }));
+    EXPECT_TRUE(LiveMonitor::received(device, "go", heard));
+    ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
+    ASSERT_TRUE(m.nextMinute());
+    ASSERT_TRUE(m.nextMinute());
+    const auto minutes = m.recordedMinutes();
+    ASSERT_GE(minutes.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(minutes.end() - 2, minutes.end()), (std::vector<std::string>{"09:32", "09:33"}));
+    EXPECT_EQ(m.form.caption, " RX47 monitor");
+}
+
+TEST(Search, ACounterThatAnswersButSendsNoReadingsIsToldToSendAndItsMinutesAreNotRecorded) {
+    LiveMonitor m;
+    auto& device = m.device(1);
+    m.storePort("1");
+    m.start();
+    ASSERT_TRUE(m.until([&] { return m.state.scrolledMinute == minuteKey(m.clock.time) && m.state.readingCount > 0; }));
+
+    // The counter stops on its own (as after a power cycle); the window still says "受信".
+    sendCommand(m.port, "stop");
+    ASSERT_TRUE(m.until([&] { return device.isStopped(); }));
+    ASSERT_TRUE(m.nextMinute());  // 09:31: the readings before it stopped
+    ASSERT_TRUE(m.nextMinute());  // 09:32: one minute without: the last value again
+    EXPECT_FALSE(m.form.notice.visible);
+    EXPECT_FALSE(LiveMonitor::received(device, "go"));
+    ASSERT_TRUE(m.nextMinute());  // 09:33: the second: asked to send once more, and told of
+    EXPECT_TRUE(m.state.linkUp);  // it answers "show": not lost
+    EXPECT_EQ(m.form.notice.caption, "RX47から測定値が届きません。RX47の状態を確認してください");
+    EXPECT_TRUE(m.form.notice.visible);
+    EXPECT_EQ(m.recordedMinutes().back(), "09:32");
+    ASSERT_TRUE(m.until([&] { return !device.isStopped(); }));
+    const auto lines = device.receivedLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "go"), 1);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "answers but sends no readings"), 1);
+
+    // The first reading takes the notice away; the minute after it is recorded again.
+    ASSERT_TRUE(m.until([&] { return !m.form.notice.visible; }));
+    ASSERT_TRUE(m.nextMinute());  // 09:34
+    EXPECT_EQ(m.recordedMinutes().back(), "09:34");
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "sends readings again"), 1);
 }
 
 TEST(Search, OneRecordLinePerClockMinuteAndNoneBeforeTheFirstReading) {

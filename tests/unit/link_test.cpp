@@ -83,6 +83,7 @@ TEST_F(Link, TheSearchWalksThePortsUntilTheDeviceAnswers) {
 
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");  // the device answers on port 3
     EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.port.sent.back(), "go\r\n");  // "受信" is selected: found, it is told to send
     EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
     EXPECT_EQ(m.settings.text("COMport"), "3");
     EXPECT_FALSE(m.form.Label[kStatusMessage].visible);
@@ -134,7 +135,7 @@ TEST_F(Link, DataArrivingAgainStraightAfterItselfChangesNothing) {
     }
 }
 
-TEST_F(Link, AnExhaustedSearchOffersTheReSearchAndDoesNotWrap) {
+TEST_F(Link, AnExhaustedSearchListsThePortsAgainEachMinuteKeepingItsOffer) {
     m.port.devices = {1, 2};
     m.setSetting("COMport", std::string("9"));
     startUpConnection(m.ctx);
@@ -144,7 +145,47 @@ TEST_F(Link, AnExhaustedSearchOffersTheReSearchAndDoesNotWrap) {
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
     EXPECT_TRUE(m.form.cmd[0].enabled);
     EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
-    EXPECT_EQ(m.port.portNumber(), 2);
+    EXPECT_EQ(m.port.portNumber(), 2);  // no wrap within the minute
+
+    // From the next minute on the ports are listed afresh and walked again, with the offer kept.
+    m.port.devices = {1, 2, 5};  // a port that was not there before
+    m.clock.time.second = 59;
+    bool offerKept = true;
+    for (int i = 0; i < 8; ++i) {
+        second();
+        offerKept &= m.form.Label[kStatusMessage].caption == "RX47の接続を確認してください" &&
+                     m.form.cmd[0].caption == "再検索" && m.form.cmd[0].enabled;
+    }
+    EXPECT_TRUE(offerKept);
+    EXPECT_EQ(list().items, (std::vector<std::string>{"1", "2", "5"}));
+    EXPECT_EQ(m.port.portNumber(), 5);
+    m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
+    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_FALSE(m.form.Label[kStatusMessage].visible);
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers"), 1);  // once, not per round
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "the counter answers on COM5"), 1);
+}
+
+TEST_F(Link, DataNotYetTakenInAfterTheReSearchIsTheCounter) {
+    m.port.devices = {4};
+    startUpConnection(m.ctx);
+    m.timers.start(timer::kMinute);
+    for (int i = 0; i < 4; ++i) second();
+    ASSERT_EQ(m.form.cmd[0].caption, "再検索");
+    ASSERT_EQ(m.values.gammaCoefficient, 0);  // never heard since start
+
+    reSearch(m.ctx);
+    second();  // "show" on port 4
+    m.timers.advance(600);
+    m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
+    m.timers.advance(400);  // the update its arrival forces comes before its intake
+    m.timers.advance(1000);
+    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.values.gammaCoefficient, 120);
+    const auto& lines = m.logLines.lines;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().message.find("the counter answers on COM4"), std::string::npos) << lines.back().message;
+    EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers"), 1);
 }
 
 TEST_F(Link, WithNoPortAtAllTheFirstUpdateOffersTheReSearch) {

@@ -114,16 +114,19 @@ TEST_F(Scales, TheAlarmLineStandsAtTheAlarmLevel) {
     EXPECT_FALSE(alarmLine().visible);
 }
 
-TEST_F(Scales, ALevelBeyondSixteenBitsLeavesTheLineWhereItWas) {
-    m.values.cpmAlarmLevel = 40;
-    choose(0, "100");
-    m.values.cpmAlarmLevel = 300;  // 300 × 120 = 36000
-    choose(0, "50");
+TEST_F(Scales, ALevelThatCannotBePlacedOnTheChosenScaleHidesTheLine) {
+    m.values.cpmAlarmLevel = 300;
+    choose(0, "500");
+    EXPECT_EQ(alarmLine().y1, 3000);
+    EXPECT_TRUE(alarmLine().visible);
+    choose(0, "50");                          // 300 × 120 = 36000: beyond the graph's 16-bit arithmetic
     EXPECT_EQ(m.form.lbl[10].caption, "50");  // labels and factor are set before the line
     EXPECT_EQ(m.values.cpmScaleFactor, 120);
-    EXPECT_EQ(alarmLine().y1, 4200);
-    EXPECT_TRUE(alarmLine().visible);
+    EXPECT_FALSE(alarmLine().visible);    // left at 3000 it would read as 30 CPM
     EXPECT_EQ(stored("CPMscale"), "50");  // the click goes on
+    choose(0, "500");
+    EXPECT_EQ(alarmLine().y1, 3000);
+    EXPECT_TRUE(alarmLine().visible);
 }
 
 TEST_F(Scales, WithoutTheLineSettingAScaleChangeNeitherShowsNorHidesAPlottedLine) {
@@ -136,7 +139,7 @@ TEST_F(Scales, WithoutTheLineSettingAScaleChangeNeitherShowsNorHidesAPlottedLine
     EXPECT_TRUE(alarmLine().visible);
 }
 
-TEST_F(Scales, WhileLoadingOrWithoutTheDeviceTheLineKeepsItsVisibility) {
+TEST_F(Scales, WhileLoadingOrWithoutTheDeviceTheLineIsNotShown) {
     m.values.cpmAlarmLevel = 40;
     m.state.linkUp = false;
     applyCpmScale(m.ctx);
@@ -145,11 +148,13 @@ TEST_F(Scales, WhileLoadingOrWithoutTheDeviceTheLineKeepsItsVisibility) {
 
     m.state.linkUp = true;
     m.state.isLoading = true;
-    m.values.cpmAlarmLevel = 60;
-    m.form.Combo1[0].text = "50";
     m.form.lne[kAlarmLine].visible = true;
     applyCpmScale(m.ctx);
-    EXPECT_TRUE(alarmLine().visible);
+    EXPECT_TRUE(alarmLine().visible);  // a line on the plot keeps its visibility
+    m.values.cpmAlarmLevel = 60;
+    m.form.Combo1[0].text = "50";
+    applyCpmScale(m.ctx);
+    EXPECT_FALSE(alarmLine().visible);  // one above it does not
 }
 
 TEST_F(Scales, ChoosingADoseScaleRelabelsAndRedrawsEverySegment) {

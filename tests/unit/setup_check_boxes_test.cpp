@@ -55,13 +55,22 @@ TEST_F(SetupCheckBoxes, TheMasterSwitchGovernsTheAlarmGroupAndChangesNoCheck) {
     for (int i : {2, 8, 1}) EXPECT_EQ(form.Label1[i].foreColour, kBlack) << i;
 }
 
-TEST_F(SetupCheckBoxes, TheAlarmLineBoxShowsTheLineAtOnceEvenAboveTheGraph) {
+TEST_F(SetupCheckBoxes, TheAlarmLineBoxShowsTheLineAtOnceWhereItsLevelLies) {
     LineControl& line = m.form.lne[kAlarmLine];
+    m.values.cpmAlarmLevel = 40;
+    m.values.cpmScaleFactor = 60;
     click(kAlarmLineBox, false);
     EXPECT_FALSE(line.visible);
-    line.y1 = line.y2 = -600;
     click(kAlarmLineBox, true);
     EXPECT_TRUE(line.visible);
+    EXPECT_EQ(line.y1, 4200);
+
+    m.values.cpmScaleFactor = 120;
+    m.values.cpmAlarmLevel = 300;  // above the graph: shown, it would stand at another level
+    click(kAlarmLineBox, false);
+    click(kAlarmLineBox, true);
+    EXPECT_FALSE(line.visible);
+    EXPECT_TRUE(onDiskTrue("warnline"));
 }
 
 TEST_F(SetupCheckBoxes, TheRecordBoxSwitchesTheRecordFileBoxesKeepingTheirChecks) {

@@ -115,10 +115,18 @@ TEST_F(SetupValidation, TheCpmLevelMovesTheAlarmLineAndIsNotStored) {
     EXPECT_TRUE(m.port.sent.empty());  // the port is closed, yet the device-save delay runs
     EXPECT_TRUE(saveDelayRuns());
 
-    type(kCpmLevelText, "1000");  // above the graph's 16-bit arithmetic: the line stays
+    m.state.isLoading = false;  // the main window's start-up is over: the line's setting shows it
+    type(kCpmLevelText, "30");
     EXPECT_FALSE(close());
-    EXPECT_EQ(m.values.cpmAlarmLevel, 1000);
-    EXPECT_EQ(line.y1, 4200);
+    EXPECT_TRUE(line.visible);
+    type(kCpmLevelText, "65535");  // beyond the graph's 16-bit arithmetic: not at 30 any more
+    EXPECT_FALSE(close());
+    EXPECT_EQ(m.values.cpmAlarmLevel, 65535);
+    EXPECT_FALSE(line.visible);
+    type(kCpmLevelText, "50");  // back on the scale: drawn where it belongs
+    EXPECT_FALSE(close());
+    EXPECT_EQ(line.y1, 3600);
+    EXPECT_TRUE(line.visible);
 }
 
 TEST_F(SetupValidation, BoxesAreCheckedInOrderAndDoneStepsStayDone) {
