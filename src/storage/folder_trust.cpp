@@ -149,9 +149,9 @@ std::optional<Fault> judgeWay(const fs::path& folder, uid_t user) {
 
 /// What the program uses inside the program folder.
 std::optional<Fault> judgeContents(const fs::path& folder, uid_t user) {
-    for (const std::string& name : {std::string(kSettingsFileName), std::string(kSettingsFileName) + "-journal",
-                                    std::string(kSettingsTempFileName), std::string("RX47.lock"),
-                                    std::string(kAlarmSoundFile)})
+    for (const std::string& name :
+         {std::string(kSettingsFileName), std::string(kSettingsFileName) + "-journal",
+          std::string(kSettingsTempFileName), std::string("RX47.lock"), std::string(kAlarmSoundFile)})
         if (auto fault = judgeEntry(folder / name, user)) return fault;
 
     // The records: the folder, its month folders and master file, and the daily files.
@@ -182,8 +182,8 @@ std::string programFolderRefusal(const fs::path& folder, uid_t user) {
     if (!fault) fault = judgeContents(folder, user);
     if (!fault) return {};
     return "the program folder " + folder.string() + " is not used: " + fault->path.string() + " " + fault->why +
-           ", so another user could put links or files there that the program would follow. " +
-           fault->remedy + " Or name another program folder with --folder.";
+           ", so another user could put links or files there that the program would follow. " + fault->remedy +
+           " Or name another program folder with --folder.";
 }
 
 }  // namespace rx47

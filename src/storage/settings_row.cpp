@@ -202,32 +202,42 @@ void bindValue(sqlite3_stmt* stmt, int i, const SettingValue& value) {
         sqlite3_bind_null(stmt, i);
 }
 
+/// The size in bytes of a text or blob value, read from the row's header without fetching the value;
+/// 0 for a number or an empty value.
+std::int64_t storedSize(sqlite3* db, const std::string& column, std::int64_t rowid) {
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(db, "main", "setting", column.c_str(), rowid, 0, &blob) != SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return 0;
+    }
+    const std::int64_t size = sqlite3_blob_bytes(blob);
+    sqlite3_blob_close(blob);
+    return size;
+}
+
 StoredRow readFirstRow(sqlite3* db, const fs::path& file) {
     checkSettingsSchema(db, file);
     const std::string what = "cannot read the settings of " + file.string();
-    // The length of each value in bytes first, so that one longer than any setting is never fetched.
-    const std::vector<std::string> names = settingsColumns(db, file);
-    std::string lengths = "SELECT rowid";
-    for (const std::string& name : names) lengths += ", length(CAST(" + quotedName(name) + " AS BLOB))";
-    Statement stmt = prepare(db, lengths + " FROM setting ORDER BY rowid LIMIT 1", what);
+    Statement stmt = prepare(db, "SELECT rowid FROM setting ORDER BY rowid LIMIT 1", what);
     int rc = sqlite3_step(stmt.get());
     if (rc == SQLITE_DONE) throw DatabaseError("the settings table of " + file.string() + " has no row");
     if (rc != SQLITE_ROW) databaseFailure(db, what);
     StoredRow row;
     row.rowid = sqlite3_column_int64(stmt.get(), 0);
-    row.names = names;
-    row.values.resize(names.size());
+    row.names = settingsColumns(db, file);
+    row.values.resize(row.names.size());
+    // A value longer than any setting is never fetched: its size comes from the row's header.
     std::vector<std::size_t> fetched;
     std::string select = "SELECT rowid";
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::int64_t length = sqlite3_column_int64(stmt.get(), 1 + static_cast<int>(i));
-        if (length > kLongestSettingValue) {
-            row.refused.push_back("setting " + names[i] + " holds " + std::to_string(length) +
+    for (std::size_t i = 0; i < row.names.size(); ++i) {
+        const std::int64_t size = storedSize(db, row.names[i], row.rowid);
+        if (size > kLongestSettingValue) {
+            row.refused.push_back("setting " + row.names[i] + " holds " + std::to_string(size) +
                                   " bytes, more than any setting: it is not read, and reads as empty");
             continue;
         }
         fetched.push_back(i);
-        select += ", " + quotedName(names[i]);
+        select += ", " + quotedName(row.names[i]);
     }
     stmt = prepare(db, select + " FROM setting WHERE rowid=?", what);
     sqlite3_bind_int64(stmt.get(), 1, row.rowid);
