@@ -47,7 +47,7 @@ int refuseToStart(rx47::FailureLog& log, const std::string& why) {
     if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
         QMessageBox::critical(
             nullptr, QStringLiteral(" RX47 monitor"),
-            QStringLiteral("プログラムフォルダーを使えないため、起動できません。\n\n") + QString::fromStdString(why));
+            QStringLiteral("プログラムフォルダを使えないため、起動できません。\n\n") + QString::fromStdString(why));
     return 1;
 }
 
