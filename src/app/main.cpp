@@ -1,5 +1,8 @@
 // RX47 monitor: wires the core to its Qt adapters and views, and runs the event loop.
+#include <unistd.h>
 #include <QApplication>
+#include <QMessageBox>
+
 #include <clocale>
 #include <filesystem>
 #include <memory>
@@ -24,6 +27,7 @@
 #include "platform/qt/single_instance.h"
 #include "platform/qt/system_clock.h"
 #include "platform/qt/termination_signals.h"
+#include "storage/folder_trust.h"
 #include "storage/leftovers.h"
 #include "storage/settings_row.h"
 #include "ui/qt/conversions.h"
@@ -69,6 +73,18 @@ int reportOtherCopy(rx47::SingleInstance::Answer answer, const std::filesystem::
     }
 }
 
+/// The program cannot start: the log says why, and so does a message box where anyone can see one
+/// (not on the offscreen platform of a service or a test).
+int refuseToStart(rx47::FailureLog& log, const std::string& why) {
+    log.warn(rx47::LogCategory::Program, why);
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        QMessageBox::critical(
+            nullptr, QStringLiteral(" RX47 monitor"),
+            QStringLiteral("プログラムフォルダを使えないため、起動できません。\n\n") + QString::fromStdString(why));
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -90,6 +106,9 @@ int main(int argc, char* argv[]) {
     rx47::FailureLog log(&logSink);
     // Qt's own dialogs in Japanese (after the command line, whose answers stay in English).
     rx47::installQtTranslations(log);
+    // A folder another user made or can write is refused before anything in it is touched.
+    if (const std::string refusal = rx47::programFolderRefusal(programFolder, ::geteuid()); !refusal.empty())
+        return refuseToStart(log, refusal);
     rx47::prepareProgramFolder(programFolder, log);
     rx47::reportCommandLine(commandLine, log);
     // The settings file's key derivation takes tens of milliseconds: it runs on a worker while the

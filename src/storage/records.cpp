@@ -64,6 +64,11 @@ void appendRecord(const Context& ctx, const std::filesystem::path& file) {
     }
 }
 
+/// The system's words for a failed open; a link where a record file belongs says so.
+std::string openFailure(int error) {
+    return error == ELOOP ? "it is a link, and records are not written through links" : std::strerror(error);
+}
+
 std::filesystem::path dailyFile(const Context& ctx) {
     return ctx.programFolder / kRecordFolder / ctx.state.monthFolder / (dateText(ctx.clock.now()) + ".csv");
 }
@@ -111,8 +116,9 @@ std::string toCodePage932(std::string_view utf8) {
 }
 
 bool appendWhole(const std::filesystem::path& file, std::string_view bytes) {
-    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) throw FileError("cannot open " + file.string() + ": " + std::strerror(errno));
+    // Never through a link: a record file is the program's own, made where it stands.
+    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) throw FileError("cannot open " + file.string() + ": " + openFailure(errno));
     struct stat before {};
     const bool sized = ::fstat(fd, &before) == 0;
     // A power cut can leave the last line torn (on a file system that does not keep data in order

@@ -124,6 +124,70 @@ Database openKeyed(const fs::path& file) {
     return openWithKey(file, kSettingsPassword);
 }
 
+/// The first row of `setting` (lowest rowid) with its column names as stored. A value longer than
+/// any setting is not read: it stands as empty, and `refused` names it.
+struct StoredRow {
+    std::int64_t rowid = 0;
+    std::vector<std::string> names;
+    std::vector<SettingValue> values;
+    std::vector<std::string> refused;
+};
+
+// ---- what a settings file may hold ----
+
+/// The longest value a setting may have, in bytes. Every valid one (a number, a colour, a scale
+/// text) is far shorter; a longer one is left in the file unread.
+constexpr int kLongestSettingValue = 1024;
+
+/// Why a settings file is refused, and what the user can do.
+[[noreturn]] void refuseSettingsFile(const fs::path& file, const std::string& why) {
+    throw DatabaseError(file.string() + " is not used and is left as it is: it " + why +
+                        ". Move it away, and the next start puts the supplied settings in its place");
+}
+
+/// Checks that the file holds the settings table and nothing that acts on its own: a plain table
+/// `setting`, its automatic indexes, the library's own tables, and no trigger, view, other table or
+/// index of its own. A trigger would run at every save of a setting (switching an alarm off, say).
+void checkSettingsSchema(sqlite3* db, const fs::path& file) {
+    Statement stmt = prepare(db, "SELECT type, name, tbl_name, sql FROM sqlite_master",
+                             "cannot read the settings of " + file.string());
+    const auto text = [&](int i) {
+        const unsigned char* t = sqlite3_column_text(stmt.get(), i);
+        return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+    };
+    bool table = false;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        const std::string type = text(0), name = text(1), sql = text(3);
+        const bool ofSetting = lowerCase(text(2)) == "setting";
+        if (type == "table" && lowerCase(name) == "setting") {
+            // A virtual table runs a module's code: only a plain table is the settings table.
+            if (lowerCase(sql).rfind("create table", 0) != 0) refuseSettingsFile(file, "holds no plain settings table");
+            table = true;
+        } else if (type == "table" && lowerCase(name).rfind("sqlite_", 0) == 0) {
+            // The library's own (the counters of AUTOINCREMENT, the planner's statistics).
+        } else if (type == "index" && ofSetting && sqlite3_column_type(stmt.get(), 3) == SQLITE_NULL) {
+            // An index the library made for a UNIQUE or PRIMARY KEY column.
+        } else {
+            refuseSettingsFile(file, "holds a " + type + " \"" + name + "\" besides the settings table" +
+                                         (type == "trigger" ? ", which would run at every save of a setting" : ""));
+        }
+    }
+    if (rc != SQLITE_DONE) databaseFailure(db, "cannot read the settings of " + file.string());
+    if (!table) refuseSettingsFile(file, "holds no settings table");
+}
+
+/// The stored names of the settings table's columns, in order.
+std::vector<std::string> settingsColumns(sqlite3* db, const fs::path& file) {
+    Statement stmt = prepare(db, "PRAGMA table_info(setting)", "cannot read the settings of " + file.string());
+    std::vector<std::string> names;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+        names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1)));
+    if (rc != SQLITE_DONE) databaseFailure(db, "cannot read the settings of " + file.string());
+    return names;
+}
+
 SettingValue columnValue(sqlite3_stmt* stmt, int i) {
     switch (sqlite3_column_type(stmt, i)) {
         case SQLITE_INTEGER:
@@ -152,25 +216,48 @@ void bindValue(sqlite3_stmt* stmt, int i, const SettingValue& value) {
         sqlite3_bind_null(stmt, i);
 }
 
-/// The first row of `setting` (lowest rowid) with its column names as stored.
-struct StoredRow {
-    std::int64_t rowid = 0;
-    std::vector<std::string> names;
-    std::vector<SettingValue> values;
-};
+/// The size in bytes of a text or blob value, read from the row's header without fetching the value;
+/// 0 for a number or an empty value.
+std::int64_t storedSize(sqlite3* db, const std::string& column, std::int64_t rowid) {
+    sqlite3_blob* blob = nullptr;
+    if (sqlite3_blob_open(db, "main", "setting", column.c_str(), rowid, 0, &blob) != SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return 0;
+    }
+    const std::int64_t size = sqlite3_blob_bytes(blob);
+    sqlite3_blob_close(blob);
+    return size;
+}
 
 StoredRow readFirstRow(sqlite3* db, const fs::path& file) {
-    Statement stmt = prepare(db, "SELECT rowid, * FROM setting ORDER BY rowid LIMIT 1",
-                             "cannot read the settings of " + file.string());
-    const int rc = sqlite3_step(stmt.get());
+    checkSettingsSchema(db, file);
+    const std::string what = "cannot read the settings of " + file.string();
+    Statement stmt = prepare(db, "SELECT rowid FROM setting ORDER BY rowid LIMIT 1", what);
+    int rc = sqlite3_step(stmt.get());
     if (rc == SQLITE_DONE) throw DatabaseError("the settings table of " + file.string() + " has no row");
-    if (rc != SQLITE_ROW) databaseFailure(db, "cannot read the settings of " + file.string());
+    if (rc != SQLITE_ROW) databaseFailure(db, what);
     StoredRow row;
     row.rowid = sqlite3_column_int64(stmt.get(), 0);
-    for (int i = 1; i < sqlite3_column_count(stmt.get()); ++i) {
-        row.names.emplace_back(sqlite3_column_name(stmt.get(), i));
-        row.values.push_back(columnValue(stmt.get(), i));
+    row.names = settingsColumns(db, file);
+    row.values.resize(row.names.size());
+    // A value longer than any setting is never fetched: its size comes from the row's header.
+    std::vector<std::size_t> fetched;
+    std::string select = "SELECT rowid";
+    for (std::size_t i = 0; i < row.names.size(); ++i) {
+        const std::int64_t size = storedSize(db, row.names[i], row.rowid);
+        if (size > kLongestSettingValue) {
+            row.refused.push_back("setting " + row.names[i] + " holds " + std::to_string(size) +
+                                  " bytes, more than any setting: it is not read, and reads as empty");
+            continue;
+        }
+        fetched.push_back(i);
+        select += ", " + quotedName(row.names[i]);
     }
+    stmt = prepare(db, select + " FROM setting WHERE rowid=?", what);
+    sqlite3_bind_int64(stmt.get(), 1, row.rowid);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW) databaseFailure(db, what);
+    for (std::size_t k = 0; k < fetched.size(); ++k)
+        row.values[fetched[k]] = columnValue(stmt.get(), 1 + static_cast<int>(k));
     return row;
 }
 
@@ -305,7 +392,8 @@ PreparedSettings::PreparedSettings(PreparedSettings&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)),
       rowid_(other.rowid_),
       names_(std::move(other.names_)),
-      values_(std::move(other.values_)) {}
+      values_(std::move(other.values_)),
+      refused_(std::move(other.refused_)) {}
 
 PreparedSettings& PreparedSettings::operator=(PreparedSettings&& other) noexcept {
     if (this != &other) {
@@ -314,6 +402,7 @@ PreparedSettings& PreparedSettings::operator=(PreparedSettings&& other) noexcept
         rowid_ = other.rowid_;
         names_ = std::move(other.names_);
         values_ = std::move(other.values_);
+        refused_ = std::move(other.refused_);
     }
     return *this;
 }
@@ -326,6 +415,7 @@ PreparedSettings prepareSettings(const fs::path& programFolder) {
     prepared.rowid_ = row.rowid;
     prepared.names_ = std::move(row.names);
     prepared.values_ = std::move(row.values);
+    prepared.refused_ = std::move(row.refused);
     prepared.db_ = db.release();
     return prepared;
 }
@@ -376,6 +466,8 @@ void SettingsRow::adopt(PreparedSettings prepared) {
     columns_ = std::move(columns);
     rowid_ = prepared.rowid_;
     db_ = std::exchange(prepared.db_, nullptr);
+    if (log_)
+        for (const std::string& refusal : prepared.refused_) log_->warn(LogCategory::Settings, refusal);
 }
 
 // ---- SettingsOpenedAhead ----

@@ -61,11 +61,14 @@ private:
     std::int64_t rowid_ = 0;
     std::vector<std::string> names_;
     std::vector<SettingValue> values_;
+    std::vector<std::string> refused_;  ///< values too long to be settings, left unread
 };
 
 /// Opens "RX47.dat" in the program folder with the password as key and reads the first row of
 /// `setting`. Never creates the file. Throws DatabaseError when the file is missing, the key is
-/// wrong or the table has no row.
+/// wrong, the table has no row, or the file holds more than the settings table (a trigger, a view,
+/// another table): such a file is not used, so nothing in it runs, and it is not changed. A value
+/// longer than any setting is not read: it reads as empty.
 PreparedSettings prepareSettings(const std::filesystem::path& programFolder);
 
 class SettingsRow {

@@ -3,8 +3,11 @@
 // no shell ever runs a word of them; one command at a time, and how each ended in the log.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "monitor/alarms.h"
 #include "platform/qt/qt_command_runner.h"
@@ -115,6 +118,37 @@ TEST_F(AlarmHook, OneAtATimeAndHowEachEndedIsLogged) {
     raise();
     EXPECT_TRUE(logged("/usr/bin/python3 failed: exit status 3"));
     EXPECT_FALSE(runner.running());
+}
+
+/// Whether the process is gone or a zombie that is never run again (one left to a parent that does
+/// not reap it, as in a container).
+bool ended(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string fields;
+    if (!std::getline(stat, fields)) return true;
+    const auto name = fields.rfind(')');
+    return name != std::string::npos && name + 2 < fields.size() && fields[name + 2] == 'Z';
+}
+
+TEST_F(AlarmHook, WhatTheCommandStartedEndsWithItWhenTheProgramEnds) {
+    // A command that starts a long child and waits for it, and one that ignores SIGTERM.
+    const fs::path pids = m.folder.path() / "pids";
+    const std::string script = "trap '' TERM; sleep 90 & echo $! > '" + pids.string() + ".tmp'; mv '" + pids.string() +
+                               ".tmp' '" + pids.string() + "'; wait";
+    pid_t child = 0;
+    pid_t command = 0;
+    {
+        QtCommandRunner ending;
+        ASSERT_TRUE(ending.start("/bin/sh", {"-c", script}, {}).started);
+        ASSERT_TRUE(test::runEventsUntil([&] { return fs::exists(pids); }, 30s));
+        std::ifstream(pids) >> child;
+        ASSERT_GT(child, 0);
+        command = static_cast<pid_t>(::getpgid(child));
+        EXPECT_NE(command, ::getpgrp()) << "the command runs in the program's own process group";
+    }
+    // The kill is on its way when the runner is gone; the child dies a moment later.
+    EXPECT_TRUE(test::runEventsUntil([&] { return ended(child); }, 10s)) << "the command's child outlived it";
+    EXPECT_TRUE(ended(command));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <functional>
 #include <iomanip>
 #include <iterator>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -306,6 +307,96 @@ TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
     EXPECT_NE(textOf(log).find(" of user root)"), std::string::npos) << textOf(log);
     EXPECT_TRUE(fs::exists(lock));  // the lock is honoured: still there, still root's
     EXPECT_TRUE(program.endWith(SIGTERM));
+}
+
+/// A program folder made for a case beside the program's copy, with an empty port table (so that no
+/// real device is ever tried), removed at the end.
+struct NamedFolder {
+    fs::path path;
+    NamedFolder(const ProgramCopy& copy, const std::string& name, const std::string& inside = {})
+        : path(fs::path(copy.path().string() + "." + name)) {
+        fs::create_directories(path / inside / "ports");
+    }
+    ~NamedFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+TEST(Program, AProgramFolderAnotherUserMadeOrCanWriteIsRefusedSayingWhichAndWhy) {
+    ProgramCopy copy;
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        std::string name;
+        fs::path folder;   // the program folder named
+        std::string said;  // what the refusal says ("" when it starts)
+        std::unique_ptr<RealProgram> program;
+    };
+    std::vector<Case> cases;
+    std::vector<std::unique_ptr<NamedFolder>> folders;
+    const auto folder = [&](const std::string& name, const std::string& inside = {}) -> const fs::path& {
+        folders.push_back(std::make_unique<NamedFolder>(copy, name, inside));
+        return folders.back()->path;
+    };
+
+    // Writable by everyone: others could put links in it, sticky bit or not.
+    const fs::path open = folder("open");
+    ::chmod(open.c_str(), 0777);
+    cases.push_back({"open", open, open.string() + " can be written by every user (mode 0777)"});
+    const fs::path sticky = folder("sticky", "mine");
+    ::chmod(sticky.c_str(), 01777);
+    cases.push_back({"sticky", sticky, sticky.string() + " can be written by every user (mode 1777)"});
+    // A folder of one's own inside a sticky one (as in /tmp) is the user's alone.
+    cases.push_back({"mine in sticky", sticky / "mine", ""});
+    if (root) {
+        // Another user's folder, and a month folder another user linked into the user's records.
+        const fs::path theirs = folder("theirs", "mine");
+        ::chown(theirs.c_str(), test::ordinaryUserId(), test::ordinaryUserId());
+        cases.push_back({"theirs", theirs / "mine", theirs.string() + " belongs to the user nobody"});
+        const fs::path planted = folder("planted");
+        const fs::path victim = folder("victim");
+        fs::create_directories(planted / "record");
+        fs::create_directory_symlink(victim, planted / "record" / "2026_12");
+        ::lchown((planted / "record" / "2026_12").c_str(), test::ordinaryUserId(), test::ordinaryUserId());
+        cases.push_back({"planted", planted,
+                         (planted / "record" / "2026_12").string() + " is a link that the user nobody put there"});
+        // Writable by the group: allowed when the group is the user's alone (root's own group, as a
+        // user's private group under a umask of 002), refused when it is not (users).
+        const fs::path own = folder("own group");
+        const fs::path shared = folder("shared");
+        for (const auto& [path, group] : {std::pair{own, gid_t{0}}, std::pair{shared, gid_t{100}}}) {
+            ::chown(path.c_str(), 0, group);
+            ::chmod(path.c_str(), 0775);
+        }
+        cases.push_back({"own group", own, ""});
+        cases.push_back(
+            {"shared", shared, shared.string() + " can be written by the group users, which is not yours alone"});
+    }
+    for (Case& c : cases) {
+        LaunchOptions launch;
+        launch.arguments = {"--folder", c.folder.string()};
+        launch.errorLog = copy.path().string() + "." + c.name + ".log";
+        c.program = std::make_unique<RealProgram>(copy, launch);
+    }
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path log = copy.path().string() + "." + c.name + ".log";
+        if (c.said.empty()) {
+            EXPECT_TRUE(waitFor([&] { return fs::is_directory(c.folder / "record"); }, 30s)) << textOf(log);
+            EXPECT_TRUE(c.program->endWith(SIGTERM));
+            EXPECT_EQ(c.program->exitCode(), 0);
+        } else {
+            ASSERT_TRUE(c.program->waitForExit(30s));
+            EXPECT_EQ(c.program->exitCode(), 1);
+            const std::string text = textOf(log);
+            EXPECT_NE(text.find("the program folder " + c.folder.string() + " is not used: " + c.said),
+                      std::string::npos)
+                << text;
+            EXPECT_NE(text.find("--folder"), std::string::npos) << text;  // what to do
+            EXPECT_FALSE(fs::exists(c.folder / kSettingsFileName));       // nothing was put there
+        }
+        fs::remove(log);
+    }
 }
 
 TEST(Program, EndingItWhileTheAlarmSoundPlaysDoesNotWaitForTheSound) {

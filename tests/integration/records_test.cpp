@@ -91,6 +91,20 @@ TEST_F(Records, AFileDeletedMeanwhileStartsAgainWithHeaders) {
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 3);
 }
 
+TEST_F(Records, ALinkWhereARecordFileBelongsIsNotWrittenThrough) {
+    // Someone else's file, linked in where the master file belongs.
+    const fs::path victim = m.folder.path() / "victim.txt";
+    std::ofstream(victim) << "mine\n";
+    fs::create_symlink(victim, record / "master record.csv");
+    try {
+        writeMeasurementRecord(m.ctx);
+        ADD_FAILURE() << "written";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("it is a link"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(bytesOf(victim), "mine\n");
+}
+
 TEST_F(Records, AMissingMonthFolderEndsTheMinutesRecordAfterTheMaster) {
     fs::remove_all(record / "2026_05");
     EXPECT_THROW(writeMeasurementRecord(m.ctx), FileError);

@@ -258,6 +258,95 @@ TEST_F(SettingsTest, OpenedAheadOnAWorkerTheRowIsTheSameAndFailsTheSame) {
     EXPECT_FALSE(fs::exists(file()));
 }
 
+/// Runs SQL on a settings file with its key.
+void alter(const fs::path& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    sqlite3_key(db, "tamelox", 7);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close_v2(db);
+}
+
+std::string bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(SettingsTest, AFileWithMoreThanTheSettingsTableIsRefusedAndLeftAsItIs) {
+    struct Crafted {
+        const char* sql;
+        const char* named;  // what the refusal names
+    };
+    const Crafted crafted[] = {
+        // Switches the alarms off at the next save of any setting.
+        {"CREATE TRIGGER quiet AFTER UPDATE ON setting BEGIN UPDATE setting SET warnCPMlevel=30000, warning=0; END",
+         "trigger \"quiet\""},
+        {"CREATE TABLE ballast (x); CREATE TRIGGER grow AFTER UPDATE ON setting BEGIN "
+         "INSERT INTO ballast VALUES (zeroblob(20000000)); END",
+         "besides the settings table"},
+        {"CREATE VIEW shown AS SELECT * FROM setting", "view \"shown\""},
+        {"CREATE TABLE other (x)", "table \"other\""},
+        {"CREATE INDEX byPort ON setting (COMport)", "index \"byPort\""},
+    };
+    rx47::test::RecordingLogSink lines;
+    rx47::FailureLog log(&lines);
+    row.setLog(&log);
+    for (const Crafted& c : crafted) {
+        SCOPED_TRACE(c.sql);
+        fs::remove(file());
+        fs::copy_file(kSuppliedFile, file());
+        alter(file(), c.sql);
+        const std::string before = bytesOf(file());
+        try {
+            row.open(folder.path());
+            ADD_FAILURE() << "opened";
+        } catch (const rx47::DatabaseError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(file().string()), std::string::npos) << message;
+            EXPECT_NE(message.find(c.named), std::string::npos) << message;
+            EXPECT_NE(message.find("Move it away"), std::string::npos) << message;
+        }
+        EXPECT_FALSE(row.isOpen());
+        EXPECT_THROW(row.commit(), rx47::DatabaseError);
+        EXPECT_EQ(bytesOf(file()), before);
+        EXPECT_FALSE(fs::exists(file().string() + "-journal"));
+    }
+    EXPECT_EQ(lines.count(rx47::LogCategory::Settings, "is not used and is left as it is"), 1);  // once until it opens
+
+    // What the library keeps of its own does not act.
+    fs::remove(file());
+    fs::copy_file(kSuppliedFile, file());
+    alter(file(),
+          "ANALYZE; CREATE TABLE counted (id INTEGER PRIMARY KEY AUTOINCREMENT, u UNIQUE);"
+          "INSERT INTO counted (u) VALUES (1); DROP TABLE counted;");
+    row.open(folder.path());
+    EXPECT_EQ(row.int16("gkeisuu"), 120);
+}
+
+TEST_F(SettingsTest, AValueLongerThanAnySettingIsNotReadAndStaysInTheFile) {
+    alter(file(), "UPDATE setting SET CPMscale = '100' || zeroblob(5000), LINEscale = printf('%1024s', '0.3')");
+    rx47::test::RecordingLogSink lines;
+    rx47::FailureLog log(&lines);
+    row.setLog(&log);
+    row.open(folder.path());
+    EXPECT_THROW(row.text("CPMscale"), rx47::TypeMismatch);  // as an empty value: the step is skipped
+    EXPECT_EQ(lines.count(rx47::LogCategory::Settings, "setting CPMscale holds 5003 bytes"), 1);
+    EXPECT_EQ(row.text("LINEscale").size(), 1024u);  // as long as a value may be
+    EXPECT_EQ(row.int16("gkeisuu"), 120);
+
+    // Saving another setting leaves it alone; writing it replaces it.
+    row.write("gkeisuu", std::int64_t{95});
+    row.commit();
+    EXPECT_EQ(queryWithKey(file(), "tamelox", "SELECT 1 FROM setting WHERE length(CPMscale) = 5003"), SQLITE_OK);
+    row.write("CPMscale", std::string("200"));
+    row.commit();
+    reopen();
+    EXPECT_EQ(row.text("CPMscale"), "200");
+    EXPECT_EQ(row.int16("gkeisuu"), 95);
+}
+
 TEST_F(SettingsTest, EveryOperationFailsWhenNotOpen) {
     EXPECT_THROW(row.value("COMport"), rx47::DatabaseError);
     EXPECT_THROW(row.int16("COMport"), rx47::DatabaseError);

@@ -135,6 +135,14 @@ std::vector<BadFile> badFiles() {
          },
          true},
         {"NULLs", [](const fs::path& f) { makeDatabase(f, kSettingsPassword, settingsTable({"NULL"})); }, true},
+        {"a trigger that switches the alarms off at every save",
+         [](const fs::path& f) {
+             makeDatabase(f, kSettingsPassword,
+                          settingsTable({"1"}) +
+                              "CREATE TRIGGER quiet AFTER UPDATE ON setting BEGIN "
+                              "UPDATE setting SET warnCPMlevel=30000, warning=0; END;");
+         },
+         false},
         {"two rows",
          [](const fs::path& f) {
              makeDatabase(f, kSettingsPassword, settingsTable({"1", "7"}));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/log.h"
+#include "storage/folder_trust.h"
 #include "storage/leftovers.h"
 #include "storage/program_folder.h"
 #include "support/program_folder.h"
@@ -192,6 +193,43 @@ TEST(ProgramFolder, CopiesStartedTogetherPutExactlyOneSettingsFileInPlace) {
     EXPECT_EQ(placed, 1u);
     EXPECT_EQ(readFile(folder / "RX47.dat"), readFile(supplied / "RX47.dat"));
     EXPECT_EQ(entries(folder), std::vector<std::string>{"RX47.dat"});
+}
+
+TEST(ProgramFolder, LinksTheUserMadeAreFollowedAndJudgedExceptThePortTablesDevices) {
+    test::TempProgramFolder folder;
+    const uid_t user = ::geteuid();
+    const fs::path elsewhere = folder.path() / "elsewhere";
+    fs::create_directories(elsewhere / "2026_12");
+    fs::create_directories(folder.path() / "ports");
+    // The records on another disk, a port table entry that leads to a device every user may write.
+    fs::create_directory_symlink(elsewhere, folder.path() / "record");
+    fs::create_symlink("/dev/null", folder.path() / "ports" / "COM1");
+    EXPECT_EQ(programFolderRefusal(folder.path(), user), "");
+
+    // What a link leads to is held to the same rule.
+    fs::permissions(elsewhere / "2026_12", fs::perms::all);
+    EXPECT_NE(programFolderRefusal(folder.path(), user)
+                  .find((folder.path() / "record" / "2026_12").string() + " can be written by every user"),
+              std::string::npos);
+    fs::permissions(elsewhere / "2026_12", fs::perms::others_write | fs::perms::group_write, fs::perm_options::remove);
+    // A folder that is not there yet is made by the program: only the way to it is judged.
+    EXPECT_EQ(programFolderRefusal(folder.path() / "new" / "folder", user), "");
+
+    if (user != 0) GTEST_SKIP() << "links of another user need root to make";
+    const uid_t other = 65534;
+    fs::create_symlink("/dev/zero", folder.path() / "ports" / "COM2");
+    ::lchown((folder.path() / "ports" / "COM2").c_str(), other, other);
+    EXPECT_NE(programFolderRefusal(folder.path(), user)
+                  .find((folder.path() / "ports" / "COM2").string() + " is a link that the user nobody put there"),
+              std::string::npos);
+    fs::remove(folder.path() / "ports" / "COM2");
+    // A link on the way to the program folder that another user could turn elsewhere.
+    const fs::path way = folder.path().string() + ".way";
+    fs::create_directory_symlink(folder.path(), way);
+    ::lchown(way.c_str(), other, other);
+    EXPECT_NE(programFolderRefusal(way, user).find(way.string() + " is a link that the user nobody made"),
+              std::string::npos);
+    fs::remove(way);
 }
 
 }  // namespace

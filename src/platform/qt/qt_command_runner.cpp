@@ -4,6 +4,9 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
+#include <signal.h>
+#include <unistd.h>
+
 namespace rx47 {
 
 namespace {
@@ -15,6 +18,8 @@ using namespace std::chrono_literals;
 constexpr auto kStartWait = 2s;
 /// How long the program's end waits for a command that still runs before ending it.
 constexpr auto kEndGrace = 3s;
+/// How long a command's group gets to end on SIGTERM before it is killed.
+constexpr auto kGroupGrace = 1s;
 
 int milliseconds(std::chrono::milliseconds ms) {
     return static_cast<int>(ms.count());
@@ -24,11 +29,20 @@ QString text(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+/// Sends a signal to every process of a command's group: the command and whatever it started that
+/// did not leave the group. A group already gone is no failure.
+void signalGroup(qint64 group, int signal) {
+    if (group > 1) ::kill(-static_cast<pid_t>(group), signal);
+}
+
 }  // namespace
 
 QtCommandRunner::QtCommandRunner(QObject* parent) : QObject(parent), process_(new QProcess(this)) {
     process_->setProcessChannelMode(QProcess::ForwardedChannels);
     process_->setStandardInputFile(QProcess::nullDevice());
+    // Each command leads a process group of its own, so that ending it also ends what it started
+    // (a script's `sleep`, a player it left running). Only an async-signal-safe call runs here.
+    process_->setChildProcessModifier([] { ::setpgid(0, 0); });
     connect(process_, &QProcess::finished, this, [this](int exitCode, QProcess::ExitStatus status) {
         CommandExit exit;
         exit.crashed = status == QProcess::CrashExit;
@@ -49,11 +63,16 @@ QtCommandRunner::QtCommandRunner(QObject* parent) : QObject(parent), process_(ne
 QtCommandRunner::~QtCommandRunner() {
     handler_ = {};
     if (process_->state() == QProcess::NotRunning) return;
-    if (!process_->waitForFinished(milliseconds(kEndGrace))) {
-        process_->terminate();
-        if (!process_->waitForFinished(milliseconds(1s))) process_->kill();
-        process_->waitForFinished(milliseconds(1s));
-    }
+    // The group keeps the command's number while any of it lives, also once the command is gone.
+    const qint64 group = process_->processId();
+    process_->waitForFinished(milliseconds(kEndGrace));
+    // Whatever still runs of it, the command or what it started, is asked to end, then killed.
+    signalGroup(group, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + kGroupGrace;
+    process_->waitForFinished(milliseconds(kGroupGrace));
+    while (::kill(-static_cast<pid_t>(group), 0) == 0 && std::chrono::steady_clock::now() < deadline) ::usleep(20000);
+    signalGroup(group, SIGKILL);
+    process_->waitForFinished(milliseconds(1s));
 }
 
 void QtCommandRunner::setFinishedHandler(std::function<void(const CommandExit&)> handler) {

@@ -16,8 +16,9 @@ class QtCommandRunner : public QObject, public CommandRunner {
     Q_OBJECT
 public:
     explicit QtCommandRunner(QObject* parent = nullptr);
-    /// A command still running gets a moment to end, then is ended: nothing outlives the program
-    /// unseen. Nothing is reported then.
+    /// A command still running gets a moment to end, then is ended together with whatever it
+    /// started (its process group: SIGTERM, then SIGKILL after a second): nothing outlives the
+    /// program unseen. Nothing is reported then.
     ~QtCommandRunner() override;
     QtCommandRunner(const QtCommandRunner&) = delete;
     QtCommandRunner& operator=(const QtCommandRunner&) = delete;
