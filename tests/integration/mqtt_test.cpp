@@ -26,8 +26,8 @@ using nlohmann::json;
 
 const std::string kPrefix = "test/station";
 
-/// A mosquitto broker on a free loopback port, with a user "rx47" (password "secret") and, when
-/// asked, TLS with the test's own certificate authority.
+/// A mosquitto broker on a free loopback port, with the monitor's user "rx47" (password "secret"),
+/// the test's own "watcher" and, when asked, TLS with the test's own certificate authority.
 struct Broker {
     fs::path folder;
     int port = test::freeLoopbackPort();
@@ -36,7 +36,8 @@ struct Broker {
 
     Broker(const fs::path& where, bool withTls) : folder(where), tls(withTls) {
         fs::create_directories(folder);
-        test::runProgram({"/usr/bin/mosquitto_passwd", "-b", "-c", (folder / "passwords").string(), "rx47", "secret"});
+        test::runProgram({"/usr/bin/mosquitto_passwd", "-b", "-c", passwords(), "watcher", "watch"});
+        admit(true);
         std::ofstream config(folder / "mosquitto.conf");
         // Started as root, mosquitto would drop to its own user, who cannot read the test's folder.
         config << "user " << ::getpwuid(::getuid())->pw_name << "\n";
@@ -47,6 +48,15 @@ struct Broker {
             config << "cafile " << (folder / "ca.crt").string() << "\ncertfile " << (folder / "server.crt").string()
                    << "\nkeyfile " << (folder / "server.key").string() << "\n";
         }
+    }
+    std::string passwords() const { return (folder / "passwords").string(); }
+    /// Lets the monitor's user in, or keeps it out; a running broker reads its users again.
+    void admit(bool monitor) {
+        if (monitor)
+            test::runProgram({"/usr/bin/mosquitto_passwd", "-b", passwords(), "rx47", "secret"});
+        else
+            test::runProgram({"/usr/bin/mosquitto_passwd", "-D", passwords(), "rx47"});
+        if (process && process->started()) ::kill(process->pid(), SIGHUP);
     }
     void makeCertificates() {
         const auto in = [&](const std::string& name) { return (folder / name).string(); };
@@ -71,8 +81,8 @@ struct Broker {
     }
     void kill() { process->endWith(SIGKILL); }
     std::vector<std::string> clientArguments(const char* program) const {
-        std::vector<std::string> a = {program, "-h",   "127.0.0.1", "-p",    std::to_string(port),
-                                      "-u",    "rx47", "-P",        "secret"};
+        std::vector<std::string> a = {program, "-h",      "127.0.0.1", "-p",   std::to_string(port),
+                                      "-u",    "watcher", "-P",        "watch"};
         if (tls) a.insert(a.end(), {"--cafile", (folder / "ca.crt").string()});
         return a;
     }
@@ -185,13 +195,23 @@ TEST_F(Mqtt, HomeAssistantFindsTheCounterAndNoAlarmIsLostWhileTheBrokerIsAway) {
     EXPECT_GT(std::stoi(reading->payload), 0);
 
     // The broker dies; the counter goes above the alarm level meanwhile; the broker comes back
-    // (without what it kept): the alarm reaches it, and the retained state is there again.
+    // (without what it kept), first refusing the monitor, so that a watcher is there before the
+    // monitor gets in: the alarm reaches it, and the retained state is there again.
     broker.kill();
     device.spike(400, 600);
     ASSERT_TRUE(test::waitFor([&] { return program->output().find("alarm raised") != std::string::npos; }, 60s))
         << program->output();
+    broker.admit(false);
     broker.start();
+    std::vector<std::string> mark = broker.clientArguments("/usr/bin/mosquitto_pub");
+    mark.insert(mark.end(), {"-r", "-t", "test/ready", "-m", "yes"});
+    ASSERT_EQ(test::runProgram(mark, {}, 30s).exitCode, 0);
     Subscriber afterwards(broker);
+    ASSERT_TRUE(afterwards.waitFor("test/ready", "yes"));  // it listens
+    EXPECT_TRUE(
+        test::waitFor([&] { return broker.process->output().find("not authorised") != std::string::npos; }, 30s))
+        << broker.process->output();
+    broker.admit(true);
     ASSERT_TRUE(afterwards.waitFor(kPrefix + "/alarm/event", "")) << program->output();
     const json event = json::parse(afterwards.last(kPrefix + "/alarm/event")->payload);
     EXPECT_EQ(event["event"], "raised");
