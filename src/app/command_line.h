@@ -1,13 +1,18 @@
 // The command line of rx47-monitor and the program folder it leads to.
 //
-//   rx47-monitor [--folder DIR] [--metrics FILE] [--alarm-command PROGRAM [--alarm-command-arg ARG]...]
+//   rx47-monitor [--folder DIR] [--metrics FILE]
+//                [--event-command PROGRAM [--event-command-arg ARG]... [--event-timeout SECONDS]
+//                 [--event-minutes]] [--alarm-command PROGRAM [--alarm-command-arg ARG]...]
 //                [--mqtt URL [--mqtt-password-file FILE] [--mqtt-ca FILE] [--mqtt-topic PREFIX]
 //                 [--mqtt-discovery-prefix PREFIX]]
 //   rx47-monitor --help | --version
 //
+// Every option but --folder may also stand in DIR/rx47-monitor.conf; the command line overrides it.
+//
 //   DIR      the program folder (one folder per counter)
 //   FILE     a metrics file for node_exporter's textfile collector, rewritten after each minute
-//   PROGRAM  run when an alarm is raised, with each ARG as one argument (no shell reads them)
+//   PROGRAM  run for each event (or, as the alarm command, each alarm), with each ARG as one
+//            argument (no shell reads them)
 //   URL      an MQTT broker to publish to
 #pragma once
 
@@ -15,11 +20,16 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/log.h"
 #include "model/reporting.h"
 
 namespace rx47 {
+
+/// The options file in the program folder: one key per long option, as the option without its dashes
+/// (`mqtt = mqtt://localhost`, `event-command-arg = a, "b, c"`). The command line overrides it.
+inline constexpr const char* kOptionsFileName = "rx47-monitor.conf";
 
 /// The id of the desktop entry, the icon and the AppStream metadata.
 inline constexpr const char* kDesktopId = "io.github.rx47.monitor";
@@ -30,8 +40,9 @@ void answerWithoutDisplay(int argc, char* argv[]);
 
 /// What the command line asks for.
 struct CommandLine {
-    std::filesystem::path programFolder;  ///< named by --folder, else the default for the executable
-    Reporting reporting;                  ///< the metrics file and the alarm command, when named
+    std::filesystem::path programFolder;      ///< named by --folder, else the default for the executable
+    Reporting reporting;                      ///< the metrics file, the commands and MQTT, when named
+    std::vector<std::string> optionProblems;  ///< options of the options file left out, and why
 };
 
 /// Reads the command line of the running application. --help and --version are answered on

@@ -135,9 +135,11 @@ int main(int argc, char* argv[]) {
     rx47::OnDemandWavePlayer player;
     rx47::QtEventPump pump;
     rx47::QtCommandRunner commands;
+    rx47::QtCommandRunner events;
     rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
     ctx.reporting = commandLine.reporting;
     ctx.commandRunner = &commands;
+    ctx.eventRunner = &events;
     std::unique_ptr<rx47::MqttClient> broker;
     if (const rx47::MqttReporting& mqtt = ctx.reporting.mqtt; !mqtt.url.empty()) {
         std::string error;

@@ -10,6 +10,7 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/event_command.h"
 #include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "platform/serial_port.h"
@@ -181,6 +182,7 @@ void onDataReceived(Context& ctx) {
     }
     if (!s.linkUp) {
         ctx.log.clear(LogCategory::Port, kDeviceCause, "the counter answers on COM" + ctx.form.Combo1[kPortList].text);
+        step([&] { reportEvent(ctx, EventKind::DeviceFound); });
         s.linkUp = true;
         s.quietMinutes = 0;
         s.minCpm = kNoMinimumCpm;
@@ -207,6 +209,8 @@ void onDataReceived(Context& ctx) {
 
 void showDeviceNotFound(Context& ctx) {
     MainForm& f = ctx.form;
+    // A counter that was heard and taken to be there is gone: the world hears of it once.
+    if (ctx.state.linkUp && ctx.state.deviceHeard) step([&] { reportEvent(ctx, EventKind::DeviceLost); });
     ctx.state.linkUp = false;
     ctx.state.measuring = false;
     ctx.state.quietMinutes = 0;

@@ -38,6 +38,7 @@ struct Context {
     FailureLog& log;                         ///< failures that the behaviour skips over are logged here, once per cause
     Reporting reporting = {};                ///< the metrics file and the alarm command, when named
     CommandRunner* commandRunner = nullptr;  ///< runs the alarm command; none: it is never run
+    CommandRunner* eventRunner = nullptr;    ///< runs the event command; none: it is never run
     MessageBroker* broker = nullptr;         ///< MQTT; none: nothing is published
 };
 

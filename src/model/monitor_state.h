@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/number.h"
 
@@ -15,6 +17,12 @@ namespace rx47 {
 inline constexpr std::int32_t kNoMinimumCpm = 500;
 
 /// The main window's variables, with the values start-up gives them.
+/// An event waiting for its command: the variables it runs with.
+struct PendingRun {
+    std::vector<std::pair<std::string, std::string>> environment;
+    bool operator==(const PendingRun&) const = default;
+};
+
 struct MonitorState {
     bool linkUp = true;            ///< the device is taken to be present
     std::int32_t lastMinute = 0;   ///< clock minute of the last per-minute update; 0 forces the next
@@ -54,7 +62,10 @@ struct MonitorState {
     std::int64_t publishedMinuteTime = -1;  ///< the minute last published over MQTT
 
     int refusedPort = 0;  ///< the port refused or held by another program that the window tells of, 0 for none
-    std::array<std::string, 3> notices;  ///< the window's notices in force, by kind (monitor/notices.h)
+    std::array<std::string, 3> notices;
+    std::vector<PendingRun> pendingAlarmRuns;  ///< alarms waiting for the alarm command
+    std::vector<PendingRun> pendingEventRuns;  ///< events waiting for the event command  ///< the window's notices in
+                                               ///< force, by kind (monitor/notices.h)
 
     bool operator==(const MonitorState&) const = default;
 };

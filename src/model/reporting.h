@@ -3,6 +3,7 @@
 // home automation. Each is off unless named.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,9 +22,18 @@ struct MqttReporting {
     std::string version;   ///< the program's version, for the device's description
 };
 
+/// The event command: a program run for each event the monitor meets (an alarm raised or
+/// acknowledged, the counter lost or found, and when asked each minute); off while `command` is empty.
+struct EventReporting {
+    std::vector<std::string> command;  ///< the program, then its arguments
+    std::chrono::seconds timeout{60};  ///< a run longer than this is ended
+    bool minutes = false;              ///< also run it after each minute
+};
+
 struct Reporting {
     std::filesystem::path metricsFile;      ///< rewritten after each minute update; empty: none
-    std::vector<std::string> alarmCommand;  ///< the program, then its arguments; empty: none
+    std::vector<std::string> alarmCommand;  ///< the program, then its arguments, run for alarms only; empty: none
+    EventReporting events;
     MqttReporting mqtt;
 };
 

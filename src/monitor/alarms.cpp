@@ -64,7 +64,7 @@ void raiseAlarm(Context& ctx, const RaisedAlarm& alarm) {
     ctx.timers.start(timer::kAlarmFlash);
     ctx.log.info(LogCategory::Program, "alarm raised: " + message);
     // Before the sound, which holds this handler until it ends: the world hears of it at once.
-    runAlarmCommand(ctx, alarm);
+    reportAlarmRaised(ctx, alarm);
     writeMetricsFile(ctx);
     publishAlarmRaised(ctx, alarm);
 
@@ -110,10 +110,12 @@ void acknowledgeAlarm(Context& ctx) {
     ctx.state.cpmAlarmHits = 0;
     ctx.state.doseAlarmHits = 0;
     writeMetricsFile(ctx);
-    if (shown)
+    if (shown) {
         publishAlarmAcknowledged(ctx);
-    else
+        reportEvent(ctx, EventKind::Acknowledged);
+    } else {
         publishState(ctx);
+    }
 }
 
 }  // namespace rx47

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "monitor/alarm_command.h"
+#include "monitor/event_command.h"
 
 namespace rx47 {
 

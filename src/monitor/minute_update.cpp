@@ -13,6 +13,7 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/event_command.h"
 #include "monitor/metrics_file.h"
 #include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
@@ -194,6 +195,7 @@ void minuteUpdate(Context& ctx) {
     } catch (const Failure& e) {
         recordsFailed(ctx, e.what(), false);  // the next minute tries again
     }
+    step([&] { reportEvent(ctx, EventKind::Minute); });
 }
 
 }  // namespace rx47

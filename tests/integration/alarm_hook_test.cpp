@@ -11,8 +11,11 @@
 
 #include "monitor/alarms.h"
 #include "platform/qt/qt_command_runner.h"
+#include "sim/simulator.h"
+#include "support/process.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/real_program.h"
 #include "support/time_zone.h"
 
 namespace rx47 {
@@ -105,14 +108,15 @@ TEST_F(AlarmHook, OneAtATimeAndHowEachEndedIsLogged) {
     raise();
     EXPECT_EQ(m.logLines.count(LogCategory::Hook, "cannot start"), 1);
 
-    m.ctx.reporting.alarmCommand = {"/bin/sleep", "3"};
+    m.ctx.reporting.alarmCommand = {"/bin/sleep", "1"};
     raise();
     EXPECT_TRUE(runner.running());
-    raise();  // while the first still sleeps: not run again
-    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "still runs from an earlier alarm"), 1);
+    raise();  // while the first still sleeps: it waits its turn
+    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "alarm waits its turn"), 1);
     EXPECT_TRUE(logged("works again"));
-    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "/bin/sleep started"), 1);
-    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "ended: exit status 0"), 1);
+    EXPECT_TRUE(
+        test::runEventsUntil([&] { return m.logLines.count(LogCategory::Hook, "ended: exit status 0") == 2; }, 30s));
+    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "/bin/sleep started"), 2);
 
     m.ctx.reporting.alarmCommand = {"/usr/bin/python3", "-c", "raise SystemExit(3)"};
     raise();
@@ -149,6 +153,68 @@ TEST_F(AlarmHook, WhatTheCommandStartedEndsWithItWhenTheProgramEnds) {
     // The kill is on its way when the runner is gone; the child dies a moment later.
     EXPECT_TRUE(test::runEventsUntil([&] { return ended(child); }, 10s)) << "the command's child outlived it";
     EXPECT_TRUE(ended(command));
+}
+
+TEST_F(AlarmHook, ACommandPastItsTimeLimitIsEndedWithWhatItStartedAndItsFloodOfOutputIsKeptShort) {
+    // A hook caught in a network call that never returns, after writing far more than a log wants.
+    const fs::path pids = m.folder.path() / "pids";
+    m.ctx.reporting.events.timeout = 2s;
+    m.ctx.reporting.alarmCommand = {"/bin/sh", "-c",
+                                    "head -c 100000 /dev/zero | tr '\\0' x; echo; echo 'to standard error' >&2; "
+                                    "sleep 600 & echo $! > '" +
+                                        pids.string() + "'; wait"};
+    raise();
+    EXPECT_TRUE(logged("ran longer than its time limit of 2 s and was ended"));
+    pid_t child = 0;
+    std::ifstream(pids) >> child;
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(test::runEventsUntil([&] { return ended(child); }, 10s)) << "the command's child outlived it";
+    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "wrote: xxxx"), 1);
+    EXPECT_EQ(m.logLines.count(LogCategory::Hook, "wrote 95"), 1);  // the rest of the 100001 bytes, counted
+
+    // The next alarm runs it again.
+    m.ctx.reporting.alarmCommand = {"/bin/sh", "-c", "echo 'to standard error' >&2"};
+    raise();
+    EXPECT_TRUE(logged("wrote: to standard error"));
+    EXPECT_TRUE(logged("works again"));
+}
+
+TEST(EventCommand, TheRealProgramTellsEachEventToTheCommandItsOptionsFileNames) {
+    test::ProgramCopy folder;
+    rx47sim::Options options;
+    options.link = folder.port(1);
+    options.intervalSeconds = 0.5;
+    rx47sim::Simulator device(options);
+    const fs::path events = folder.path() / "events.txt";
+    const fs::path recorder = folder.path() / "record-event";
+    std::ofstream(recorder) << "#!/bin/sh\necho \"$RX47_EVENT $RX47_PORT$RX47_CPM\" >> \"$1\"\n";
+    fs::permissions(recorder, fs::perms::owner_all);
+    // A program named by a path of its own is found beside the file; an unknown key is left out, and
+    // the log says where.
+    std::ofstream(folder.path() / "rx47-monitor.conf")
+        << "; this counter's options\nevent-command = ./record-event\nevent-command-arg = " << events.string()
+        << "\nevent-minutes = true\nevent-timout = 5\n";
+    const auto text = [&](const fs::path& file) {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const auto told = [&](const std::string& line) {
+        return test::waitFor([&] { return text(events).find(line) != std::string::npos; }, 90s);
+    };
+    test::LaunchOptions launch;
+    launch.fakeStart = LocalDateTime{2026, 5, 7, 9, 29, 50};
+    launch.fakeSpeed = 10;
+    test::RealProgram program(folder, launch);
+    ASSERT_TRUE(program.started());
+    EXPECT_TRUE(told("minute ")) << text(folder.logFile());
+    EXPECT_NE(text(folder.logFile()).find("rx47-monitor.conf line 5: unknown option \"event-timout\""),
+              std::string::npos)
+        << text(folder.logFile());
+    device.unplug();
+    EXPECT_TRUE(told("device-lost COM1")) << text(events);
+    device.plugIn();
+    EXPECT_TRUE(told("device-found COM1")) << text(events);
+    EXPECT_TRUE(program.endWith(SIGTERM));
 }
 
 }  // namespace

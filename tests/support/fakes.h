@@ -186,6 +186,7 @@ public:
         }
     };
     void setFinishedHandler(std::function<void(const CommandExit&)> handler) override { handler_ = std::move(handler); }
+    void setTimeLimit(std::chrono::milliseconds limit) override { timeLimit = limit; }
     CommandStart start(const std::string& program, const std::vector<std::string>& arguments,
                        const Environment& environment) override {
         if (running_) return {false, "a command still runs"};
@@ -203,7 +204,8 @@ public:
     }
 
     std::vector<Run> runs;
-    std::string refuse;  ///< not empty: start() fails with these words
+    std::string refuse;                      ///< not empty: start() fails with these words
+    std::chrono::milliseconds timeLimit{0};  ///< as last set
 
 private:
     bool running_ = false;

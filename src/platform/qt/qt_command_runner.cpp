@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTimer>
+#include <algorithm>
 
 #include <signal.h>
 #include <unistd.h>
@@ -20,6 +22,8 @@ constexpr auto kStartWait = 2s;
 constexpr auto kEndGrace = 3s;
 /// How long a command's group gets to end on SIGTERM before it is killed.
 constexpr auto kGroupGrace = 1s;
+/// How long a command past its time limit gets to end on SIGTERM before it is killed.
+constexpr auto kTimeoutGrace = 5s;
 
 int milliseconds(std::chrono::milliseconds ms) {
     return static_cast<int>(ms.count());
@@ -37,8 +41,18 @@ void signalGroup(qint64 group, int signal) {
 
 }  // namespace
 
-QtCommandRunner::QtCommandRunner(QObject* parent) : QObject(parent), process_(new QProcess(this)) {
-    process_->setProcessChannelMode(QProcess::ForwardedChannels);
+QtCommandRunner::QtCommandRunner(QObject* parent)
+    : QObject(parent), process_(new QProcess(this)), limit_(new QTimer(this)), kill_(new QTimer(this)) {
+    process_->setProcessChannelMode(QProcess::MergedChannels);
+    limit_->setSingleShot(true);
+    kill_->setSingleShot(true);
+    connect(limit_, &QTimer::timeout, this, [this] {
+        timedOut_ = true;
+        signalGroup(process_->processId(), SIGTERM);
+        kill_->start(kTimeoutGrace);
+    });
+    connect(kill_, &QTimer::timeout, this, [this] { signalGroup(process_->processId(), SIGKILL); });
+    connect(process_, &QProcess::readyReadStandardOutput, this, [this] { takeOutput(); });
     process_->setStandardInputFile(QProcess::nullDevice());
     // Each command leads a process group of its own, so that ending it also ends what it started
     // (a script's `sleep`, a player it left running). Only an async-signal-safe call runs here.
@@ -79,6 +93,14 @@ void QtCommandRunner::setFinishedHandler(std::function<void(const CommandExit&)>
     handler_ = std::move(handler);
 }
 
+void QtCommandRunner::takeOutput() {
+    const QByteArray bytes = process_->readAllStandardOutput();
+    const std::size_t room = kOutputKept - std::min(kOutputKept, output_.size());
+    const std::size_t kept = std::min(room, static_cast<std::size_t>(bytes.size()));
+    output_.append(bytes.constData(), kept);
+    outputLeftOut_ += static_cast<std::size_t>(bytes.size()) - kept;
+}
+
 CommandStart QtCommandRunner::start(const std::string& program, const std::vector<std::string>& arguments,
                                     const Environment& environment) {
     if (running()) return {false, "a command still runs"};
@@ -90,11 +112,15 @@ CommandStart QtCommandRunner::start(const std::string& program, const std::vecto
     process_->setArguments(list);
     process_->setProcessEnvironment(env);
 
+    timedOut_ = false;
+    output_.clear();
+    outputLeftOut_ = 0;
     starting_ = true;
     process_->start();
     process_->waitForStarted(milliseconds(kStartWait));
     starting_ = false;
     if (process_->state() == QProcess::NotRunning) return {false, process_->errorString().toStdString()};
+    if (timeLimit_.count() > 0) limit_->start(timeLimit_);
     return {true, {}};
 }
 
@@ -102,7 +128,17 @@ bool QtCommandRunner::running() const {
     return process_->state() != QProcess::NotRunning;
 }
 
-void QtCommandRunner::report(const CommandExit& exit) {
+void QtCommandRunner::report(CommandExit exit) {
+    limit_->stop();
+    kill_->stop();
+    // What is left in the pipe, and whatever the command's own children still hold open is not
+    // waited for.
+    takeOutput();
+    exit.timedOut = timedOut_;
+    exit.output = std::move(output_);
+    exit.outputLeftOut = outputLeftOut_;
+    output_.clear();
+    outputLeftOut_ = 0;
     if (handler_) handler_(exit);
 }
 

@@ -1,6 +1,8 @@
 // The command runner on QProcess: the program started with its arguments as a list (QProcess never
 // hands them to a shell), the program's environment with the additions, standard input from
-// /dev/null and its output passed through to the program's own (the journal, from the desktop).
+// /dev/null, in a process group of its own; its output and error are read as they come (the first
+// bytes kept for the report, the rest counted), and past the time limit its group is asked to end,
+// then killed.
 #pragma once
 
 #include <QObject>
@@ -9,6 +11,7 @@
 #include "platform/command_runner.h"
 
 class QProcess;
+class QTimer;
 
 namespace rx47 {
 
@@ -24,17 +27,25 @@ public:
     QtCommandRunner& operator=(const QtCommandRunner&) = delete;
 
     void setFinishedHandler(std::function<void(const CommandExit&)> handler) override;
+    void setTimeLimit(std::chrono::milliseconds limit) override { timeLimit_ = limit; }
     /// Waits only for the system to start the program (or say it cannot), not for its end.
     CommandStart start(const std::string& program, const std::vector<std::string>& arguments,
                        const Environment& environment) override;
     bool running() const override;
 
 private:
-    void report(const CommandExit& exit);
+    void report(CommandExit exit);
+    void takeOutput();
 
     QProcess* process_ = nullptr;
     std::function<void(const CommandExit&)> handler_;
     bool starting_ = false;  ///< inside start(): a failure is returned, not reported
+    std::chrono::milliseconds timeLimit_{0};
+    QTimer* limit_ = nullptr;  ///< the time limit of the command that runs
+    QTimer* kill_ = nullptr;   ///< the grace between asking a timed-out command to end and killing it
+    bool timedOut_ = false;
+    std::string output_;
+    std::size_t outputLeftOut_ = 0;
 };
 
 }  // namespace rx47

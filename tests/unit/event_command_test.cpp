@@ -1,10 +1,14 @@
-// The alarm command over the recording runner: what it is given for each kind of alarm, one at a
-// time, how its end is logged, and that it starts before the alarm sound holds the handler.
+// The alarm and event commands over the recording runner: what each is given for each event, one
+// run at a time with the next waiting its turn, how each end and what it wrote is logged, and that
+// an alarm's run starts before the alarm sound holds the handler.
 #include <gtest/gtest.h>
 
 #include <fstream>
 
+#include "model/main_form.h"
+#include "model/monitor_state.h"
 #include "monitor/alarms.h"
+#include "monitor/event_command.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
 #include "support/time_zone.h"
@@ -55,20 +59,22 @@ TEST_F(AlarmCommand, EachKindOfAlarmRunsTheCommandWithTheAlarmInItsEnvironment) 
     EXPECT_EQ(dose.arguments, cpm.arguments);
 }
 
-TEST_F(AlarmCommand, OneRunsAtATimeAndHowEachEndedIsLogged) {
+TEST_F(AlarmCommand, OneRunsAtATimeTheNextWaitsItsTurnAndHowEachEndedIsLogged) {
     readThree(101);
     acknowledgeAlarm(m.ctx);
-    readThree(101);  // the first still runs
+    readThree(101);  // the first still runs: this one waits
     EXPECT_EQ(m.commands.runs.size(), 1u);
-    EXPECT_EQ(hookLines("still runs from an earlier alarm"), 1);
+    EXPECT_EQ(hookLines("still runs: alarm waits its turn"), 1);
 
     CommandExit three;
     three.exitCode = 3;
+    three.output = "line one\nline two\n";
+    three.outputLeftOut = 100;
     m.commands.finish(three);
     EXPECT_EQ(hookLines("failed: exit status 3"), 1);
-    acknowledgeAlarm(m.ctx);
-    readThree(101);
-    EXPECT_EQ(m.commands.runs.size(), 2u);
+    EXPECT_EQ(hookLines("wrote: line two"), 1);
+    EXPECT_EQ(hookLines("wrote 100 bytes more"), 1);
+    EXPECT_EQ(m.commands.runs.size(), 2u);  // the waiting one, at once
     CommandExit crash;
     crash.crashed = true;
     crash.error = "Process crashed";
@@ -95,6 +101,44 @@ TEST_F(AlarmCommand, OneRunsAtATimeAndHowEachEndedIsLogged) {
     acknowledgeAlarm(m.ctx);
     readThree(101);
     EXPECT_EQ(m.commands.runs.size(), 3u);
+}
+
+TEST_F(AlarmCommand, TheEventCommandHearsOfEveryEventAndTheOldestWaitingOneGoesFirstWhenTooManyWait) {
+    test::RecordingCommandRunner events;
+    m.ctx.eventRunner = &events;
+    m.ctx.reporting.events.command = {"/usr/local/bin/rx47-event", "--map"};
+    m.ctx.reporting.events.timeout = std::chrono::seconds(7);
+    m.ctx.reporting.alarmCommand.clear();
+    readThree(101);
+    ASSERT_EQ(events.runs.size(), 1u);
+    EXPECT_EQ(events.runs[0].variable("RX47_EVENT"), "alarm");
+    EXPECT_EQ(events.runs[0].variable("RX47_ALARM_KIND"), "cpm");
+    EXPECT_EQ(events.runs[0].variable("RX47_TIME"), "2026-05-07T09:30:12+09:00");
+    EXPECT_EQ(events.runs[0].arguments, (Arguments{"--map"}));
+    EXPECT_EQ(events.timeLimit, std::chrono::seconds(7));
+    acknowledgeAlarm(m.ctx);
+    reportEvent(m.ctx, EventKind::DeviceLost);
+    reportEvent(m.ctx, EventKind::Minute);  // not asked for: nothing
+    m.ctx.reporting.events.minutes = true;
+    m.form.Label[kAverageCpm].caption = "25";
+    m.form.Label[kTotalCount].caption = "123456";
+    reportEvent(m.ctx, EventKind::Minute);
+    EXPECT_EQ(m.state.pendingEventRuns.size(), 3u);
+
+    // Each in its turn, with what it was when it came.
+    for (int i = 0; i < 3; ++i) events.finish();
+    ASSERT_EQ(events.runs.size(), 4u);
+    EXPECT_EQ(events.runs[1].variable("RX47_EVENT"), "acknowledged");
+    EXPECT_EQ(events.runs[2].variable("RX47_EVENT"), "device-lost");
+    EXPECT_EQ(events.runs[2].variable("RX47_PORT"), "COM" + m.form.Combo1[kPortList].text);
+    const auto minute = events.runs[3];
+    EXPECT_EQ(minute.variable("RX47_EVENT"), "minute");
+    EXPECT_EQ(minute.variable("RX47_CPM"), "25");
+    EXPECT_EQ(minute.variable("RX47_TOTAL_COUNT"), "123456");
+
+    for (std::size_t i = 0; i <= kPendingRuns; ++i) reportEvent(m.ctx, EventKind::DeviceFound);
+    EXPECT_EQ(m.state.pendingEventRuns.size(), kPendingRuns);
+    EXPECT_EQ(hookLines("the oldest waiting one (device-found) is dropped"), 1);
 }
 
 TEST_F(AlarmCommand, StartsBeforeTheAlarmSoundHoldsTheHandler) {
