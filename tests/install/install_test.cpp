@@ -107,6 +107,8 @@ TEST_F(Installed, PutsTheProgramsSuppliedFilesAndDesktopEntryInPlace) {
         EXPECT_EQ(readFile(icon).substr(1, 3), "PNG") << icon;
     }
     EXPECT_TRUE(fs::exists(prefix() / "share/icons/hicolor/scalable/apps" / (std::string(kId) + ".svg")));
+    for (const char* page : {"rx47-monitor.1", "rx47-history.1", "rx47-sim.1"})
+        EXPECT_NE(readFile(prefix() / "share/man/man1" / page).find(".SH EXIT STATUS"), std::string::npos) << page;
 }
 
 TEST_F(Installed, EachProgramAnswersHelpVersionAndAMistakeWithoutADisplay) {
@@ -220,6 +222,30 @@ TEST(Build, ARebuildLeavesTheProgramFoldersSettingsAlone) {
     ASSERT_TRUE(fs::exists(supplied));
     EXPECT_NE(readFile(supplied), suppliedBefore);
     EXPECT_EQ(readFile(settings), before);
+}
+
+TEST(Build, APackageBuildMakesTheSameSuppliedSettingsFileEveryTime) {
+    // dpkg-buildpackage sets SOURCE_DATE_EPOCH: two builds then make the same RX47.dat, and the
+    // program reads it as the supplied settings.
+    const fs::path folder = fs::temp_directory_path() / ("rx47-reproducible-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    std::vector<std::string> files;
+    for (const char* name : {"one", "two"}) {
+        fs::create_directories(folder / name);
+        const std::string file = (folder / name / "RX47.dat").string();
+        const test::Finished made = test::runProgram({(kBuild / "tools" / "rx47-make-settings").string(), file},
+                                                     {"SOURCE_DATE_EPOCH=1796731200"});
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+        files.push_back(readFile(file));
+    }
+    EXPECT_EQ(files[0], files[1]);
+    EXPECT_NE(files[0].substr(0, 16), std::string(16, '\0'));
+    SettingsRow settings;
+    ASSERT_NO_THROW(settings.open(folder / "two"));
+    EXPECT_EQ(settings.int16("gkeisuu"), 120);
+    EXPECT_EQ(settings.int16("warnCPMlevel"), 100);
+    settings.close();
+    fs::remove_all(folder);
 }
 
 }  // namespace
