@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Figures for the monitor core: the cost of an intake and of a per-minute update, a simulated week
 // of monitoring (memory must not grow), the settings file's open and commit, and the metrics file's
 // replacement. Prints figures;

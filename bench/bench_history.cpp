@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Figures for rx47-history over a year of minute records (525,600 lines, about 30 MB, code page 932,
 // CR LF, written here with the C library's clock, not by the viewer's code):
 //   - the floor: reading the file once without parsing it;

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // rx47-perf: measures the monitor from outside, beside the floor (a bare Qt Widgets program that
 // opens the same pseudo-terminal), and prints one table. Run by bench/perf, which provides the X
 // display and its window manager. Program and floor take turns (the order alternates each round),

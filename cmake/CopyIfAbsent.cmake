@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
 # cmake -DSOURCE=file -DTARGET=file -P CopyIfAbsent.cmake
 #
 # Puts a copy of SOURCE at TARGET when nothing is there yet; an existing TARGET (a user's settings,

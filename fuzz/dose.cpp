@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The dose text of a count: "<cpm> <coefficient>" in, the text out, held against the exact quotient
 // truncated to thousandths (worked out here in whole numbers) and the five-character rule.
 #include <cstdint>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What the fuzz targets share: a check that ends the run with a message, and the monitor core over
 // the fakes with the real settings file. The settings file is opened once per process (its key
 // derivation costs tens of milliseconds) and every setting an input changed is put back before the

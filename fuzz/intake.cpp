@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The intake and the per-minute update over any bytes the port may deliver, with the real settings
 // file and real record files. The input is the received bytes, cut into pieces by the byte 0xFF and
 // a control byte: 0xFF 0xFF is a 0xFF of the data; otherwise the control byte's low four bits choose

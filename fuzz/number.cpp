@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The number rule over any text: reading stops where a number cannot go on, blanks count for
 // nothing, nothing but an overflow may fail; rounding halves to even; the 16- and 32-bit stores
 // either hold the rounded value or fail; the shortest decimal text reads back as the same number.

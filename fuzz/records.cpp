@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The history viewer's record reader over any bytes: it never throws, every line is counted once,
 // and reading the bytes in two pieces (as the follower does with a growing file) gives exactly what
 // one read of the whole gives.

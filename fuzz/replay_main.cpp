@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Runs a fuzz target over inputs without libFuzzer: every file named, and every file in every folder
 // named, in name order. CTest replays each target's seed corpus this way in every build, so the
 // normal build needs no clang. Ends with the failing input's name when a check fails.

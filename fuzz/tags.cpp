@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The status-report tags over any text: a tag is found exactly when the text holds it, its value is
 // the number of the nine characters after its first occurrence (what stands before the tag or after
 // those nine characters changes nothing), and nothing but an overflow fails.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog's close-time checks over any texts in its three number boxes: the input is
 // the dose level, the CPM level and the gamma coefficient, one per line (a box without a line keeps
 // what the dialog loaded). After the close, everything is held against the rules worked out here

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The alarm-sound maker: writes the supplied "RX47.wav", a 1.5 second two-tone alarm (three
 // high-low pairs, 16-bit mono PCM at 22050 Hz), to the path given.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // rx47-make-icons OUT_FOLDER NAME
 //
 // Draws the program's icon, the same picture the windows and the notification area show, into the

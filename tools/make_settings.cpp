@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // rx47-make-settings [--legacy] OUT.dat
 //
 // Makes the encrypted settings file (key "tamelox") that is supplied beside the program: table

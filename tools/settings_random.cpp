@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The random bytes SQLCipher asks OpenSSL for (the file's salt and every page's IV) while
 // rx47-make-settings makes a settings file. In a package build (SOURCE_DATE_EPOCH set, as
 // dpkg-buildpackage sets it from the changelog) they come from a stream seeded by that time, so two

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // rx47-floor: the least a Qt Widgets program can do with the counter, the yardstick of bench/perf.
 // One window with one label; the port is ports/COM1 in the program's own folder, opened with the
 // counter's line settings; "show" is written once; every read shows the last whole line received.

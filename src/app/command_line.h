@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The command line of rx47-monitor and the program folder it leads to.
 //
 //   rx47-monitor [--folder DIR] [--metrics FILE]

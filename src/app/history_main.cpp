@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // rx47-history: the long-term history of a program folder's records, in a window or, with --png or
 // --csv, written to files without a window (and without a display).
 #include <QApplication>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // RX47 monitor: wires the core to its Qt adapters and views, and runs the event loop.
 #include <unistd.h>
 #include <QApplication>

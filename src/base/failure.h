@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The core's own failure types and the step helper.
 //
 // Most handlers of the program skip a statement that fails and go on with the next one. The core

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Local times as numbers and as ISO 8601 texts: the machine's time zone (TZ), through the C library.
 // The records, the metrics file and the alarm command all speak of one moment the same way.
 #pragma once

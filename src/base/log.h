@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Failures are never silent. Most of the program's behaviour skips a step that fails and goes on;
 // the failure is still written to the log, once when its cause first fails and once when it clears,
 // so that a port refused every two seconds or a record file that cannot be written for a week gives

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Shared number rules: reading a number from text, rounding, storing into 16- and 32-bit variables,
 // writing a number as its shortest decimal text, booleans as -1/0 and colours as 0x00BBGGRR.
 #pragma once

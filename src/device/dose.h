@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Converting a CPM count into the dose-rate text in μSv/h that the window shows, draws, records and
 // compares with the dose alarm level.
 #pragma once

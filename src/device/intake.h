@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The intake of received text (tick of the intake timer): status-report tags fill the gamma
 // coefficient, the CPM alarm level and the total count; otherwise the text is a reading, accepted
 // or rejected, shown as real-time CPM and dose and evaluated against the alarm levels.

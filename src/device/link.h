@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The device link: listing the serial ports that open, opening the stored port at start-up, noticing
 // the device's data and its absence, and walking the listed ports until the device answers.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The port table: which device a serial port number 1…256 stands for.
 //
 // When the program folder has a folder "ports/", it is the whole table: port n is "ports/COM<n>"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The device's command texts and how a command goes out: the text plus CR LF in one write, and
 // nothing at all while the port is closed.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The CPM alarm-level line lne(7) across the graph: the one place that says where it stands and
 // whether it shows. Everyone who changes the level, the scale or the line's setting asks it.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The graph's three colour settings and the elements of the main window drawn in each: one table for
 // start-up and for the settings dialog's swatches alike.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The two scales of the trend graph: CPM for the bars (graph::kCpmValues), dose rate for the polyline
 // (graph::kDoseValues), chosen in their lists of Combo1 and kept in the settings.
 #pragma once

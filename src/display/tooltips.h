@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The tool tips of the trend graph: a minute bar tells its CPM, the peak bar the largest per-minute
 // CPM and the "*" marker the dose rate of that maximum. Built afresh from the captions on every mouse
 // move, so a tip always shows the current figures.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The trend graph: 81 per-minute bars tgt(0…80) (newest at the right), the dose polyline bar(0…79)
 // over them, the time axis tme(0…9) and the peak bar tgt(81) with the peak-dose marker tgt(82).
 // The bar captions are the graph's only store of the past values. Its roles and geometry are

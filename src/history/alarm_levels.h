@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The alarm levels the history plot draws as lines, from the program folder's settings file. The
 // viewer only reads them: it never writes or commits the settings.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The records of a span as UTF-8 CSV for other tools: a header line, then one line per recorded
 // minute with its time in ISO 8601 with the UTC offset of that moment, the minute's CPM and dose
 // rate, the running average (CPM and dose rate) and the device's total count. An empty caption stays

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Times as people write and read them: ISO 8601 texts with the local UTC offset, the dates and
 // date-times of the command line, and the short texts of the plot's time axis. Everything in the
 // machine's local time zone (TZ), through the C library.

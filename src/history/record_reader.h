@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Reading the measurement records back: the lines of a record file, as the monitor writes them, into
 // compact minutes (a time and the figures the history viewer plots). Anything else in the bytes (the
 // header lines, another program's text, a line cut short) is skipped and counted; no bytes make the

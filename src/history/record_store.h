@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The records of a program folder as one series of minutes in time order: the master file, and the
 // daily files for whatever the master lacks (it may be switched off, or have been for a while). A
 // minute recorded in both files counts once. It follows a running monitor: refresh() reads only the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The minutes as a plotted series: gaps, the minutes of a time span, and the reduction of a span into
 // one bucket per screen column, each with the minimum, maximum and mean of the minutes it stands for
 // (so a one-minute spike shows however far the view is zoomed out).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What the history window shows, decided without drawing: the span in view (the range buttons, zoom
 // about the pointer, panning, following new minutes), the value scales and the tool tip texts.
 #pragma once

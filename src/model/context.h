@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Everything a handler of the main window works on: the window model, the monitor state, the
 // program-wide values and the outside world behind its interfaces. main() builds one for the real
 // program; tests build one over fakes. There are no globals.

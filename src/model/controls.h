@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The records a window model keeps for each kind of control. Geometry is in twips (15 per pixel at
 // 96 dpi), x to the right and y downwards from the top left of the window's client area.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The presentation model of the main window: one record per control, in the control arrays' own
 // indices. Handlers change it; the view renders it and forwards events. The captions of the readout
 // labels are the program's store of the current figures (records, tool tips and alarms read them

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The monitor state: the main window's run-time variables and the program-wide values shared with
 // the settings dialog and the sound routine. Nothing here is persisted; persistent values are
 // columns of the settings row.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What the program reports beyond its window and its record files, as its command line asks: a
 // metrics file for a monitoring stack, a command run when an alarm is raised, and MQTT messages for
 // home automation. Each is off unless named.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The presentation model of the settings dialog `setup`: one record per control, in the control
 // arrays' own indices. The dialog keeps no copy of the settings; its handlers (setup/) read and write
 // the settings row and change this model, and the view renders it.

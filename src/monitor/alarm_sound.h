@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The alarm sound: "RX47.wav" from the program folder, played to its end while the program keeps
 // serving its events (timer ticks, clicks and serial data run inside the wait).
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The alarms: after every accepted reading the CPM and the dose are held against their levels; the
 // third reading above a level raises the alarm (message bar, optional bar blinking, pop-up and
 // sound), which stays until the operator acknowledges it with cmd(0).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The commands that tell the world what the monitor meets, named on the command line or in the
 // options file: the event command, run for every event, and the older alarm command, run for alarms
 // only. Each gets its arguments as a list (no shell ever reads them) and the event in its

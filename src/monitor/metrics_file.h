@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The metrics file of a monitoring stack (storage/metrics.h), named on the command line: rewritten
 // after each minute update, and when an alarm is raised or acknowledged, with the figures the window
 // shows, the link state and the alarm state. A file that cannot be written is logged once until it

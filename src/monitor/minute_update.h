@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The per-minute update: at the first tick of each new clock minute the readings of the past minute
 // become the minute's CPM, the maximum, the minimum and the running average, each with its dose;
 // the graph moves on one slot, the device is asked for a status report, and the minute is recorded.

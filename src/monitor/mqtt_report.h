@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What the program publishes over MQTT, and Home Assistant's discovery of it. Under the topic prefix
 // (rx47/<host>/<folder name> unless named):
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The notices of the main window: the failures a user must act on, shown on a line of their own at
 // the foot of the window (the specified captions and layout stay as they are). A port the user may
 // not open says which group to join or who must grant access, a port another program holds through

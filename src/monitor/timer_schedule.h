@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The timer schedule of the main window: the indices of the timer array, their intervals, the one
 // tick handler that dispatches by index, and the short self-stopping sequences that belong to no
 // other behaviour (the three lamp blinks, the splash delay and the device-save delay).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The local clock: date and time of day. Time is an input of the core; tests set it by hand.
 //
 // Contract: now() is the local wall-clock time (the machine's time zone, summer time included), every

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Running an outside command for the program (the event and alarm commands): the program and its
 // arguments are handed to the system as they stand, never through a shell, and the program does not
 // wait for it. One runs at a time; its end is reported later, from the event loop, with what it wrote.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What the core asks of the desktop: the windows it opens, closes, shows and hides, and the few
 // standard dialogs. The Qt shell implements it; tests record the calls.
 //

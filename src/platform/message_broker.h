@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A message broker the program publishes to (MQTT, for home automation): the core hands over
 // messages and never waits for the broker, which may be slow, away or never there.
 //

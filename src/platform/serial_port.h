@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The serial port the main window owns. Port numbers 1…256 are mapped to devices by the port table
 // (device/port_table.h). Every open uses the device's line settings: 9600 baud, no parity, 8 data
 // bits, 1 stop bit, no handshaking, RTS off.

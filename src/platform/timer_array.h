@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The main window's timer array, by index (0, 2, 3, 4, 5, 6, 7, 9, 10), and index 11, the timer of
 // the notification-area icon's owner that removes the icon after a restore. Every timer is periodic: once
 // started it ticks at its interval until it is stopped. The core never starts a clock of its own.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The wave player of the main window: plays one wave file and reports the end of playback.
 //
 // Contract (held by the Qt player, the on-demand player that loads it and the scripted double;

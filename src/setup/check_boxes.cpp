@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog's option boxes: each mirrors one yes/no column of the settings row, written
 // and committed at the click. Box 0 switches the alarm group, box 5 the main window's CPM alarm line,
 // box 7 the two record-file boxes.

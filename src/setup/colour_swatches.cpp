@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog's colour swatches: a click picks a colour, which goes on the swatch, into the
 // swatch's column and onto the elements of the main window's graph drawn in it, in that order.
 #include <cstdint>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog `setup`: its design, its load and its event handlers. Every handler works on
 // the dialog's model and on the program's context (settings row, main-window model, monitor values,
 // port and timers); the view forwards each user event to one of them and renders the model again.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Closing the settings dialog from its close box: the three number boxes are checked and applied.
 // The dose level goes into the settings row; the CPM level into memory, onto the main window's
 // alarm line and to the device; the gamma coefficient into memory, the settings row and the device.

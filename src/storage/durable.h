@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Names that survive a power cut. A file's data is on the disk once the file is synced; its name is
 // there only once the folder holding the name is synced, and a new folder's name only once its
 // parent is. These make and sync folders so that what the program made stays made.

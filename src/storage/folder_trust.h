@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Whether a program folder is the user's own. The program follows what it finds there: it appends to
 // the record files, creates month folders and daily files, lets the database library make its
 // journal beside the settings, and takes "RX47.lock" for another copy's. In a folder another user

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What a run that was killed or cut off by a power loss leaves behind: temporary files that were to
 // take the place of a file and never did. The next start removes them.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The metrics file: the program's figures in the Prometheus text exposition format, for the textfile
 // collector of node_exporter, which turns a fleet of counters into one dashboard without the program
 // opening a network port. The file is replaced whole (written beside it, synced, renamed over it),

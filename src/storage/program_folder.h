@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Where the program keeps everything: the settings file, the alarm sound, the records, the port
 // table and its lock. That is the folder of the program itself when the user can write to it (the
 // build's bin/, a copy in the home folder, one folder per counter); an installed program lives where

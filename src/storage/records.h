@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The measurement records: once a minute one line of the readout captions is appended to
 // "record/master record.csv" and to "record/<month folder>/<date>.csv" under the program folder,
 // in code page 932 with CR LF line ends. A new file starts with the two header lines.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings row: the one row of table `setting` in the encrypted database "RX47.dat" in the
 // program folder. Reads come from the row loaded at open; writes change the row; commit() writes the
 // changed columns in one transaction. Column names are matched without regard to case.

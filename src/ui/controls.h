@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The operator's controls of the main window: the command buttons cmd(0) (reset, re-search or
 // acknowledgement) and cmd(1) (settings), the data-link pair Option1 and the buzzer pair Option2,
 // the three lists Combo1, and the hover highlight of the buttons.

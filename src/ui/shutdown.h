@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The end of the program: however it is ended (the window closed, a logout, Ctrl-C, a service
 // stop), the exit is counted, the settings are committed and closed, the port is closed, the
 // notification-area icon is removed and, every 100th exit, the settings file is compacted.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The start-up sequence of the main window (its load handler). Every step skips its own failure:
 // a missing settings file or an absent device never stops the program from starting.
 #pragma once

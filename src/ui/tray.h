@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The notification-area icon and minimising into it. The icon's owner exists only while the icon is
 // shown: loading it adds the icon, unloading removes it. A left or right button press on the icon
 // brings the window back, and the icon goes about half a second later.

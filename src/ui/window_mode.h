@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Which of its three presentations the main window is in: normal, minimised on the task bar, or
 // hidden with the notification-area icon. The view shows the model's windowState; these handlers set
 // it.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The command runner's contract (platform/command_runner.h), held alike by the recording double the
 // core's tests run on and by the QProcess runner with real programs. The double plays the system:
 // a command "exit N" ends with status N when the rig lets it end.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The desktop's contract (platform/desktop.h) where a user answers a dialog: the recording double the
 // core's tests run on, and the Qt desktop offscreen with a user played by a timer that answers the
 // modal dialog once it is up.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The serial port's contract (platform/serial_port.h), held alike by the in-memory double the core's
 // tests run on and by the Qt port on a pseudo-terminal of the device simulator, in a temporary
 // program folder whose port table lists only that terminal.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The contracts of time (platform/clock.h, platform/event_pump.h), held alike by the doubles the
 // core's tests run on and by the Qt adapters on a real event loop.
 #include <gtest/gtest.h>

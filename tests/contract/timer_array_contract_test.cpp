@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The timer array's contract (platform/timer_array.h), held alike by the virtual-time double the core's
 // tests run on and by the Qt timers on a real event loop. Waits are for ticks, with generous bounds;
 // nothing is asserted about speed.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The wave player's contract (platform/wave_player.h) where it needs no sound: the scripted double the
 // core's tests run on, the Qt player and the program's player that loads it on demand, on a desktop
 // without audio output (PULSE_SERVER names a socket that does not exist). Playback itself, with its

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The notification-area icon on a real X display (Xvfb) with a real tray host (trayer): minimise,
 // restore by either button, one icon only, none left after the shutdown, and a window that stays
 // reachable without a tray host.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // What a window manager and a real pointer decide, tested on a desktop of the test's own (Xvfb with
 // openbox, pointer moves through XTest): the program started minimised stays minimised, the settings
 // dialog opens centred over the main window's frame, and its sound-test button shows its hover colour

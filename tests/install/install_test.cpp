@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The installed program as a user meets it: `cmake --install` into a temporary prefix that nobody
 // writes to, the program started with a home of its own, its files in the user's data folder, the
 // simulator found through that folder's port table. And a rebuild that leaves the build's own

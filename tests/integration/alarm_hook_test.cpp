@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The alarm command through the real QProcess adapter: a program in a folder named to trip any shell,
 // given arguments that would trip one too, gets every argument and every variable byte for byte and
 // no shell ever runs a word of them; one command at a time, and how each ended in the log.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // New alarm level and coefficient from the settings dialog reach the device over the real serial
 // adapter, followed by "save" about four seconds later, with the program's real timers.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // rx47-history as a user runs it: the built executable without a display writing the PNG and the CSV
 // of a week of records (the PNG read back for the series' pixels, the gap and the alarm line), its
 // command line's errors, and the window over a folder that a monitor is still writing to.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // One copy per program folder, and the termination signals arriving through the event loop.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Japanese throughout, offscreen: Qt's own dialogs speak Japanese, and the captions of both windows
 // fit their controls and keep apart in each common Japanese font, IPA P Gothic (the program's) and
 // Noto Sans CJK JP, with the widest texts the controls take.

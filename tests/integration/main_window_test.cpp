@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The main window's view on the offscreen platform: it paints the model, its widgets follow the
 // model, and each user event reaches its handler. Also the dispatcher and the desktop adapter.
 #include <QApplication>

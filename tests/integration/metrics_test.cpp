@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The metrics file as a monitoring stack reads it: written by the core against the device simulator
 // through the real serial adapter and read back by the Prometheus client's own parser; and the real
 // program's file served by node_exporter's textfile collector on a loopback port.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // MQTT as a home-automation user meets it: the real program publishing to a real mosquitto broker
 // started by the test on a loopback port, read back by mosquitto_sub. Home Assistant's discovery, the
 // values and retained flags, a broker that dies and comes back while an alarm is raised, the last

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The whole program as a user runs it: the real rx47-monitor in a program folder of its own whose
 // port table holds the device simulator, ended the ways a desktop ends programs.
 #include <gtest/gtest.h>

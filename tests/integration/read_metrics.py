@@ -1,4 +1,7 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Reads a Prometheus text exposition (a file, or standard input for "-") with the parser of the
 Python client and prints what it found as JSON: {"types": {family: type}, "samples": [{"name": ...,
 "labels": {...}, "value": ...}]}. A text the parser rejects ends it with exit status 1."""

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The measurement records on real files: golden files byte by byte, the switches, the month folder,
 // and a line that never reaches the file torn.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A recorded session replayed through the whole core: what a counter sent over nine minutes
 // (tests/data/sessions/counter-session.txt: readings, reports, noise, a hang, an alarm) goes into
 // the program from its start-up on, in virtual time with the real settings file and real record

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Finding the device and keeping it, through the real serial adapter: simulators on pseudo-terminals
 // in a temporary port table, the monitor's real timers and the Qt event loop serving the port. Only
 // the clock is the test's: it says when a minute ends. Every wait is for something the program or

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The Qt serial port against the device simulator on a real pseudo-terminal, and the rx47-sim
 // program itself.
 #include <fcntl.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings database against real encrypted files: each test works on a copy of the supplied
 // RX47.dat in a program folder of its own.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog's real Qt view, offscreen, over the core with a real settings file: it shows
 // the dialog's captions, forwards clicks and typing to the core, and stays open on a rejected value.
 #include <QApplication>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Real playback through the QSoundEffect wave player into a PulseAudio null sink: the player itself
 // reports the end of the sound, the program's events are served meanwhile, and a player that was
 // closed never reports again. The test starts its own sound server (and ends it); without one that

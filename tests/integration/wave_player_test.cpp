@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The QSoundEffect wave player with no audio output: whatever happens, the alarm sound's wait ends.
 // The supplied "RX47.wav" is read as a wave file.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The kill loop: the real program against the device simulator, killed with SIGKILL round after
 // round, at random moments and inside chosen calls (a settings commit, the compaction of the 100th
 // exit, a record append). The program runs under a fake clock ten times faster than the real one,

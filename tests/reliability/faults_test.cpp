@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The real program on a failing disk and with every kind of bad settings file: it starts, keeps
 // monitoring (the device is asked for its report at every minute), takes up writing again when it
 // can, and nothing it wrote is damaged. The program runs under a fake clock sixty times faster than

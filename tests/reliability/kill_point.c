@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A kill point, preloaded into the program from outside (LD_PRELOAD): the program dies by SIGKILL
 // inside a chosen C library call on a chosen file, as it would if the machine's user or an out-of-
 // memory killer ended it there. The program itself carries no test hooks.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The power-cut replay: the real program runs against the device simulator with a write log
 // preloaded (write_log.c), through its first start (seeding the program folder), the settings
 // commits of the device's first report and of the window (the CPM scale turned by the mouse wheel),

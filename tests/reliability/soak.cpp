@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The soak: days of monitoring through the core in virtual time, with the real settings file and the
 // real record files, against a scripted device and operator that mix readings, line noise, silence,
 // unplugging and plugging in, radiation bursts that raise alarms, "停止"/"受信", the buzzer and changes

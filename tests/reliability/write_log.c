@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A write log, preloaded into the program from outside (LD_PRELOAD) for the power-cut replay: every
 // call that changes a file or a name under one folder is appended to a log, in the order the calls
 // returned, with the bytes of every write. Failed calls are not logged (they changed nothing).

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+#
 # cmake -DSOURCE_DIR=<repository> -DWORK=<build>/sqlcipher4 -P prepare.cmake
 #
 # Fetches SQLCipher 4's amalgamation from the npm registry (npm pack, into WORK; nothing is kept in

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The program's settings row on a SQLCipher 4 library, driven from the command line by the test
 // that the settings file opens on both 3.x and 4.x.
 //

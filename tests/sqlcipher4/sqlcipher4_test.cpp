@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings file opens on SQLCipher 3.4 (the library of this build) and on 4.x, both ways: the
 // program's settings code and settings-file maker built against a SQLCipher 4 library (the
 // sqlcipher4 fixture builds them) against the same code on 3.4 here.

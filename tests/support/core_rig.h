@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The monitor core wired as main() wires it, but over the fakes: an in-memory port, virtual timers
 // and a clock that follows them, a recording desktop and a scripted sound, with the real settings
 // file and the real record files in a temporary program folder. For runs through long stretches of

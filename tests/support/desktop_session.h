@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A desktop of its own for one test program: a virtual X server with a real window manager
 // (openbox), so that what the window manager decides (placement, frames, minimising) and what real
 // pointer input does (XTest, through xdotool) is tested as users meet it.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Test doubles of the platform interfaces: virtual time, a settable clock, an in-memory serial port
 // and a desktop that records what it was asked.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Checks of what the program leaves on disk, made as a stranger to the program would make them: the
 // settings file through SQLCipher alone, the record files byte by byte. The kill loop, the disk-fault
 // tests and the soak judge every round by these.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The core over the real serial port (pseudo-terminals listed in the folder's ports/) and Qt's
 // timers, with a settable clock and doubles for the desktop, the sound and the event pump: what the
 // integration tests drive against the simulator. Wired as the program wires it, at 09:30:10 on

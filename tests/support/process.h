@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Programs run by the tests as a user runs them: by path, with a changed environment, their output
 // kept in a file, ended by a signal to their own PID.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A temporary program folder for one test, with a copy of the supplied settings file, removed again
 // at the end. And a monitor over the fakes, for the core's tests.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Running the Qt event loop in tests that use the Qt adapters: one application for the test
 // program, and waits that really serve events, as the program does.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The real rx47-monitor in a program folder of its own, started as a user would start it and ended
 // by signals, for the tests and loops that judge the program from outside: a copy of the build's
 // program with the supplied RX47.dat and RX47.wav beside it and a port table of its own. Options put

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A PulseAudio server with one null sink, private to one test process, for the tests that play sound.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // A time zone for one test: TZ set (a POSIX rule, so no zone files are needed) and put back after.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The alarm sound and its wait, over the scripted player and event pump: the end of playback, the
 // ways a wait is ended without one, a second sound inside the wait, and the alarm tick that waits.
 #include <gtest/gtest.h>

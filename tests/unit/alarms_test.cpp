@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The alarms: counting readings above the levels, raising the alarm with its actions, the flash and
 // the acknowledgement, through the intake as the program runs them, in virtual time.
 #include <gtest/gtest.h>

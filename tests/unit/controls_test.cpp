@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The operator's controls: the reset / re-search / acknowledgement button, the settings button, the
 // data-link and buzzer option pairs and the hover highlight, in virtual time.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The CPM alarm level and the gamma coefficient are the device's values, 0 to 65535: they are kept
 // whole from the device, from the settings file and into the dose text.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The alarm and event commands over the recording runner: what each is given for each event, one
 // run at a time with the next waiting its turn, how each end and what it wrote is logged, and that
 // an alarm's run starts before the alarm sound holds the handler.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The trend graph: time axis, bar heights, dose points and segments, peak markers; the minutes come
 // from readings and the real minute update.
 #include <gtest/gtest.h>

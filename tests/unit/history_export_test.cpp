@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Times on the command line and in the CSV export: ISO 8601 dates and date-times read in the local
 // zone (or at their offset), and the export's exact bytes with the offset of each moment.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Reading the record files back for the history viewer: golden bytes in code page 932 written here,
 // independently of the monitor's writer, read into the expected series; the daily files standing in
 // for a master that is off; a minute in both counted once; a growing file followed; and bytes of

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The plotted series without drawing: the reduction into screen columns against a direct
 // computation, gaps, and what the window shows (ranges, zoom about the pointer, panning, following
 // new minutes, value scales, time marks and tool tips).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The intake of what the device sends, the dose text, and the timers that carry them, in virtual
 // time against a real settings file.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Finding the device: the scan, the start-up connection, the search through the listed ports and
 // the return of the device, over an in-memory port.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The main window as designed: scales at the heights of their values, bars and segments that meet,
 // and a right-hand column whose controls sit inside their panels without covering one another.
 #include <gtest/gtest.h>

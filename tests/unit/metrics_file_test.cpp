@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The metrics file over the core in virtual time: what each minute update leaves in it, the alarm
 // shown at once, the file's text and a file that cannot be written.
 #include <gtest/gtest.h>

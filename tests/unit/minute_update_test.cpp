@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The per-minute update in virtual time: statistics, the graph's newest bar, the device request and
 // the absent-device detection.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The MQTT address and topics as a user writes them on the command line: what is read, what is
 // refused and why, and topic levels made safe from a host or folder name.
 #include <gtest/gtest.h>

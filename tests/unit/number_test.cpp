@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The shared number rules: every subsystem reads device replies, captions and settings through them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Which device a port number stands for: the system's serial devices by number ranges, or the
 // program folder's own table, which then is the whole table.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Which folder the program keeps its files in when none is named, and how a program folder gets the
 // supplied files.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The two scales of the graph: relabelling, redrawing, the CPM alarm line and the stored choice.
 #include <gtest/gtest.h>
 

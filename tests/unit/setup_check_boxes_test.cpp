@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog's option boxes: each click is on disk at once, and the boxes that switch other
 // controls (the alarm group, the record-file boxes, the main window's alarm line) do so.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog's load: the supplied settings, alarms and recording switched off, a settings
 // file of an older version.
 #include <gtest/gtest.h>

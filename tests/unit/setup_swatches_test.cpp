@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog's colour swatches: a picked colour lands on the swatch, in the settings file and
 // on exactly the elements of the main window that start-up colours with that setting.
 #include <gtest/gtest.h>

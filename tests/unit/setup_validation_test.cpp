@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Closing the settings dialog: the three number boxes are checked in order, rejected with their
 // messages or applied to the settings, the main window's alarm line and the device, with the
 // device-save delay after the commands.

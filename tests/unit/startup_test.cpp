@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The start-up sequence: window modes, the splash period, the stored settings put into the controls
 // without side effects, and the record folders.
 #include <gtest/gtest.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The timer schedule: lamp blinks, the splash delay and the device-save delay.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // rx47-sim: an RX47 counter on a pseudo-terminal, for trying the monitor without the hardware.
 //
 // Prints the pseudo-terminal's device path (first line) and the link, then runs until SIGINT or

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The RX47 simulator: a counter on a pseudo-terminal.
 //
 // The simulator opens a pseudo-terminal, puts its device side in raw mode at 9600 baud and links it

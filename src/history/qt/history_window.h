@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The history window: the range buttons, the plot and a status line, over the records of one program
 // folder. It follows a running monitor: the record files are watched, and checked again every few
 // seconds in case a change was not announced, and only what was appended is read.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Draws the history plot with QPainter: the minute's CPM above and its dose rate below, one column
 // per pixel with the minimum-to-maximum band and the mean line of the minutes it stands for, broken
 // at gaps, the alarm levels as lines, and the time axis. The window and the PNG export both use it.

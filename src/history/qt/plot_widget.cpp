@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "history/qt/plot_widget.h"
 
 #include <QHelpEvent>

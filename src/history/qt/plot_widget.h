@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The plot in the window: paints the scene, zooms with the wheel about the pointer, pans with a drag
 // and shows the values under the pointer in a tool tip. The span arithmetic and the texts come from
 // history/view.h.

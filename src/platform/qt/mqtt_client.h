@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The message broker on libmosquitto. Its network work runs on a thread of its own (the name
 // lookup, the connection, keep-alives, reconnecting with growing pauses), so that a slow or absent
 // broker never holds the event loop; what the core must hear of it (a connection made, lost or

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The wave player the program uses: the Qt Multimedia player (QtWavePlayer) lives in a module of its
 // own, "rx47-sound.so" in ../lib/rx47-monitor from the program, loaded when a sound is first opened.
 // Qt Multimedia brings a dozen audio libraries that only an alarm needs, so the program starts

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The command runner on QProcess: the program started with its arguments as a list (QProcess never
 // hands them to a shell), the program's environment with the additions, standard input from
 // /dev/null, in a process group of its own; its output and error are read as they come (the first

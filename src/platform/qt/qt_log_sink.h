@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The program's log: Qt's categorised logging ("rx47.port", "rx47.records", ...), which goes to
 // stderr, and so to the journal when the program is started from the desktop. A category can be
 // silenced or widened with QT_LOGGING_RULES as any Qt category.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The serial port on QSerialPort. Port n is the device the port table gives for it, opened with the
 // counter's line settings.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The timer array on QTimer: one precise timer per index. QTimer::start() restarts an active timer,
 // so start() starts only a stopped one; QTimer::setInterval() restarts an active one, as the array's
 // contract says a new interval does.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The wave player on QSoundEffect, playing to the desktop's default audio output.
 //
 // QSoundEffect reports nothing at all when there is no audio output, and a file it cannot load only

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // One copy of the program per program folder. A second copy started in the same folder would fight
 // the first over the serial port, the settings file and the record files: it asks the first copy
 // to bring its window forward, waits for its answer, and ends.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // SIGTERM, SIGINT and SIGHUP (a service stop, Ctrl-C, a logout) reach the event loop as a Qt
 // signal, so the program ends through its ordinary shutdown and loses nothing. The handler itself
 // only writes to a pipe.

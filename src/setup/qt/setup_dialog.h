@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The settings dialog's view: a fixed-size modal QDialog that renders the SetupForm model and
 // forwards each user event to one handler of setup/ through the dispatcher, which then syncs both
 // windows. It decides nothing itself.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The one place the window models become Qt's: twips to pixels, colours, texts, alignments and fonts.
 // The main window, the settings dialog, the splash and the history viewer all convert through here.
 //

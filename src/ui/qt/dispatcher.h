@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The one road from the event loop into the core: every timer tick, serial data event, event of the
 // main window and of the settings dialog, press on the notification-area icon, request of another
 // copy and the termination runs its core handler through run(), which lets nothing escape into Qt's

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The main window `main`: paints the trend graph, the panels and their labels from the MainForm
 // model, keeps real widgets for the combo boxes, option buttons and command buttons in step with it,
 // and forwards each user event to one core handler through the dispatcher. It decides nothing.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The program's pictures, drawn in code at the size they are shown: the splash picture, the logo,
 // the arrow head at the end of the time axis, the window and notification-area icon and the logo's
 // mouse pointer. The motif is the radiation trefoil over a small bar graph.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // The desktop on Qt widgets: the splash window, the one notification-area icon, the settings dialog,
 // the colour picker and the message box.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+//
 // Qt's own texts (the colour picker, the message box buttons) in Japanese, as the rest of the
 // window is, whatever the desktop's language.
 #pragma once

@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Writes the golden record files that records_test compares byte by byte.
 
 They are made with Python's own cp932 codec, independently of the program's iconv path.

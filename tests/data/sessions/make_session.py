@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 The RX47 monitor developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Writes counter-session.txt: what an RX47 counter on COM1 sent over nine minutes, as the replay
 test feeds it to the program. Run it again only to change the session; then regenerate the golden
 files as the replay test says.
