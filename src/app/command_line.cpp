@@ -412,8 +412,9 @@ void reportCommandLine(const CommandLine& line, FailureLog& log) {
     if (!line.reporting.metricsFile.empty())
         log.info(LogCategory::Metrics, "metrics go to " + line.reporting.metricsFile.string());
     if (!line.reporting.mqtt.url.empty())
-        log.info(LogCategory::Mqtt,
-                 "MQTT goes to " + line.reporting.mqtt.url + " under " + line.reporting.mqtt.topicPrefix + "/");
+        log.info(LogCategory::Mqtt, "MQTT goes to " + line.reporting.mqtt.url + " under " +
+                                        line.reporting.mqtt.topicPrefix + "/ (Home Assistant device " +
+                                        line.reporting.mqtt.deviceId + ")");
     if (line.reporting.alarmCommand.empty()) return;
     const std::string& program = line.reporting.alarmCommand.front();
     const QString name = QString::fromStdString(program);

@@ -13,6 +13,7 @@
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarms.h"
+#include "monitor/metrics_file.h"
 #include "monitor/mqtt_report.h"
 #include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
@@ -93,6 +94,7 @@ void intakeTick(Context& ctx) {
         step([&] { s.minuteCpm = toInt32(std::floor(static_cast<double>(s.readingSum) / s.readingCount + 0.5)); });
 
     publishReading(ctx);
+    writeMetricsFile(ctx);
     evaluateAlarms(ctx, reading, ctx.form.Label[kRealtimeDose].caption);
 }
 

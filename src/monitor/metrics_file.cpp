@@ -5,16 +5,19 @@
 
 #include <exception>
 
+#include "base/failure.h"
 #include "base/log.h"
 #include "base/number.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "model/version.h"
 #include "monitor/alarms.h"
 #include "monitor/mqtt_report.h"
 #include "monitor/timer_schedule.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
+#include "storage/settings_row.h"
 
 namespace rx47 {
 
@@ -28,8 +31,14 @@ MetricsFigures currentMetrics(const Context& ctx) {
     m.runningCpm = f.Label[kRunningCpm].caption;
     m.runningDose = f.Label[kRunningDose].caption;
     m.totalCount = f.Label[kTotalCount].caption;
-    // Start-up takes the device to be present before anything came from it: it is up once heard.
-    m.linkUp = s.linkUp && s.deviceHeard && ctx.port.isOpen();
+    m.reading = f.Label[kRealtimeCpm].caption;
+    m.readingDose = f.Label[kRealtimeDose].caption;
+    if (ctx.values.cpmAlarmLevel > 0) m.cpmAlarmLevel = decimalText(ctx.values.cpmAlarmLevel);
+    step([&] { m.doseAlarmLevel = decimalText(ctx.settings.number("warnLinelevel")); });
+    m.version = kVersionText;
+    // Start-up takes the device to be present before anything came from it: it is up once heard,
+    // while its port is open, and down from the first minute update that took in nothing from it.
+    m.linkUp = s.linkUp && s.deviceHeard && ctx.port.isOpen() && s.quietMinutes == 0;
     if (alarmShown(ctx)) {
         const bool dose = f.Label[kAlarmBanner].caption == kDoseAlarmText;
         m.doseAlarm = dose;

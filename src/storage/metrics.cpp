@@ -72,6 +72,12 @@ constexpr Family kTotalCount{"rx47_counts_total",
                              "counter"};
 constexpr Family kLinkUp{"rx47_link_up", "1 while the counter is heard on its serial port, else 0."};
 constexpr Family kAlarm{"rx47_alarm", "1 while an alarm of this kind is shown (until acknowledged), else 0."};
+constexpr Family kReading{"rx47_reading_cpm", "CPM of the counter's last reading, updated with each reading."};
+constexpr Family kReadingDose{"rx47_reading_dose_usv_per_hour",
+                              "Dose rate of the last reading in microsieverts per hour."};
+constexpr Family kCpmLevel{"rx47_cpm_alarm_level", "The CPM alarm level."};
+constexpr Family kDoseLevel{"rx47_dose_alarm_level_usv_per_hour", "The dose alarm level in microsieverts per hour."};
+constexpr Family kBuildInfo{"rx47_build_info", "Always 1; the label version names the monitor's version."};
 constexpr Family kLastMinute{"rx47_last_minute_timestamp_seconds",
                              "Unix time of the minute update that entered the figures."};
 
@@ -135,12 +141,23 @@ std::string labelValue(std::string_view text) {
 std::string metricsText(const MetricsFigures& f) {
     const std::string labels = "folder=\"" + labelValue(f.folder) + "\"";
     std::string out;
-    addGauge(out, kCpm, labels, f.cpm);
-    addGauge(out, kDose, labels, f.dose);
-    addGauge(out, kRunningCpm, labels, f.runningCpm);
-    addGauge(out, kRunningDose, labels, f.runningDose);
-    addGauge(out, kTotalCount, labels, f.totalCount);
+    // Figures that describe the counter mean nothing while it is not heard: a dashboard shows a gap.
+    if (f.linkUp) {
+        addGauge(out, kCpm, labels, f.cpm);
+        addGauge(out, kDose, labels, f.dose);
+        addGauge(out, kRunningCpm, labels, f.runningCpm);
+        addGauge(out, kRunningDose, labels, f.runningDose);
+        addGauge(out, kTotalCount, labels, f.totalCount);
+        addGauge(out, kReading, labels, f.reading);
+        addGauge(out, kReadingDose, labels, f.readingDose);
+    }
     addGauge(out, kLinkUp, labels, f.linkUp ? "1" : "0");
+    addGauge(out, kCpmLevel, labels, f.cpmAlarmLevel);
+    addGauge(out, kDoseLevel, labels, f.doseAlarmLevel);
+    if (!f.version.empty()) {
+        addFamily(out, kBuildInfo);
+        addSample(out, kBuildInfo, labels + ",version=\"" + labelValue(f.version) + "\"", "1");
+    }
     addFamily(out, kAlarm);
     addSample(out, kAlarm, labels + ",kind=\"cpm\"", f.cpmAlarm ? "1" : "0");
     addSample(out, kAlarm, labels + ",kind=\"dose\"", f.doseAlarm ? "1" : "0");

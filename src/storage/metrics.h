@@ -20,20 +20,25 @@ namespace rx47 {
 /// What the metrics file shows. The figures are the captions the window shows and the records
 /// hold; an empty caption leaves its metric out (it is not yet known, which is not 0).
 struct MetricsFigures {
-    std::string folder;                          ///< the program folder: one counter's series apart from another's
-    std::string cpm;                             ///< the last minute's CPM
-    std::string dose;                            ///< its dose rate, μSv/h
-    std::string runningCpm;                      ///< the running average since start or reset
-    std::string runningDose;                     ///< its dose rate
-    std::string totalCount;                      ///< the counter's total count
-    bool linkUp = false;                         ///< the counter is heard on its port
-    bool cpmAlarm = false;                       ///< a CPM alarm is shown (until acknowledged)
-    bool doseAlarm = false;                      ///< a dose alarm is shown
+    std::string folder;          ///< the program folder: one counter's series apart from another's
+    std::string cpm;             ///< the last minute's CPM
+    std::string dose;            ///< its dose rate, μSv/h
+    std::string runningCpm;      ///< the running average since start or reset
+    std::string runningDose;     ///< its dose rate
+    std::string totalCount;      ///< the counter's total count
+    std::string reading;         ///< the last reading's CPM, live
+    std::string readingDose;     ///< its dose rate
+    std::string cpmAlarmLevel;   ///< the CPM alarm level
+    std::string doseAlarmLevel;  ///< the dose alarm level, μSv/h
+    std::string version;         ///< the program's version
+    bool linkUp = false;         ///< the counter is heard on its port; while not, the counter's figures are left out
+    bool cpmAlarm = false;       ///< a CPM alarm is shown (until acknowledged)
+    bool doseAlarm = false;      ///< a dose alarm is shown
     std::optional<std::int64_t> lastMinuteTime;  ///< Unix time of the update that entered the figures
 };
 
 /// The file's text: HELP and TYPE lines, then one sample for each metric (two for the alarm, one
-/// per kind), every sample labelled with the folder.
+/// per kind), every sample labelled with the folder. The counter's figures only while it is heard.
 std::string metricsText(const MetricsFigures& figures);
 
 /// A label value as the format writes it: backslash, double quote and line feed escaped, bytes that

@@ -6,8 +6,11 @@
 #include "base/failure.h"
 #include "model/context.h"
 #include "monitor/alarm_sound.h"
+#include "monitor/metrics_file.h"
+#include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
 #include "platform/serial_port.h"
+#include "platform/timer_array.h"
 #include "storage/settings_row.h"
 
 namespace rx47 {
@@ -20,6 +23,10 @@ void Form_QueryUnload(Context& ctx) {
     step([&] { ctx.settings.commit(); });
     step([&] { ctx.settings.close(); });
     step([&] { ctx.port.close(); });
+    // The metrics file outlives the program: it says the counter is no longer watched and no alarm
+    // shown, so that an alert on a lost counter fires and one on an alarm clears.
+    step([&] { ctx.timers.stop(timer::kAlarmFlash); });
+    writeMetricsFile(ctx);
     step([&] { ctx.desktop.removeTrayIcon(); });
     if (compactionDue) step([&] { compactSettingsDatabase(ctx.programFolder); });
 }

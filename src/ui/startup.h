@@ -5,11 +5,11 @@
 // a missing settings file or an absent device never stops the program from starting.
 #pragma once
 
+#include "model/version.h"
+
 namespace rx47 {
 
 struct Context;
-
-inline constexpr const char* kVersionText = "1.2";
 
 /// Runs the whole start-up sequence.
 void Form_Load(Context& ctx);

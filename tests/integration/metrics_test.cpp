@@ -21,6 +21,7 @@
 #include "base/local_time.h"
 #include "device/link.h"
 #include "model/main_form.h"
+#include "model/version.h"
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
 #include "platform/qt/qt_serial_port.h"
@@ -163,14 +164,27 @@ TEST(Metrics, AMinuteAgainstTheCounterIsReadBackByThePrometheusParser) {
     // Nothing but the file in node_exporter's folder: the temporary one is gone.
     EXPECT_EQ(std::distance(fs::directory_iterator(s.textfiles), fs::directory_iterator()), 1);
 
-    // The counter unplugged: the next update enters nothing and says the link is down.
-    s.device->unplug();
-    ASSERT_TRUE(test::runEventsUntil([&] { return !s.port.isOpen(); }, 30s));
+    // The live reading (rewritten with each reading), the alarm levels and the version.
+    EXPECT_TRUE(m.has("rx47_reading_cpm"));
+    EXPECT_TRUE(m.has("rx47_reading_dose_usv_per_hour"));
+    EXPECT_EQ(m.value("rx47_cpm_alarm_level", station), 100.0);
+    EXPECT_TRUE(m.has("rx47_dose_alarm_level_usv_per_hour"));
+    Labels build = station;
+    build["version"] = kVersionText;
+    EXPECT_EQ(m.value("rx47_build_info", build), 1.0);
+
+    // A counter silent on its open port: the first minute update that takes in nothing says the link
+    // is down, and the counter's figures leave the file.
+    s.device->silence(true);
     ASSERT_TRUE(s.nextMinute());
-    const ParsedMetrics lost = parseMetrics(s.ctx.reporting.metricsFile);
-    ASSERT_TRUE(lost.parsed) << lost.error;
-    EXPECT_EQ(lost.value("rx47_link_up", station), 0.0);
-    EXPECT_EQ(lost.value("rx47_cpm", station), m.value("rx47_cpm", station));
+    ASSERT_TRUE(s.nextMinute());
+    const ParsedMetrics quiet = parseMetrics(s.ctx.reporting.metricsFile);
+    ASSERT_TRUE(quiet.parsed) << quiet.error;
+    EXPECT_EQ(quiet.value("rx47_link_up", station), 0.0);
+    for (const char* name :
+         {"rx47_cpm", "rx47_dose_usv_per_hour", "rx47_running_average_cpm", "rx47_counts_total", "rx47_reading_cpm"})
+        EXPECT_FALSE(quiet.has(name)) << name;
+    EXPECT_EQ(quiet.value("rx47_alarm", cpm), 0.0);
 }
 
 TEST(Metrics, PromtoolFindsNothingToMendInTheFile) {
@@ -257,6 +271,12 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     EXPECT_TRUE(exporter.endWith(SIGTERM));
     EXPECT_TRUE(program.endWith(SIGTERM));
     EXPECT_EQ(program.exitCode(), 0) << program.output();
+    // Ended in order, the file says so: the counter is not watched and no alarm shown, so that a
+    // "counter down" alert fires and the alarm's clears.
+    const ParsedMetrics ended = parseMetrics(metricsFile);
+    EXPECT_EQ(ended.value("rx47_link_up", station), 0.0) << ended.error;
+    EXPECT_EQ(ended.value("rx47_alarm", cpmAlarm), 0.0);
+    EXPECT_FALSE(ended.has("rx47_cpm"));
 }
 
 std::string textOf(const fs::path& file) {

@@ -78,11 +78,13 @@ TEST_F(MetricsFile, EachMinuteUpdateLeavesTheLastFiguresTheLinkAndTheAlarm) {
     EXPECT_EQ(sample("rx47_counts_total"), "1234");
     EXPECT_EQ(sample("rx47_running_average_cpm"), "33");
 
-    // The adapter is pulled: the update enters nothing, and the file says so with the last figures.
+    // The adapter is pulled: the update enters nothing, and the file says the link is down, without
+    // the counter's figures, which describe nothing while it is not heard.
     m.port.close();
     minute({});
     EXPECT_EQ(sample("rx47_link_up"), "0");
-    EXPECT_EQ(sample("rx47_cpm"), "40");
+    EXPECT_EQ(sample("rx47_cpm"), "");
+    EXPECT_EQ(sample("rx47_counts_total"), "");
     EXPECT_EQ(sample("rx47_last_minute_timestamp_seconds"), std::to_string(*localSeconds(2026, 5, 7, 9, 32, 0)));
 }
 
@@ -112,7 +114,8 @@ TEST_F(MetricsFile, AFileThatCannotBeWrittenIsLoggedOnceUntilItIsWrittenAgain) {
     EXPECT_EQ(m.logLines.count(LogCategory::Metrics, "not written"), 1);
     fs::create_directory(m.folder.path() / "textfiles");
     minute({20});
-    EXPECT_EQ(m.logLines.count(LogCategory::Metrics, "written again (after 3 failures)"), 1);
+    // Each reading and each minute tried it: one line for them all.
+    EXPECT_EQ(m.logLines.count(LogCategory::Metrics, "written again (after 6 failures)"), 1);
     // Only the file itself: no temporary file is left beside it.
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(m.folder.path() / "textfiles"))
@@ -174,6 +177,7 @@ TEST(MetricsText, LabelsAreEscapedAndKeptUtf8) {
 
     MetricsFigures f;
     f.folder = "/srv/rx47 \"east\"";
+    f.linkUp = true;
     f.cpm = "25";
     f.dose = "garbled";  // never in the file: a metric carries a number or nothing
     const std::string text = metricsText(f);
