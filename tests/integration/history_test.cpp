@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // rx47-history as a user runs it: the built executable without a display writing the PNG and the CSV
-// of a week of records (the PNG read back for the series' pixels, the gap and the alarm line), its
-// command line's errors, and the window over a folder that a monitor is still writing to.
+// of a week of records (the PNG read back for the series' pixels, the gap and the alarm line) and of a
+// year with a one-minute spike, its command line's errors, and the window over a folder that a
+// monitor is still writing to or has not made yet.
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -342,6 +343,7 @@ TEST(ClockChanges, TheCsvOfEachChangesDayHasEveryMinuteOnceWithTheOffsetOfItsMom
 TEST_F(Week, TheWindowFollowsTheMonitorZoomsAboutThePointerAndPans) {
     HistoryWindow window(folder.path());
     window.show();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("RX47 履歴 — ") + QString::fromStdString(folder.path().string()));
     PlotWidget& plot = window.plot();
     const std::size_t count = window.store().minutes().size();
     EXPECT_EQ(plot.view(), (TimeSpan{start + 1, last + 60}));
@@ -389,6 +391,24 @@ TEST_F(Week, TheWindowFollowsTheMonitorZoomsAboutThePointerAndPans) {
     std::ofstream(master, std::ios::binary | std::ios::app) << recordLine(start + 7 * day + 61, 34, total + 67);
     ASSERT_TRUE(test::runEventsUntil([&] { return window.store().minutes().size() == count + 2; }, 30s));
     EXPECT_EQ(plot.view(), looking);
+}
+
+TEST(BeforeTheMonitor, TheWindowOverAProgramFolderNotYetMadeShowsItsRecordsOnceWritten) {
+    // Started from the menu before the monitor ever ran: the user's data folder is not there yet.
+    test::TimeZone zone{test::kJapan};
+    const test::TempProgramFolder parent{test::TempProgramFolder::Settings::None};
+    const fs::path folder = parent.path() / "rx47-monitor";
+    HistoryWindow window(folder);
+    window.show();
+    EXPECT_TRUE(window.store().minutes().empty());
+    EXPECT_NE(window.statusText().indexOf(QStringLiteral("がありません")), -1) << window.statusText().toStdString();
+
+    fs::create_directories(folder / "record");
+    const std::int64_t t = *localSeconds(2026, 5, 1, 12, 0);
+    std::ofstream(folder / "record" / "master record.csv", std::ios::binary)
+        << kHeaders << recordLine(t + 1, 21, 100) << recordLine(t + 61, 22, 122);
+    ASSERT_TRUE(test::runEventsUntil([&] { return window.store().minutes().size() == 2; }, 30s));
+    EXPECT_EQ(window.statusText().indexOf(QStringLiteral("がありません")), -1) << window.statusText().toStdString();
 }
 
 }  // namespace
