@@ -94,19 +94,20 @@ void paintPanel(QPainter& p, const Panel& panel, const std::vector<Bucket>& buck
         const double bottom = yOf(r, scale, s.min);
         p.fillRect(QRectF(r.left() + static_cast<double>(c), top - 0.5, 1.0, std::max(1.0, bottom - top + 1.0)), light);
     }
-    // A maximum that stands out, the top of a column's band above both neighbouring bands by more
-    // than their own spread (a one-minute spike among a year's minutes), is drawn in the strong colour
-    // three pixels wide: pale and one pixel wide it is as faint as the grid. Where a column holds
-    // a single minute the line runs through it and shows it already.
+    // A maximum that stands out, the top of a column's band above the bands of the three columns on
+    // either side by more than their own widest spread (a one-minute spike among a year's minutes),
+    // is drawn in the strong colour three pixels wide: pale and one pixel wide it is as faint as the
+    // grid. Three columns each way keep the ordinary scatter of counts from standing out where a
+    // column holds only a few minutes. Where a column holds a single minute the line runs through it.
+    constexpr std::size_t kReach = 3;
     p.setPen(Qt::NoPen);
     for (std::size_t c = 0; c < buckets.size(); ++c) {
         const Summary& s = buckets[c].*panel.summary;
         if (s.count < 2) continue;
         double top = -1, spread = 0;
-        for (const std::size_t n : {c - 1, c + 1}) {
-            if (n >= buckets.size()) continue;  // before the first column, too (unsigned)
+        for (std::size_t n = c >= kReach ? c - kReach : 0; n <= c + kReach && n < buckets.size(); ++n) {
             const Summary& o = buckets[n].*panel.summary;
-            if (o.empty()) continue;
+            if (n == c || o.empty()) continue;
             top = std::max<double>(top, o.max);
             spread = std::max<double>(spread, o.max - o.min);
         }
