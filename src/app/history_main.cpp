@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFont>
+#include <QIcon>
 #include <QImage>
 #include <QPainter>
 #include <QStyle>
@@ -38,6 +39,9 @@ using namespace rx47::history;
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
 constexpr QSize kImageSize{1600, 900};
+/// The menu entry of the viewer, and the icon it shares with the monitor.
+constexpr const char* kHistoryDesktopId = "io.github.rx47.history";
+constexpr const char* kIconName = "io.github.rx47.monitor";
 
 void say(const std::string& message) {
     std::fprintf(stderr, "rx47-history: %s\n", message.c_str());
@@ -140,6 +144,9 @@ int main(int argc, char* argv[]) {
     if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    // The desktop (a Wayland one by this name) matches the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kHistoryDesktopId));
+    QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kIconName)));
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 10));
@@ -167,18 +174,25 @@ int main(int argc, char* argv[]) {
         return kUsageError;
     }
 
-    const fs::path folder = parser.positionalArguments().isEmpty()
-                                ? rx47::defaultProgramFolder(QCoreApplication::applicationDirPath().toStdString())
-                                : fs::path(parser.positionalArguments().front().toStdString());
+    const bool named = !parser.positionalArguments().isEmpty();
+    const fs::path folder = named ? fs::path(parser.positionalArguments().front().toStdString())
+                                  : rx47::defaultProgramFolder(QCoreApplication::applicationDirPath().toStdString());
     std::error_code ec;
-    if (!fs::is_directory(folder, ec)) {
+    // Started from the menu before the monitor ever ran: the window opens, says that there are no
+    // records yet, and shows them once the monitor writes them (a menu has nowhere to say an error).
+    const bool waitForMonitor = !named && !headless && !fs::exists(folder, ec);
+    if (waitForMonitor) {
+        say("no program folder " + folder.string() + " yet: the window shows its records once the monitor writes them");
+    } else if (!fs::is_directory(folder, ec)) {
         say("cannot read the program folder " + folder.string() + (ec ? ": " + ec.message() : ": no such folder"));
         return kFailure;
     }
-    fs::directory_iterator probe(folder, ec);
-    if (ec) {
-        say("cannot read the program folder " + folder.string() + ": " + ec.message());
-        return kFailure;
+    if (!waitForMonitor) {
+        const fs::directory_iterator probe(folder, ec);
+        if (ec) {
+            say("cannot read the program folder " + folder.string() + ": " + ec.message());
+            return kFailure;
+        }
     }
 
     if (headless) {

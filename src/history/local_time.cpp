@@ -3,6 +3,7 @@
 
 #include "history/local_time.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -55,6 +56,32 @@ constexpr std::int64_t kDay = 86400;
 std::string shortText(std::int64_t seconds) {
     const LocalFields f = localFields(seconds);
     return format("%04d-%02d-%02d %02d:%02d", f.year, f.month, f.day, f.hour, f.minute);
+}
+
+std::string zoneText(TimeSpan span) {
+    // A zone holds for months: samples a thousandth of the span apart (at least an hour) find each
+    // one, a few thousand calls at the most however long the records.
+    const std::int64_t step = std::max<std::int64_t>(3600, span.length() / 1000);
+    std::vector<std::string> zones;
+    const auto add = [&](std::int64_t seconds) {
+        const std::time_t t = static_cast<std::time_t>(seconds);
+        std::tm tm{};
+        if (!::localtime_r(&t, &tm)) return;
+        const long offset = tm.tm_gmtoff;
+        const long minutes = (offset < 0 ? -offset : offset) / 60;
+        const std::string digits = format("%c%02d:%02d", offset < 0 ? '-' : '+', static_cast<int>(minutes / 60),
+                                          static_cast<int>(minutes % 60));
+        const std::string abbreviation = tm.tm_zone ? tm.tm_zone : "";
+        const std::string text = abbreviation.empty() || abbreviation[0] == '+' || abbreviation[0] == '-'
+                                     ? "UTC" + digits
+                                     : abbreviation + " (" + digits + ")";
+        if (std::find(zones.begin(), zones.end(), text) == zones.end()) zones.push_back(text);
+    };
+    for (std::int64_t t = span.from; t < span.to; t += step) add(t);
+    add(span.length() > 0 ? span.to - 1 : span.from);
+    std::string text;
+    for (const std::string& zone : zones) text += (text.empty() ? "" : " / ") + zone;
+    return text;
 }
 
 std::optional<std::int64_t> parseIsoTime(std::string_view text) {

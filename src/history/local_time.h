@@ -32,6 +32,12 @@ std::optional<std::int64_t> parseIsoTime(std::string_view text);
 /// "2026-05-05 12:00": a moment in the window's texts.
 std::string shortText(std::int64_t seconds);
 
+/// The time zone of the time axis: its abbreviation and UTC offset, "JST (+09:00)" ("UTC+04:00" for
+/// a zone whose abbreviation is only its offset). Where the clock changes within `span`, each zone
+/// in force there in the order they first hold, "EST (-05:00) / EDT (-04:00)": the axis marks of
+/// both are in local time, so neither alone would name them all.
+std::string zoneText(TimeSpan span);
+
 /// A mark on the time axis.
 struct TimeTick {
     std::int64_t time = 0;

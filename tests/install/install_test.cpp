@@ -3,8 +3,8 @@
 //
 // The installed program as a user meets it: `cmake --install` into a temporary prefix that nobody
 // writes to, the program started with a home of its own, its files in the user's data folder, the
-// simulator found through that folder's port table. And a rebuild that leaves the build's own
-// program folder alone.
+// simulator found through that folder's port table, the history viewer as its menu entry starts it.
+// And a rebuild that leaves the build's own program folder alone.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -25,6 +25,7 @@ using namespace std::chrono_literals;
 
 const fs::path kBuild = RX47_BUILD_DIR;
 const char* const kId = "io.github.rx47.monitor";
+const char* const kHistoryId = "io.github.rx47.history";
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -92,16 +93,21 @@ TEST_F(Installed, PutsTheProgramsSuppliedFilesAndDesktopEntryInPlace) {
     EXPECT_EQ(readFile(data / "RX47.dat"), readFile(kBuild / "share" / "rx47-monitor" / "RX47.dat"));
     EXPECT_GT(fs::file_size(data / "RX47.wav"), 1000u);
 
-    const fs::path entry = prefix() / "share" / "applications" / (std::string(kId) + ".desktop");
-    const std::string desktop = readFile(entry);
-    EXPECT_NE(desktop.find("\nExec=rx47-monitor\n"), std::string::npos);
-    EXPECT_NE(desktop.find(std::string("\nIcon=") + kId + "\n"), std::string::npos);
-    const test::Finished entryCheck = test::runProgram({"/usr/bin/desktop-file-validate", entry.string()});
-    EXPECT_EQ(entryCheck.exitCode, 0) << entryCheck.output;
-    EXPECT_EQ(entryCheck.output, "");
+    // The menu entries of the monitor and of the history viewer, both with the monitor's icon.
+    for (const auto& [id, program] : {std::pair{kId, "rx47-monitor"}, std::pair{kHistoryId, "rx47-history"}}) {
+        const fs::path entry = prefix() / "share" / "applications" / (std::string(id) + ".desktop");
+        const std::string desktop = readFile(entry);
+        EXPECT_NE(desktop.find(std::string("\nExec=") + program + "\n"), std::string::npos) << entry;
+        EXPECT_NE(desktop.find(std::string("\nIcon=") + kId + "\n"), std::string::npos) << entry;
+        EXPECT_NE(desktop.find("\nName[ja]="), std::string::npos) << entry;
+        const test::Finished entryCheck = test::runProgram({"/usr/bin/desktop-file-validate", entry.string()});
+        EXPECT_EQ(entryCheck.exitCode, 0) << entryCheck.output;
+        EXPECT_EQ(entryCheck.output, "");
+    }
     const fs::path metainfo = prefix() / "share" / "metainfo" / (std::string(kId) + ".metainfo.xml");
+    EXPECT_NE(readFile(metainfo).find("<binary>rx47-history</binary>"), std::string::npos);
     const test::Finished metaCheck =
-        test::runProgram({"/usr/bin/appstreamcli", "validate", "--no-net", metainfo.string()});
+        test::runProgram({"/usr/bin/appstreamcli", "validate", "--no-net", "--pedantic", metainfo.string()});
     EXPECT_EQ(metaCheck.exitCode, 0) << metaCheck.output;
 
     for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
@@ -179,6 +185,35 @@ TEST_F(Installed, WatchesTwoCountersFromTheUsersDataFolderAndANamedOne) {
     EXPECT_FALSE(fs::exists(prefix() / "bin" / "RX47.dat"));
     EXPECT_FALSE(fs::exists(prefix() / "bin" / "record"));
     EXPECT_FALSE(fs::exists(home() / ".local"));
+}
+
+TEST_F(Installed, TheHistoryMenuEntryShowsTheMonitorsFolder) {
+    // As the menu starts it (its Exec line, no folder), before the monitor ever ran: the window
+    // opens and waits for the user's data folder rather than failing where nobody sees it.
+    const std::string desktop = readFile(prefix() / "share" / "applications" / (std::string(kHistoryId) + ".desktop"));
+    const std::size_t exec = desktop.find("\nExec=") + 6;
+    const std::string command = desktop.substr(exec, desktop.find('\n', exec) - exec);
+    ASSERT_EQ(command.find(' '), std::string::npos) << command;
+    const fs::path data = root_ / "menu-data";
+    const std::vector<std::string> session = {"HOME=" + home().string(), "XDG_DATA_HOME=" + data.string(),
+                                              "PATH=" + (prefix() / "bin").string() + ":/usr/bin:/bin"};
+    {
+        test::Process window({(prefix() / "bin" / command).string()}, session);
+        const std::string waiting = "no program folder " + (data / "rx47-monitor").string() + " yet";
+        EXPECT_TRUE(test::waitFor([&] { return window.output().find(waiting) != std::string::npos; }, 30s))
+            << window.output();
+        ASSERT_TRUE(window.endWith(SIGTERM));
+        EXPECT_EQ(window.exitCode(), -1) << "it ended on its own: " << window.output();
+    }
+    // The same folder's records once the monitor wrote them, here through --csv.
+    fs::create_directories(data / "rx47-monitor" / "record");
+    std::ofstream(data / "rx47-monitor" / "record" / "master record.csv", std::ios::binary)
+        << "2026-05-01,12:00:01,1000,24,0.200,21,0.175,21,0.175,20,0.166\r\n";
+    std::vector<std::string> csv = session;
+    csv.push_back("TZ=UTC");
+    const test::Finished records = test::runProgram({(prefix() / "bin" / command).string(), "--csv", "-"}, csv, 30s);
+    EXPECT_EQ(records.exitCode, 0) << records.output;
+    EXPECT_NE(records.output.find("2026-05-01T12:00:01+00:00,21,"), std::string::npos) << records.output;
 }
 
 TEST(Build, ItsToolsRejectAMistypedOptionAndWriteNoFileOfItsName) {

@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // rx47-history as a user runs it: the built executable without a display writing the PNG and the CSV
-// of a week of records (the PNG read back for the series' pixels, the gap and the alarm line), its
-// command line's errors, and the window over a folder that a monitor is still writing to.
+// of a week of records (the PNG read back for the series' pixels, the gap and the alarm line) and of a
+// year with a one-minute spike, its command line's errors, and the window over a folder that a
+// monitor is still writing to or has not made yet.
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -167,6 +168,56 @@ TEST_F(Week, ThePngShowsTheWeekWithItsGapsAndTheAlarmLineWithoutADisplay) {
     EXPECT_FALSE(orangeIn(column(start + 2 * day + day / 2)));
 }
 
+TEST(Year, AOneMinuteSpikeAmongAYearOfFlatMinutesStandsOutInThePng) {
+    // A year of 20 CPM, one minute of 90 in June: a column of the picture stands for about six hours.
+    test::TimeZone zone{test::kJapan};
+    test::TempProgramFolder folder{test::TempProgramFolder::Settings::None};
+    const fs::path master = folder.path() / "record" / "master record.csv";
+    fs::create_directories(master.parent_path());
+    const std::int64_t start = *localSeconds(2026, 1, 1), end = *localSeconds(2027, 1, 1);
+    const std::int64_t spike = *localSeconds(2026, 6, 15, 12, 0);
+    {
+        std::string text = kHeaders;
+        long total = 0;
+        for (std::int64_t t = start; t < end; t += 60) {
+            const int cpm = t == spike ? 90 : 20;
+            text += recordLine(t + 1, cpm, total += cpm);
+        }
+        std::ofstream(master, std::ios::binary) << text;
+    }
+    const fs::path png = folder.path() / "year.png";
+    const RunResult r =
+        runHistory({"--png", QString::fromStdString(png.string()), QString::fromStdString(folder.path().string())});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const QImage image(QString::fromStdString(png.string()));
+    ASSERT_FALSE(image.isNull());
+
+    const PlotLayout layout = plotLayout(image.rect());
+    const QRect& cpm = layout.cpm;
+    const TimeSpan view{start + 1, end + 1};
+    const int spikeX = cpm.left() + static_cast<int>((spike - view.from) * layout.columns() / view.length());
+    const ValueScale scale = valueScale(90, std::nullopt);
+    const auto rowOf = [&](double v) {
+        return static_cast<int>(std::lround(cpm.bottom() + 1 - v / scale.top * cpm.height()));
+    };
+    // Halfway up, and just below the top: the spike's pixels are the series' own strong colour, two
+    // or more side by side, and nothing else across the panel is.
+    for (const double value : {55.0, 88.0}) {
+        std::vector<int> strong;
+        for (int x = cpm.left() + 1; x < cpm.right(); ++x)
+            if (image.pixel(x, rowOf(value)) == kCpmColour.rgb()) strong.push_back(x);
+        ASSERT_GE(strong.size(), 2u) << value;
+        EXPECT_EQ(strong.back() - strong.front() + 1, static_cast<int>(strong.size())) << value;
+        EXPECT_LE(std::abs(strong.front() - spikeX), 2) << value;
+        EXPECT_LE(std::abs(strong.back() - spikeX), 2) << value;
+    }
+    // The dose panel's spike too, in its colour.
+    int dose = 0;
+    for (int x = spikeX - 3; x <= spikeX + 3; ++x)
+        dose += image.pixel(x, layout.dose.top() + layout.dose.height() / 2) == kDoseColour.rgb();
+    EXPECT_GE(dose, 2);
+}
+
 TEST_F(Week, TheCsvOfARangeAndTheCommandLinesErrors) {
     const fs::path csv = folder.path() / "range.csv";
     const QString programFolder = QString::fromStdString(folder.path().string());
@@ -292,6 +343,7 @@ TEST(ClockChanges, TheCsvOfEachChangesDayHasEveryMinuteOnceWithTheOffsetOfItsMom
 TEST_F(Week, TheWindowFollowsTheMonitorZoomsAboutThePointerAndPans) {
     HistoryWindow window(folder.path());
     window.show();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("RX47 履歴 — ") + QString::fromStdString(folder.path().string()));
     PlotWidget& plot = window.plot();
     const std::size_t count = window.store().minutes().size();
     EXPECT_EQ(plot.view(), (TimeSpan{start + 1, last + 60}));
@@ -339,6 +391,24 @@ TEST_F(Week, TheWindowFollowsTheMonitorZoomsAboutThePointerAndPans) {
     std::ofstream(master, std::ios::binary | std::ios::app) << recordLine(start + 7 * day + 61, 34, total + 67);
     ASSERT_TRUE(test::runEventsUntil([&] { return window.store().minutes().size() == count + 2; }, 30s));
     EXPECT_EQ(plot.view(), looking);
+}
+
+TEST(BeforeTheMonitor, TheWindowOverAProgramFolderNotYetMadeShowsItsRecordsOnceWritten) {
+    // Started from the menu before the monitor ever ran: the user's data folder is not there yet.
+    test::TimeZone zone{test::kJapan};
+    const test::TempProgramFolder parent{test::TempProgramFolder::Settings::None};
+    const fs::path folder = parent.path() / "rx47-monitor";
+    HistoryWindow window(folder);
+    window.show();
+    EXPECT_TRUE(window.store().minutes().empty());
+    EXPECT_NE(window.statusText().indexOf(QStringLiteral("がありません")), -1) << window.statusText().toStdString();
+
+    fs::create_directories(folder / "record");
+    const std::int64_t t = *localSeconds(2026, 5, 1, 12, 0);
+    std::ofstream(folder / "record" / "master record.csv", std::ios::binary)
+        << kHeaders << recordLine(t + 1, 21, 100) << recordLine(t + 61, 22, 122);
+    ASSERT_TRUE(test::runEventsUntil([&] { return window.store().minutes().size() == 2; }, 30s));
+    EXPECT_EQ(window.statusText().indexOf(QStringLiteral("がありません")), -1) << window.statusText().toStdString();
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 //
 // The plotted series without drawing: the reduction into screen columns against a direct
 // computation, gaps, and what the window shows (ranges, zoom about the pointer, panning, following
-// new minutes, value scales, time marks and tool tips).
+// new minutes, value scales, time marks and their zone, tool tips).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -193,6 +193,23 @@ TEST(View, TimeMarksFallOnRoundLocalTimes) {
     const std::vector<TimeTick> months = timeTicks(year, 1200, 80);
     ASSERT_EQ(months.size(), 13u);
     EXPECT_EQ(months[1].label, "2026-02");
+}
+
+TEST(View, TheTimeAxisNamesItsZoneAndBothWhereTheClockChanges) {
+    {
+        test::TimeZone zone(test::kJapan);
+        EXPECT_EQ(zoneText({*localSeconds(2026, 1, 1), *localSeconds(2027, 1, 1)}), "JST (+09:00)");
+    }
+    test::TimeZone zone(test::kNewYork);
+    EXPECT_EQ(zoneText({*localSeconds(2026, 1, 5), *localSeconds(2026, 1, 12)}), "EST (-05:00)");
+    // The day the clock is set forward, and a year: its marks are in both zones, in the order they hold.
+    EXPECT_EQ(zoneText({*localSeconds(2026, 3, 8), *localSeconds(2026, 3, 9)}), "EST (-05:00) / EDT (-04:00)");
+    EXPECT_EQ(zoneText({*localSeconds(2026, 7, 1), *localSeconds(2027, 7, 1)}), "EDT (-04:00) / EST (-05:00)");
+    // Ten years, sampled sparsely, still finds each.
+    EXPECT_EQ(zoneText({*localSeconds(2020, 1, 1), *localSeconds(2030, 1, 1)}), "EST (-05:00) / EDT (-04:00)");
+    // A zone known only by its offset, west of UTC by a half hour.
+    test::TimeZone offsetOnly("<-0330>3:30");
+    EXPECT_EQ(zoneText({0, 86400}), "UTC-03:30");
 }
 
 TEST(View, TheToolTipShowsTheMinuteOrTheSpreadOfTheColumn) {

@@ -29,7 +29,7 @@ constexpr std::chrono::milliseconds kSettleDelay{200};
 HistoryWindow::HistoryWindow(const std::filesystem::path& programFolder, std::optional<std::int64_t> from,
                              std::optional<std::int64_t> to, QWidget* parent)
     : QWidget(parent), programFolder_(programFolder), store_(programFolder) {
-    setWindowTitle(QStringLiteral(" RX47 history"));
+    setWindowTitle(QStringLiteral("RX47 履歴 — %1").arg(qtPath(programFolder)));
     // The values under the pointer, also while another window has the focus.
     setAttribute(Qt::WA_AlwaysShowToolTips);
     auto* layout = new QVBoxLayout(this);
@@ -118,7 +118,9 @@ void HistoryWindow::watchFiles() {
             if (i + 2 >= files.size() || files[i].filename() == kMasterRecordFile) add(files[i]);
         }
     } else {
-        add(programFolder_);
+        // A program folder the monitor has not made yet announces itself in its parent.
+        std::error_code ec;
+        add(std::filesystem::exists(programFolder_, ec) ? programFolder_ : programFolder_.parent_path());
     }
     wanted.removeDuplicates();
     QStringList missing;

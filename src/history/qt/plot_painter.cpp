@@ -22,7 +22,7 @@ namespace {
 constexpr int kLeftMargin = 64;
 constexpr int kRightMargin = 16;
 constexpr int kTopMargin = 26;
-constexpr int kBottomMargin = 38;
+constexpr int kBottomMargin = 56;
 constexpr int kPanelGap = 18;
 
 const QColor kGrid{225, 225, 225};
@@ -66,8 +66,20 @@ void paintPanel(QPainter& p, const Panel& panel, const std::vector<Bucket>& buck
         const QString text = qtText(valueText(v, scale.step));
         p.drawText(QRect(0, y - fm.height() / 2, r.left() - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter, text);
     }
+    // The title, and the legend of the band and the line in the panel's colours.
     p.setPen(kText);
-    p.drawText(r.left() + 6, r.top() + fm.ascent() + 2, QString::fromUtf8(panel.title));
+    const int baseline = r.top() + fm.ascent() + 2;
+    const QString title = QString::fromUtf8(panel.title);
+    p.drawText(r.left() + 6, baseline, title);
+    int x = r.left() + 6 + fm.horizontalAdvance(title) + 18;
+    const int middle = baseline - fm.ascent() / 2 + 1;
+    p.fillRect(QRect(x, middle - 5, 14, 11), band(panel.colour));
+    x += 18;
+    p.drawText(x, baseline, QStringLiteral("最小〜最大"));
+    x += fm.horizontalAdvance(QStringLiteral("最小〜最大")) + 14;
+    p.fillRect(QRect(x, middle - 1, 16, 2), panel.colour);
+    x += 20;
+    p.drawText(x, baseline, QStringLiteral("平均"));
 
     // Each column: the band from its minimum to its maximum, then the means joined where no gap lies
     // between them.
@@ -82,6 +94,31 @@ void paintPanel(QPainter& p, const Panel& panel, const std::vector<Bucket>& buck
         const double bottom = yOf(r, scale, s.min);
         p.fillRect(QRectF(r.left() + static_cast<double>(c), top - 0.5, 1.0, std::max(1.0, bottom - top + 1.0)), light);
     }
+    // A maximum that stands out, the top of a column's band above the bands of the three columns on
+    // either side by more than their own widest spread (a one-minute spike among a year's minutes),
+    // is drawn in the strong colour three pixels wide: pale and one pixel wide it is as faint as the
+    // grid. Three columns each way keep the ordinary scatter of counts from standing out where a
+    // column holds only a few minutes. Where a column holds a single minute the line runs through it.
+    constexpr std::size_t kReach = 3;
+    p.setPen(Qt::NoPen);
+    for (std::size_t c = 0; c < buckets.size(); ++c) {
+        const Summary& s = buckets[c].*panel.summary;
+        if (s.count < 2) continue;
+        double top = -1, spread = 0;
+        for (std::size_t n = c >= kReach ? c - kReach : 0; n <= c + kReach && n < buckets.size(); ++n) {
+            const Summary& o = buckets[n].*panel.summary;
+            if (n == c || o.empty()) continue;
+            top = std::max<double>(top, o.max);
+            spread = std::max<double>(spread, o.max - o.min);
+        }
+        if (top < 0) top = s.mean();  // a column alone between gaps: above its own mean
+        const double peak = yOf(r, scale, s.max);
+        const double base = yOf(r, scale, top);
+        if (s.max - top <= spread || base - peak < 3) continue;
+        const int x0 = r.left() + static_cast<int>(c) - 1;
+        p.fillRect(QRectF(x0, peak - 0.5, 3, base - peak + 0.5), panel.colour);
+    }
+
     QPen line(panel.colour, 1.6);
     line.setJoinStyle(Qt::RoundJoin);
     p.setPen(line);
@@ -181,6 +218,11 @@ void paintPlot(QPainter& p, const QRect& area, const PlotScene& scene) {
         font.setBold(false);
         p.setFont(font);
     }
+
+    // The time zone the marks are in, under them at the right.
+    p.setPen(kText);
+    p.drawText(QRect(layout.dose.left(), labelY + fm.height() + 4, layout.dose.width(), fm.height() + 4),
+               Qt::AlignRight | Qt::AlignTop, QStringLiteral("タイムゾーン: ") + qtText(zoneText(scene.view)));
 
     paintPanel(p, {layout.cpm, "CPM (直近平均)", "CPM", kCpmColour, scene.levels.cpm, &Bucket::cpm}, buckets, sparse);
     paintPanel(p, {layout.dose, "μSv/h (直近平均)", "μSv/h", kDoseColour, scene.levels.dose, &Bucket::dose}, buckets,

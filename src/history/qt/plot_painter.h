@@ -3,7 +3,8 @@
 //
 // Draws the history plot with QPainter: the minute's CPM above and its dose rate below, one column
 // per pixel with the minimum-to-maximum band and the mean line of the minutes it stands for, broken
-// at gaps, the alarm levels as lines, and the time axis. The window and the PNG export both use it.
+// at gaps, a maximum that stands out in the strong colour, the alarm levels as lines, a legend, and
+// the time axis with its time zone. The window and the PNG export both use it.
 #pragma once
 
 #include <QColor>
