@@ -17,6 +17,7 @@
 #include <memory>
 #include <thread>
 
+#include "base/log.h"
 #include "model/main_form.h"
 #include "model/setup_form.h"
 #include "monitor/alarms.h"
@@ -251,6 +252,24 @@ TEST_F(Windows, TheSettingsDialogOpensCentredOverTheMainWindowsFrame) {
     ASSERT_TRUE(settled);
     EXPECT_LE(std::abs(dialog.centreX2() - main.centreX2()), 2) << dialog.x << "," << dialog.y;
     EXPECT_LE(std::abs(dialog.centreY2() - main.centreY2()), 2) << dialog.x << "," << dialog.y;
+}
+
+TEST_F(Windows, WithoutASessionBusTheLogSaysOnceThatNotificationsCannotBeSent) {
+    // No session bus named, and none may be started for the occasion (autolaunch).
+    const std::string busBefore =
+        std::getenv("DBUS_SESSION_BUS_ADDRESS") ? std::getenv("DBUS_SESSION_BUS_ADDRESS") : "";
+    const std::string runtimeBefore = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    const Notification alarm{kCpmAlarmText, "CPM 420（警報値 100 CPM）", true};
+    desktop.notify(alarm);
+    desktop.notify(alarm);
+    const auto lines = [&](const char* text) { return m.logLines.count(LogCategory::Program, text); };
+    EXPECT_EQ(lines("cannot be told through the desktop's notifications"), 1);
+
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (!busBefore.empty()) ::setenv("DBUS_SESSION_BUS_ADDRESS", busBefore.c_str(), 1);
+    if (!runtimeBefore.empty()) ::setenv("XDG_RUNTIME_DIR", runtimeBefore.c_str(), 1);
 }
 
 TEST_F(Windows, TheSoundTestButtonShowsItsHoverColourWhileThePointerRestsOnIt) {

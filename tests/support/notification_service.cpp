@@ -35,8 +35,8 @@ NotificationService::NotificationService(bool click) : folder_(makeFolder("rx47-
         why_ = "no dbus-daemon (Debian's package dbus-daemon)";
         return;
     }
-    bus_ = std::make_unique<Process>(std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork",
-                                                              "--nopidfile", "--print-address=1"});
+    bus_ = std::make_unique<Process>(
+        std::vector<std::string>{"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
     if (!waitFor([&] { return bus_->output().find('\n') != std::string::npos; }, 20s)) {
         why_ = "the session bus did not start: " + bus_->output();
         return;
