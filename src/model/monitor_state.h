@@ -65,7 +65,7 @@ struct MonitorState {
     std::int64_t publishedMinuteTime = -1;  ///< the minute last published over MQTT
 
     int refusedPort = 0;  ///< the port refused or held by another program that the window tells of, 0 for none
-    std::array<std::string, 3> notices;
+    std::array<std::string, 4> notices;
     std::vector<PendingRun> pendingAlarmRuns;  ///< alarms waiting for the alarm command
     std::vector<PendingRun> pendingEventRuns;  ///< events waiting for the event command  ///< the window's notices in
                                                ///< force, by kind (monitor/notices.h)

@@ -11,6 +11,7 @@
 #include "base/number.h"
 #include "model/context.h"
 #include "model/monitor_state.h"
+#include "monitor/notices.h"
 #include "platform/event_pump.h"
 #include "platform/wave_player.h"
 #include "storage/settings_row.h"
@@ -26,16 +27,19 @@ void alarmSoundFinished(Context& ctx) {
 
 void playAlarmSound(Context& ctx) {
     const std::filesystem::path file = ctx.programFolder / kAlarmSoundFile;
-    if (!fileExists(file)) return;
+    if (!fileExists(file)) {
+        soundFailed(ctx, file.string() + " does not exist", true);
+        return;
+    }
 
     ctx.values.soundFinished = false;
     ctx.player.setCompletionHandler([&ctx] { alarmSoundFinished(ctx); });
     try {
         ctx.player.open(file);
         ctx.player.play();
-        ctx.log.clear(LogCategory::Sound, "alarm sound", "the alarm sound plays again");
+        soundPlays(ctx);
     } catch (const Failure& e) {
-        ctx.log.fail(LogCategory::Sound, "alarm sound", std::string("the alarm sound cannot play: ") + e.what());
+        soundFailed(ctx, e.what(), false);
         // No completion will come for a playback that never started. Closing the player also ends
         // a wait this call is nested in: its playback was replaced by this one.
         alarmSoundFinished(ctx);

@@ -31,6 +31,20 @@ bool countHit(std::int16_t& hits) {
 
 }  // namespace
 
+Notification alarmNotification(const RaisedAlarm& alarm) {
+    Notification n;
+    n.critical = true;
+    const std::string level = alarm.level.empty() ? "?" : alarm.level;
+    if (alarm.kind == AlarmKind::Cpm) {
+        n.summary = kCpmAlarmText;
+        n.body = "CPM " + alarm.value + "（警報値 " + level + " CPM）";
+    } else {
+        n.summary = kDoseAlarmText;
+        n.body = "線量 " + alarm.value + " μSv/h（警報値 " + level + " μSv/h）";
+    }
+    return n;
+}
+
 void evaluateAlarms(Context& ctx, double reading, const std::string& doseText) {
     MonitorState& s = ctx.state;
     // While an alarm is shown nothing counts, even when a setting cannot be read: the shown alarm
@@ -71,6 +85,12 @@ void raiseAlarm(Context& ctx, const RaisedAlarm& alarm) {
     writeMetricsFile(ctx);
     publishAlarmRaised(ctx, alarm);
 
+    // The user may not have the window before their eyes: the desktop's notification service tells
+    // of the alarm over any window, also where a program cannot raise its own (Wayland).
+    bool seen = false;
+    step([&] { seen = f.windowState == WindowState::Normal && ctx.desktop.mainWindowActive(); });
+    if (!seen) step([&] { ctx.desktop.notify(alarmNotification(alarm)); });
+
     // A window hidden in the notification area is minimised as well.
     stepIf([&] { return ctx.settings.isTrue("popup") && f.windowState != WindowState::Normal; },
            [&] {
@@ -81,6 +101,9 @@ void raiseAlarm(Context& ctx, const RaisedAlarm& alarm) {
                           ctx.desktop.removeTrayIcon();
                       });
            });
+    // Back on the screen, or there all along behind other windows: it comes to the front.
+    if (!seen && f.windowState == WindowState::Normal)
+        stepIf([&] { return ctx.settings.isTrue("popup"); }, [&] { ctx.desktop.raiseMainWindow(); });
 
     stepIf([&] { return ctx.settings.isTrue("sound"); }, [&] { playAlarmSound(ctx); });
 }

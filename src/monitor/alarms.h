@@ -13,6 +13,7 @@
 #include <string>
 
 #include "monitor/event_command.h"
+#include "platform/desktop.h"
 
 namespace rx47 {
 
@@ -28,10 +29,15 @@ inline constexpr int kAlarmHitsToRaise = 3;
 /// of Label(33)). One reading raises at most one alarm; the CPM alarm goes first.
 void evaluateAlarms(Context& ctx, double reading, const std::string& doseText);
 
+/// What the desktop's notification service is told of a raised alarm: the message bar's text, and
+/// the value against its level.
+Notification alarmNotification(const RaisedAlarm& alarm);
+
 /// Shows the alarm's message in the alarm bar and starts the flash; starts the alarm command and
-/// rewrites the metrics file (when named); brings a minimised window back (setting `popup`, with
-/// `tasktray` also from the notification area) and plays the sound (setting `sound`). Returns when the
-/// sound has ended.
+/// rewrites the metrics file (when named); tells the desktop's notification service when the window is not
+/// the active one; brings a minimised window back and to the front
+/// (setting `popup`, with `tasktray` also from the notification area) and plays the sound (setting `sound`). Returns
+/// when the sound has ended.
 void raiseAlarm(Context& ctx, const RaisedAlarm& alarm);
 
 /// Tick of the alarm-flash timer: the message bar and its frame change visibility; with setting

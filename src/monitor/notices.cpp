@@ -7,6 +7,7 @@
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/alarm_sound.h"
 
 namespace rx47 {
 
@@ -25,6 +26,7 @@ void setNotice(Context& ctx, Notice notice, std::string text) {
 namespace {
 constexpr const char* kRecordsCause = "records";
 constexpr const char* kReadingsCause = "readings";
+constexpr const char* kSoundCause = "alarm sound";
 constexpr const char* kNoReadingsText = "RX47から測定値が届きません。RX47の状態を確認してください";
 
 bool shown(const Context& ctx, Notice notice) {
@@ -61,6 +63,21 @@ void readingsArrive(Context& ctx) {
 
 void readingsNoticeOff(Context& ctx) {
     if (shown(ctx, Notice::NoReadings)) setNotice(ctx, Notice::NoReadings, "");
+}
+
+void soundFailed(Context& ctx, const std::string& why, bool fileMissing) {
+    ctx.log.fail(LogCategory::Sound, kSoundCause, "the alarm sound cannot play: " + why);
+    std::string reason = "音声を再生できません";
+    if (fileMissing)
+        reason = std::string(kAlarmSoundFile) + " がありません";
+    else if (why.find("no audio output") != std::string::npos || why.find("no sound player") != std::string::npos)
+        reason = "音声出力がありません";
+    setNotice(ctx, Notice::Sound, "警報音を鳴らせません（" + reason + "）");
+}
+
+void soundPlays(Context& ctx) {
+    ctx.log.clear(LogCategory::Sound, kSoundCause, "the alarm sound plays again");
+    if (shown(ctx, Notice::Sound)) setNotice(ctx, Notice::Sound, "");
 }
 
 }  // namespace rx47

@@ -5,7 +5,7 @@
 // the foot of the window (the specified captions and layout stay as they are). A port the user may
 // not open says which group to join or who must grant access, a port another program holds through
 // its lock file says whose it is; records that cannot be written say where and why; a counter that
-// answers but sends no readings says so.
+// answers but sends no readings says so; an alarm sound that cannot play says why.
 #pragma once
 
 #include <string>
@@ -14,7 +14,7 @@ namespace rx47 {
 
 struct Context;
 
-enum class Notice { PortPermission, Records, NoReadings };
+enum class Notice { PortPermission, Records, NoReadings, Sound };
 
 /// Shows a notice, or takes it away with "". The line shows every notice in force.
 void setNotice(Context& ctx, Notice notice, std::string text);
@@ -33,5 +33,11 @@ void readingsArrive(Context& ctx);
 /// The window no longer tells of missing readings (the data link is stopped, or the counter is not
 /// heard at all and the search tells of it); the log's line stays until a reading comes.
 void readingsNoticeOff(Context& ctx);
+
+/// The alarm sound could not play (the file is missing, or the player failed with `why`): logged and
+/// shown once until a sound plays again.
+void soundFailed(Context& ctx, const std::string& why, bool fileMissing);
+/// A sound plays: a failure told of before is over.
+void soundPlays(Context& ctx);
 
 }  // namespace rx47

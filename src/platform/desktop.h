@@ -16,6 +16,13 @@
 
 namespace rx47 {
 
+/// A message for the desktop's notification service (the pop-up that appears over any window).
+struct Notification {
+    std::string summary;
+    std::string body;
+    bool critical = false;  ///< stays until the user dismisses it
+};
+
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -31,6 +38,15 @@ public:
     virtual void addTrayIcon() = 0;
     virtual void removeTrayIcon() = 0;
     virtual bool trayIconShown() const = 0;
+
+    /// Whether the main window is on the screen and is the window the user works in.
+    virtual bool mainWindowActive() const = 0;
+    /// Brings the main window in front of the others and gives it the focus where the desktop lets a
+    /// program do so; a window the desktop kept back is logged.
+    virtual void raiseMainWindow() = 0;
+    /// Sends a message to the desktop's notification service; clicking it brings the main window back
+    /// where the desktop lets a program do so. Without a service the message is lost (and logged).
+    virtual void notify(const Notification& notification) = 0;
 
     /// Shows the settings dialog modally; returns when it has been closed. Timers keep running.
     virtual void showSetupDialog() = 0;

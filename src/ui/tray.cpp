@@ -4,6 +4,7 @@
 #include "ui/tray.h"
 
 #include "base/failure.h"
+#include "base/log.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "monitor/timer_schedule.h"
@@ -12,6 +13,18 @@
 #include "storage/settings_row.h"
 
 namespace rx47 {
+
+bool trayHere(Context& ctx) {
+    constexpr const char* cause = "notification area";
+    if (ctx.desktop.trayAvailable()) {
+        ctx.log.clear(LogCategory::Program, cause, "the desktop has a notification area again");
+        return true;
+    }
+    // Hidden with no icon to click, the window could not be brought back.
+    ctx.log.fail(LogCategory::Program, cause,
+                 "the desktop has no notification area: the window is minimised as usual, not hidden in it");
+    return false;
+}
 
 void loadTaskIcon(Context& ctx) {
     // A minimise within the half second after a restore finds the icon still there: it must stay,
@@ -31,7 +44,8 @@ void Form_Resize(Context& ctx, WindowState state) {
     if (state != WindowState::Minimised) return;
     bool toTray = false;
     step([&] { toTray = ctx.settings.isTrue("tasktray"); });
-    if (!toTray || !ctx.desktop.trayAvailable()) return;
+    if (!toTray) return;
+    if (!trayHere(ctx)) return;
     loadTaskIcon(ctx);
     ctx.form.windowState = WindowState::Hidden;
 }

@@ -13,6 +13,9 @@ enum class WindowState;
 
 enum class TrayButton { Left, Right, Other };
 
+/// Whether the desktop has a notification area; when it has none, the log says once that the window
+/// is minimised as usual instead of hidden in it.
+bool trayHere(Context& ctx);
 /// Adds the icon (never a second one) and cancels a removal that may be pending.
 void loadTaskIcon(Context& ctx);
 /// Removes the icon.

@@ -23,7 +23,7 @@ void chooseStartWindowMode(Context& ctx) {
         return;
     }
     f.windowState = WindowState::Minimised;
-    if (inTray && ctx.desktop.trayAvailable()) {
+    if (inTray && trayHere(ctx)) {
         loadTaskIcon(ctx);
         // Hidden without an icon the window could not be brought back.
         if (ctx.desktop.trayIconShown()) f.windowState = WindowState::Hidden;

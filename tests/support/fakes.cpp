@@ -114,7 +114,7 @@ void MemorySerialPort::deliver(const std::string& text) {
 void ScriptedWavePlayer::open(const std::filesystem::path& file) {
     commands.push_back("Open " + file.filename().string());
     open_ = playing_ = false;  // one file at a time: the last one goes without a report
-    if (failOpen) throw FileError("cannot open the sound");
+    if (failOpen) throw FileError(failure);
     open_ = true;
 }
 

@@ -110,6 +110,9 @@ public:
     }
     void removeTrayIcon() override { trayIcons = 0; }
     bool trayIconShown() const override { return trayIcons > 0; }
+    bool mainWindowActive() const override { return windowActive; }
+    void raiseMainWindow() override { ++raised; }
+    void notify(const Notification& notification) override { notifications.push_back(notification); }
     void showSetupDialog() override {
         ++setupDialogs;
         if (onSetupDialog) onSetupDialog();
@@ -124,6 +127,9 @@ public:
     int splashClosed = 0;
     bool hasTray = true;
     int trayIcons = 0;
+    bool windowActive = true;
+    int raised = 0;
+    std::vector<Notification> notifications;
     int setupDialogs = 0;
     std::function<void()> onSetupDialog;
     int pickerOpened = 0;
@@ -147,6 +153,7 @@ public:
     void finish();
 
     bool failOpen = false;
+    std::string failure = "cannot open the sound";  ///< what a failing open says
     bool failPlay = false;
     std::chrono::milliseconds playLength{1000};
     std::vector<std::string> commands;

@@ -157,7 +157,11 @@ RealProgram::RealProgram(const ProgramCopy& folder, const LaunchOptions& options
         env.push_back(entry);
     }
     if (!preload.empty()) env.push_back("LD_PRELOAD=" + preload);
-    if (options.display.empty()) {
+    const bool platformGiven = std::any_of(options.environment.begin(), options.environment.end(),
+                                           [](const std::string& e) { return e.rfind("QT_QPA_PLATFORM=", 0) == 0; });
+    if (platformGiven) {
+        // A desktop of the test's own (Wayland, say) given with the environment.
+    } else if (options.display.empty()) {
         env.push_back("QT_QPA_PLATFORM=offscreen");
     } else {
         env.push_back("QT_QPA_PLATFORM=xcb");

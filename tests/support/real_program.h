@@ -54,7 +54,8 @@ struct LaunchOptions {
     int fakeSpeed = 1;
     /// Further libraries to preload (a kill point).
     std::vector<std::string> preload;
-    /// Further environment, "NAME=value".
+    /// Further environment, "NAME=value" (a QT_QPA_PLATFORM here chooses the desktop, WAYLAND_DISPLAY
+    /// and the like with it).
     std::vector<std::string> environment;
     /// The program's command-line arguments.
     std::vector<std::string> arguments;

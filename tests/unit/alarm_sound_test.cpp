@@ -62,6 +62,27 @@ TEST_F(AlarmSound, APlaybackThatCannotStartEndsAtOnceWithThePlayerClosed) {
     EXPECT_EQ(m.player.commands, (Commands{"Open RX47.wav", "Play", "Stop", "Rew", "Close"}));
 }
 
+TEST_F(AlarmSound, ASoundThatCannotPlayIsShownOnceUntilASoundPlaysAgain) {
+    m.player.failOpen = true;
+    m.player.failure = "no audio output";
+    playAlarmSound(m.ctx);
+    EXPECT_TRUE(m.form.notice.visible);
+    EXPECT_EQ(m.form.notice.caption, "警報音を鳴らせません（音声出力がありません）");
+    playAlarmSound(m.ctx);
+    EXPECT_EQ(m.logLines.count(LogCategory::Sound, "cannot play"), 1);
+
+    std::filesystem::rename(m.folder.path() / "RX47.wav", m.folder.path() / "other.wav");
+    playAlarmSound(m.ctx);
+    EXPECT_EQ(m.form.notice.caption, "警報音を鳴らせません（RX47.wav がありません）");
+
+    std::filesystem::rename(m.folder.path() / "other.wav", m.folder.path() / "RX47.wav");
+    m.player.failOpen = false;
+    m.pump.script = {[&] { m.player.finish(); }};
+    playAlarmSound(m.ctx);
+    EXPECT_FALSE(m.form.notice.visible);
+    EXPECT_EQ(m.logLines.count(LogCategory::Sound, "plays again"), 1);
+}
+
 TEST_F(AlarmSound, TheWatchdogEndsAWaitThePlayerNeverEnds) {
     m.player.playLength = 1500ms;
     playAlarmSound(m.ctx);

@@ -205,5 +205,35 @@ TEST_F(Alarms, PopUpBringsTheWindowBackAsTheSettingsSay) {
     }
 }
 
+TEST_F(Alarms, AnAlarmTheUserMayNotSeeIsToldThroughTheDesktopsNotifications) {
+    m.setSetting("warnLineLevel", 100.0);
+    // The window is normal and the one the user works in: the message bar is before their eyes.
+    readAll({101, 101, 101});
+    EXPECT_TRUE(alarmShown());
+    EXPECT_TRUE(m.desktop.notifications.empty());
+    acknowledgeAlarm(m.ctx);
+
+    // Behind another window.
+    m.desktop.windowActive = false;
+    readAll({150, 101, 120});
+    ASSERT_EQ(m.desktop.notifications.size(), 1u);
+    const Notification& cpm = m.desktop.notifications[0];
+    EXPECT_EQ(cpm.summary, kCpmAlarmText);
+    EXPECT_EQ(cpm.body, "CPM 120（警報値 100 CPM）");
+    EXPECT_TRUE(cpm.critical);
+    EXPECT_EQ(m.desktop.raised, 1);  // "popup": to the front
+    acknowledgeAlarm(m.ctx);
+
+    // Minimised (the pop-up brings it back, but the desktop may not let it come forward) and the
+    // dose alarm: its value and level in μSv/h.
+    m.desktop.windowActive = true;
+    m.form.windowState = WindowState::Minimised;
+    m.setSetting("warnLineLevel", 0.5);
+    readAll({80, 80, 84});
+    ASSERT_EQ(m.desktop.notifications.size(), 2u);
+    EXPECT_EQ(m.desktop.notifications[1].summary, kDoseAlarmText);
+    EXPECT_EQ(m.desktop.notifications[1].body, "線量 " + m.form.Label[33].caption + " μSv/h（警報値 0.5 μSv/h）");
+}
+
 }  // namespace
 }  // namespace rx47

@@ -79,6 +79,12 @@ TEST_F(Tray, WithoutTheSettingOrANotificationAreaTheWindowStaysMinimised) {
     EXPECT_EQ(m.form.windowState, WindowState::Minimised);
     EXPECT_FALSE(m.desktop.trayIconShown());
 
+    // The log says why, once.
+    Form_Resize(m.ctx, WindowState::Normal);
+    Form_Resize(m.ctx, WindowState::Minimised);
+    EXPECT_EQ(m.form.windowState, WindowState::Minimised);
+    EXPECT_EQ(m.logLines.count(LogCategory::Program, "no notification area"), 1);
+
     m.desktop.hasTray = true;
     m.setSetting("tasktray", std::int64_t{0});
     Form_Resize(m.ctx, WindowState::Minimised);

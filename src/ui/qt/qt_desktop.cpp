@@ -4,12 +4,17 @@
 #include "ui/qt/qt_desktop.h"
 
 #include <QColorDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "base/log.h"
+#include "model/context.h"
 #include "setup/qt/setup_dialog.h"
 #include "ui/qt/conversions.h"
+#include "ui/qt/desktop_notifier.h"
+#include "ui/qt/dispatcher.h"
 #include "ui/qt/pictures.h"
 #include "ui/qt/splash_window.h"
 
@@ -18,6 +23,8 @@ namespace rx47 {
 namespace {
 constexpr const char* kTrayTip = "RX47 monitor";
 constexpr const char* kMessageTitle = " RX47 monitor";
+/// How long the desktop has to bring the window forward before it counts as kept back.
+constexpr int kRaiseCheckMs = 2000;
 }  // namespace
 
 QtDesktop::QtDesktop() = default;
@@ -84,6 +91,57 @@ void QtDesktop::removeTrayIcon() {
 
 bool QtDesktop::trayIconShown() const {
     return tray_ && tray_->isVisible();
+}
+
+bool QtDesktop::mainWindowActive() const {
+    return mainWindow_ && mainWindow_->isVisible() && !mainWindow_->isMinimized() && mainWindow_->isActiveWindow();
+}
+
+void QtDesktop::raiseMainWindow() {
+    if (!mainWindow_) return;
+    mainWindow_->raise();
+    mainWindow_->activateWindow();
+    QTimer::singleShot(kRaiseCheckMs, mainWindow_.data(), [this] {
+        const bool forward = mainWindowActive();
+        const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+        if (!dispatcher_) return;
+        dispatcher_->run([forward, wayland](Context& ctx) {
+            constexpr const char* cause = "window forward";
+            if (forward) {
+                ctx.log.clear(LogCategory::Program, cause, "the window was brought forward");
+                return;
+            }
+            ctx.log.fail(LogCategory::Program, cause,
+                         wayland ? "the window could not be raised: the Wayland compositor lets no program raise its "
+                                   "own window (the desktop's notification tells of an alarm)"
+                                 : "the window could not be raised: the window manager kept it back (the desktop's "
+                                   "notification tells of an alarm)");
+        });
+    });
+}
+
+void QtDesktop::notify(const Notification& notification) {
+    if (!notifier_) {
+        notifier_ = std::make_unique<DesktopNotifier>();
+        notifier_->setFailureHandler([this](const std::string& why) {
+            if (!dispatcher_) return;
+            dispatcher_->run([why](Context& ctx) {
+                constexpr const char* cause = "desktop notifications";
+                if (why.empty())
+                    ctx.log.clear(LogCategory::Program, cause, "the desktop's notification service answers again");
+                else
+                    ctx.log.fail(LogCategory::Program, cause,
+                                 "alarms cannot be told through the desktop's notifications (" + why + ")");
+            });
+        });
+        notifier_->setClickHandler([this](const QString& token) {
+            // The token lets a Wayland compositor give the window the focus: Qt's activation uses it.
+            if (!token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+            if (trayPressed_) trayPressed_(TrayButton::Left);
+            raiseMainWindow();
+        });
+    }
+    notifier_->send(notification);
 }
 
 void QtDesktop::showSetupDialog() {

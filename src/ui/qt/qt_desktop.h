@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The desktop on Qt widgets: the splash window, the one notification-area icon, the settings dialog,
-// the colour picker and the message box.
+// The desktop on Qt widgets: the splash window, the one notification-area icon, the desktop's
+// notifications, the settings dialog, the colour picker and the message box.
 #pragma once
 
 #include <QPointer>
@@ -17,6 +17,7 @@ class QSystemTrayIcon;
 
 namespace rx47 {
 
+class DesktopNotifier;
 class Dispatcher;
 class SplashWindow;
 
@@ -45,6 +46,14 @@ public:
     /// The icon while it is shown (tests press it through its activated signal).
     QSystemTrayIcon* trayIcon() const { return tray_.get(); }
 
+    bool mainWindowActive() const override;
+    /// Raises and activates the window (on Wayland through xdg-activation, which needs a token the
+    /// compositor gave); logs once when it is not the active window a moment later.
+    void raiseMainWindow() override;
+    /// Sends through the session bus's notification service; its click restores the main window as a
+    /// press on the tray icon does, and brings it forward with the click's activation token.
+    void notify(const Notification& notification) override;
+
     void showSetupDialog() override;
     /// Opens the picker on white, whatever the swatch shows.
     std::optional<Colour> pickColour() override;
@@ -56,6 +65,7 @@ private:
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::function<void(TrayButton)> trayPressed_;
+    std::unique_ptr<DesktopNotifier> notifier_;
 };
 
 }  // namespace rx47
