@@ -87,7 +87,7 @@ int writeFiles(const RecordStore& store, const fs::path& folder, TimeSpan span, 
         QImage image(kImageSize, QImage::Format_RGB32);
         {
             QPainter painter(&image);
-            paintPlot(painter, image.rect(), {store.minutes(), span, readAlarmLevels(folder)});
+            paintPlot(painter, image.rect(), {store.minutes(), span, readAlarmLevels(folder), &store.index()});
         }
         if (!image.save(png, "PNG")) {
             say("cannot write " + png.toStdString());

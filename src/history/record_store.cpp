@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -86,10 +87,12 @@ LineCounts RecordStore::counts() const {
 
 void RecordStore::clear() {
     files_.clear();
+    known_.clear();
     minutes_.clear();
     minutes_.shrink_to_fit();
     sources_.clear();
     sources_.shrink_to_fit();
+    index_ = {};
 }
 
 bool RecordStore::refresh() {
@@ -106,10 +109,8 @@ bool RecordStore::refresh() {
         if (fs::exists(master, ec)) found.emplace_back(master, Master);
         for (fs::path& p : dailyFiles(folder, unreadable_)) found.emplace_back(std::move(p), Daily);
         for (auto& [path, source] : found) {
-            const fs::path& candidate = path;
-            const bool known =
-                std::any_of(files_.begin(), files_.end(), [&](const File& f) { return f.path == candidate; });
-            if (!known) {
+            // Ten years are 3,653 daily files: looked up by hash, not compared one by one.
+            if (known_.insert(path.native()).second) {
                 File file;
                 file.path = path;
                 file.source = source;
@@ -163,6 +164,29 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     if (fd < 0) return Outcome::Unreadable;
     file.device = st.st_dev;
     file.inode = st.st_ino;
+    if (!seen && file.source == Daily && size <= kChunk && masterHasDay(file.path)) {
+        // Every minute of this day is the master's, so none of this file's lines would be taken:
+        // they are only counted, unless a line is not of that day after all.
+        std::string bytes(size, '\0');
+        ssize_t n = 0;
+        do n = ::pread(fd, bytes.data(), bytes.size(), 0);
+        while (n < 0 && errno == EINTR);
+        std::size_t consumed = 0;
+        const std::string date = file.path.stem().string();
+        if (n == static_cast<ssize_t>(size) && countDayLines(bytes, date, file.counts, consumed)) {
+            ::close(fd);
+            file.consumed = consumed;
+            file.size = size;
+            file.tornTail = consumed < size;
+            // The moment of its last line, as far as the next line appended to it needs one.
+            LocalTimes times;
+            std::int64_t last = 0;
+            if (consumed > 0 && times.seconds(std::stoi(date.substr(0, 4)), std::stoi(date.substr(5, 2)),
+                                              std::stoi(date.substr(8, 2)), 23, 59, 59, last))
+                file.previous = last;
+            return Outcome::Read;
+        }
+    }
 
     ReadResult result;
     result.previous = file.previous;
@@ -210,6 +234,38 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     return failed ? Outcome::Unreadable : Outcome::Read;
 }
 
+bool RecordStore::masterHasDay(const fs::path& daily) const {
+    if (minutes_.empty()) return false;
+    // The file's name is its day: "2026-05-07.csv".
+    const std::string name = daily.filename().string();
+    const int y = std::stoi(name.substr(0, 4)), m = std::stoi(name.substr(5, 2)), d = std::stoi(name.substr(8, 2));
+    const std::chrono::year_month_day day{std::chrono::year{y} / m / d};
+    if (!day.ok()) return false;
+    const std::chrono::year_month_day next{std::chrono::sys_days{day} + std::chrono::days{1}};
+    LocalTimes times;
+    std::int64_t from = 0, to = 0;
+    if (!times.seconds(y, m, d, 0, 0, 0, from) ||
+        !times.seconds(static_cast<int>(next.year()), static_cast<int>(static_cast<unsigned>(next.month())),
+                       static_cast<int>(static_cast<unsigned>(next.day())), 0, 0, 0, to) ||
+        to <= from)
+        return false;
+    // The master's distinct minutes of the day, against the minutes the day has (23 or 25 hours on
+    // the days the clock changes).
+    Minute start;
+    start.time = from;
+    auto i =
+        static_cast<std::size_t>(std::lower_bound(minutes_.begin(), minutes_.end(), start, byTime) - minutes_.begin());
+    std::int64_t count = 0, counted = minuteOf(from) - 1;
+    for (; i < minutes_.size() && minutes_[i].time < to; ++i) {
+        const std::int64_t minute = minuteOf(minutes_[i].time);
+        if (sources_[i] == Master && minute != counted) {
+            ++count;
+            counted = minute;
+        }
+    }
+    return count == (to - from) / 60;
+}
+
 bool RecordStore::coveredByOtherSource(const Minute& m, Source source) const {
     if (minutes_.empty()) return false;
     const std::int64_t minute = minuteOf(m.time);
@@ -229,14 +285,20 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     if (minutes_.empty()) {
         minutes_ = std::move(batch);
         sources_.assign(minutes_.size(), source);
+        index_.update(minutes_, 0);
         return;
     }
     if (minutes_.back().time <= batch.front().time) {
         // The usual case: a running monitor's new lines follow everything read.
+        const std::size_t before = minutes_.size();
         minutes_.insert(minutes_.end(), batch.begin(), batch.end());
         sources_.insert(sources_.end(), batch.size(), source);
+        index_.update(minutes_, before);
         return;
     }
+    const Minute earliest = batch.front();
+    const auto unchanged = static_cast<std::size_t>(
+        std::upper_bound(minutes_.begin(), minutes_.end(), earliest, byTime) - minutes_.begin());
     std::vector<Minute> merged;
     std::vector<Source> sources;
     merged.reserve(minutes_.size() + batch.size());
@@ -253,6 +315,7 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     }
     minutes_ = std::move(merged);
     sources_ = std::move(sources);
+    index_.update(minutes_, unchanged);
 }
 
 }  // namespace rx47::history

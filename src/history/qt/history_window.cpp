@@ -73,7 +73,7 @@ HistoryWindow::HistoryWindow(const std::filesystem::path& programFolder, std::op
 
     readLevels();
     store_.refresh();
-    plot_->setMinutes(store_.minutes());
+    plot_->setMinutes(store_.minutes(), &store_.index());
     watchFiles();
     if (from || to)
         plot_->setView(requestedSpan(from, to, extent(store_.minutes()), std::time(nullptr)));
@@ -95,7 +95,7 @@ void HistoryWindow::refresh() {
     watchFiles();
     if (changed) {
         const TimeSpan after = extent(store_.minutes());
-        plot_->setMinutes(store_.minutes());
+        plot_->setMinutes(store_.minutes(), &store_.index());
         if (range_)
             plot_->setView(rangeSpan(*range_, after, std::time(nullptr)));
         else

@@ -4,6 +4,8 @@
 #include "history/qt/plot_painter.h"
 
 #include <QFontMetrics>
+#include <QImage>
+#include <QPaintDevice>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QString>
@@ -74,14 +76,28 @@ void paintPanel(QPainter& p, const Panel& panel, const std::vector<Bucket>& buck
     p.save();
     p.setClipRect(r);
     p.setPen(Qt::NoPen);
-    const QColor light = band(panel.colour);
-    for (std::size_t c = 0; c < buckets.size(); ++c) {
-        const Summary& s = buckets[c].*panel.summary;
-        if (s.empty()) continue;
-        const double top = yOf(r, scale, s.max);
-        const double bottom = yOf(r, scale, s.min);
-        p.fillRect(QRectF(r.left() + static_cast<double>(c), top - 0.5, 1.0, std::max(1.0, bottom - top + 1.0)), light);
+    // The bands are filled opaque into an image of the panel and laid on in one draw: each
+    // see-through fill of its own is a blend that Qt hands to its thread pool when it is tall, and a
+    // frame of ten years would wait tens of milliseconds for those hand-overs.
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    QImage bands(r.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    bands.setDevicePixelRatio(ratio);
+    bands.fill(Qt::transparent);
+    {
+        QPainter bp(&bands);
+        bp.translate(-r.topLeft());
+        for (std::size_t c = 0; c < buckets.size(); ++c) {
+            const Summary& s = buckets[c].*panel.summary;
+            if (s.empty()) continue;
+            const double top = yOf(r, scale, s.max);
+            const double bottom = yOf(r, scale, s.min);
+            bp.fillRect(QRectF(r.left() + static_cast<double>(c), top - 0.5, 1.0, std::max(1.0, bottom - top + 1.0)),
+                        panel.colour);
+        }
     }
+    p.setOpacity(band(panel.colour).alphaF());
+    p.drawImage(r.topLeft(), bands);
+    p.setOpacity(1.0);
     QPen line(panel.colour, 1.6);
     line.setJoinStyle(Qt::RoundJoin);
     p.setPen(line);
@@ -148,7 +164,7 @@ void paintPlot(QPainter& p, const QRect& area, const PlotScene& scene) {
         p.restore();
         return;
     }
-    const std::vector<Bucket> buckets = reduce(scene.minutes, scene.view, layout.columns());
+    const std::vector<Bucket> buckets = reduce(scene.minutes, scene.view, layout.columns(), scene.index);
     // Zoomed in so far that minutes stand apart: mark each one.
     const bool sparse = static_cast<double>(scene.view.length()) / layout.columns() <= 6.0;
 
