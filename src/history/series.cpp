@@ -100,7 +100,7 @@ std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int c
     buckets.resize(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) buckets[c].span = columnSpan(span, columns, c);
     const IndexRange within = minutesWithin(minutes, span);
-    if (index && index->size() == minutes.size() && within.size() > 4 * kFine * static_cast<std::size_t>(columns)) {
+    if (index && index->size() == minutes.size() && within.size() > kFine * static_cast<std::size_t>(columns)) {
         // Many minutes to a column: each column's minutes found by their time, summed by blocks.
         std::size_t first = within.first;
         for (Bucket& b : buckets) {

@@ -3,12 +3,13 @@
 //
 // Reading the record files back for the history viewer: golden bytes in code page 932 written here,
 // independently of the monitor's writer, read into the expected series; the daily files standing in
-// for a master that is off; a minute in both counted once; a growing file followed; and bytes of
-// every kind read without a failure.
+// for a master that is off; a minute in both counted once (a day the master has whole is not taken
+// from its daily file); a growing file followed; and bytes of every kind read without a failure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -127,6 +128,49 @@ TEST_F(Records, TheMasterComesFirstAndTheDailyFilesFillWhatItLacks) {
     ASSERT_EQ(store.minutes().size(), 4u);
     EXPECT_EQ(store.minutes().back().time, k0601_0002);
     EXPECT_FALSE(store.refresh());
+}
+
+TEST_F(Records, ADayTheMasterHasWholeComesFromItButMinutesOnlyInDailyFilesAreStillShown) {
+    // The master has every minute of 29 and 30 May, and 31 May from midnight but for 00:05; the
+    // daily files have the same minutes a second later, with a CPM of 26 where the master has 25.
+    const auto lines = [](const char* date, int from, int to, int cpm, int skip = -1) {
+        std::string text;
+        for (int m = from; m < to; ++m) {
+            if (m == skip) continue;
+            char line[96];
+            std::snprintf(line, sizeof line, "%s,%02d:%02d:%02d,5432,24,0.200,%d,0.208,30,0.250,20,0.166\r\n", date,
+                          m / 60, m % 60, cpm == 25 ? 0 : 1, cpm);
+            text += line;
+        }
+        return text;
+    };
+    write(record / "master record.csv", kHeaders + lines("2026-05-29", 0, 1440, 25) + lines("2026-05-30", 0, 1440, 25) +
+                                            lines("2026-05-31", 0, 10, 25, 5));
+    write(record / "2026_05/2026-05-29.csv", kHeaders + lines("2026-05-29", 0, 1440, 26));
+    write(record / "2026_05/2026-05-31.csv", kHeaders + lines("2026-05-31", 0, 10, 26));
+    // A line of another day in a file the master has whole: it is read, and its minute shown.
+    write(record / "2026_05/2026-05-30.csv", kHeaders + lines("2026-05-30", 0, 1440, 26) +
+                                                 "2026-06-01,00:02:00,5510,24,0.200,27,0.225,30,0.250,20,0.166\r\n");
+    RecordStore store(folder.path());
+    store.refresh();
+    const std::vector<Minute>& minutes = store.minutes();
+    ASSERT_EQ(minutes.size(), 2880u + 9 + 1 + 1);
+    EXPECT_TRUE(std::is_sorted(minutes.begin(), minutes.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+    EXPECT_EQ(std::count_if(minutes.begin(), minutes.end(), [](const Minute& m) { return m.cpm == 25; }), 2889);
+    EXPECT_EQ(minutes[2880 + 5].cpm, 26);  // 31 May 00:05, only in its daily file
+    EXPECT_EQ(minutes.back().time, k0601_0002);
+    EXPECT_EQ(minutes.back().cpm, 27);
+    const LineCounts counts = store.counts();
+    EXPECT_EQ(counts.records, 2889u + 1440 + 1441 + 10);
+    EXPECT_EQ(counts.headers, 8u);
+    EXPECT_EQ(counts.skipped(), 0u);
+
+    // The window's next check finds nothing new, then a line appended to a day the master has.
+    EXPECT_FALSE(store.refresh());
+    write(record / "2026_05/2026-05-29.csv", lines("2026-05-29", 1439, 1440, 26), std::ios::app);
+    EXPECT_FALSE(store.refresh());
+    EXPECT_EQ(store.minutes().size(), 2891u);
+    EXPECT_EQ(store.counts().records, 2889u + 1441 + 1441 + 10);
 }
 
 TEST_F(Records, AFollowedFileIsReadOnlyWhereItGrewAndATornLineWaitsForItsEnd) {
