@@ -23,6 +23,7 @@
 #include "history/alarm_levels.h"
 #include "history/csv_export.h"
 #include "history/local_time.h"
+#include "history/minute_cache.h"
 #include "history/qt/history_window.h"
 #include "history/qt/plot_painter.h"
 #include "history/record_store.h"
@@ -182,7 +183,7 @@ int main(int argc, char* argv[]) {
     }
 
     if (headless) {
-        RecordStore store(folder);
+        RecordStore store(folder, userCacheFolder());
         store.refresh();
         if (!store.hasRecordFolder()) {
             say("no record folder in " + folder.string());

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <utility>
 
+#include "history/minute_cache.h"
 #include "storage/records.h"
 
 namespace rx47::history {
@@ -23,6 +24,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
+/// Text worth keeping in the cache: about two weeks of minutes, a few milliseconds to read.
+constexpr std::uint64_t kCacheWorthy = 1 << 20;
 
 std::int64_t minuteOf(std::int64_t t) {
     return t >= 0 ? t / 60 : -((-t + 59) / 60);
@@ -64,7 +67,8 @@ std::vector<fs::path> dailyFiles(const fs::path& recordFolder, std::size_t& unre
 
 }  // namespace
 
-RecordStore::RecordStore(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
+RecordStore::RecordStore(fs::path programFolder, fs::path cacheFolder)
+    : programFolder_(std::move(programFolder)), cacheFolder_(std::move(cacheFolder)) {}
 
 fs::path RecordStore::recordFolder() const {
     return programFolder_ / kRecordFolder;
@@ -189,10 +193,19 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     }
 
     ReadResult result;
+    // A master file read before: its minutes up to where they were read then, when they still hold.
+    std::optional<CachedPart> cached;
+    if (!seen && file.source == Master) cached = loadCachedPart(cacheFolder_, file.path, fd, st);
+    if (cached) {
+        file.consumed = cached->consumed;
+        file.counts = cached->counts;
+        file.previous = cached->previous;
+        result.minutes = std::move(cached->minutes);
+    }
     result.previous = file.previous;
     // Room for every line at once (a record line is 50 bytes or more; room never touched costs no
     // memory), so a year is not copied as it grows.
-    result.minutes.reserve((size - file.consumed) / 40 + 1);
+    result.minutes.reserve(result.minutes.size() + (size - file.consumed) / 40 + 1);
     std::string buffer;
     std::uint64_t offset = file.consumed;
     bool failed = false;
@@ -215,8 +228,8 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
         offset += result.consumed;
         buffer.erase(0, result.consumed);
     }
-    ::close(fd);
 
+    const std::uint64_t fromText = offset - file.consumed;
     file.consumed = offset;
     file.size = offset + buffer.size();
     // What follows the last line end is a line being written, or one cut short for good; either way
@@ -224,6 +237,17 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     file.tornTail = !buffer.empty();
     file.counts += result.counts;
     file.previous = result.previous;
+    // Kept for the next run when a good part of it had to be read as text.
+    if (file.source == Master && !seen && !failed && fromText >= kCacheWorthy) {
+        CachedPart part;
+        part.consumed = file.consumed;
+        part.counts = file.counts;
+        part.previous = file.previous;
+        part.minutes = std::move(result.minutes);
+        storeCachedPart(cacheFolder_, file.path, fd, st, part);
+        result.minutes = std::move(part.minutes);
+    }
+    ::close(fd);
     if (!minutes_.empty())
         std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
     // A year's file is the batch as it stands, not a copy of it.

@@ -23,7 +23,8 @@ namespace rx47::history {
 
 class RecordStore {
 public:
-    explicit RecordStore(std::filesystem::path programFolder);
+    /// With a `cacheFolder`, the minutes of a large master file are kept there between runs.
+    explicit RecordStore(std::filesystem::path programFolder, std::filesystem::path cacheFolder = {});
 
     /// Reads what is new in the record files: everything the first time, then only appended bytes and
     /// new files. A file that shrank or was replaced makes it read every file again. Returns whether
@@ -67,6 +68,7 @@ private:
     void merge(std::vector<Minute>& batch, Source source);
 
     std::filesystem::path programFolder_;
+    std::filesystem::path cacheFolder_;
     std::vector<File> files_;                // master first, then the daily files as found
     std::unordered_set<std::string> known_;  // the paths in files_
     std::vector<Minute> minutes_;

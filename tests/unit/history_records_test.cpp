@@ -4,12 +4,15 @@
 // Reading the record files back for the history viewer: golden bytes in code page 932 written here,
 // independently of the monitor's writer, read into the expected series; the daily files standing in
 // for a master that is off; a minute in both counted once (a day the master has whole is not taken
-// from its daily file); a growing file followed; and bytes of every kind read without a failure.
+// from its daily file); a large master's minutes kept in a cache that the file always overrules; a
+// growing file followed; and bytes of every kind read without a failure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -171,6 +174,84 @@ TEST_F(Records, ADayTheMasterHasWholeComesFromItButMinutesOnlyInDailyFilesAreSti
     EXPECT_FALSE(store.refresh());
     EXPECT_EQ(store.minutes().size(), 2891u);
     EXPECT_EQ(store.counts().records, 2889u + 1441 + 1441 + 10);
+}
+
+TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
+    // Two weeks of minutes from 1 May, the CPM counting up; the file last changed an hour ago.
+    const auto line = [](int i, int cpm) {
+        char text[96];
+        std::snprintf(text, sizeof text, "2026-05-%02d,%02d:%02d:00,%d,24,0.200,%d,0.208,30,0.250,20,0.166\r\n",
+                      1 + i / 1440, i % 1440 / 60, i % 60, 5000 + i, cpm);
+        return std::string(text);
+    };
+    const int count = 20000;
+    std::string text = kHeaders;
+    for (int i = 0; i < count; ++i) text += line(i, 10 + i % 80);
+    const fs::path master = record / "master record.csv";
+    write(master, text);
+    fs::last_write_time(master, fs::file_time_type::clock::now() - 1h);
+    const fs::path cache = folder.path() / "cache";
+    const auto read = [&] {
+        RecordStore store(folder.path(), cache);
+        store.refresh();
+        return std::pair(store.minutes(), store.counts());
+    };
+    const auto [minutes, counts] = read();
+    ASSERT_EQ(minutes.size(), static_cast<std::size_t>(count));
+    ASSERT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
+    const fs::path kept = fs::directory_iterator(cache)->path();
+    const auto sameAs = [](const std::vector<Minute>& a, const std::vector<Minute>& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Minute)) == 0;
+    };
+    {
+        const auto [again, againCounts] = read();
+        EXPECT_TRUE(sameAs(again, minutes));
+        EXPECT_EQ(againCounts.records, counts.records);
+        EXPECT_EQ(againCounts.headers, 2u);
+    }
+
+    // The cache says minute 100 had a CPM of 9999: a cache that does not match its own hash is ignored.
+    {
+        std::fstream f(kept, std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(
+            static_cast<std::streamoff>(fs::file_size(kept) - (count - 100) * sizeof(Minute) + offsetof(Minute, cpm)));
+        const float wrong = 9999;
+        f.write(reinterpret_cast<const char*>(&wrong), sizeof wrong);
+    }
+    EXPECT_TRUE(sameAs(read().first, minutes));
+    fs::resize_file(kept, fs::file_size(kept) / 2);
+    EXPECT_TRUE(sameAs(read().first, minutes));
+
+    // A line in the middle changed in place, the size the same: the file's time says so.
+    std::string changed = text;
+    const std::size_t at = changed.find(line(5000, 10 + 5000 % 80));
+    changed.replace(at, line(5000, 99).size(), line(5000, 99));
+    write(master, changed);
+    {
+        const auto [now, nowCounts] = read();
+        ASSERT_EQ(now.size(), static_cast<std::size_t>(count));
+        EXPECT_EQ(now[5000].cpm, 99);
+        EXPECT_EQ(now[4999].cpm, minutes[4999].cpm);
+    }
+
+    // The monitor appends; then the last cached line is rewritten with the file grown further.
+    fs::last_write_time(master, fs::file_time_type::clock::now() - 1h);
+    read();
+    write(master, line(count, 42), std::ios::app);
+    EXPECT_EQ(read().first.back().cpm, 42);
+    changed.replace(changed.size() - line(count - 1, 10 + (count - 1) % 80).size(), std::string::npos,
+                    line(count - 1, 98) + line(count, 42) + line(count + 1, 43));
+    write(master, changed);
+    {
+        const auto [now, nowCounts] = read();
+        ASSERT_EQ(now.size(), static_cast<std::size_t>(count + 2));
+        EXPECT_EQ(now[count - 1].cpm, 98);
+        EXPECT_EQ(now[5000].cpm, 99);
+        EXPECT_EQ(now.back().cpm, 43);
+        EXPECT_EQ(nowCounts.records, static_cast<std::size_t>(count + 2));
+    }
+    // Nothing was written into the record folder.
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(record), fs::recursive_directory_iterator()), 1);
 }
 
 TEST_F(Records, AFollowedFileIsReadOnlyWhereItGrewAndATornLineWaitsForItsEnd) {

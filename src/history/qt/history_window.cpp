@@ -10,6 +10,7 @@
 #include <ctime>
 #include <system_error>
 
+#include "history/minute_cache.h"
 #include "storage/records.h"
 #include "storage/settings_row.h"
 #include "ui/qt/conversions.h"
@@ -28,7 +29,7 @@ constexpr std::chrono::milliseconds kSettleDelay{200};
 
 HistoryWindow::HistoryWindow(const std::filesystem::path& programFolder, std::optional<std::int64_t> from,
                              std::optional<std::int64_t> to, QWidget* parent)
-    : QWidget(parent), programFolder_(programFolder), store_(programFolder) {
+    : QWidget(parent), programFolder_(programFolder), store_(programFolder, userCacheFolder()) {
     setWindowTitle(QStringLiteral(" RX47 history"));
     // The values under the pointer, also while another window has the focus.
     setAttribute(Qt::WA_AlwaysShowToolTips);
