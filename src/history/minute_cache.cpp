@@ -108,8 +108,7 @@ bool writeAll(int fd, const void* from, std::size_t size) {
 
 fs::path userCacheFolder() {
     if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') return fs::path(xdg) / "rx47-history";
-    if (const char* home = std::getenv("HOME"); home && *home == '/')
-        return fs::path(home) / ".cache" / "rx47-history";
+    if (const char* home = std::getenv("HOME"); home && *home == '/') return fs::path(home) / ".cache" / "rx47-history";
     return {};
 }
 
@@ -122,15 +121,15 @@ std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path&
         Header h{};
         const bool headerRead = ::fstat(cache, &cacheStatus) == 0 && readAll(cache, &h, sizeof h);
         const auto size = static_cast<std::uint64_t>(st.st_size);
-        const bool fits =
-            headerRead && std::memcmp(h.magic, kMagic, sizeof kMagic) == 0 && h.minuteSize == sizeof(Minute) &&
-            h.device == static_cast<std::uint64_t>(st.st_dev) && h.inode == static_cast<std::uint64_t>(st.st_ino) &&
-            h.consumed <= size && h.consumed <= h.size &&
-            // Not grown: it must not have changed at all. Grown: the monitor appended to it.
-            (size > h.size || (size == h.size && h.modifiedSeconds == st.st_mtim.tv_sec &&
-                               h.modifiedNanoseconds == st.st_mtim.tv_nsec)) &&
-            h.minutes <= h.consumed / 20 &&
-            static_cast<std::uint64_t>(cacheStatus.st_size) == sizeof h + h.minutes * sizeof(Minute);
+        const bool fits = headerRead && std::memcmp(h.magic, kMagic, sizeof kMagic) == 0 &&
+                          h.minuteSize == sizeof(Minute) && h.device == static_cast<std::uint64_t>(st.st_dev) &&
+                          h.inode == static_cast<std::uint64_t>(st.st_ino) && h.consumed <= size &&
+                          h.consumed <= h.size &&
+                          // Not grown: it must not have changed at all. Grown: the monitor appended to it.
+                          (size > h.size || (size == h.size && h.modifiedSeconds == st.st_mtim.tv_sec &&
+                                             h.modifiedNanoseconds == st.st_mtim.tv_nsec)) &&
+                          h.minutes <= h.consumed / 20 &&
+                          static_cast<std::uint64_t>(cacheStatus.st_size) == sizeof h + h.minutes * sizeof(Minute);
         if (!fits || tailHash(fd, h.consumed) != h.tailHash) {
             ::close(cache);
             return std::nullopt;
@@ -183,8 +182,8 @@ void storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const
         h.tailHash = *tail;
         h.minutes = part.minutes.size();
         h.contentHash = contentHash(part.minutes);
-        const bool written = writeAll(out, &h, sizeof h) &&
-                             writeAll(out, part.minutes.data(), part.minutes.size() * sizeof(Minute));
+        const bool written =
+            writeAll(out, &h, sizeof h) && writeAll(out, part.minutes.data(), part.minutes.size() * sizeof(Minute));
         if (::close(out) == 0 && written && ::rename(temporary.c_str(), target.c_str()) == 0) return;
         ::unlink(temporary.c_str());
     } catch (const std::exception&) {
