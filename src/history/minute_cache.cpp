@@ -25,7 +25,7 @@ namespace {
 
 static_assert(std::is_trivially_copyable_v<Minute>);
 
-constexpr char kMagic[8] = {'R', 'X', '4', '7', 'M', 'I', 'N', '1'};
+constexpr char kMagic[8] = {'R', 'X', '4', '7', 'M', 'I', 'N', '2'};
 /// How much of the file before the cached part's end must still be the same bytes.
 constexpr std::uint64_t kTail = 64 * 1024;
 
@@ -45,6 +45,7 @@ struct Header {
     std::uint64_t tailHash;
     std::uint64_t minutes;
     std::uint64_t contentHash;
+    std::uint64_t zoneHash;
 };
 static_assert(std::is_trivially_copyable_v<Header>);
 
@@ -68,6 +69,21 @@ std::optional<std::uint64_t> tailHash(int fd, std::uint64_t consumed) {
         got += static_cast<std::size_t>(n);
     }
     return hashOf(bytes);
+}
+
+/// The machine's UTC offset at every hour the minutes span: the minutes' moments were worked out
+/// from local times with it, so a cache made under another time zone (or other rules of this one)
+/// does not fit.
+std::uint64_t zoneHash(const std::vector<Minute>& minutes) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    if (minutes.empty()) return hash;
+    for (std::int64_t t = minutes.front().time / 3600 * 3600; t <= minutes.back().time + 3600; t += 3600) {
+        const auto seconds = static_cast<std::time_t>(t);
+        std::tm tm{};
+        const long offset = ::localtime_r(&seconds, &tm) ? tm.tm_gmtoff : 1L << 40;
+        hash = (hash ^ static_cast<std::uint64_t>(offset)) * 0x100000001b3ULL;
+    }
+    return hash;
 }
 
 fs::path cacheFile(const fs::path& folder, const fs::path& file) {
@@ -140,7 +156,8 @@ std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path&
         part.minutes.resize(h.minutes);
         const bool read = readAll(cache, part.minutes.data(), h.minutes * sizeof(Minute));
         ::close(cache);
-        if (!read || contentHash(part.minutes) != h.contentHash) return std::nullopt;
+        if (!read || contentHash(part.minutes) != h.contentHash || zoneHash(part.minutes) != h.zoneHash)
+            return std::nullopt;
         part.consumed = h.consumed;
         part.counts = {h.counts[0], h.counts[1], h.counts[2], h.counts[3], h.counts[4]};
         if (h.hasPrevious) part.previous = h.previous;
@@ -182,6 +199,7 @@ void storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const
         h.tailHash = *tail;
         h.minutes = part.minutes.size();
         h.contentHash = contentHash(part.minutes);
+        h.zoneHash = zoneHash(part.minutes);
         const bool written =
             writeAll(out, &h, sizeof h) && writeAll(out, part.minutes.data(), part.minutes.size() * sizeof(Minute));
         if (::close(out) == 0 && written && ::rename(temporary.c_str(), target.c_str()) == 0) return;

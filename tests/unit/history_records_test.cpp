@@ -221,6 +221,15 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     EXPECT_TRUE(sameAs(read().first, minutes));
     fs::resize_file(kept, fs::file_size(kept) / 2);
     EXPECT_TRUE(sameAs(read().first, minutes));
+    {
+        // Read once in New York: the local times are moments of that zone, not the cached ones.
+        test::TimeZone newYork(test::kNewYork);
+        read();
+        const auto [there, thereCounts] = read();
+        ASSERT_EQ(there.size(), minutes.size());
+        EXPECT_EQ(there.front().time - minutes.front().time, 13 * 3600);
+    }
+    EXPECT_TRUE(sameAs(read().first, minutes));
 
     // A line in the middle changed in place, the size the same: the file's time says so.
     std::string changed = text;
