@@ -15,6 +15,7 @@
 
 namespace {
 
+using rx47::history::LineCounts;
 using rx47::history::Minute;
 using rx47::history::ReadResult;
 
@@ -64,5 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    pieces.counts.foreign == c.foreign && pieces.counts.malformed == c.malformed &&
                    pieces.counts.torn == c.torn,
                "the lines were counted differently in pieces");
+
+    // A daily file counted without its figures: only when every line is a header or a line of that
+    // day, and then those are the lines read in full as records or as malformed ones.
+    for (const std::string_view date : {std::string_view("2026-05-07"), bytes.substr(0, 10)}) {
+        LineCounts counted;
+        std::size_t consumed = 0;
+        if (!rx47::history::countDayLines(bytes, date, counted, consumed)) continue;
+        FUZZ_CHECK(consumed == whole.consumed, "counting consumed %zu bytes, reading %zu", consumed, whole.consumed);
+        FUZZ_CHECK(c.foreign == 0 && counted.headers == c.headers && counted.records == c.records + c.malformed,
+                   "counted %zu records and %zu headers, read %zu, %zu malformed, %zu headers, %zu foreign",
+                   counted.records, counted.headers, c.records, c.malformed, c.headers, c.foreign);
+    }
     return 0;
 }

@@ -24,6 +24,7 @@
 #include "history/alarm_levels.h"
 #include "history/csv_export.h"
 #include "history/local_time.h"
+#include "history/minute_cache.h"
 #include "history/qt/history_window.h"
 #include "history/qt/plot_painter.h"
 #include "history/record_store.h"
@@ -91,7 +92,7 @@ int writeFiles(const RecordStore& store, const fs::path& folder, TimeSpan span, 
         QImage image(kImageSize, QImage::Format_RGB32);
         {
             QPainter painter(&image);
-            paintPlot(painter, image.rect(), {store.minutes(), span, readAlarmLevels(folder)});
+            paintPlot(painter, image.rect(), {store.minutes(), span, readAlarmLevels(folder), &store.index()});
         }
         if (!image.save(png, "PNG")) {
             say("cannot write " + png.toStdString());
@@ -196,7 +197,7 @@ int main(int argc, char* argv[]) {
     }
 
     if (headless) {
-        RecordStore store(folder);
+        RecordStore store(folder, userCacheFolder());
         store.refresh();
         if (!store.hasRecordFolder()) {
             say("no record folder in " + folder.string());

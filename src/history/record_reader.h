@@ -58,6 +58,13 @@ struct ReadResult {
 /// Appends to `into`; never throws for any bytes.
 void readRecords(std::string_view bytes, bool atEnd, ReadResult& into);
 
+/// The lines of a daily file of the day `date` ("2026-05-07") counted without reading their figures,
+/// for a day whose every minute is known from the master file: records and header lines are added
+/// to `counts`, and `consumed` is set as readRecords() sets it. False, with nothing counted, when a
+/// complete line is neither a header line nor one that starts with that day's date and a time: the
+/// file must then be read line by line.
+bool countDayLines(std::string_view bytes, std::string_view date, LineCounts& counts, std::size_t& consumed);
+
 /// Why the record files' header lines cannot be recognised (no code page 932 conversion: they are then
 /// counted as foreign lines); empty when they can.
 std::string recordHeaderProblem();

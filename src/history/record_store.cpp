@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <string>
 #include <system_error>
 #include <utility>
 
+#include "history/minute_cache.h"
 #include "storage/records.h"
 
 namespace rx47::history {
@@ -22,6 +24,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kChunk = 1 << 20;
+/// Text worth keeping in the cache: about two weeks of minutes, a few milliseconds to read.
+constexpr std::uint64_t kCacheWorthy = 1 << 20;
 
 std::int64_t minuteOf(std::int64_t t) {
     return t >= 0 ? t / 60 : -((-t + 59) / 60);
@@ -63,7 +67,8 @@ std::vector<fs::path> dailyFiles(const fs::path& recordFolder, std::size_t& unre
 
 }  // namespace
 
-RecordStore::RecordStore(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
+RecordStore::RecordStore(fs::path programFolder, fs::path cacheFolder)
+    : programFolder_(std::move(programFolder)), cacheFolder_(std::move(cacheFolder)) {}
 
 fs::path RecordStore::recordFolder() const {
     return programFolder_ / kRecordFolder;
@@ -86,10 +91,12 @@ LineCounts RecordStore::counts() const {
 
 void RecordStore::clear() {
     files_.clear();
+    known_.clear();
     minutes_.clear();
     minutes_.shrink_to_fit();
     sources_.clear();
     sources_.shrink_to_fit();
+    index_ = {};
 }
 
 bool RecordStore::refresh() {
@@ -106,10 +113,8 @@ bool RecordStore::refresh() {
         if (fs::exists(master, ec)) found.emplace_back(master, Master);
         for (fs::path& p : dailyFiles(folder, unreadable_)) found.emplace_back(std::move(p), Daily);
         for (auto& [path, source] : found) {
-            const fs::path& candidate = path;
-            const bool known =
-                std::any_of(files_.begin(), files_.end(), [&](const File& f) { return f.path == candidate; });
-            if (!known) {
+            // Ten years are 3,653 daily files: looked up by hash, not compared one by one.
+            if (known_.insert(path.native()).second) {
                 File file;
                 file.path = path;
                 file.source = source;
@@ -163,12 +168,44 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     if (fd < 0) return Outcome::Unreadable;
     file.device = st.st_dev;
     file.inode = st.st_ino;
+    if (!seen && file.source == Daily && size <= kChunk && masterHasDay(file.path)) {
+        // Every minute of this day is the master's, so none of this file's lines would be taken:
+        // they are only counted, unless a line is not of that day after all.
+        std::string bytes(size, '\0');
+        ssize_t n = 0;
+        do n = ::pread(fd, bytes.data(), bytes.size(), 0);
+        while (n < 0 && errno == EINTR);
+        std::size_t consumed = 0;
+        const std::string date = file.path.stem().string();
+        if (n == static_cast<ssize_t>(size) && countDayLines(bytes, date, file.counts, consumed)) {
+            ::close(fd);
+            file.consumed = consumed;
+            file.size = size;
+            file.tornTail = consumed < size;
+            // The moment of its last line, as far as the next line appended to it needs one.
+            LocalTimes times;
+            std::int64_t last = 0;
+            if (consumed > 0 && times.seconds(std::stoi(date.substr(0, 4)), std::stoi(date.substr(5, 2)),
+                                              std::stoi(date.substr(8, 2)), 23, 59, 59, last))
+                file.previous = last;
+            return Outcome::Read;
+        }
+    }
 
     ReadResult result;
+    // A master file read before: its minutes up to where they were read then, when they still hold.
+    std::optional<CachedPart> cached;
+    if (!seen && file.source == Master) cached = loadCachedPart(cacheFolder_, file.path, fd, st);
+    if (cached) {
+        file.consumed = cached->consumed;
+        file.counts = cached->counts;
+        file.previous = cached->previous;
+        result.minutes = std::move(cached->minutes);
+    }
     result.previous = file.previous;
     // Room for every line at once (a record line is 50 bytes or more; room never touched costs no
     // memory), so a year is not copied as it grows.
-    result.minutes.reserve((size - file.consumed) / 40 + 1);
+    result.minutes.reserve(result.minutes.size() + (size - file.consumed) / 40 + 1);
     std::string buffer;
     std::uint64_t offset = file.consumed;
     bool failed = false;
@@ -191,8 +228,8 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
         offset += result.consumed;
         buffer.erase(0, result.consumed);
     }
-    ::close(fd);
 
+    const std::uint64_t fromText = offset - file.consumed;
     file.consumed = offset;
     file.size = offset + buffer.size();
     // What follows the last line end is a line being written, or one cut short for good; either way
@@ -200,6 +237,17 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     file.tornTail = !buffer.empty();
     file.counts += result.counts;
     file.previous = result.previous;
+    // Kept for the next run when a good part of it had to be read as text.
+    if (file.source == Master && !seen && !failed && fromText >= kCacheWorthy) {
+        CachedPart part;
+        part.consumed = file.consumed;
+        part.counts = file.counts;
+        part.previous = file.previous;
+        part.minutes = std::move(result.minutes);
+        storeCachedPart(cacheFolder_, file.path, fd, st, part);
+        result.minutes = std::move(part.minutes);
+    }
+    ::close(fd);
     if (!minutes_.empty())
         std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
     // A year's file is the batch as it stands, not a copy of it.
@@ -208,6 +256,38 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     else
         batch.insert(batch.end(), result.minutes.begin(), result.minutes.end());
     return failed ? Outcome::Unreadable : Outcome::Read;
+}
+
+bool RecordStore::masterHasDay(const fs::path& daily) const {
+    if (minutes_.empty()) return false;
+    // The file's name is its day: "2026-05-07.csv".
+    const std::string name = daily.filename().string();
+    const int y = std::stoi(name.substr(0, 4)), m = std::stoi(name.substr(5, 2)), d = std::stoi(name.substr(8, 2));
+    const std::chrono::year_month_day day{std::chrono::year{y} / m / d};
+    if (!day.ok()) return false;
+    const std::chrono::year_month_day next{std::chrono::sys_days{day} + std::chrono::days{1}};
+    LocalTimes times;
+    std::int64_t from = 0, to = 0;
+    if (!times.seconds(y, m, d, 0, 0, 0, from) ||
+        !times.seconds(static_cast<int>(next.year()), static_cast<int>(static_cast<unsigned>(next.month())),
+                       static_cast<int>(static_cast<unsigned>(next.day())), 0, 0, 0, to) ||
+        to <= from)
+        return false;
+    // The master's distinct minutes of the day, against the minutes the day has (23 or 25 hours on
+    // the days the clock changes).
+    Minute start;
+    start.time = from;
+    auto i =
+        static_cast<std::size_t>(std::lower_bound(minutes_.begin(), minutes_.end(), start, byTime) - minutes_.begin());
+    std::int64_t count = 0, counted = minuteOf(from) - 1;
+    for (; i < minutes_.size() && minutes_[i].time < to; ++i) {
+        const std::int64_t minute = minuteOf(minutes_[i].time);
+        if (sources_[i] == Master && minute != counted) {
+            ++count;
+            counted = minute;
+        }
+    }
+    return count == (to - from) / 60;
 }
 
 bool RecordStore::coveredByOtherSource(const Minute& m, Source source) const {
@@ -229,14 +309,20 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     if (minutes_.empty()) {
         minutes_ = std::move(batch);
         sources_.assign(minutes_.size(), source);
+        index_.update(minutes_, 0);
         return;
     }
     if (minutes_.back().time <= batch.front().time) {
         // The usual case: a running monitor's new lines follow everything read.
+        const std::size_t before = minutes_.size();
         minutes_.insert(minutes_.end(), batch.begin(), batch.end());
         sources_.insert(sources_.end(), batch.size(), source);
+        index_.update(minutes_, before);
         return;
     }
+    const Minute earliest = batch.front();
+    const auto unchanged = static_cast<std::size_t>(
+        std::upper_bound(minutes_.begin(), minutes_.end(), earliest, byTime) - minutes_.begin());
     std::vector<Minute> merged;
     std::vector<Source> sources;
     merged.reserve(minutes_.size() + batch.size());
@@ -253,6 +339,7 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     }
     minutes_ = std::move(merged);
     sources_ = std::move(sources);
+    index_.update(minutes_, unchanged);
 }
 
 }  // namespace rx47::history

@@ -13,15 +13,18 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "history/record_reader.h"
+#include "history/series.h"
 
 namespace rx47::history {
 
 class RecordStore {
 public:
-    explicit RecordStore(std::filesystem::path programFolder);
+    /// With a `cacheFolder`, the minutes of a large master file are kept there between runs.
+    explicit RecordStore(std::filesystem::path programFolder, std::filesystem::path cacheFolder = {});
 
     /// Reads what is new in the record files: everything the first time, then only appended bytes and
     /// new files. A file that shrank or was replaced makes it read every file again. Returns whether
@@ -30,6 +33,8 @@ public:
 
     /// Every minute read, in time order.
     const std::vector<Minute>& minutes() const { return minutes_; }
+    /// The block summaries of minutes(), for reducing a wide view.
+    const SeriesIndex& index() const { return index_; }
     /// The lines of every file so far; `torn` counts the files whose last line is still unterminated.
     LineCounts counts() const;
     /// Files and folders that could not be read at the last refresh.
@@ -58,12 +63,17 @@ private:
     void clear();
     Outcome readNew(File& file, std::vector<Minute>& batch);
     bool coveredByOtherSource(const Minute& m, Source source) const;
+    /// Whether the master file has every minute of a daily file's day.
+    bool masterHasDay(const std::filesystem::path& daily) const;
     void merge(std::vector<Minute>& batch, Source source);
 
     std::filesystem::path programFolder_;
-    std::vector<File> files_;  // master first, then the daily files as found
+    std::filesystem::path cacheFolder_;
+    std::vector<File> files_;                // master first, then the daily files as found
+    std::unordered_set<std::string> known_;  // the paths in files_
     std::vector<Minute> minutes_;
     std::vector<Source> sources_;  // beside minutes_
+    SeriesIndex index_;            // of minutes_
     std::size_t unreadable_ = 0;
     bool hasRecordFolder_ = false;
 };

@@ -36,21 +36,92 @@ Bucket bucketAt(std::span<const Minute> minutes, TimeSpan span, int columns, int
     return b;
 }
 
-std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int columns) {
+namespace {
+
+constexpr std::size_t kFine = 64;
+constexpr std::size_t kCoarse = kFine * kFine;
+
+}  // namespace
+
+void SeriesIndex::update(std::span<const Minute> minutes, std::size_t unchanged) {
+    unchanged = std::min({unchanged, size_, minutes.size()});
+    // Blocks from the one holding the first changed minute on are summed again.
+    fine_.resize(unchanged / kFine);
+    coarse_.resize(unchanged / kCoarse);
+    for (std::size_t b = fine_.size(); b * kFine < minutes.size(); ++b) {
+        Block block;
+        for (std::size_t i = b * kFine; i < std::min(minutes.size(), (b + 1) * kFine); ++i) {
+            block.cpm.add(minutes[i].cpm);
+            block.dose.add(minutes[i].dose);
+        }
+        fine_.push_back(block);
+    }
+    for (std::size_t b = coarse_.size(); b * kCoarse < minutes.size(); ++b) {
+        Block block;
+        for (std::size_t f = b * kFine; f < std::min(fine_.size(), (b + 1) * kFine); ++f) {
+            block.cpm.add(fine_[f].cpm);
+            block.dose.add(fine_[f].dose);
+        }
+        coarse_.push_back(block);
+    }
+    size_ = minutes.size();
+}
+
+void SeriesIndex::summarise(std::span<const Minute> minutes, std::size_t first, std::size_t last, Summary& cpm,
+                            Summary& dose) const {
+    last = std::min(last, size_);
+    const auto one = [&](std::size_t i) {
+        cpm.add(minutes[i].cpm);
+        dose.add(minutes[i].dose);
+    };
+    // Single minutes up to a block's start, then the largest blocks that fit, then single minutes.
+    while (first < last && first % kFine != 0) one(first++);
+    while (first < last && first % kCoarse != 0 && first + kFine <= last) {
+        cpm.add(fine_[first / kFine].cpm);
+        dose.add(fine_[first / kFine].dose);
+        first += kFine;
+    }
+    while (first + kCoarse <= last) {
+        cpm.add(coarse_[first / kCoarse].cpm);
+        dose.add(coarse_[first / kCoarse].dose);
+        first += kCoarse;
+    }
+    while (first + kFine <= last) {
+        cpm.add(fine_[first / kFine].cpm);
+        dose.add(fine_[first / kFine].dose);
+        first += kFine;
+    }
+    while (first < last) one(first++);
+}
+
+std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int columns, const SeriesIndex* index) {
     std::vector<Bucket> buckets;
     if (columns <= 0 || span.length() <= 0) return buckets;
     buckets.resize(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) buckets[c].span = columnSpan(span, columns, c);
     const IndexRange within = minutesWithin(minutes, span);
-    std::size_t column = 0;
-    for (std::size_t i = within.first; i < within.last; ++i) {
-        const Minute& m = minutes[i];
-        while (m.time >= buckets[column].span.to) ++column;
-        Bucket& b = buckets[column];
-        if (b.empty()) b.minutes = {i, i};
-        ++b.minutes.last;
-        b.cpm.add(m.cpm);
-        b.dose.add(m.dose);
+    if (index && index->size() == minutes.size() && within.size() > kFine * static_cast<std::size_t>(columns)) {
+        // Many minutes to a column: each column's minutes found by their time, summed by blocks.
+        std::size_t first = within.first;
+        for (Bucket& b : buckets) {
+            const std::size_t last = minutesWithin(minutes.subspan(first, within.last - first), b.span).last + first;
+            if (last > first) {
+                b.minutes = {first, last};
+                index->summarise(minutes, first, last, b.cpm, b.dose);
+            }
+            first = last;
+        }
+    } else {
+        std::size_t column = 0;
+        for (std::size_t i = within.first; i < within.last; ++i) {
+            const Minute& m = minutes[i];
+            while (m.time >= buckets[column].span.to) ++column;
+            Bucket& b = buckets[column];
+            if (b.empty()) b.minutes = {i, i};
+            ++b.minutes.last;
+            b.cpm.add(m.cpm);
+            b.dose.add(m.dose);
+        }
     }
     for (Bucket& b : buckets) {
         const std::size_t next = b.minutes.last;

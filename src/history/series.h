@@ -57,8 +57,38 @@ struct Summary {
         sum += v;
         ++count;
     }
+    void add(const Summary& other) {
+        if (other.min < min) min = other.min;
+        if (other.max > max) max = other.max;
+        sum += other.sum;
+        count += other.count;
+    }
     bool empty() const { return count == 0; }
     double mean() const { return count ? sum / static_cast<double>(count) : 0.0; }
+};
+
+/// Summaries of the minutes in blocks of consecutive minutes (by position, 64 and 4,096 to a
+/// block), so that a screen column standing for thousands of minutes is reduced from a few blocks
+/// and a frame of ten years costs about as much as a frame of a day.
+class SeriesIndex {
+public:
+    /// Brings the blocks up to date with `minutes`, of which the first `unchanged` are as they were
+    /// at the last update (a running monitor's new minutes only redo the last block).
+    void update(std::span<const Minute> minutes, std::size_t unchanged);
+    /// The number of minutes it summarises.
+    std::size_t size() const { return size_; }
+    /// Adds minutes [first, last) to the two summaries, whole blocks from their summaries.
+    void summarise(std::span<const Minute> minutes, std::size_t first, std::size_t last, Summary& cpm,
+                   Summary& dose) const;
+
+private:
+    struct Block {
+        Summary cpm;
+        Summary dose;
+    };
+    std::vector<Block> fine_;    // 64 minutes each
+    std::vector<Block> coarse_;  // 4,096 minutes each
+    std::size_t size_ = 0;
 };
 
 /// One screen column: its span of time and the minutes within it.
@@ -73,8 +103,10 @@ struct Bucket {
     bool empty() const { return minutes.size() == 0; }
 };
 
-/// Reduces the minutes within `span` into `columns` buckets of equal time.
-std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int columns);
+/// Reduces the minutes within `span` into `columns` buckets of equal time; with an `index` of these
+/// minutes, wide columns are summed from its blocks.
+std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int columns,
+                           const SeriesIndex* index = nullptr);
 
 /// The span of column `column` of `columns` over `span`, as reduce() divides it.
 TimeSpan columnSpan(TimeSpan span, int columns, int column);

@@ -3,12 +3,16 @@
 //
 // Reading the record files back for the history viewer: golden bytes in code page 932 written here,
 // independently of the monitor's writer, read into the expected series; the daily files standing in
-// for a master that is off; a minute in both counted once; a growing file followed; and bytes of
-// every kind read without a failure.
+// for a master that is off; a minute in both counted once (a day the master has whole is not taken
+// from its daily file); a large master's minutes kept in a cache that the file always overrules; a
+// growing file followed; and bytes of every kind read without a failure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -127,6 +131,136 @@ TEST_F(Records, TheMasterComesFirstAndTheDailyFilesFillWhatItLacks) {
     ASSERT_EQ(store.minutes().size(), 4u);
     EXPECT_EQ(store.minutes().back().time, k0601_0002);
     EXPECT_FALSE(store.refresh());
+}
+
+TEST_F(Records, ADayTheMasterHasWholeComesFromItButMinutesOnlyInDailyFilesAreStillShown) {
+    // The master has every minute of 29 and 30 May, and 31 May from midnight but for 00:05; the
+    // daily files have the same minutes a second later, with a CPM of 26 where the master has 25.
+    const auto lines = [](const char* date, int from, int to, int cpm, int skip = -1) {
+        std::string text;
+        for (int m = from; m < to; ++m) {
+            if (m == skip) continue;
+            char line[96];
+            std::snprintf(line, sizeof line, "%s,%02d:%02d:%02d,5432,24,0.200,%d,0.208,30,0.250,20,0.166\r\n", date,
+                          m / 60, m % 60, cpm == 25 ? 0 : 1, cpm);
+            text += line;
+        }
+        return text;
+    };
+    write(record / "master record.csv", kHeaders + lines("2026-05-29", 0, 1440, 25) + lines("2026-05-30", 0, 1440, 25) +
+                                            lines("2026-05-31", 0, 10, 25, 5));
+    write(record / "2026_05/2026-05-29.csv", kHeaders + lines("2026-05-29", 0, 1440, 26));
+    write(record / "2026_05/2026-05-31.csv", kHeaders + lines("2026-05-31", 0, 10, 26));
+    // A line of another day in a file the master has whole: it is read, and its minute shown.
+    write(record / "2026_05/2026-05-30.csv", kHeaders + lines("2026-05-30", 0, 1440, 26) +
+                                                 "2026-06-01,00:02:00,5510,24,0.200,27,0.225,30,0.250,20,0.166\r\n");
+    RecordStore store(folder.path());
+    store.refresh();
+    const std::vector<Minute>& minutes = store.minutes();
+    ASSERT_EQ(minutes.size(), 2880u + 9 + 1 + 1);
+    EXPECT_TRUE(std::is_sorted(minutes.begin(), minutes.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+    EXPECT_EQ(std::count_if(minutes.begin(), minutes.end(), [](const Minute& m) { return m.cpm == 25; }), 2889);
+    EXPECT_EQ(minutes[2880 + 5].cpm, 26);  // 31 May 00:05, only in its daily file
+    EXPECT_EQ(minutes.back().time, k0601_0002);
+    EXPECT_EQ(minutes.back().cpm, 27);
+    const LineCounts counts = store.counts();
+    EXPECT_EQ(counts.records, 2889u + 1440 + 1441 + 10);
+    EXPECT_EQ(counts.headers, 8u);
+    EXPECT_EQ(counts.skipped(), 0u);
+
+    // The window's next check finds nothing new, then a line appended to a day the master has.
+    EXPECT_FALSE(store.refresh());
+    write(record / "2026_05/2026-05-29.csv", lines("2026-05-29", 1439, 1440, 26), std::ios::app);
+    EXPECT_FALSE(store.refresh());
+    EXPECT_EQ(store.minutes().size(), 2891u);
+    EXPECT_EQ(store.counts().records, 2889u + 1441 + 1441 + 10);
+}
+
+TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
+    // Two weeks of minutes from 1 May, the CPM counting up; the file last changed an hour ago.
+    const auto line = [](int i, int cpm) {
+        char text[96];
+        std::snprintf(text, sizeof text, "2026-05-%02d,%02d:%02d:00,%d,24,0.200,%d,0.208,30,0.250,20,0.166\r\n",
+                      1 + i / 1440, i % 1440 / 60, i % 60, 5000 + i, cpm);
+        return std::string(text);
+    };
+    const int count = 20000;
+    std::string text = kHeaders;
+    for (int i = 0; i < count; ++i) text += line(i, 10 + i % 80);
+    const fs::path master = record / "master record.csv";
+    write(master, text);
+    fs::last_write_time(master, fs::file_time_type::clock::now() - 1h);
+    const fs::path cache = folder.path() / "cache";
+    const auto read = [&] {
+        RecordStore store(folder.path(), cache);
+        store.refresh();
+        return std::pair(store.minutes(), store.counts());
+    };
+    const auto [minutes, counts] = read();
+    ASSERT_EQ(minutes.size(), static_cast<std::size_t>(count));
+    ASSERT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
+    const fs::path kept = fs::directory_iterator(cache)->path();
+    const auto sameAs = [](const std::vector<Minute>& a, const std::vector<Minute>& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Minute)) == 0;
+    };
+    {
+        const auto [again, againCounts] = read();
+        EXPECT_TRUE(sameAs(again, minutes));
+        EXPECT_EQ(againCounts.records, counts.records);
+        EXPECT_EQ(againCounts.headers, 2u);
+    }
+
+    // The cache says minute 100 had a CPM of 9999: a cache that does not match its own hash is ignored.
+    {
+        std::fstream f(kept, std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(
+            static_cast<std::streamoff>(fs::file_size(kept) - (count - 100) * sizeof(Minute) + offsetof(Minute, cpm)));
+        const float wrong = 9999;
+        f.write(reinterpret_cast<const char*>(&wrong), sizeof wrong);
+    }
+    EXPECT_TRUE(sameAs(read().first, minutes));
+    fs::resize_file(kept, fs::file_size(kept) / 2);
+    EXPECT_TRUE(sameAs(read().first, minutes));
+    {
+        // Read once in New York: the local times are moments of that zone, not the cached ones.
+        test::TimeZone newYork(test::kNewYork);
+        read();
+        const auto [there, thereCounts] = read();
+        ASSERT_EQ(there.size(), minutes.size());
+        EXPECT_EQ(there.front().time - minutes.front().time, 13 * 3600);
+    }
+    EXPECT_TRUE(sameAs(read().first, minutes));
+
+    // A line in the middle changed in place, the size the same: the file's time says so.
+    std::string changed = text;
+    const std::size_t at = changed.find(line(5000, 10 + 5000 % 80));
+    changed.replace(at, line(5000, 99).size(), line(5000, 99));
+    write(master, changed);
+    {
+        const auto [now, nowCounts] = read();
+        ASSERT_EQ(now.size(), static_cast<std::size_t>(count));
+        EXPECT_EQ(now[5000].cpm, 99);
+        EXPECT_EQ(now[4999].cpm, minutes[4999].cpm);
+    }
+
+    // The monitor appends; then the last cached line is rewritten with the file grown further.
+    fs::last_write_time(master, fs::file_time_type::clock::now() - 1h);
+    read();
+    write(master, line(count, 42), std::ios::app);
+    EXPECT_EQ(read().first.back().cpm, 42);
+    changed.replace(changed.size() - line(count - 1, 10 + (count - 1) % 80).size(), std::string::npos,
+                    line(count - 1, 98) + line(count, 42) + line(count + 1, 43));
+    write(master, changed);
+    {
+        const auto [now, nowCounts] = read();
+        ASSERT_EQ(now.size(), static_cast<std::size_t>(count + 2));
+        EXPECT_EQ(now[count - 1].cpm, 98);
+        EXPECT_EQ(now[5000].cpm, 99);
+        EXPECT_EQ(now.back().cpm, 43);
+        EXPECT_EQ(nowCounts.records, static_cast<std::size_t>(count + 2));
+    }
+    // Nothing was written into the record folder.
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(record), fs::recursive_directory_iterator()), 1);
 }
 
 TEST_F(Records, AFollowedFileIsReadOnlyWhereItGrewAndATornLineWaitsForItsEnd) {

@@ -2,13 +2,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The plotted series without drawing: the reduction into screen columns against a direct
-// computation, gaps, and what the window shows (ranges, zoom about the pointer, panning, following
-// new minutes, value scales, time marks and their zone, tool tips).
+// computation (minute by minute and from block summaries), gaps, and what the window shows (ranges,
+// zoom about the pointer, panning, following new minutes, value scales, time marks and their zone,
+// tool tips).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <span>
 
 #include "history/local_time.h"
 #include "history/series.h"
@@ -44,13 +46,18 @@ TEST(Reduction, EachColumnHoldsTheMinimumMaximumAndMeanOfItsMinutes) {
     std::mt19937 random(15);
     const std::vector<Minute> minutes = randomSeries(random, 1'780'000'000, 8000);
     const TimeSpan all = extent(minutes);
-    for (int round = 0; round < 25; ++round) {
+    // Every other round sums wide columns from block summaries, built as a followed file grows.
+    SeriesIndex index;
+    index.update(std::span(minutes).first(5000), 0);
+    index.update(minutes, 4990);
+    for (int round = 0; round < 40; ++round) {
         // Views of every size, some reaching past the records, and column counts of every kind.
         const std::int64_t length = 600 + random() % (all.length() + 86400);
         const std::int64_t from = all.from - 43200 + static_cast<std::int64_t>(random() % (all.length() + 43200));
         const TimeSpan view{from, from + length};
-        const int columns = 1 + static_cast<int>(random() % 1800);
-        const std::vector<Bucket> buckets = reduce(minutes, view, columns);
+        const bool blocks = round % 2 == 1;
+        const int columns = 1 + static_cast<int>(random() % (blocks ? 40 : 1800));
+        const std::vector<Bucket> buckets = reduce(minutes, view, columns, blocks ? &index : nullptr);
         ASSERT_EQ(buckets.size(), static_cast<std::size_t>(columns));
         for (int c = 0; c < columns; ++c) {
             const std::int64_t start = view.from + c * view.length() / columns;
@@ -95,7 +102,9 @@ TEST(Reduction, AOneMinuteSpikeShowsInAYearOnAThousandColumns) {
     std::vector<Minute> minutes;
     const std::int64_t start = 1'767'225'600;
     for (std::int64_t i = 0; i < 365 * 1440; ++i) minutes.push_back(minute(start + i * 60, i == 200'000 ? 900 : 25));
-    const std::vector<Bucket> buckets = reduce(minutes, extent(minutes), 1000);
+    SeriesIndex index;
+    index.update(minutes, 0);
+    const std::vector<Bucket> buckets = reduce(minutes, extent(minutes), 1000, &index);
     const auto spike = std::find_if(buckets.begin(), buckets.end(), [](const Bucket& b) { return b.cpm.max == 900; });
     ASSERT_NE(spike, buckets.end());
     EXPECT_EQ(spike->cpm.min, 25);

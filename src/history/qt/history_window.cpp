@@ -10,6 +10,7 @@
 #include <ctime>
 #include <system_error>
 
+#include "history/minute_cache.h"
 #include "storage/records.h"
 #include "storage/settings_row.h"
 #include "ui/qt/conversions.h"
@@ -28,7 +29,7 @@ constexpr std::chrono::milliseconds kSettleDelay{200};
 
 HistoryWindow::HistoryWindow(const std::filesystem::path& programFolder, std::optional<std::int64_t> from,
                              std::optional<std::int64_t> to, QWidget* parent)
-    : QWidget(parent), programFolder_(programFolder), store_(programFolder) {
+    : QWidget(parent), programFolder_(programFolder), store_(programFolder, userCacheFolder()) {
     setWindowTitle(QStringLiteral("RX47 履歴 — %1").arg(qtPath(programFolder)));
     // The values under the pointer, also while another window has the focus.
     setAttribute(Qt::WA_AlwaysShowToolTips);
@@ -73,7 +74,7 @@ HistoryWindow::HistoryWindow(const std::filesystem::path& programFolder, std::op
 
     readLevels();
     store_.refresh();
-    plot_->setMinutes(store_.minutes());
+    plot_->setMinutes(store_.minutes(), &store_.index());
     watchFiles();
     if (from || to)
         plot_->setView(requestedSpan(from, to, extent(store_.minutes()), std::time(nullptr)));
@@ -95,7 +96,7 @@ void HistoryWindow::refresh() {
     watchFiles();
     if (changed) {
         const TimeSpan after = extent(store_.minutes());
-        plot_->setMinutes(store_.minutes());
+        plot_->setMinutes(store_.minutes(), &store_.index());
         if (range_)
             plot_->setView(rangeSpan(*range_, after, std::time(nullptr)));
         else

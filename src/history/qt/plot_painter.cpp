@@ -4,6 +4,8 @@
 #include "history/qt/plot_painter.h"
 
 #include <QFontMetrics>
+#include <QImage>
+#include <QPaintDevice>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QString>
@@ -86,14 +88,28 @@ void paintPanel(QPainter& p, const Panel& panel, const std::vector<Bucket>& buck
     p.save();
     p.setClipRect(r);
     p.setPen(Qt::NoPen);
-    const QColor light = band(panel.colour);
-    for (std::size_t c = 0; c < buckets.size(); ++c) {
-        const Summary& s = buckets[c].*panel.summary;
-        if (s.empty()) continue;
-        const double top = yOf(r, scale, s.max);
-        const double bottom = yOf(r, scale, s.min);
-        p.fillRect(QRectF(r.left() + static_cast<double>(c), top - 0.5, 1.0, std::max(1.0, bottom - top + 1.0)), light);
+    // The bands are filled opaque into an image of the panel and laid on in one draw: each
+    // see-through fill of its own is a blend that Qt hands to its thread pool when it is tall, and a
+    // frame of ten years would wait tens of milliseconds for those hand-overs.
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    QImage bands(r.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    bands.setDevicePixelRatio(ratio);
+    bands.fill(Qt::transparent);
+    {
+        QPainter bp(&bands);
+        bp.translate(-r.topLeft());
+        for (std::size_t c = 0; c < buckets.size(); ++c) {
+            const Summary& s = buckets[c].*panel.summary;
+            if (s.empty()) continue;
+            const double top = yOf(r, scale, s.max);
+            const double bottom = yOf(r, scale, s.min);
+            bp.fillRect(QRectF(r.left() + static_cast<double>(c), top - 0.5, 1.0, std::max(1.0, bottom - top + 1.0)),
+                        panel.colour);
+        }
     }
+    p.setOpacity(band(panel.colour).alphaF());
+    p.drawImage(r.topLeft(), bands);
+    p.setOpacity(1.0);
     // A maximum that stands out, the top of a column's band above the bands of the three columns on
     // either side by more than their own widest spread (a one-minute spike among a year's minutes),
     // is drawn in the strong colour three pixels wide: pale and one pixel wide it is as faint as the
@@ -185,7 +201,7 @@ void paintPlot(QPainter& p, const QRect& area, const PlotScene& scene) {
         p.restore();
         return;
     }
-    const std::vector<Bucket> buckets = reduce(scene.minutes, scene.view, layout.columns());
+    const std::vector<Bucket> buckets = reduce(scene.minutes, scene.view, layout.columns(), scene.index);
     // Zoomed in so far that minutes stand apart: mark each one.
     const bool sparse = static_cast<double>(scene.view.length()) / layout.columns() <= 6.0;
 

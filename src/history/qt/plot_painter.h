@@ -27,6 +27,7 @@ struct PlotScene {
     std::span<const Minute> minutes;
     TimeSpan view;
     AlarmLevels levels;
+    const SeriesIndex* index = nullptr;  ///< of `minutes`, when there is one
 };
 
 /// Where the plot draws inside `area`: the span of data columns (shared by both panels) and each

@@ -21,8 +21,9 @@ PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void PlotWidget::setMinutes(std::span<const Minute> minutes) {
+void PlotWidget::setMinutes(std::span<const Minute> minutes, const SeriesIndex* index) {
     scene_.minutes = minutes;
+    scene_.index = index;
     records_ = extent(minutes);
     update();
 }

@@ -19,8 +19,8 @@ class PlotWidget : public QWidget {
 public:
     explicit PlotWidget(QWidget* parent = nullptr);
 
-    /// The minutes to draw (owned by the caller, kept alive while shown) and their extent.
-    void setMinutes(std::span<const Minute> minutes);
+    /// The minutes to draw and their block summaries (owned by the caller, kept alive while shown).
+    void setMinutes(std::span<const Minute> minutes, const SeriesIndex* index = nullptr);
     void setLevels(const AlarmLevels& levels);
     void setView(TimeSpan view);
     TimeSpan view() const { return scene_.view; }
