@@ -214,7 +214,8 @@ TEST(Search, ACounterPluggedInMinutesAfterTheSearchGaveUpIsFoundWithoutAClick) {
     ASSERT_FALSE(minutes.empty());
     EXPECT_GE(minutes.front(), "09:34");
     EXPECT_EQ(minutes.back(), "09:35");
-    EXPECT_TRUE(LiveMonitor::received(device, "show"));
+    // The simulator logs what it received on a thread of its own: waited for, not raced.
+    EXPECT_TRUE(m.until([&] { return LiveMonitor::received(device, "show"); }));
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers"), 1);  // one line, not one a round
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "the counter answers on COM3"), 1);
 }
