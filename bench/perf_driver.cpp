@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -106,6 +107,9 @@ Options parse(int argc, char** argv) {
             usage("unknown option " + name);
     }
     if (o.program.empty() || o.floor.empty() || o.sim.empty() || o.settings.empty()) usage("missing paths");
+    // The program does its per-minute work at each minute's start: a window of whole minutes holds
+    // it once a minute, as a long run does, wherever the window begins.
+    o.minutes = std::max(1.0, std::ceil(o.minutes));
     return o;
 }
 
@@ -366,7 +370,7 @@ void measureStart(const Options& o) {
                                    {Kind::Floor, makeFolder(o, Kind::Floor, "start")}};
     std::map<Kind, std::unique_ptr<Simulator>> sims;
     for (auto& [kind, folder] : folders) sims[kind] = std::make_unique<Simulator>(o, folder);
-    Row& r = row("start → first \"show\" at the device", "ms", 1, "≤ 2×");
+    Row& r = row("start → first \"show\" at the device", "ms", 1, "≤ 1.2×");
     for (int i = 0; i < o.starts; ++i) {
         sampleLoad();
         for (Kind kind : i % 2 ? std::vector{Kind::Floor, Kind::Program} : std::vector{Kind::Program, Kind::Floor}) {
@@ -384,6 +388,8 @@ void measureStart(const Options& o) {
             std::this_thread::sleep_for(300ms);
         }
     }
+    sims.clear();
+    for (auto& [kind, folder] : folders) fs::remove_all(folder.path);
     std::printf("start → show: %s program, %s floor\n", cell(r.program, 1).c_str(), cell(r.floor, 1).c_str());
     std::fflush(stdout);
 }
@@ -391,11 +397,11 @@ void measureStart(const Options& o) {
 // ---- at rest: one reading a second, visible then minimised ----
 
 void measureRun(const Options& o) {
-    Row& startRss = row("resident memory at start", "MiB", 1, "≤ 1.5×");
+    Row& startRss = row("resident memory at start", "MiB", 1, "≤ 1.3×");
     Row& startPss = row("proportional memory at start", "MiB", 1);
     Row& visible = row("CPU at one reading a second, visible", "% of a core", 3, "≤ 3×");
     Row& minimised = row("CPU at one reading a second, minimised", "% of a core", 3, "≤ 1.5×");
-    Row& endRss = row("resident memory after the minutes", "MiB", 1, "≤ 1.5×");
+    Row& endRss = row("resident memory after the minutes", "MiB", 1, "≤ 1.3×");
     Row& endPss = row("proportional memory after the minutes", "MiB", 1);
     const double seconds = o.minutes * 60;
     for (int i = 0; i < o.rounds; ++i) {
@@ -590,11 +596,13 @@ void measureAppend(const Options& o) {
     RecordFolder empty(false), large(true);
     Row& e = row("record append, empty master file", "ms", 3);
     Row& l = row("record append, 1 GB master file", "ms", 3);
-    Row& ratio = row("record append: 1 GB ÷ empty (program; floor: plain write)", "ratio", 2, "program ≤ 1.2");
+    Row& ratio = row("record append: 1 GB ÷ empty", "ratio", 2, "program ≤ 1.2");
     const std::string bytes = "2026-05-07,09:05:00,25,25,0.208,25,0.208,25,0.208,25,0.208\r\n";
+    // The floor appends the line and syncs it to the disk, as the program does with every record.
     const auto floorAppend = [&](const fs::path& file) {
         const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
         [[maybe_unused]] const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        ::fsync(fd);
         ::close(fd);
     };
     Series programEmpty, programLarge, floorEmpty, floorLarge;

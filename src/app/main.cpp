@@ -135,7 +135,11 @@ int main(int argc, char* argv[]) {
     timers.setLog(&log);
     rx47::SystemClock clock;
     rx47::QtDesktop desktop;
+#ifdef RX47_BUILD_MODULE_FOLDER
+    rx47::OnDemandWavePlayer player(RX47_BUILD_MODULE_FOLDER);
+#else
     rx47::OnDemandWavePlayer player;
+#endif
     rx47::QtEventPump pump;
     rx47::QtCommandRunner commands;
     rx47::QtCommandRunner events;

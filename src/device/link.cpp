@@ -60,16 +60,15 @@ void offerReSearch(MainForm& f) {
 }  // namespace
 
 void scanSerialPorts(Context& ctx) {
-    // A port left open by an earlier search would make the scan of its own number fail.
-    if (ctx.port.isOpen()) ctx.port.close();
+    // Each number is tried on a port of its own: the device's port, when open, stays open and is
+    // listed as one that opens.
     ComboControl& list = ctx.form.Combo1[kPortList];
     for (int n = 1; n <= kHighestPort; ++n) {
         step([&] {
-            const bool opened = ctx.port.open(n);
-            if (opened) list.items.push_back(std::to_string(n));
-            reportPortOpen(ctx, n, true);
+            const PortOpenFailure failure = ctx.port.probe(n);
+            if (failure.problem == PortProblem::None) list.items.push_back(std::to_string(n));
+            reportPortOpen(ctx, n, failure, true);
         });
-        step([&] { ctx.port.close(); });
     }
 }
 
@@ -79,7 +78,10 @@ void openDevicePort(Context& ctx, int portNumber) {
 }
 
 void reportPortOpen(Context& ctx, int portNumber, bool scanning) {
-    const PortOpenFailure failure = ctx.port.lastOpenFailure();
+    reportPortOpen(ctx, portNumber, ctx.port.lastOpenFailure(), scanning);
+}
+
+void reportPortOpen(Context& ctx, int portNumber, const PortOpenFailure& failure, bool scanning) {
     const std::string cause = "port:" + std::to_string(portNumber);
     const std::string name = "COM" + std::to_string(portNumber);
     const std::string device = failure.device.empty() ? name : name + " (" + failure.device + ")";
@@ -165,11 +167,17 @@ void reportPortOpen(Context& ctx, int portNumber, bool scanning) {
 }
 
 void startUpConnection(Context& ctx) {
-    step([&] { scanSerialPorts(ctx); });
+    // The stored port is asked first; the list of the others follows while its answer is on the way,
+    // and is complete before the window shows. The scan lists the open port without opening it again.
     step([&] { ctx.form.Combo1[kPortList].text = ctx.settings.text("COMport"); });
     step([&] { openDevicePort(ctx, ctx.settings.int16("COMport")); });
     step([&] {
         if (ctx.port.isOpen()) sendCommand(ctx.port, command::kShow);
+    });
+    step([&] { scanSerialPorts(ctx); });
+    // The window tells of the port in use, not of the last one the scan found refused or held.
+    step([&] {
+        if (ctx.port.portNumber() != 0) reportPortOpen(ctx, ctx.port.portNumber(), false);
     });
 }
 
@@ -276,13 +284,14 @@ void reSearch(Context& ctx) {
     list.items.clear();
     list.listIndex = -1;
     list.text.clear();
+    // The port a round left open is tried again as any other.
+    step([&] {
+        if (ctx.port.isOpen()) ctx.port.close();
+    });
     step([&] { scanSerialPorts(ctx); });
     // Try the first listed port at once; the search goes on from it as usual. Merely selecting it
     // would leave the first port untried, and a single listed port never opened.
     step([&] { selectListItem(list, 0); });
-    step([&] {
-        if (ctx.port.isOpen()) ctx.port.close();
-    });
     step([&] { openDevicePort(ctx, portNumberOf(list.text)); });
     ctx.state.lastMinute = 0;
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "model/main_form.h"  // kPortList
+#include "platform/serial_port.h"
 
 namespace rx47 {
 
@@ -22,7 +23,8 @@ inline constexpr const char* kResetCaption = "リセット";
 inline constexpr const char* kReSearchCaption = "再検索";
 inline constexpr int kHighestPort = 256;
 
-/// Adds the number of every port 1…256 that opens to the port list (closing a port left open first).
+/// Adds the number of every port 1…256 that opens to the port list. The device's port, when open,
+/// stays open and is listed; every other number is tried on a port of its own and closed again.
 void scanSerialPorts(Context& ctx);
 
 /// Opens port n with the device's line settings (the port must be closed).
@@ -33,8 +35,10 @@ void openDevicePort(Context& ctx, int portNumber);
 /// file (the file, and the process and user that hold it). The scan does not report ports with no
 /// device behind them.
 void reportPortOpen(Context& ctx, int portNumber, bool scanning);
+/// The same for a failure the scan's trial of port n gave.
+void reportPortOpen(Context& ctx, int portNumber, const PortOpenFailure& failure, bool scanning);
 
-/// Start-up connection: scan, show the stored port, open it, and ask for a status report.
+/// Start-up connection: show the stored port, open it, ask for a status report, then scan.
 void startUpConnection(Context& ctx);
 
 /// The serial port's data-received event. Run again straight after itself it changes nothing (the

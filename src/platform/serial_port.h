@@ -8,6 +8,7 @@
 // Contract (held by the Qt adapter and by the in-memory double, checked by tests/contract):
 // - open(n) on a closed port makes n the port's number, opened or not; on an open port it changes
 //   nothing (neither the number nor the failure nor what was received) and returns true.
+// - probe(n) says whether port n opens, as open(n) would, and changes nothing of this port.
 // - Nothing fails on a closed port but write(): readAll() is empty, clearInput() and close() do
 //   nothing.
 // - What the device sends arrives unchanged, byte for byte, CR and high bytes included; what is
@@ -69,6 +70,10 @@ public:
     virtual int portNumber() const = 0;
     /// Why the last open() of a closed port left it closed (problem None when it opened).
     virtual PortOpenFailure lastOpenFailure() const = 0;
+    /// Tries port n as open() would and closes it again, leaving this port as it is: open or closed,
+    /// its number, its last failure and what it received. The port this object holds open counts as
+    /// one that opens. Returns why port n did not open (problem None when it opened).
+    virtual PortOpenFailure probe(int portNumber) = 0;
     /// Sends text, unchanged and at once. Throws PortClosed when the port is not open; a write to a
     /// device that has just gone away may also fail so, or be lost.
     virtual void write(std::string_view text) = 0;

@@ -138,6 +138,27 @@ TYPED_TEST(SerialPortContract, OpeningAnOpenPortKeepsItAsItIs) {
     EXPECT_EQ(this->receive(4), "25\r\n") << "what was received went with the second open";
 }
 
+TYPED_TEST(SerialPortContract, ProbingSaysWhetherAPortOpensAndLeavesThisOneAsItIs) {
+    SerialPort& port = this->port;
+    EXPECT_EQ(port.probe(kEmptyPort).problem, PortProblem::Missing);
+    EXPECT_EQ(port.probe(kDevicePort).problem, PortProblem::None);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.portNumber(), 0);
+
+    // The device's port, once open, is not opened again: it counts as opening and keeps its data.
+    ASSERT_TRUE(port.open(kDevicePort));
+    this->rig.deviceSends("25\r\n");
+    ASSERT_TRUE(this->rig.runUntil([&] { return this->arrivals > 0; }));
+    EXPECT_EQ(port.probe(kDevicePort).problem, PortProblem::None);
+    EXPECT_EQ(port.probe(kEmptyPort).problem, PortProblem::Missing);
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.portNumber(), kDevicePort);
+    EXPECT_EQ(port.lastOpenFailure().problem, PortProblem::None);
+    EXPECT_EQ(this->receive(4), "25\r\n");
+    port.write("show\r\n");
+    EXPECT_TRUE(this->rig.deviceGot("show"));
+}
+
 TYPED_TEST(SerialPortContract, TextPassesBothWaysUnchanged) {
     SerialPort& port = this->port;
     ASSERT_TRUE(port.open(kDevicePort));

@@ -62,26 +62,36 @@ void VirtualTimerArray::advance(long milliseconds) {
     now_ = std::max(now_, target);
 }
 
+PortOpenFailure MemorySerialPort::failureOf(int portNumber) const {
+    PortOpenFailure failure;
+    if (devices.count(portNumber) > 0) return failure;
+    if (const auto given = failing.find(portNumber); given != failing.end()) {
+        failure = given->second;
+    } else if (refused.count(portNumber)) {
+        failure.problem = PortProblem::Permission;
+        failure.device = "/dev/ttyUSB" + std::to_string(portNumber - 33);
+        failure.group = "dialout";
+        failure.detail = "Permission denied";
+    } else {
+        failure.problem = PortProblem::Missing;
+        failure.detail = "No such file or directory";
+    }
+    return failure;
+}
+
 bool MemorySerialPort::open(int portNumber) {
     opened.push_back(portNumber);
     if (open_) return true;  // an open port stays as it is, on its old number
     number_ = portNumber;
-    open_ = devices.count(portNumber) > 0;
-    const std::string device = "/dev/ttyUSB" + std::to_string(portNumber - 33);
-    failure_ = {};
-    if (open_) return true;
-    if (const auto given = failing.find(portNumber); given != failing.end()) {
-        failure_ = given->second;
-    } else if (refused.count(portNumber)) {
-        failure_.problem = PortProblem::Permission;
-        failure_.device = device;
-        failure_.group = "dialout";
-        failure_.detail = "Permission denied";
-    } else {
-        failure_.problem = PortProblem::Missing;
-        failure_.detail = "No such file or directory";
-    }
+    failure_ = failureOf(portNumber);
+    open_ = failure_.problem == PortProblem::None;
     return open_;
+}
+
+PortOpenFailure MemorySerialPort::probe(int portNumber) {
+    opened.push_back(portNumber);
+    if (open_ && portNumber == number_) return {};
+    return failureOf(portNumber);
 }
 
 void MemorySerialPort::close() {

@@ -72,6 +72,7 @@ public:
     bool isOpen() const override { return open_; }
     int portNumber() const override { return number_; }
     PortOpenFailure lastOpenFailure() const override { return failure_; }
+    PortOpenFailure probe(int portNumber) override;
     void write(std::string_view text) override;
     std::string readAll() override;
     void clearInput() override { received.clear(); }  // nothing to keep on a closed port either
@@ -88,11 +89,14 @@ public:
     std::map<int, PortOpenFailure> failing;  ///< ports that fail to open just so (a lock holder, say)
     std::string received;
     std::vector<std::string> sent;  ///< each write, as written
-    std::vector<int> opened;        ///< every port number open() was asked for
+    std::vector<int> opened;        ///< every port number open() or probe() was asked for
     /// Writes fail although the port reads as open: a device gone before the port has noticed.
     bool failWrites = false;
 
 private:
+    /// Why port n does not open; problem None for a device.
+    PortOpenFailure failureOf(int portNumber) const;
+
     bool open_ = false;
     int number_ = 0;
     PortOpenFailure failure_;

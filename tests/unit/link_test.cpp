@@ -39,18 +39,24 @@ TEST_F(Link, TheScanListsThePortsThatOpenAndClosesThemAgain) {
     EXPECT_EQ(m.port.opened.size(), 256u);
 }
 
-TEST_F(Link, TheScanClosesAPortLeftOpenFirst) {
-    m.port.devices = {2};
+TEST_F(Link, TheScanListsAPortLeftOpenAndKeepsItOpen) {
+    m.port.devices = {2, 5};
     m.port.open(2);
+    m.port.deliver("25\r\n");
     scanSerialPorts(m.ctx);
-    EXPECT_EQ(list().items, (std::vector<std::string>{"2"}));
+    EXPECT_EQ(list().items, (std::vector<std::string>{"2", "5"}));
+    EXPECT_TRUE(m.port.isOpen());
+    EXPECT_EQ(m.port.portNumber(), 2);
+    EXPECT_EQ(m.port.readAll(), "25\r\n");
 }
 
-TEST_F(Link, StartUpOpensTheStoredPortAndAsksForAReport) {
+TEST_F(Link, StartUpAsksTheStoredPortFirstAndListsThePortsBeforeTheWindowShows) {
     m.port.devices = {1, 2};
     m.setSetting("COMport", std::string("2"));
     startUpConnection(m.ctx);
+    EXPECT_EQ(m.port.opened.front(), 2);  // the stored port before any other
     EXPECT_EQ(list().text, "2");
+    EXPECT_EQ(list().items, (std::vector<std::string>{"1", "2"}));
     EXPECT_TRUE(m.port.isOpen());
     EXPECT_EQ(m.port.portNumber(), 2);
     EXPECT_EQ(m.port.sent, (std::vector<std::string>{"show\r\n"}));

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "base/failure.h"
@@ -34,7 +35,7 @@ std::vector<std::filesystem::path> programRunPath() {
 
 }  // namespace
 
-OnDemandWavePlayer::OnDemandWavePlayer() = default;
+OnDemandWavePlayer::OnDemandWavePlayer(std::filesystem::path moduleFolder) : moduleFolder_(std::move(moduleFolder)) {}
 
 OnDemandWavePlayer::~OnDemandWavePlayer() = default;
 
@@ -45,14 +46,20 @@ void OnDemandWavePlayer::setCompletionHandler(std::function<void()> handler) {
 
 void OnDemandWavePlayer::open(const std::filesystem::path& file) {
     if (!player_) {
-        // Where an install puts it, ../lib/rx47-monitor from the program; else wherever the program's
-        // run path says (a copy of the build's program elsewhere). Never unloaded: the Qt objects it
-        // makes live as long as the program.
+        // Where an install puts it, ../lib/rx47-monitor from the program; else in the folder the
+        // program names (the build's, for a copy of the build's program elsewhere), or wherever the
+        // program's run path says. Never unloaded: the Qt objects it makes live as long as the program.
         std::error_code ec;
         const auto beside = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path() / ".." / "lib" /
                             "rx47-monitor" / kSoundModule;
         void* module = ec ? nullptr : ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-        for (const auto& folder : module ? std::vector<std::filesystem::path>{} : programRunPath()) {
+        std::vector<std::filesystem::path> folders;
+        if (!module && !moduleFolder_.empty()) folders.push_back(moduleFolder_);
+        if (!module) {
+            const auto runPath = programRunPath();
+            folders.insert(folders.end(), runPath.begin(), runPath.end());
+        }
+        for (const auto& folder : folders) {
             std::error_code missing;
             if (!std::filesystem::exists(folder / kSoundModule, missing)) continue;
             module = ::dlopen((folder / kSoundModule).c_str(), RTLD_NOW | RTLD_LOCAL);

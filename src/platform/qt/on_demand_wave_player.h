@@ -21,7 +21,9 @@ inline constexpr const char* kSoundModule = "rx47-sound.so";
 
 class OnDemandWavePlayer : public WavePlayer {
 public:
-    OnDemandWavePlayer();
+    /// `moduleFolder`: where else to look for the module when it is not beside the program (the
+    /// build's module folder, for a copy of the build's program); empty: nowhere else.
+    explicit OnDemandWavePlayer(std::filesystem::path moduleFolder = {});
     ~OnDemandWavePlayer() override;
     OnDemandWavePlayer(const OnDemandWavePlayer&) = delete;
     OnDemandWavePlayer& operator=(const OnDemandWavePlayer&) = delete;
@@ -39,6 +41,7 @@ public:
     bool loaded() const { return player_ != nullptr; }
 
 private:
+    std::filesystem::path moduleFolder_;
     std::function<void()> handler_;
     std::unique_ptr<WavePlayer> player_;  // made by the module, which stays loaded
 };

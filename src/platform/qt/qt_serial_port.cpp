@@ -96,6 +96,74 @@ PortLockHolder lockHolderOf(const std::filesystem::path& device) {
     return holder;
 }
 
+/// Opens `port` on the device that number n stands for, with the device's line settings; false
+/// and why when it does not open.
+bool openWithLineSettings(QSerialPort& port, const std::filesystem::path& programFolder, int portNumber,
+                          PortOpenFailure& failure) {
+    failure = {};
+    failure.problem = PortProblem::Missing;
+    failure.detail = "no device for this number";
+    const auto device = portDevicePath(programFolder, portNumber);
+    if (!device) return false;
+    // Most numbers stand for nothing: one look says so, before the link is followed.
+    std::error_code ec;
+    if (!std::filesystem::exists(*device, ec)) {
+        failure.device = device->string();
+        failure.detail = (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message();
+        return false;
+    }
+    // QSerialPort takes a name without '/' to be one in /dev, so it gets the full path; a link (as in
+    // ports/) is followed to its device, which also names the port's lock file after the device.
+    const auto target = std::filesystem::canonical(*device, ec);
+    failure.device = (ec ? *device : target).string();
+    if (ec) {
+        failure.detail = ec.message();
+        return false;
+    }
+    port.setPortName(QString::fromStdString(target.string()));
+    port.setBaudRate(QSerialPort::Baud9600);
+    port.setParity(QSerialPort::NoParity);
+    port.setDataBits(QSerialPort::Data8);
+    port.setStopBits(QSerialPort::OneStop);
+    port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port.open(QIODevice::ReadWrite)) {
+        failure.detail = port.errorString().toStdString();
+        switch (port.error()) {
+            case QSerialPort::DeviceNotFoundError:
+                failure.problem = PortProblem::Missing;
+                break;
+            case QSerialPort::PermissionError: {
+                // Refused: the user may not use the device, or another program holds its lock file.
+                failure.problem = PortProblem::Permission;
+                struct stat st {};
+                if (::stat(target.c_str(), &st) == 0) {
+                    if (::access(target.c_str(), R_OK | W_OK) == 0) {
+                        failure.problem = PortProblem::Busy;  // it may be opened: someone holds it
+                        failure.holder = lockHolderOf(target);
+                    } else {
+                        failure.access = accessOf(st);
+                        failure.group = groupToJoin(st);
+                    }
+                }
+                break;
+            }
+            case QSerialPort::OpenError:
+                failure.problem = PortProblem::Busy;
+                break;
+            default:
+                failure.problem = PortProblem::Other;
+                break;
+        }
+        port.clearError();
+        return false;
+    }
+    // A pseudo-terminal has no RTS line and says so (UnsupportedOperationError); the port stays open.
+    port.setRequestToSend(false);
+    port.clearError();
+    if (port.isOpen()) failure = {};
+    return port.isOpen();
+}
+
 }  // namespace
 
 QtSerialPort::QtSerialPort(std::filesystem::path programFolder, QObject* parent)
@@ -113,64 +181,18 @@ QtSerialPort::~QtSerialPort() {
 bool QtSerialPort::open(int portNumber) {
     if (port_->isOpen()) return true;
     portNumber_ = portNumber;
-    lastFailure_ = {};
-    lastFailure_.problem = PortProblem::Missing;
-    lastFailure_.detail = "no device for this number";
-    const auto device = portDevicePath(programFolder_, portNumber);
-    if (!device) return false;
-    // QSerialPort takes a name without '/' to be one in /dev, so it gets the full path; a link (as in
-    // ports/) is followed to its device, which also names the port's lock file after the device.
-    std::error_code ec;
-    const auto target = std::filesystem::canonical(*device, ec);
-    lastFailure_.device = (ec ? *device : target).string();
-    if (ec) {
-        lastFailure_.detail = ec.message();
-        return false;
-    }
-    port_->setPortName(QString::fromStdString(target.string()));
-    port_->setBaudRate(QSerialPort::Baud9600);
-    port_->setParity(QSerialPort::NoParity);
-    port_->setDataBits(QSerialPort::Data8);
-    port_->setStopBits(QSerialPort::OneStop);
-    port_->setFlowControl(QSerialPort::NoFlowControl);
     dropReceived();
     overrun_ = 0;
-    if (!port_->open(QIODevice::ReadWrite)) {
-        lastFailure_.detail = port_->errorString().toStdString();
-        switch (port_->error()) {
-            case QSerialPort::DeviceNotFoundError:
-                lastFailure_.problem = PortProblem::Missing;
-                break;
-            case QSerialPort::PermissionError: {
-                // Refused: the user may not use the device, or another program holds its lock file.
-                lastFailure_.problem = PortProblem::Permission;
-                struct stat st {};
-                if (::stat(target.c_str(), &st) == 0) {
-                    if (::access(target.c_str(), R_OK | W_OK) == 0) {
-                        lastFailure_.problem = PortProblem::Busy;  // it may be opened: someone holds it
-                        lastFailure_.holder = lockHolderOf(target);
-                    } else {
-                        lastFailure_.access = accessOf(st);
-                        lastFailure_.group = groupToJoin(st);
-                    }
-                }
-                break;
-            }
-            case QSerialPort::OpenError:
-                lastFailure_.problem = PortProblem::Busy;
-                break;
-            default:
-                lastFailure_.problem = PortProblem::Other;
-                break;
-        }
-        port_->clearError();
-        return false;
-    }
-    // A pseudo-terminal has no RTS line and says so (UnsupportedOperationError); the port stays open.
-    port_->setRequestToSend(false);
-    port_->clearError();
-    if (port_->isOpen()) lastFailure_ = {};
-    return port_->isOpen();
+    return openWithLineSettings(*port_, programFolder_, portNumber, lastFailure_);
+}
+
+PortOpenFailure QtSerialPort::probe(int portNumber) {
+    if (port_->isOpen() && portNumber == portNumber_) return {};
+    // A port of its own: this one keeps its device, its number and what it received.
+    QSerialPort trial;
+    PortOpenFailure failure;
+    if (openWithLineSettings(trial, programFolder_, portNumber, failure)) trial.close();
+    return failure;
 }
 
 void QtSerialPort::close() {

@@ -44,6 +44,7 @@ public:
     bool isOpen() const override;
     int portNumber() const override;
     PortOpenFailure lastOpenFailure() const override { return lastFailure_; }
+    PortOpenFailure probe(int portNumber) override;
     void write(std::string_view text) override;
     std::string readAll() override;
     void clearInput() override;
