@@ -27,12 +27,9 @@
 
 #include "base/log.h"
 #include "model/reporting.h"
+#include "storage/program_folder.h"
 
 namespace rx47 {
-
-/// The options file in the program folder: one key per long option, as the option without its dashes
-/// (`mqtt = mqtt://localhost`, `event-command-arg = a, "b, c"`). The command line overrides it.
-inline constexpr const char* kOptionsFileName = "rx47-monitor.conf";
 
 /// The id of the desktop entry, the icon and the AppStream metadata.
 inline constexpr const char* kDesktopId = "io.github.rx47.monitor";

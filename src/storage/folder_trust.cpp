@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "monitor/alarm_sound.h"
+#include "storage/program_folder.h"
 #include "storage/records.h"
 #include "storage/settings_row.h"
 
@@ -154,7 +155,9 @@ std::optional<Fault> judgeWay(const fs::path& folder, uid_t user) {
 std::optional<Fault> judgeContents(const fs::path& folder, uid_t user) {
     for (const std::string& name :
          {std::string(kSettingsFileName), std::string(kSettingsFileName) + "-journal",
-          std::string(kSettingsTempFileName), std::string("RX47.lock"), std::string(kAlarmSoundFile)})
+          std::string(kSettingsTempFileName), std::string("RX47.lock"), std::string(kAlarmSoundFile),
+          // The options name programs the monitor runs: another user's file would run theirs.
+          std::string(kOptionsFileName)})
         if (auto fault = judgeEntry(folder / name, user)) return fault;
 
     // The records: the folder, its month folders and master file, and the daily files.

@@ -16,6 +16,9 @@ namespace rx47 {
 
 /// The folder name under the user's data folder, and under an install's data folder.
 inline constexpr const char* kUserDataFolderName = "rx47-monitor";
+/// The options file in the program folder: one key per long option, as the option without its dashes
+/// (`mqtt = mqtt://localhost`, `event-command-arg = a, "b, c"`). The command line overrides it.
+inline constexpr const char* kOptionsFileName = "rx47-monitor.conf";
 
 /// $XDG_DATA_HOME/rx47-monitor, or ~/.local/share/rx47-monitor when XDG_DATA_HOME is not set to an
 /// absolute path.

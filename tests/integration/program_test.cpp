@@ -22,6 +22,7 @@
 
 #include "base/failure.h"
 #include "sim/simulator.h"
+#include "storage/program_folder.h"
 #include "storage/settings_row.h"
 #include "support/process.h"
 #include "support/real_program.h"
@@ -363,6 +364,12 @@ TEST(Program, AProgramFolderAnotherUserMadeOrCanWriteIsRefusedSayingWhichAndWhy)
         ::lchown((planted / "record" / "2026_12").c_str(), test::ordinaryUserId(), test::ordinaryUserId());
         cases.push_back({"planted", planted,
                          (planted / "record" / "2026_12").string() + " is a link that the user nobody put there"});
+        // Options another user wrote would name programs of theirs for the monitor to run.
+        const fs::path optioned = folder("optioned");
+        const fs::path options = optioned / kOptionsFileName;
+        std::ofstream(options) << "event-command = /bin/true\n";
+        ::chown(options.c_str(), test::ordinaryUserId(), test::ordinaryUserId());
+        cases.push_back({"options", optioned, options.string() + " belongs to the user nobody"});
         // Writable by the group: allowed when the group is the user's alone (root's own group, as a
         // user's private group under a umask of 002), refused when it is not (users).
         const fs::path own = folder("own group");
