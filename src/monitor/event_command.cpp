@@ -3,6 +3,7 @@
 
 #include "monitor/event_command.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "base/local_time.h"
@@ -51,12 +52,6 @@ const char* eventName(EventKind kind) {
     return "";
 }
 
-std::string nowText(const Context& ctx) {
-    const LocalDateTime t = ctx.clock.now();
-    const auto seconds = localSeconds(t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return seconds ? isoText(*seconds) : std::string();
-}
-
 CommandRunner::Environment baseEnvironment(const Context& ctx, EventKind kind) {
     return {{"RX47_EVENT", eventName(kind)},
             {"RX47_TIME", nowText(ctx)},
@@ -101,10 +96,15 @@ void startNext(Context& ctx, const Hook& hook) {
 void run(Context& ctx, const Hook& hook, CommandRunner::Environment environment) {
     if (hook.command.empty() || !hook.runner) return;
     if (hook.pending.size() >= kPendingRuns) {
+        // An alarm is what the command is there for: the oldest other event goes first, an alarm
+        // only when nothing else waits.
+        auto drop = std::find_if(hook.pending.begin(), hook.pending.end(),
+                                 [](const PendingRun& r) { return eventOf(r) != "alarm"; });
+        if (drop == hook.pending.end()) drop = hook.pending.begin();
         ctx.log.warn(LogCategory::Hook, commandName(hook) + " still runs and " + std::to_string(kPendingRuns) +
-                                            " events wait for it: the oldest waiting one (" +
-                                            eventOf(hook.pending.front()) + ") is dropped");
-        hook.pending.erase(hook.pending.begin());
+                                            " events wait for it: the oldest waiting one (" + eventOf(*drop) +
+                                            ") is dropped; alarms are kept first");
+        hook.pending.erase(drop);
     }
     hook.pending.push_back({std::move(environment)});
     if (hook.runner->running())
@@ -114,6 +114,12 @@ void run(Context& ctx, const Hook& hook, CommandRunner::Environment environment)
 }
 
 }  // namespace
+
+std::string nowText(const Context& ctx) {
+    const LocalDateTime t = ctx.clock.now();
+    const auto seconds = localSeconds(t.year, t.month, t.day, t.hour, t.minute, t.second);
+    return seconds ? isoText(*seconds) : std::string();
+}
 
 void reportAlarmRaised(Context& ctx, const RaisedAlarm& alarm) {
     const bool cpm = alarm.kind == AlarmKind::Cpm;

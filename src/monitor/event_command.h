@@ -44,6 +44,9 @@ inline constexpr std::size_t kPendingRuns = 20;
 /// How many lines of a command's output go to the log.
 inline constexpr int kOutputLinesLogged = 10;
 
+/// The clock's local time now, as "2026-05-07T09:30:12+09:00" ("" when it names no moment).
+std::string nowText(const Context& ctx);
+
 /// An alarm is raised: the alarm command and the event command hear of it.
 void reportAlarmRaised(Context& ctx, const RaisedAlarm& alarm);
 /// An alarm is acknowledged, the counter is lost or found again, or a minute was entered: the event

@@ -48,12 +48,6 @@ json number(const std::string& text) {
     return value;
 }
 
-std::string nowText(const Context& ctx) {
-    const LocalDateTime t = ctx.clock.now();
-    const auto seconds = localSeconds(t.year, t.month, t.day, t.hour, t.minute, t.second);
-    return seconds ? isoText(*seconds) : std::string();
-}
-
 void send(Context& ctx, const std::string& level, std::string payload, bool retain = true, int qos = 0) {
     ctx.broker->publish({ctx.reporting.mqtt.topicPrefix + "/" + level, std::move(payload), qos, retain});
 }

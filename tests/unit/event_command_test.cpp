@@ -139,9 +139,12 @@ TEST_F(AlarmCommand, TheEventCommandHearsOfEveryEventAndTheOldestWaitingOneGoesF
     EXPECT_EQ(minute.variable("RX47_CPM"), "25");
     EXPECT_EQ(minute.variable("RX47_TOTAL_COUNT"), "123456");
 
-    for (std::size_t i = 0; i <= kPendingRuns; ++i) reportEvent(m.ctx, EventKind::DeviceFound);
+    // Too many wait: the oldest that is not an alarm goes, the alarm stays.
+    reportAlarmRaised(m.ctx, {AlarmKind::Cpm, "150", "100"});
+    for (std::size_t i = 0; i < kPendingRuns; ++i) reportEvent(m.ctx, EventKind::DeviceFound);
     EXPECT_EQ(m.state.pendingEventRuns.size(), kPendingRuns);
     EXPECT_EQ(hookLines("the oldest waiting one (device-found) is dropped"), 1);
+    EXPECT_EQ(m.state.pendingEventRuns.front().environment.front().second, "alarm");
 }
 
 TEST_F(AlarmCommand, StartsBeforeTheAlarmSoundHoldsTheHandler) {

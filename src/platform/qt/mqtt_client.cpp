@@ -165,9 +165,11 @@ void MqttClient::publish(BrokerMessage message) {
     if (queue_.size() >= kQueueLimit) {
         if (!dropping_ && log_)
             log_->warn(LogCategory::Mqtt, "the MQTT broker " + where() + " is away and " + std::to_string(kQueueLimit) +
-                                              " messages wait: the oldest are dropped from now on");
+                                              " messages wait: the oldest are dropped from now on, alarms last");
         dropping_ = true;
-        queue_.pop_front();
+        // Alarms go at least once: the oldest message sent at most once is dropped first.
+        auto drop = std::find_if(queue_.begin(), queue_.end(), [](const BrokerMessage& m) { return m.qos == 0; });
+        queue_.erase(drop == queue_.end() ? queue_.begin() : drop);
     }
     queue_.push_back(std::move(message));
 }
