@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/number.h"
+#include "model/alarm_kind.h"
 
 namespace rx47 {
 
@@ -40,17 +41,18 @@ struct MonitorState {
     std::int16_t rxBlinkTicks = 0;
     std::int16_t txBlinkTicks = 0;
     std::int16_t errorBlinkTicks = 0;
-    std::int16_t splashTicks = 0;     ///< ticks of the splash delay so far
-    std::int16_t saveDelayTicks = 0;  ///< ticks of the device-save delay so far
-    std::string monthFolder;          ///< the month sub-folder of this run's daily records
-    std::int16_t hoverButton = 9;     ///< cmd button under the pointer; 9 is none
-    std::int32_t minuteCpm = 0;       ///< rounded mean of this minute's accepted readings
-    bool isLoading = true;            ///< start-up until the first activation of the window
-    std::int32_t readingCount = 0;    ///< readings accepted in the current minute
-    std::int32_t readingSum = 0;      ///< their sum
-    float doseScaleFactor = 0;        ///< graph twips per 1 μSv/h
-    std::int16_t cpmAlarmHits = 0;    ///< readings counted towards the CPM alarm
-    std::int16_t doseAlarmHits = 0;   ///< readings counted towards the dose alarm
+    std::int16_t splashTicks = 0;           ///< ticks of the splash delay so far
+    std::int16_t saveDelayTicks = 0;        ///< ticks of the device-save delay so far
+    std::string monthFolder;                ///< the month sub-folder of this run's daily records
+    std::int16_t hoverButton = 9;           ///< cmd button under the pointer; 9 is none
+    std::int32_t minuteCpm = 0;             ///< rounded mean of this minute's accepted readings
+    bool isLoading = true;                  ///< start-up until the first activation of the window
+    std::int32_t readingCount = 0;          ///< readings accepted in the current minute
+    std::int32_t readingSum = 0;            ///< their sum
+    float doseScaleFactor = 0;              ///< graph twips per 1 μSv/h
+    std::int16_t cpmAlarmHits = 0;          ///< readings counted towards the CPM alarm
+    std::int16_t doseAlarmHits = 0;         ///< readings counted towards the dose alarm
+    AlarmKind shownAlarm = AlarmKind::Cpm;  ///< the alarm last raised: the one the banner shows while shown
 
     // What the minute update needs to enter each clock minute once, and only a measured one.
     std::int64_t scrolledMinute = -1;       ///< clock minute (minuteKey) in which the graph last moved on
@@ -65,10 +67,9 @@ struct MonitorState {
     std::int64_t publishedMinuteTime = -1;  ///< the minute last published over MQTT
 
     int refusedPort = 0;  ///< the port refused or held by another program that the window tells of, 0 for none
-    std::array<std::string, 4> notices;
+    std::array<std::string, 4> notices;        ///< the window's notices in force, by kind (monitor/notices.h)
     std::vector<PendingRun> pendingAlarmRuns;  ///< alarms waiting for the alarm command
-    std::vector<PendingRun> pendingEventRuns;  ///< events waiting for the event command  ///< the window's notices in
-                                               ///< force, by kind (monitor/notices.h)
+    std::vector<PendingRun> pendingEventRuns;  ///< events waiting for the event command
 
     bool operator==(const MonitorState&) const = default;
 };

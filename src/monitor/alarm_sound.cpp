@@ -14,6 +14,7 @@
 #include "monitor/notices.h"
 #include "platform/event_pump.h"
 #include "platform/wave_player.h"
+#include "storage/program_folder.h"
 #include "storage/settings_row.h"
 
 namespace rx47 {

@@ -19,8 +19,6 @@ namespace rx47 {
 
 struct Context;
 
-inline constexpr const char* kAlarmSoundFile = "RX47.wav";
-
 /// Added to the file's playing time before the watchdog ends a wait the player never ended. Generous:
 /// a sound server may hold the first part of a sound for a couple of seconds before it is heard.
 inline constexpr std::chrono::milliseconds kSoundWatchdogMargin{5000};

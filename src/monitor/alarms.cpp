@@ -76,6 +76,7 @@ void evaluateAlarms(Context& ctx, double reading, const std::string& doseText) {
 
 void raiseAlarm(Context& ctx, const RaisedAlarm& alarm) {
     MainForm& f = ctx.form;
+    ctx.state.shownAlarm = alarm.kind;
     const std::string message = alarm.kind == AlarmKind::Cpm ? kCpmAlarmText : kDoseAlarmText;
     f.Label[kAlarmBanner].caption = message;
     ctx.timers.start(timer::kAlarmFlash);

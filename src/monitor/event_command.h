@@ -23,12 +23,12 @@
 
 #include <string>
 
+#include "model/alarm_kind.h"
+
 namespace rx47 {
 
 struct Context;
 struct CommandExit;
-
-enum class AlarmKind { Cpm, Dose };
 
 /// An alarm being raised: its kind, the value that raised it and the level it went above, as texts.
 struct RaisedAlarm {

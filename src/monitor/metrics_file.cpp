@@ -40,7 +40,7 @@ MetricsFigures currentMetrics(const Context& ctx) {
     // while its port is open, and down from the first minute update that took in nothing from it.
     m.linkUp = s.linkUp && s.deviceHeard && ctx.port.isOpen() && s.quietMinutes == 0;
     if (alarmShown(ctx)) {
-        const bool dose = f.Label[kAlarmBanner].caption == kDoseAlarmText;
+        const bool dose = s.shownAlarm == AlarmKind::Dose;
         m.doseAlarm = dose;
         m.cpmAlarm = !dose;
     }

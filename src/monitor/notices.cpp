@@ -8,6 +8,7 @@
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarm_sound.h"
+#include "storage/program_folder.h"
 
 namespace rx47 {
 

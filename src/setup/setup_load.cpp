@@ -10,6 +10,7 @@
 #include "model/monitor_state.h"
 #include "monitor/alarm_sound.h"
 #include "setup/setup.h"
+#include "storage/program_folder.h"
 #include "storage/settings_row.h"
 
 namespace rx47::setup {

@@ -16,7 +16,6 @@
 #include <system_error>
 #include <vector>
 
-#include "monitor/alarm_sound.h"
 #include "storage/program_folder.h"
 #include "storage/records.h"
 #include "storage/settings_row.h"

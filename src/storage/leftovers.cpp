@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "base/log.h"
-#include "monitor/alarm_sound.h"
 #include "storage/durable.h"
+#include "storage/program_folder.h"
 #include "storage/settings_row.h"
 
 namespace rx47 {

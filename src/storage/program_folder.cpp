@@ -15,7 +15,6 @@
 #include <string>
 
 #include "base/failure.h"
-#include "monitor/alarm_sound.h"
 #include "storage/durable.h"
 #include "storage/settings_row.h"
 

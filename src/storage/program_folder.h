@@ -19,6 +19,7 @@ inline constexpr const char* kUserDataFolderName = "rx47-monitor";
 /// The options file in the program folder: one key per long option, as the option without its dashes
 /// (`mqtt = mqtt://localhost`, `event-command-arg = a, "b, c"`). The command line overrides it.
 inline constexpr const char* kOptionsFileName = "rx47-monitor.conf";
+inline constexpr const char* kAlarmSoundFile = "RX47.wav";
 
 /// $XDG_DATA_HOME/rx47-monitor, or ~/.local/share/rx47-monitor when XDG_DATA_HOME is not set to an
 /// absolute path.

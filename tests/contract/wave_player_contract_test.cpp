@@ -14,6 +14,7 @@
 #include "monitor/alarm_sound.h"
 #include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_wave_player.h"
+#include "storage/program_folder.h"
 #include "support/fakes.h"
 #include "support/qt_events.h"
 

@@ -25,6 +25,7 @@
 #include "monitor/alarm_sound.h"
 #include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_event_pump.h"
+#include "storage/program_folder.h"
 #include "support/fakes.h"
 #include "support/program_folder.h"
 #include "support/sound_server.h"

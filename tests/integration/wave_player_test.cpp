@@ -22,6 +22,7 @@
 #include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_wave_player.h"
+#include "storage/program_folder.h"
 #include "support/program_folder.h"
 
 namespace fs = std::filesystem;
