@@ -9,8 +9,8 @@
 
 #include "base/failure.h"
 #include "base/number.h"
-#include "device/dose.h"
 #include "harness.h"
+#include "model/dose.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "base/failure.h"
 
-#include "device/link.h"
 #include "display/scales.h"
+#include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "storage/records.h"
 #include "support/file_checks.h"

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "base/number.h"
-#include "device/dose.h"
 #include "harness.h"
+#include "monitor/dose.h"
 #include "monitor/timer_schedule.h"
 #include "storage/records.h"
 #include "support/file_checks.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "base/failure.h"
-#include "device/intake.h"
+#include "device/received.h"
 #include "harness.h"
 
 namespace {

@@ -13,10 +13,10 @@
 
 #include "app/command_line.h"
 #include "base/log.h"
-#include "device/link.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/link.h"
 #include "monitor/mqtt_report.h"
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"

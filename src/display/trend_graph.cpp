@@ -8,8 +8,8 @@
 
 #include "base/failure.h"
 #include "base/number.h"
-#include "device/dose.h"
 #include "model/context.h"
+#include "model/dose.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "platform/clock.h"
@@ -25,14 +25,12 @@ std::string axisLabelText(int hour, int tens) {
     return buffer;
 }
 
-double doseOf(Context& ctx, double value) {
+double doseOf(const Context& ctx, double value) {
     std::int32_t cpm = 0;
     step([&] { cpm = toInt32(value); });
-    // With no coefficient known yet, formatDose takes a count of 0 for a device never heard (0 ÷ 0)
-    // and runs the device-not-found handling, which starts the port search: an empty bar or a
-    // maximum of 0 drawn before the device answered looks for it as the minute update does.
-    const std::string dose = formatDose(ctx, cpm);
-    return captionValue(dose);  // "" (no coefficient yet) puts the point on the base line
+    // With no coefficient known yet the point lies on the base line. Drawing never decides that the
+    // device is missing: the minute update's dose captions do (formatDose), in their own step.
+    return doseValue(cpm, ctx.values.gammaCoefficient);
 }
 
 }  // namespace

@@ -1,16 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "device/dose.h"
+#include "model/dose.h"
 
-#include <cmath>
-
-#include "base/failure.h"
 #include "base/number.h"
-#include "device/link.h"
-#include "model/context.h"
-#include "model/monitor_state.h"
-#include "storage/settings_row.h"
 
 namespace rx47 {
 
@@ -28,15 +21,9 @@ std::string doseText(std::int32_t cpm, std::uint16_t gammaCoefficient) {
     return s;
 }
 
-std::string formatDose(Context& ctx, std::int32_t cpm) {
-    if (ctx.values.gammaCoefficient == 0) {
-        if (cpm != 0)
-            step([&] { ctx.values.gammaCoefficient = toUInt16(ctx.settings.number("gkeisuu")); });
-        else
-            showDeviceNotFound(ctx);  // 0 ÷ 0: nothing has been heard from the device
-        return "";
-    }
-    return doseText(cpm, ctx.values.gammaCoefficient);
+double doseValue(std::int32_t cpm, std::uint16_t gammaCoefficient) {
+    // The value the text reads back as, so the graph and the captions never disagree.
+    return gammaCoefficient == 0 ? 0 : readNumber(doseText(cpm, gammaCoefficient));
 }
 
 }  // namespace rx47

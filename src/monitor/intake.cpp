@@ -1,33 +1,27 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "device/intake.h"
+#include "monitor/intake.h"
 
 #include <cmath>
 
 #include "base/failure.h"
 #include "base/number.h"
-#include "device/dose.h"
+#include "device/received.h"
 #include "display/alarm_line.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarms.h"
+#include "monitor/dose.h"
 #include "monitor/metrics_file.h"
 #include "monitor/mqtt_report.h"
 #include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
-#include "platform/serial_port.h"
 #include "platform/timer_array.h"
 #include "storage/settings_row.h"
 
 namespace rx47 {
-
-std::optional<double> tagValue(std::string_view text, std::string_view tag) {
-    const auto at = text.find(tag);
-    if (at == std::string_view::npos) return std::nullopt;
-    return readNumber(text.substr(at + tag.size(), 9));
-}
 
 void intakeTick(Context& ctx) {
     MonitorState& s = ctx.state;
@@ -39,21 +33,20 @@ void intakeTick(Context& ctx) {
     ctx.timers.stop(timer::kIntake);
     ctx.timers.start(timer::kRxLamp);
 
-    std::string t;
-    step([&] { t = ctx.port.readAll(); });
-    if (!t.empty()) s.heardThisMinute = true;
+    const Received r = receive(ctx.port);
+    if (!r.text.empty()) s.heardThisMinute = true;
 
-    if (v.gammaCoefficient == 0 && t.find("gms:") != std::string::npos) {
-        // A value that cannot be held (a garbled report) must not overwrite the stored one.
-        if (step([&] { v.gammaCoefficient = toUInt16(*tagValue(t, "gms:")); })) {
-            step([&] { ctx.settings.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
-            step([&] { ctx.settings.commit(); });
-        }
+    if (v.gammaCoefficient == 0 && r.gammaCoefficient) {
+        v.gammaCoefficient = *r.gammaCoefficient;
+        step([&] { ctx.settings.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
+        step([&] { ctx.settings.commit(); });
     }
     if (v.gammaCoefficient == 0) step([&] { v.gammaCoefficient = toUInt16(ctx.settings.number("gkeisuu")); });
 
-    if (v.cpmAlarmLevel == 0 && t.find("atc:") != std::string::npos) {
-        if (step([&] { v.cpmAlarmLevel = toUInt16(*tagValue(t, "atc:")); })) {
+    if (v.cpmAlarmLevel == 0 && r.alarmLevelTag) {
+        // A level that cannot be held (a garbled report) must not overwrite the stored one.
+        if (r.alarmLevel) {
+            v.cpmAlarmLevel = *r.alarmLevel;
             step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
             step([&] { ctx.settings.commit(); });
         }
@@ -61,22 +54,19 @@ void intakeTick(Context& ctx) {
     }
     if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = toUInt16(ctx.settings.number("warnCPMlevel")); });
 
-    // A text with a total count is a status report, never a reading. A count too large to read
-    // leaves the caption as it was.
-    if (t.find("ttc:") != std::string::npos) {
-        step([&] { ctx.form.Label[kTotalCount].caption = decimalText(*tagValue(t, "ttc:")); });
+    // A status report is never a reading. A count too large to read leaves the caption as it was.
+    if (r.statusReport) {
+        if (r.totalCount) step([&] { ctx.form.Label[kTotalCount].caption = decimalText(*r.totalCount); });
         return;
     }
 
-    double reading = 0;
-    step([&] { reading = readNumber(t); });
-    // Zero, negative (line noise such as "-5") and above 1000 are not counts the device sends.
-    if (reading <= 0 || reading > 1000) {
+    if (!r.validReading()) {
         ctx.timers.start(timer::kErrorLamp);
         s.cpmAlarmHits = 0;
         s.doseAlarmHits = 0;
         return;
     }
+    const double reading = r.reading;
 
     s.measuring = true;
     readingsArrive(ctx);

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "device/link.h"
+#include "monitor/link.h"
 
 #include <string>
 

@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "base/failure.h"
-#include "device/link.h"
 #include "device/protocol.h"
 #include "display/scales.h"
 #include "display/trend_graph.h"
@@ -16,6 +15,7 @@
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/alarms.h"
+#include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "platform/desktop.h"
 #include "platform/serial_port.h"

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "base/failure.h"
-#include "device/link.h"
 #include "display/graph_colours.h"
 #include "display/scales.h"
 #include "display/trend_graph.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/link.h"
 #include "monitor/notices.h"
 #include "monitor/timer_schedule.h"
 #include "platform/clock.h"

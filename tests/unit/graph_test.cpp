@@ -136,10 +136,16 @@ TEST_F(Graph, DosePointsFollowTheDoseScaleAndStopAtTheTopLine) {
     EXPECT_EQ(dosePointY(m.ctx, "25"), 3480);  // 0.208
 }
 
-TEST_F(Graph, WithoutACoefficientTheDosePointLiesOnTheBaseLine) {
+TEST_F(Graph, WithoutACoefficientTheDosePointLiesOnTheBaseLineAndDrawingDecidesNothing) {
     m.values.gammaCoefficient = 0;
+    const MonitorState before = m.state;
     EXPECT_EQ(dosePointY(m.ctx, "24"), 6600);
-    EXPECT_EQ(m.values.gammaCoefficient, 120);  // taken from the settings for the next time
+    EXPECT_EQ(dosePointY(m.ctx, "0"), 6600);
+    // Neither the coefficient is fetched nor a search started by drawing: the minute's dose captions
+    // do that, in their own step.
+    EXPECT_EQ(m.values.gammaCoefficient, 0);
+    EXPECT_EQ(m.state, before);
+    EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
 }
 
 TEST_F(Graph, SegmentsJoinOnlyNeighbouringShownBars) {

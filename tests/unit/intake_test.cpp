@@ -7,8 +7,10 @@
 
 #include <cstdio>
 
-#include "device/dose.h"
-#include "device/intake.h"
+#include "device/received.h"
+#include "model/dose.h"
+#include "monitor/dose.h"
+#include "monitor/intake.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
 

@@ -5,7 +5,7 @@
 // the return of the device, over an in-memory port.
 #include <gtest/gtest.h>
 
-#include "device/link.h"
+#include "monitor/link.h"
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
