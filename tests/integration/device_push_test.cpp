@@ -7,9 +7,9 @@
 
 #include <chrono>
 
-#include "device/link.h"
 #include "model/main_form.h"
 #include "model/setup_form.h"
+#include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer_array.h"

@@ -24,8 +24,8 @@
 
 #include <gtest/gtest.h>
 
-#include "device/link.h"
 #include "monitor/alarms.h"
+#include "monitor/link.h"
 #include "monitor/notices.h"
 #include "setup/qt/setup_dialog.h"
 #include "support/program_folder.h"

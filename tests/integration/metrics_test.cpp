@@ -19,9 +19,9 @@
 #include <optional>
 
 #include "base/local_time.h"
-#include "device/link.h"
 #include "model/main_form.h"
 #include "model/version.h"
+#include "monitor/link.h"
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
 #include "platform/qt/qt_serial_port.h"

@@ -17,8 +17,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "device/link.h"
 #include "model/main_form.h"
+#include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
 #include "ui/shutdown.h"

@@ -12,9 +12,9 @@
 #include <memory>
 #include <regex>
 
-#include "device/link.h"
 #include "device/protocol.h"
 #include "model/main_form.h"
+#include "monitor/link.h"
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
 #include "platform/qt/qt_serial_port.h"

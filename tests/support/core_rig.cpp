@@ -3,7 +3,7 @@
 
 #include "support/core_rig.h"
 
-#include "device/link.h"
+#include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "ui/shutdown.h"
 #include "ui/startup.h"

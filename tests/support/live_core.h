@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <string>
 
-#include "device/link.h"
 #include "model/context.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer_array.h"
