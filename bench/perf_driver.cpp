@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "model/main_form.h"
+#include "monitor/minute_update.h"
 #include "storage/records.h"
 #include "support/process.h"
 #include "support/program_folder.h"

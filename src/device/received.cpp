@@ -37,8 +37,10 @@ Received readReceived(std::string text) {
     r.alarmLevelTag = t.find("atc:") != std::string_view::npos;
     r.alarmLevel = fieldValue(t, "atc:");
     r.statusReport = t.find("ttc:") != std::string_view::npos;
-    if (r.statusReport) step([&] { r.totalCount = tagValue(t, "ttc:"); });
-    else step([&] { r.reading = readNumber(t); });
+    if (r.statusReport)
+        step([&] { r.totalCount = tagValue(t, "ttc:"); });
+    else
+        step([&] { r.reading = readNumber(t); });
     return r;
 }
 

@@ -23,11 +23,11 @@ struct Received {
     std::string text;  ///< everything taken from the port at once ("" when nothing or it failed)
     /// "gms:" is in the text and its number fits a coefficient; nothing when absent or unreadable.
     std::optional<std::uint16_t> gammaCoefficient;
-    bool alarmLevelTag = false;                ///< "atc:" is in the text
-    std::optional<std::uint16_t> alarmLevel;   ///< its number, when it fits a level
-    bool statusReport = false;                 ///< "ttc:" is in the text: a status report, never a reading
-    std::optional<double> totalCount;          ///< its number, when it can be held
-    double reading = 0;                        ///< the text as a number; 0 when it is none
+    bool alarmLevelTag = false;               ///< "atc:" is in the text
+    std::optional<std::uint16_t> alarmLevel;  ///< its number, when it fits a level
+    bool statusReport = false;                ///< "ttc:" is in the text: a status report, never a reading
+    std::optional<double> totalCount;         ///< its number, when it can be held
+    double reading = 0;                       ///< the text as a number; 0 when it is none
     /// Whether the text is a reading the counter sends (never a status report).
     bool validReading() const { return !statusReport && reading > 0 && reading <= kHighestReading; }
 };

@@ -4,6 +4,7 @@
 #include "monitor/minute_update.h"
 
 #include <cmath>
+#include <utility>
 
 #include "base/failure.h"
 #include "base/local_time.h"
@@ -24,11 +25,28 @@
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
 #include "storage/records.h"
+#include "storage/settings_row.h"
 
 namespace rx47 {
 
 std::int64_t minuteKey(const LocalDateTime& t) {
     return ((((std::int64_t{t.year} * 13 + t.month) * 32 + t.day) * 24 + t.hour) * 60) + t.minute;
+}
+
+void writeMeasurementRecord(Context& ctx) {
+    // The captions each field of a record line takes, in field order.
+    static constexpr std::pair<RecordField, int> kRecorded[] = {
+        {kTotalCountField, kTotalCount}, {kRunningCpmField, kRunningCpm},   {kRunningDoseField, kRunningDose},
+        {kAverageCpmField, kAverageCpm}, {kAverageDoseField, kAverageDose}, {kMaxCpmField, kMaxCpm},
+        {kMaxDoseField, kMaxDose},       {kMinCpmField, kMinCpm},           {kMinDoseField, kMinDose}};
+    SettingsRow& settings = ctx.settings;
+    if (settings.isFalse("record")) return;
+    RecordLine line{ctx.clock.now(), {}};
+    for (const auto& [field, label] : kRecorded) line[field] = ctx.form.Label[label].caption;
+    if (settings.isTrue("masterrecord"))
+        appendRecordLine(ctx.programFolder, ctx.state.monthFolder, line, {.master = true});
+    if (settings.isTrue("dailyrecord"))
+        appendRecordLine(ctx.programFolder, ctx.state.monthFolder, line, {.daily = true});
 }
 
 namespace {

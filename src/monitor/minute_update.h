@@ -20,6 +20,11 @@ inline constexpr int kQuietMinutesForLoss = 2;
 /// A clock minute as one number: the same for every moment of one minute of one day.
 std::int64_t minuteKey(const LocalDateTime& t);
 
+/// Appends the minute's line (the readout captions, in field order) to each record file that is
+/// switched on. The first failing step ends it with a Failure (a full disk, a deleted folder); the
+/// next minute tries again.
+void writeMeasurementRecord(Context& ctx);
+
 /// Tick of the one-second timer. Does nothing unless the clock minute has changed.
 void minuteUpdate(Context& ctx);
 

@@ -15,11 +15,7 @@
 #include <system_error>
 
 #include "base/failure.h"
-#include "model/context.h"
-#include "model/main_form.h"
-#include "model/monitor_state.h"
 #include "storage/durable.h"
-#include "storage/settings_row.h"
 
 namespace rx47 {
 
@@ -27,19 +23,8 @@ namespace {
 
 const char* const kLineEnd = "\r\n";
 
-/// The nine captions of a data line, in field order.
-constexpr int kRecordedLabels[] = {kTotalCount, kRunningCpm, kRunningDose, kAverageCpm, kAverageDose,
-                                   kMaxCpm,     kMaxDose,    kMinCpm,      kMinDose};
-
 std::string headerLines() {
     return toCodePage932(std::string(kRecordHeader1) + kLineEnd + kRecordHeader2 + kLineEnd);
-}
-
-std::string dataLine(const Context& ctx) {
-    const LocalDateTime now = ctx.clock.now();
-    std::string line = dateText(now) + "," + recordTimeText(now);
-    for (int label : kRecordedLabels) line += "," + ctx.form.Label[label].caption;
-    return toCodePage932(line + kLineEnd);
 }
 
 /// Whether a record file is new: missing, or still empty (a first append that failed on a full disk
@@ -50,15 +35,16 @@ bool isNewFile(const std::filesystem::path& file) {
     return S_ISREG(st.st_mode) && st.st_size == 0;
 }
 
-void appendRecord(const Context& ctx, const std::filesystem::path& file) {
+void appendRecord(const std::filesystem::path& programFolder, const std::filesystem::path& file,
+                  const RecordLine& line) {
     // A new file's headers and its first line go in as one whole append: a file is never left with
     // headers only, nor with data lines under no headers.
-    std::string bytes = dataLine(ctx);
+    std::string bytes = toCodePage932(recordLineText(line) + kLineEnd);
     if (isNewFile(file)) bytes = headerLines() + bytes;
     if (appendWhole(file, bytes)) {
         // The file's first lines: its name is synced too, and the month folder's in the record
         // folder, so a power cut keeps the file with its lines.
-        const std::filesystem::path recordFolder = ctx.programFolder / kRecordFolder;
+        const std::filesystem::path recordFolder = programFolder / kRecordFolder;
         for (std::filesystem::path folder = file.parent_path(); folder.has_relative_path();
              folder = folder.parent_path()) {
             syncFolder(folder);
@@ -70,10 +56,6 @@ void appendRecord(const Context& ctx, const std::filesystem::path& file) {
 /// The system's words for a failed open; a link where a record file belongs says so.
 std::string openFailure(int error) {
     return error == ELOOP ? "it is a link, and records are not written through links" : std::strerror(error);
-}
-
-std::filesystem::path dailyFile(const Context& ctx) {
-    return ctx.programFolder / kRecordFolder / ctx.state.monthFolder / (dateText(ctx.clock.now()) + ".csv");
 }
 
 }  // namespace
@@ -152,11 +134,17 @@ bool appendWhole(const std::filesystem::path& file, std::string_view bytes) {
     return sized && before.st_size == 0;
 }
 
-void writeMeasurementRecord(Context& ctx) {
-    SettingsRow& settings = ctx.settings;
-    if (settings.isFalse("record")) return;
-    if (settings.isTrue("masterrecord")) appendRecord(ctx, ctx.programFolder / kRecordFolder / kMasterRecordFile);
-    if (settings.isTrue("dailyrecord")) appendRecord(ctx, dailyFile(ctx));
+std::string recordLineText(const RecordLine& line) {
+    std::string text = dateText(line.time) + "," + recordTimeText(line.time);
+    for (const std::string& figure : line.figures) text += "," + figure;
+    return text;
+}
+
+void appendRecordLine(const std::filesystem::path& programFolder, const std::string& monthFolder,
+                      const RecordLine& line, RecordFiles files) {
+    const std::filesystem::path records = programFolder / kRecordFolder;
+    if (files.master) appendRecord(programFolder, records / kMasterRecordFile, line);
+    if (files.daily) appendRecord(programFolder, records / monthFolder / (dateText(line.time) + ".csv"), line);
 }
 
 }  // namespace rx47

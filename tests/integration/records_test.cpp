@@ -12,6 +12,7 @@
 
 #include "base/failure.h"
 #include "model/main_form.h"
+#include "monitor/minute_update.h"
 #include "storage/records.h"
 #include "support/program_folder.h"
 
