@@ -16,7 +16,7 @@ namespace {
 
 /// Moves the line to the level's height; false when the level cannot be placed on the plot. The
 /// height is 16-bit: one that does not fit leaves the line where it was.
-bool placeLine(Context& ctx, LineControl& line) {
+bool placeLine(DisplayContext ctx, LineControl& line) {
     const double height = static_cast<double>(ctx.values.cpmAlarmLevel) * ctx.values.cpmScaleFactor;
     try {
         const std::int16_t y = toInt16(static_cast<double>(graph::kBaseY) - toInt16(height));
@@ -30,7 +30,7 @@ bool placeLine(Context& ctx, LineControl& line) {
 
 }  // namespace
 
-void updateCpmAlarmLine(Context& ctx, AlarmLineChange change) {
+void updateCpmAlarmLine(DisplayContext ctx, AlarmLineChange change) {
     LineControl& line = ctx.form.lne[kAlarmLine];
     if (change == AlarmLineChange::DeviceLost || change == AlarmLineChange::BoxCleared) {
         line.visible = false;

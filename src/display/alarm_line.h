@@ -7,7 +7,7 @@
 
 namespace rx47 {
 
-struct Context;
+struct DisplayContext;
 
 /// What happened to the CPM alarm line. Each cause has its own say on whether the line shows; a level
 /// that cannot be placed on the current scale (above the plot, or beyond the graph's 16-bit
@@ -25,6 +25,6 @@ enum class AlarmLineChange {
 
 /// Places the CPM alarm line at the level on the current scale (a height beyond 16 bits leaves it
 /// where it was) and shows or hides it as `change` says.
-void updateCpmAlarmLine(Context& ctx, AlarmLineChange change);
+void updateCpmAlarmLine(DisplayContext ctx, AlarmLineChange change);
 
 }  // namespace rx47

@@ -39,7 +39,7 @@ constexpr DoseScale kDoseScaleTable[] = {
 
 }  // namespace
 
-void applyCpmScale(Context& ctx) {
+void applyCpmScale(DisplayContext ctx) {
     const std::string& s = ctx.form.Combo1[kCpmScaleList].text;
     for (const CpmScale& scale : kCpmScaleTable) {
         if (s != scale.text) continue;
@@ -53,7 +53,7 @@ void applyCpmScale(Context& ctx) {
     updateCpmAlarmLine(ctx, AlarmLineChange::ScaleApplied);
 }
 
-void applyDoseScale(Context& ctx) {
+void applyDoseScale(DisplayContext ctx) {
     const double v = captionValue(ctx.form.Combo1[kDoseScaleList].text);
     for (const DoseScale& scale : kDoseScaleTable) {
         if (v != scale.fullScale) continue;
@@ -64,7 +64,7 @@ void applyDoseScale(Context& ctx) {
     }
 }
 
-void Combo1_Click(Context& ctx, int index) {
+void Combo1_Click(DisplayContext ctx, int index) {
     if (ctx.state.isLoading) return;
     MainForm& f = ctx.form;
     if (index == kCpmScaleList) {

@@ -7,16 +7,16 @@
 
 namespace rx47 {
 
-struct Context;
+struct DisplayContext;
 
 inline constexpr const char* kCpmScales[] = {"50", "100", "200", "500"};
 inline constexpr const char* kDoseScales[] = {"0.200", "0.300", "0.400", "0.500", "0.600"};
 
 /// Applies the CPM scale of Combo1(0): labels, cpmScaleFactor and the alarm line.
-void applyCpmScale(Context& ctx);
+void applyCpmScale(DisplayContext ctx);
 /// Applies the dose scale of Combo1(2): labels and doseScaleFactor.
-void applyDoseScale(Context& ctx);
+void applyDoseScale(DisplayContext ctx);
 /// The user picked an entry of Combo1(index): apply it, redraw the graph and store the choice.
-void Combo1_Click(Context& ctx, int index);
+void Combo1_Click(DisplayContext ctx, int index);
 
 }  // namespace rx47

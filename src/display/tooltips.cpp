@@ -16,7 +16,7 @@ std::string barToolTip(const MainForm& form, int index) {
     return {};
 }
 
-void tgt_MouseMove(Context& ctx, int index) {
+void tgt_MouseMove(DisplayContext ctx, int index) {
     if (index < 0 || index > graph::kPeakMarker) return;
     ctx.form.tgt[index].toolTip = barToolTip(ctx.form, index);
 }

@@ -10,13 +10,13 @@
 
 namespace rx47 {
 
-struct Context;
+struct DisplayContext;
 struct MainForm;
 
 /// The tool tip text of tgt(index) from the current captions; "" for an index outside 0…82.
 std::string barToolTip(const MainForm& form, int index);
 
 /// The mouse moved over tgt(index): its tool tip text is set anew.
-void tgt_MouseMove(Context& ctx, int index);
+void tgt_MouseMove(DisplayContext ctx, int index);
 
 }  // namespace rx47

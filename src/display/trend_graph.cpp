@@ -25,7 +25,7 @@ std::string axisLabelText(int hour, int tens) {
     return buffer;
 }
 
-double doseOf(const Context& ctx, double value) {
+double doseOf(DisplayContext ctx, double value) {
     std::int32_t cpm = 0;
     step([&] { cpm = toInt32(value); });
     // With no coefficient known yet the point lies on the base line. Drawing never decides that the
@@ -43,20 +43,20 @@ double captionValue(const std::string& caption) {
     }
 }
 
-void setBarHeight(Context& ctx, LabelControl& bar, double value) {
+void setBarHeight(DisplayContext ctx, LabelControl& bar, double value) {
     const std::int32_t height = std::min<std::int32_t>(toInt32(value * ctx.values.cpmScaleFactor), graph::kFullHeight);
     bar.geometry.height = height;
     bar.geometry.top = graph::kBaseY - height;
 }
 
-void placePeakMarker(Context& ctx) {
+void placePeakMarker(DisplayContext ctx) {
     constexpr Twips kAbovePoint = 60;
     constexpr Twips kLowestTop = 5940;
     const double top = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, ctx.state.maxCpm) - kAbovePoint;
     ctx.form.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, kLowestTop));
 }
 
-void relabelTimeAxis(Context& ctx) {
+void relabelTimeAxis(DisplayContext ctx) {
     const LocalDateTime now = ctx.clock.now();
     int h = now.hour;
     int t = now.minute / 10;
@@ -79,7 +79,7 @@ void relabelTimeAxis(Context& ctx) {
     tme[last].visible = !firstShown;
 }
 
-void showBarValue(Context& ctx, int index, const std::string& caption) {
+void showBarValue(DisplayContext ctx, int index, const std::string& caption) {
     LabelControl& bar = ctx.form.tgt[index];
     const double value = captionValue(caption);
     bar.caption = caption;
@@ -87,16 +87,16 @@ void showBarValue(Context& ctx, int index, const std::string& caption) {
     bar.visible = value != 0;
 }
 
-int dosePointY(Context& ctx, const std::string& caption) {
+int dosePointY(DisplayContext ctx, const std::string& caption) {
     const double y = roundHalfEven(graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, captionValue(caption)));
     return static_cast<int>(std::max<double>(y, graph::kTopY));
 }
 
-void scrollBars(Context& ctx) {
+void scrollBars(DisplayContext ctx) {
     for (int i = 0; i < graph::kNewest; ++i) showBarValue(ctx, i, ctx.form.tgt[i + 1].caption);
 }
 
-void drawDoseSegments(Context& ctx) {
+void drawDoseSegments(DisplayContext ctx) {
     auto& f = ctx.form;
     for (int i = 0; i < graph::kSegments; ++i) {
         if (f.tgt[i].visible && f.tgt[i + 1].visible) {
@@ -109,20 +109,20 @@ void drawDoseSegments(Context& ctx) {
     }
 }
 
-void clearNewestBar(Context& ctx) {
+void clearNewestBar(DisplayContext ctx) {
     LabelControl& bar = ctx.form.tgt[graph::kNewest];
     bar.geometry.height = 0;
     bar.caption = "0";
     bar.visible = false;
 }
 
-void hideBrokenSegments(Context& ctx) {
+void hideBrokenSegments(DisplayContext ctx) {
     auto& f = ctx.form;
     for (int i = 0; i < graph::kSegments; ++i)
         if (!f.tgt[i].visible || !f.tgt[i + 1].visible) f.bar[i].visible = false;
 }
 
-void setNewestBar(Context& ctx, std::int32_t value) {
+void setNewestBar(DisplayContext ctx, std::int32_t value) {
     showBarValue(ctx, graph::kNewest, decimalText(value));
     step([&] {
         const double y = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, value);
@@ -130,7 +130,7 @@ void setNewestBar(Context& ctx, std::int32_t value) {
     });
 }
 
-void movePeakMarkers(Context& ctx, std::int32_t value) {
+void movePeakMarkers(DisplayContext ctx, std::int32_t value) {
     auto& f = ctx.form;
     step([&] { setBarHeight(ctx, f.tgt[graph::kPeakBar], value); });
     step([&] { placePeakMarker(ctx); });

@@ -14,33 +14,33 @@
 
 namespace rx47 {
 
-struct Context;
+struct DisplayContext;
 
 /// Time labels for the local time of day: tme(9) is the next ten-minute mark.
-void relabelTimeAxis(Context& ctx);
+void relabelTimeAxis(DisplayContext ctx);
 /// Every slot takes the value of the slot to its right; heights follow the current scale.
-void scrollBars(Context& ctx);
+void scrollBars(DisplayContext ctx);
 /// Joins every pair of shown neighbouring bars with a dose segment.
-void drawDoseSegments(Context& ctx);
+void drawDoseSegments(DisplayContext ctx);
 /// Empties the newest slot (while the data link is stopped).
-void clearNewestBar(Context& ctx);
+void clearNewestBar(DisplayContext ctx);
 /// Hides the segments that no longer join two shown bars.
-void hideBrokenSegments(Context& ctx);
+void hideBrokenSegments(DisplayContext ctx);
 /// Puts a value into the newest slot and ends the last segment at its dose.
-void setNewestBar(Context& ctx, std::int32_t value);
+void setNewestBar(DisplayContext ctx, std::int32_t value);
 /// Moves the peak bar and the peak-dose marker to a new maximum.
-void movePeakMarkers(Context& ctx, std::int32_t value);
+void movePeakMarkers(DisplayContext ctx, std::int32_t value);
 
 /// Shows a value in bar `index` on the current CPM scale (height capped at full scale).
-void showBarValue(Context& ctx, int index, const std::string& caption);
+void showBarValue(DisplayContext ctx, int index, const std::string& caption);
 /// Gives a bar the height of a value on the current CPM scale, capped at full scale, standing on
 /// the base line. Throws Overflow when the height does not fit; the bar then keeps its height.
-void setBarHeight(Context& ctx, LabelControl& bar, double value);
+void setBarHeight(DisplayContext ctx, LabelControl& bar, double value);
 /// Puts the peak-dose marker at the dose of the maximum, 60 twips above it, never below 5940.
-void placePeakMarker(Context& ctx);
+void placePeakMarker(DisplayContext ctx);
 /// The number of a caption; a caption that is not a number counts as 0.
 double captionValue(const std::string& caption);
 /// The y of a slot's dose point for a bar value (rounded halves to even, never above full scale).
-int dosePointY(Context& ctx, const std::string& caption);
+int dosePointY(DisplayContext ctx, const std::string& caption);
 
 }  // namespace rx47

@@ -45,4 +45,20 @@ struct Context {
     MessageBroker* broker = nullptr;         ///< MQTT; none: nothing is published
 };
 
+/// What the display's handlers work on, and all they may: the window model, the state and values they
+/// draw from, the settings they read and keep (the scales, the alarm line) and the clock (the time
+/// axis). Never the port, the timers, the desktop or the outside world. Made from a Context wherever
+/// one is at hand, so a handler passes its own on.
+struct DisplayContext {
+    MainForm& form;
+    MonitorState& state;
+    ProgramValues& values;
+    SettingsRow& settings;
+    const Clock& clock;
+
+    // Implicit: every handler above the display hands its Context down as it is.
+    DisplayContext(Context& ctx)  // NOLINT(google-explicit-constructor)
+        : form(ctx.form), state(ctx.state), values(ctx.values), settings(ctx.settings), clock(ctx.clock) {}
+};
+
 }  // namespace rx47
