@@ -57,13 +57,6 @@ struct QtRig {
     bool runUntil(const std::function<bool()>& done) { return test::runEventsUntil(done, 30s); }
 };
 
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
-    }
-};
-
 template <class Rig>
 struct CommandRunnerContract : ::testing::Test {
     Rig rig;
@@ -77,7 +70,7 @@ struct CommandRunnerContract : ::testing::Test {
 };
 
 using Rigs = ::testing::Types<RecordingRig, QtRig>;
-TYPED_TEST_SUITE(CommandRunnerContract, Rigs, RigNames);
+TYPED_TEST_SUITE(CommandRunnerContract, Rigs, test::RigNames);
 
 TYPED_TEST(CommandRunnerContract, TheEndIsReportedOnceLaterWithTheExitStatus) {
     const CommandStart started = this->start(this->rig.exitingWith(3));

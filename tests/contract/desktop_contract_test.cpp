@@ -69,13 +69,6 @@ struct QtRig {
     std::string lastMessage() const { return message; }
 };
 
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
-    }
-};
-
 template <class Rig>
 struct DesktopContract : ::testing::Test {
     Rig rig;
@@ -83,7 +76,7 @@ struct DesktopContract : ::testing::Test {
 };
 
 using Rigs = ::testing::Types<RecordingRig, QtRig>;
-TYPED_TEST_SUITE(DesktopContract, Rigs, RigNames);
+TYPED_TEST_SUITE(DesktopContract, Rigs, test::RigNames);
 
 TYPED_TEST(DesktopContract, ThePickerGivesTheChosenColourRedInTheLowByteOrNothingWhenCancelled) {
     this->rig.userPicks(Colour{0x00332211});

@@ -23,13 +23,6 @@ using namespace std::chrono_literals;
 
 [[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
 
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
-    }
-};
-
 // --- Clock ---
 
 /// Seconds since 1970 of a local date and time read as if it were UTC: two of them compare.
@@ -72,7 +65,7 @@ struct ClockContract : ::testing::Test {
 };
 
 using ClockRigs = ::testing::Types<SettableRig, SystemRig>;
-TYPED_TEST_SUITE(ClockContract, ClockRigs, RigNames);
+TYPED_TEST_SUITE(ClockContract, ClockRigs, test::RigNames);
 
 TYPED_TEST(ClockContract, NowIsTheLocalTimeOfDayInTheMachinesZone) {
     for (const char* zone : {test::kJapan, test::kCentralEurope}) {
@@ -113,7 +106,7 @@ struct EventPumpContract : ::testing::Test {
 };
 
 using PumpRigs = ::testing::Types<ScriptedRig, QtRig>;
-TYPED_TEST_SUITE(EventPumpContract, PumpRigs, RigNames);
+TYPED_TEST_SUITE(EventPumpContract, PumpRigs, test::RigNames);
 
 TYPED_TEST(EventPumpContract, APendingEventIsServedInsideTheWait) {
     bool served = false;

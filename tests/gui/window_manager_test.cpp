@@ -25,6 +25,7 @@
 #include "setup/qt/setup_dialog.h"
 #include "sim/simulator.h"
 #include "support/desktop_session.h"
+#include "support/file_checks.h"
 #include "support/notification_service.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
@@ -52,8 +53,7 @@ struct OnTheDesktop : ::testing::Test {
 TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestoresIt) {
     test::ProgramCopy folder;
     {
-        SettingsRow row;
-        row.open(folder.path());
+        test::StoredSettings row(folder.path());
         row.writeFlag("startup", true);
         row.writeFlag("tasktray", false);
         row.write("COMport", std::string("1"));
@@ -106,8 +106,7 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
 /// A program folder whose program starts minimised, asked to hide in the notification area (this
 /// desktop has none), with the alarms on and silent, and `popup` as given.
 void writeAlarmSettings(const test::ProgramCopy& folder, bool popup) {
-    SettingsRow row;
-    row.open(folder.path());
+    test::StoredSettings row(folder.path());
     row.writeFlag("startup", true);
     row.writeFlag("tasktray", true);
     row.writeFlag("popup", popup);
@@ -118,8 +117,7 @@ void writeAlarmSettings(const test::ProgramCopy& folder, bool popup) {
 }
 
 std::string logOf(const test::ProgramCopy& folder) {
-    std::ifstream in(folder.logFile());
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return test::bytesOf(folder.logFile());
 }
 
 int linesWith(const std::string& log, const std::string& text) {

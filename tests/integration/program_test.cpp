@@ -24,6 +24,7 @@
 #include "sim/simulator.h"
 #include "storage/program_folder.h"
 #include "storage/settings_row.h"
+#include "support/file_checks.h"
 #include "support/process.h"
 #include "support/real_program.h"
 #include "support/sound_server.h"
@@ -46,8 +47,7 @@ bool startedUp(const ProgramCopy& folder) {
 }
 
 void set(const ProgramCopy& folder, const std::string& column, SettingValue value) {
-    SettingsRow row;
-    row.open(folder.path());
+    test::StoredSettings row(folder.path());
     row.write(column, std::move(value));
     row.commit();
 }
@@ -55,17 +55,10 @@ void set(const ProgramCopy& folder, const std::string& column, SettingValue valu
 /// A setting as the program left it on disk (empty while the file cannot be read).
 std::string stored(const ProgramCopy& folder, const std::string& column) {
     try {
-        SettingsRow row;
-        row.open(folder.path());
-        return row.text(column);
+        return test::StoredSettings(folder.path()).text(column);
     } catch (const Failure&) {
         return "";
     }
-}
-
-std::string textOf(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 rx47sim::Options deviceOn(const fs::path& link) {
@@ -143,8 +136,8 @@ TEST(Program, ASecondCopyInTheSameFolderLeavesTheFirstAlone) {
     ASSERT_TRUE(second.waitForExit(20s));
     EXPECT_EQ(second.exitCode(), 0);
     // The first copy answered that it brought its window forward (the offscreen desktop lets it).
-    EXPECT_NE(textOf(folder.logFile()).find("; brought its window forward"), std::string::npos)
-        << textOf(folder.logFile());
+    EXPECT_NE(test::bytesOf(folder.logFile()).find("; brought its window forward"), std::string::npos)
+        << test::bytesOf(folder.logFile());
     EXPECT_FALSE(first.waitForExit(500ms));  // still running
     ASSERT_TRUE(first.endWith(SIGTERM));
     EXPECT_EQ(stored(folder, "running"), "2");  // the second copy counted nothing
@@ -264,9 +257,9 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
     RealProgram program(folder, launch);
     const fs::path log = folder.logFile();
     ASSERT_TRUE(program.started());
-    EXPECT_TRUE(waitFor([&] { return textOf(log).find("no counter answers") != std::string::npos; }, 60s))
-        << textOf(log);
-    const std::string text = textOf(log);
+    EXPECT_TRUE(waitFor([&] { return test::bytesOf(log).find("no counter answers") != std::string::npos; }, 60s))
+        << test::bytesOf(log);
+    const std::string text = test::bytesOf(log);
     std::size_t refusals = 0;
     for (std::size_t at = text.find("permission denied"); at != std::string::npos;
          at = text.find("permission denied", at + 1))
@@ -307,8 +300,9 @@ TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
     const std::string expected = "cannot open COM1 (" + device.ptyPath() +
                                  "): another program holds it through the lock file " + lock.string() + " (process " +
                                  std::to_string(::getpid());
-    EXPECT_TRUE(waitFor([&] { return textOf(log).find(expected) != std::string::npos; }, 60s)) << textOf(log);
-    EXPECT_NE(textOf(log).find(" of user root)"), std::string::npos) << textOf(log);
+    EXPECT_TRUE(waitFor([&] { return test::bytesOf(log).find(expected) != std::string::npos; }, 60s))
+        << test::bytesOf(log);
+    EXPECT_NE(test::bytesOf(log).find(" of user root)"), std::string::npos) << test::bytesOf(log);
     EXPECT_TRUE(fs::exists(lock));  // the lock is honoured: still there, still root's
     EXPECT_TRUE(program.endWith(SIGTERM));
 }
@@ -392,13 +386,13 @@ TEST(Program, AProgramFolderAnotherUserMadeOrCanWriteIsRefusedSayingWhichAndWhy)
         SCOPED_TRACE(c.name);
         const fs::path log = copy.path().string() + "." + c.name + ".log";
         if (c.said.empty()) {
-            EXPECT_TRUE(waitFor([&] { return fs::is_directory(c.folder / "record"); }, 30s)) << textOf(log);
+            EXPECT_TRUE(waitFor([&] { return fs::is_directory(c.folder / "record"); }, 30s)) << test::bytesOf(log);
             EXPECT_TRUE(c.program->endWith(SIGTERM));
             EXPECT_EQ(c.program->exitCode(), 0);
         } else {
             ASSERT_TRUE(c.program->waitForExit(30s));
             EXPECT_EQ(c.program->exitCode(), 1);
-            const std::string text = textOf(log);
+            const std::string text = test::bytesOf(log);
             EXPECT_NE(text.find("the program folder " + c.folder.string() + " is not used: " + c.said),
                       std::string::npos)
                 << text;
@@ -424,9 +418,10 @@ TEST(Program, EndingItWhileTheAlarmSoundPlaysDoesNotWaitForTheSound) {
     RealProgram program(folder, launch);
     const fs::path log = folder.logFile();
     ASSERT_TRUE(program.started());
-    ASSERT_TRUE(waitFor([&] { return textOf(log).find("alarm raised") != std::string::npos; }, 60s)) << textOf(log);
+    ASSERT_TRUE(waitFor([&] { return test::bytesOf(log).find("alarm raised") != std::string::npos; }, 60s))
+        << test::bytesOf(log);
     std::this_thread::sleep_for(1s);  // into the sound
-    EXPECT_EQ(textOf(log).find("cannot play"), std::string::npos) << textOf(log);
+    EXPECT_EQ(test::bytesOf(log).find("cannot play"), std::string::npos) << test::bytesOf(log);
 
     // The shutdown ends the wait: the program is gone long before the sound would end.
     ::kill(program.pid(), SIGTERM);

@@ -71,11 +71,7 @@ struct LiveMonitor : test::LiveCore {
         return until([&] { return state.scrolledMinute == key; });
     }
 
-    std::string storedPort() {
-        SettingsRow reread;
-        reread.open(folder.path());
-        return reread.text("COMport");
-    }
+    std::string storedPort() { return test::StoredSettings(folder.path()).text("COMport"); }
 
     /// The data lines of the master record file.
     std::vector<std::string> recordLines() {
@@ -123,10 +119,10 @@ TEST(Search, TheStoredPortAnsweringNeedsNoSearch) {
     m.storePort("3");
     m.start();
     bool everLost = false;
-    m.until([&] {
+    ASSERT_TRUE(m.until([&] {
         everLost |= !m.state.linkUp;
         return m.values.gammaCoefficient != 0 && !m.form.Label[kRealtimeCpm].caption.empty();
-    });
+    }));
     ASSERT_TRUE(m.nextMinute());
     EXPECT_FALSE(everLost || !m.state.linkUp);
     EXPECT_EQ(m.values.gammaCoefficient, 103);

@@ -34,6 +34,7 @@
 #include "base/failure.h"
 #include "platform/qt/qt_serial_port.h"
 #include "sim/simulator.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 
@@ -162,7 +163,7 @@ TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
         EXPECT_NE(receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); }), "");
 
         // Clearing the total count.
-        runEventsUntil([&] { return sim.totalCount() > 2500; }, 10s);
+        ASSERT_TRUE(runEventsUntil([&] { return sim.totalCount() > 2500; }, 10s));
         const long long before = sim.totalCount();
         port.write("set ttc=0\r\n");
         ASSERT_TRUE(deviceReceives(sim, "set ttc=0"));
@@ -419,8 +420,7 @@ TEST(SimulatorProgram, ServesTheLinkUntilTerminatedAndCleansUp) {
               "");
     EXPECT_TRUE(sim.isRunning());
 
-    std::ifstream logged(log);
-    const std::string logText((std::istreambuf_iterator<char>(logged)), std::istreambuf_iterator<char>());
+    const std::string logText = rx47::test::bytesOf(log);
     EXPECT_TRUE(std::regex_search(logText, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} show\n)"))) << logText;
 
     const int status = sim.terminate(SIGTERM);

@@ -172,13 +172,6 @@ struct SoundRig {
     void runFor(std::chrono::milliseconds time) { runEvents(time); }
 };
 
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
-    }
-};
-
 template <class Rig>
 struct WavePlayerPlayback : ::testing::Test {
     Rig rig;
@@ -196,7 +189,7 @@ struct WavePlayerPlayback : ::testing::Test {
 };
 
 using Rigs = ::testing::Types<ScriptedRig, SoundRig>;
-TYPED_TEST_SUITE(WavePlayerPlayback, Rigs, RigNames);
+TYPED_TEST_SUITE(WavePlayerPlayback, Rigs, test::RigNames);
 
 TYPED_TEST(WavePlayerPlayback, APlaybackReportsItsEndOnceAndNeverInsideACall) {
     this->player.open(suppliedSound());

@@ -29,6 +29,7 @@
 #include "storage/records.h"
 #include "storage/settings_row.h"
 #include "support/file_checks.h"
+#include "support/program_folder.h"
 #include "support/real_program.h"
 
 namespace {
@@ -199,8 +200,7 @@ int main(int argc, char** argv) {
 
         if (kind == Kind::Compaction) {
             // The exit that finds the counter at 100 compacts.
-            rx47::SettingsRow row;
-            row.open(folder.path());
+            rx47::test::StoredSettings row(folder.path());
             row.write("running", std::int64_t{100});
             row.commit();
             running = 100;

@@ -29,16 +29,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::bytesOf;
 using test::LaunchOptions;
 using test::ProgramCopy;
 using test::RealProgram;
 
 const LocalDateTime kStart{2026, 5, 7, 9, 29, 40};
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 LaunchOptions fastClock() {
     LaunchOptions options;

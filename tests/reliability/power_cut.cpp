@@ -45,6 +45,7 @@
 #include "storage/settings_row.h"
 #include "support/desktop_session.h"
 #include "support/file_checks.h"
+#include "support/program_folder.h"
 #include "support/real_program.h"
 
 namespace {
@@ -52,13 +53,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Row = std::map<std::string, rx47::SettingValue>;
+using rx47::test::bytesOf;
 
 const std::string kDb = rx47::kSettingsFileName, kJournal = kDb + "-journal", kMetrics = "rx47.prom";
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void put(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
@@ -562,8 +559,7 @@ int main(int argc, char** argv) {
         }
         if (full) {
             // The 100th exit compacts the settings.
-            rx47::SettingsRow row;
-            row.open(run.data);
+            rx47::test::StoredSettings row(run.data);
             row.write("running", std::int64_t{100});
             row.commit();
             row.close();
