@@ -110,9 +110,8 @@ TEST_F(Shell, WithoutATrayHostMinimiseLeavesAnOrdinaryMinimisedWindow) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
     set("tasktray", std::int64_t{-1});
     minimise();
-    EXPECT_TRUE(runEventsUntil([&] { return form.windowState == WindowState::Minimised; }, 5s));
-    test::runEventsFor(200ms);  // an icon would have come with the state change
-    EXPECT_EQ(form.windowState, WindowState::Minimised);
+    // The handler of the state change decides on the icon: one would have come before the state shows.
+    ASSERT_TRUE(runEventsUntil([&] { return form.windowState == WindowState::Minimised; }, 5s));
     EXPECT_FALSE(desktop.trayIconShown());
 }
 
@@ -167,9 +166,8 @@ TEST_F(Shell, WithoutTheSettingMinimiseStaysOnTheTaskBar) {
     ASSERT_TRUE(host.ready());
     set("tasktray", std::int64_t{0});
     minimise();
-    EXPECT_TRUE(runEventsUntil([&] { return form.windowState == WindowState::Minimised; }, 5s));
-    test::runEventsFor(200ms);  // an icon would have come with the state change
-    EXPECT_EQ(form.windowState, WindowState::Minimised);
+    // The handler of the state change decides on the icon: one would have come before the state shows.
+    ASSERT_TRUE(runEventsUntil([&] { return form.windowState == WindowState::Minimised; }, 5s));
     EXPECT_FALSE(desktop.trayIconShown());
 }
 

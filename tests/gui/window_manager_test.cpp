@@ -8,14 +8,15 @@
 // through the desktop's notification service, on this desktop and on a Wayland one (weston).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QToolButton>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <thread>
 
 #include "base/log.h"
 #include "model/main_form.h"
@@ -44,6 +45,20 @@ using test::waitFor;
 
 test::DesktopSession* session = nullptr;
 
+/// Waits until the program has rewritten its metrics file twice: it has taken in two readings since,
+/// so it has served the events that reached it before them.
+bool twoReadingsTakenIn(const fs::path& metrics) {
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(metrics.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    for (int i = 0; i < 2; ++i) {
+        const auto before = inode();
+        if (!waitFor([&] { return inode() != before; }, 30s)) return false;
+    }
+    return true;
+}
+
 struct OnTheDesktop : ::testing::Test {
     void SetUp() override {
         if (!session || !session->ready()) GTEST_SKIP() << "no Xvfb with openbox here";
@@ -61,9 +76,12 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
     }
     rx47sim::Options options;
     options.link = folder.port(1);
+    options.intervalSeconds = 0.5;
     rx47sim::Simulator device(options);
     test::LaunchOptions launch;
     launch.display = session->display();
+    const fs::path metrics = folder.path() / "metrics.prom";
+    launch.arguments = {"--metrics", metrics.string()};
     test::RealProgram program(folder, launch);
     ASSERT_TRUE(program.started());
 
@@ -84,19 +102,25 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
         30s))
         << "windows of that name: " << states << "\nthe program's log:\n"
         << std::ifstream(folder.logFile()).rdbuf();
-    // It stays so through the start-up and the splash period (whose end starts the minute timer).
-    ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.recordFolder()); }, 30s));
-    std::this_thread::sleep_for(3s);
+    // It stays so through the start-up and the splash period, whose end starts the minute timer: the
+    // first minute update asks the device for its status a second time (start-up asked first).
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto lines = device.receivedLines();
+            return std::count(lines.begin(), lines.end(), "show") >= 2;
+        },
+        30s));
+    ASSERT_TRUE(twoReadingsTakenIn(metrics));
     EXPECT_EQ(session->wmState(window), "Iconic");
 
     // The user restores it, and minimises it again: each stays as the user left it.
     session->run("xdotool windowactivate " + std::to_string(window));
     EXPECT_TRUE(waitFor([&] { return session->wmState(window) == "Normal"; }, 10s));
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(twoReadingsTakenIn(metrics));
     EXPECT_EQ(session->wmState(window), "Normal");
     session->run("xdotool windowminimize " + std::to_string(window));
     EXPECT_TRUE(waitFor([&] { return session->wmState(window) == "Iconic"; }, 10s));
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(twoReadingsTakenIn(metrics));
     EXPECT_EQ(session->wmState(window), "Iconic");
 
     EXPECT_TRUE(program.endWith(SIGTERM));
@@ -285,8 +309,7 @@ TEST_F(Windows, TheSoundTestButtonShowsItsHoverColourWhileThePointerRestsOnIt) {
     session->movePointer(centre.x() - 2, centre.y() - 2);
     session->movePointer(centre.x(), centre.y());
     session->movePointer(centre.x() + 1, centre.y());
-    test::runEventsFor(300ms);
-    EXPECT_EQ(dialog.form().cmd.backColour, kSoundTestHover);
+    EXPECT_TRUE(runEventsUntil([&] { return dialog.form().cmd.backColour == kSoundTestHover; }, 5s));
     const QImage drawn = button->grab().toImage();
     EXPECT_EQ(drawn.pixelColor(3, drawn.height() / 2), QColor(0xC0, 0xC0, 0xC0));
 

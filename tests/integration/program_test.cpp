@@ -17,7 +17,6 @@
 #include <iomanip>
 #include <iterator>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "base/failure.h"
@@ -420,7 +419,8 @@ TEST(Program, EndingItWhileTheAlarmSoundPlaysDoesNotWaitForTheSound) {
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(waitFor([&] { return test::bytesOf(log).find("alarm raised") != std::string::npos; }, 60s))
         << test::bytesOf(log);
-    std::this_thread::sleep_for(1s);  // into the sound
+    // Into the sound: it reaches the sound server.
+    ASSERT_TRUE(waitFor([&] { return sound.streams() > 0; }, 30s)) << test::bytesOf(log);
     EXPECT_EQ(test::bytesOf(log).find("cannot play"), std::string::npos) << test::bytesOf(log);
 
     // The shutdown ends the wait: the program is gone long before the sound would end.
