@@ -25,6 +25,7 @@
 #include "storage/settings_row.h"
 #include "support/file_checks.h"
 #include "support/process.h"
+#include "support/program_folder.h"
 #include "support/real_program.h"
 #include "support/sound_server.h"
 
