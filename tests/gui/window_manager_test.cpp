@@ -103,13 +103,14 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
         << "windows of that name: " << states << "\nthe program's log:\n"
         << std::ifstream(folder.logFile()).rdbuf();
     // It stays so through the start-up and the splash period, whose end starts the minute timer: the
-    // first minute update asks the device for its status a second time (start-up asked first).
+    // first minute update asks the device for its status a second time (start-up asked first). In
+    // minute 00 of an hour the first update waits for minute 01.
     ASSERT_TRUE(waitFor(
         [&] {
             const auto lines = device.receivedLines();
             return std::count(lines.begin(), lines.end(), "show") >= 2;
         },
-        30s));
+        90s));
     ASSERT_TRUE(twoReadingsTakenIn(metrics));
     EXPECT_EQ(session->wmState(window), "Iconic");
 
