@@ -26,6 +26,7 @@
 #include "setup/qt/setup_dialog.h"
 #include "sim/simulator.h"
 #include "support/desktop_session.h"
+#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/notification_service.h"
 #include "support/program_folder.h"
@@ -105,12 +106,7 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
     // It stays so through the start-up and the splash period, whose end starts the minute timer: the
     // first minute update asks the device for its status a second time (start-up asked first). In
     // minute 00 of an hour the first update waits for minute 01.
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const auto lines = device.receivedLines();
-            return std::count(lines.begin(), lines.end(), "show") >= 2;
-        },
-        90s));
+    ASSERT_TRUE(waitFor([&] { return test::timesReceived(device, "show") >= 2; }, 90s));
     ASSERT_TRUE(twoReadingsTakenIn(metrics));
     EXPECT_EQ(session->wmState(window), "Iconic");
 

@@ -15,6 +15,7 @@
 #include "platform/qt/qt_timer_array.h"
 #include "setup/setup.h"
 #include "sim/simulator.h"
+#include "support/device_lines.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 
@@ -64,12 +65,7 @@ TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     const auto closed = Steady::now();
     EXPECT_FALSE(setup::Form_QueryUnload(ctx, dialog, setup::kCloseFromControlMenu));
 
-    ASSERT_TRUE(test::runEventsUntil(
-        [&] {
-            const auto lines = device.receivedLines();
-            return std::find(lines.begin(), lines.end(), "save") != lines.end();
-        },
-        10s));
+    ASSERT_TRUE(test::runEventsUntil([&] { return test::timesReceived(device, "save") > 0; }, 10s));
     const auto saved = Steady::now() - closed;
     const auto lines = device.receivedLines();
     const auto atc = std::find(lines.begin(), lines.end(), "set atc=150");

@@ -23,6 +23,7 @@
 #include "sim/simulator.h"
 #include "storage/program_folder.h"
 #include "storage/settings_row.h"
+#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/process.h"
 #include "support/program_folder.h"
@@ -77,12 +78,7 @@ TEST(Program, FindsTheDeviceOnAnotherPortAndRemembersIt) {
     // The first per-minute update finds nothing on port 1 and the search moves on to port 2. (When
     // the test starts in minute 00 of an hour the first update waits for minute 01.)
     EXPECT_TRUE(waitFor([&] { return stored(folder, "COMport") == "2"; }, 90s));
-    EXPECT_TRUE(waitFor(
-        [&] {
-            const auto lines = device.receivedLines();
-            return std::find(lines.begin(), lines.end(), "show") != lines.end();
-        },
-        10s));
+    EXPECT_TRUE(waitFor([&] { return test::timesReceived(device, "show") > 0; }, 10s));
     EXPECT_TRUE(fs::is_directory(folder.recordFolder()));
     // The sound libraries are loaded with the first alarm sound, not at start.
     std::ifstream maps("/proc/" + std::to_string(program.pid()) + "/maps");

@@ -21,6 +21,7 @@
 #include "platform/qt/qt_timer_array.h"
 #include "sim/simulator.h"
 #include "storage/records.h"
+#include "support/device_lines.h"
 #include "support/live_core.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
@@ -90,9 +91,7 @@ struct LiveMonitor : test::LiveCore {
     }
 
     static bool received(const rx47sim::Simulator& sim, const std::string& line, std::size_t after = 0) {
-        const auto lines = sim.receivedLines();
-        return std::find(lines.begin() + static_cast<std::ptrdiff_t>(std::min(after, lines.size())), lines.end(),
-                         line) != lines.end();
+        return test::timesReceived(sim, line, after) > 0;
     }
 
     std::vector<std::unique_ptr<rx47sim::Simulator>> sims;
@@ -346,8 +345,7 @@ TEST(Search, ACounterThatAnswersButSendsNoReadingsIsToldToSendAndItsMinutesAreNo
     EXPECT_TRUE(m.form.notice.visible);
     EXPECT_EQ(m.recordedMinutes().back(), "09:32");
     ASSERT_TRUE(m.until([&] { return !device.isStopped(); }));
-    const auto lines = device.receivedLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "go"), 1);
+    EXPECT_EQ(test::timesReceived(device, "go"), 1);
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "answers but sends no readings"), 1);
 
     // The first reading takes the notice away; the minute after it is recorded again.

@@ -34,6 +34,7 @@
 #include "base/failure.h"
 #include "platform/qt/qt_serial_port.h"
 #include "sim/simulator.h"
+#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
@@ -62,12 +63,7 @@ std::string receiveUntil(rx47::QtSerialPort& port, const std::function<bool(cons
 
 /// Runs the event loop (which sends what the port was given) until the device has received `line`.
 bool deviceReceives(const rx47sim::Simulator& sim, const std::string& line) {
-    return runEventsUntil(
-        [&] {
-            const auto lines = sim.receivedLines();
-            return std::find(lines.begin(), lines.end(), line) != lines.end();
-        },
-        5s);
+    return runEventsUntil([&] { return rx47::test::timesReceived(sim, line) > 0; }, 5s);
 }
 
 bool contains(const std::string& text, const std::string& part) {

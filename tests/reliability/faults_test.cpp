@@ -20,6 +20,7 @@
 
 #include "sim/simulator.h"
 #include "storage/settings_row.h"
+#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/real_program.h"
@@ -52,10 +53,7 @@ struct Device {
         o.intervalSeconds = 0.5;
         return o;
     }
-    int shows() const {
-        const auto lines = sim.receivedLines();
-        return static_cast<int>(std::count(lines.begin(), lines.end(), "show"));
-    }
+    int shows() const { return test::timesReceived(sim, "show"); }
     /// The program asks for `more` further reports: its per-minute update runs.
     bool keepsAsking(int more = 2, std::chrono::seconds timeout = 60s) {
         const int from = shows();

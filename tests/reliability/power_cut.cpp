@@ -44,6 +44,7 @@
 #include "storage/records.h"
 #include "storage/settings_row.h"
 #include "support/desktop_session.h"
+#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/real_program.h"
@@ -421,10 +422,7 @@ struct Run {
         launch.arguments = {"--folder", data.string(), "--metrics", (data / kMetrics).string()};
         launch.errorLog = work / "program.log";
         if (desktop->ready()) launch.display = desktop->display();
-        const auto shows = [&] {
-            const auto lines = device->receivedLines();
-            return std::count(lines.begin(), lines.end(), "show");
-        };
+        const auto shows = [&] { return rx47::test::timesReceived(*device, "show"); };
         const auto before = shows();
         rx47::test::RealProgram program(*this->program, launch);
         if (!rx47::test::waitFor([&] { return shows() > before; }, 30s))
