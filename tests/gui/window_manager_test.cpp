@@ -26,12 +26,12 @@
 #include "setup/qt/setup_dialog.h"
 #include "sim/simulator.h"
 #include "support/desktop_session.h"
-#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/notification_service.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 #include "ui/qt/dispatcher.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop.h"
@@ -75,10 +75,7 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
         row.write("COMport", std::string("1"));
         row.commit();
     }
-    rx47sim::Options options;
-    options.link = folder.port(1);
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     test::LaunchOptions launch;
     launch.display = session->display();
     const fs::path metrics = folder.path() / "metrics.prom";
@@ -165,10 +162,7 @@ TEST_F(OnTheDesktop, AnAlarmWhileMinimisedIsANotificationWhoseClickBringsTheWind
     if (!service.ready()) GTEST_SKIP() << service.why();
     test::ProgramCopy folder;
     writeAlarmSettings(folder, false);  // only the notification's click brings the window back
-    rx47sim::Options options;
-    options.link = folder.port(1);
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     test::LaunchOptions launch;
     launch.display = session->display();
     launch.environment = {service.busVariable()};
@@ -205,10 +199,7 @@ TEST(OnWayland, AnAlarmWhileMinimisedIsANotificationAndTheLogSaysTheWindowStayed
     if (!service.ready()) GTEST_SKIP() << service.why();
     test::ProgramCopy folder;
     writeAlarmSettings(folder, true);
-    rx47sim::Options options;
-    options.link = folder.port(1);
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     test::LaunchOptions launch;
     launch.environment = weston.environment();
     launch.environment.push_back(service.busVariable());

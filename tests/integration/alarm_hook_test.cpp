@@ -20,6 +20,7 @@
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 #include "support/time_zone.h"
 
 namespace rx47 {
@@ -184,10 +185,7 @@ TEST_F(AlarmHook, ACommandPastItsTimeLimitIsEndedWithWhatItStartedAndItsFloodOfO
 
 TEST(EventCommand, TheRealProgramTellsEachEventToTheCommandItsOptionsFileNames) {
     test::ProgramCopy folder;
-    rx47sim::Options options;
-    options.link = folder.port(1);
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     const fs::path events = folder.path() / "events.txt";
     const fs::path recorder = folder.path() / "record-event";
     std::ofstream(recorder) << "#!/bin/sh\necho \"$RX47_EVENT $RX47_PORT$RX47_CPM\" >> \"$1\"\n";

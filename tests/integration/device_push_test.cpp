@@ -15,9 +15,9 @@
 #include "platform/qt/qt_timer_array.h"
 #include "setup/setup.h"
 #include "sim/simulator.h"
-#include "support/device_lines.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
@@ -31,10 +31,7 @@ using Steady = std::chrono::steady_clock;
 TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     test::TempProgramFolder folder;
     fs::create_directories(folder.path() / "ports");
-    rx47sim::Options options;
-    options.link = folder.path() / "ports/COM1";
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.path() / "ports/COM1"));
 
     MainForm form = makeMainForm();
     MonitorState state;

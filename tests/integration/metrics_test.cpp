@@ -34,6 +34,7 @@
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
@@ -103,10 +104,7 @@ struct LiveStation : test::LiveCore {
         fs::create_directories(textfiles);
         ctx.reporting.metricsFile = textfiles / "rx47.prom";
 
-        rx47sim::Options options;
-        options.link = portLink(1);
-        options.intervalSeconds = 0.25;
-        device = std::make_unique<rx47sim::Simulator>(options);
+        device = std::make_unique<rx47sim::Simulator>(test::deviceOn(portLink(1), 0.25));
         startUpConnection(ctx);
         timers.start(timer::kMinute);
     }
@@ -217,10 +215,7 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     const fs::path metricsFile = textfiles / "rx47.prom";
     const fs::path commandOutput = folder.path() / "alarm kind.txt";
     fs::create_directories(textfiles);
-    rx47sim::Options options;
-    options.link = folder.path() / "ports" / "COM1";
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.path() / "ports" / "COM1"));
     device.spike(400, 600);  // every reading above the CPM alarm level of 100
 
     test::Process program(

@@ -23,11 +23,11 @@
 #include "sim/simulator.h"
 #include "storage/program_folder.h"
 #include "storage/settings_row.h"
-#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/process.h"
 #include "support/program_folder.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 #include "support/sound_server.h"
 
 namespace rx47 {
@@ -62,16 +62,9 @@ std::string stored(const ProgramCopy& folder, const std::string& column) {
     }
 }
 
-rx47sim::Options deviceOn(const fs::path& link) {
-    rx47sim::Options options;
-    options.link = link;
-    options.intervalSeconds = 0.5;
-    return options;
-}
-
 TEST(Program, FindsTheDeviceOnAnotherPortAndRemembersIt) {
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(2)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(2)));
     set(folder, "COMport", std::string("1"));
     RealProgram program(folder);
     ASSERT_TRUE(program.started());
@@ -91,7 +84,7 @@ TEST(Program, FindsTheDeviceOnAnotherPortAndRemembersIt) {
 
 TEST(Program, EveryWayOfEndingCountsTheExit) {
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         const std::string before = stored(folder, "running");
         fs::remove_all(folder.recordFolder());
@@ -163,7 +156,7 @@ std::size_t findLine(const std::vector<std::string>& lines, std::size_t from,
 TEST(Program, ASettingsCommitAndANewDailyFileAreSyncedWithTheirNames) {
     if (test::fakeTimeLibrary().empty()) GTEST_SKIP() << "no libfaketime (the faketime package)";
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     const fs::path trace = folder.path().string() + ".trace";
     // Every sync and removal of a file, with the path of each descriptor; minutes every 6 s.
     test::Process program(
@@ -238,7 +231,7 @@ void writeLongSound(const fs::path& file, int seconds) {
 
 TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     set(folder, "COMport", std::string("1"));
     // The counter's terminal belongs to another user, root:root with mode 0600: as root, the program
     // runs as nobody; else the terminal is closed to everyone.
@@ -274,7 +267,7 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
 TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs a lock file of another user: run as root";
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     set(folder, "COMport", std::string("1"));
     // The program (as nobody) may use the terminal, but root's live process holds its lock file in the
     // lock folder every user may write to, which nobody cannot take away.
@@ -404,7 +397,7 @@ TEST(Program, EndingItWhileTheAlarmSoundPlaysDoesNotWaitForTheSound) {
     if (!sound.running()) GTEST_SKIP() << "no PulseAudio server could be started";
     ProgramCopy folder;
     writeLongSound(folder.path() / "RX47.wav", 90);
-    rx47sim::Options options = deviceOn(folder.port(1));
+    rx47sim::Options options = test::deviceOn(folder.port(1));
     options.meanCpm = 400;  // far above the device's alarm level of 100: the third reading raises it
     options.intervalSeconds = 0.3;
     rx47sim::Simulator device(options);

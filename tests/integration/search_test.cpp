@@ -21,10 +21,10 @@
 #include "platform/qt/qt_timer_array.h"
 #include "sim/simulator.h"
 #include "storage/records.h"
-#include "support/device_lines.h"
 #include "support/live_core.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/simulated_device.h"
 #include "ui/controls.h"
 
 namespace rx47 {
@@ -40,9 +40,7 @@ using test::runEventsUntil;
 struct LiveMonitor : test::LiveCore {
     /// A device on port n; a silent one stands for a port with nothing behind it.
     rx47sim::Simulator& device(int n, bool silent = false) {
-        rx47sim::Options options;
-        options.link = portLink(n);
-        options.intervalSeconds = 0.25;
+        rx47sim::Options options = test::deviceOn(portLink(n), 0.25);
         options.gms = 100 + n;
         sims.push_back(std::make_unique<rx47sim::Simulator>(options));
         if (silent) sims.back()->silence(true);

@@ -34,10 +34,10 @@
 #include "base/failure.h"
 #include "platform/qt/qt_serial_port.h"
 #include "sim/simulator.h"
-#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/simulated_device.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -85,19 +85,12 @@ private:
     rx47::test::TempProgramFolder folder_{rx47::test::TempProgramFolder::Settings::None};
 };
 
-rx47sim::Options fastDevice(const fs::path& link) {
-    rx47sim::Options options;
-    options.link = link;
-    options.intervalSeconds = 0.2;
-    return options;
-}
-
 // What every port promises (a port without a device, bytes unchanged both ways, clearing, closing)
 // is checked on both ports by tests/contract/serial_port_contract_test; here is what the device
 // and the terminal add.
 TEST(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
     ProgramFolder folder;
-    rx47sim::Simulator sim(fastDevice(folder.port(2)));
+    rx47sim::Simulator sim(rx47::test::deviceOn(folder.port(2), 0.2));
     rx47::QtSerialPort port(folder.path());
 
     std::this_thread::sleep_for(600ms);  // readings pile up in the terminal meanwhile
@@ -133,7 +126,7 @@ TEST(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
 TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
     ProgramFolder folder;
     const fs::path state = folder.path() / "device-state";
-    rx47sim::Options options = fastDevice(folder.port(2));
+    rx47sim::Options options = rx47::test::deviceOn(folder.port(2), 0.2);
     options.stateFile = state;
     options.meanCpm = 60000;  // a total count that grows by about a thousand a second
     rx47::QtSerialPort port(folder.path());
@@ -182,7 +175,7 @@ TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
 
 TEST(SerialPort, AnUnpluggedDeviceClosesThePortAndPlugsInAgain) {
     ProgramFolder folder;
-    rx47sim::Simulator sim(fastDevice(folder.port(2)));
+    rx47sim::Simulator sim(rx47::test::deviceOn(folder.port(2), 0.2));
     rx47::QtSerialPort port(folder.path());
     ASSERT_TRUE(port.open(2));
     int notices = 0;

@@ -20,10 +20,10 @@
 
 #include "sim/simulator.h"
 #include "storage/settings_row.h"
-#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
@@ -46,12 +46,8 @@ LaunchOptions fastClock() {
 
 /// The device on port 1 of a program folder, open to whichever user the program runs as.
 struct Device {
-    explicit Device(const ProgramCopy& folder) : sim(options(folder)) { ::chmod(sim.ptyPath().c_str(), 0666); }
-    static rx47sim::Options options(const ProgramCopy& folder) {
-        rx47sim::Options o;
-        o.link = folder.port(1);
-        o.intervalSeconds = 0.5;
-        return o;
+    explicit Device(const ProgramCopy& folder) : sim(test::deviceOn(folder.port(1))) {
+        ::chmod(sim.ptyPath().c_str(), 0666);
     }
     int shows() const { return test::timesReceived(sim, "show"); }
     /// The program asks for `more` further reports: its per-minute update runs.

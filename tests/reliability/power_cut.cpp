@@ -44,10 +44,10 @@
 #include "storage/records.h"
 #include "storage/settings_row.h"
 #include "support/desktop_session.h"
-#include "support/device_lines.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 
 namespace {
 
