@@ -46,6 +46,10 @@ using test::waitFor;
 
 test::DesktopSession* session = nullptr;
 
+std::string logOf(const test::ProgramCopy& folder) {
+    return test::bytesOf(folder.logFile());
+}
+
 /// Waits until the program has rewritten its metrics file twice: it has taken in two readings since,
 /// so it has served the events that reached it before them.
 bool twoReadingsTakenIn(const fs::path& metrics) {
@@ -63,6 +67,24 @@ bool twoReadingsTakenIn(const fs::path& metrics) {
 struct OnTheDesktop : ::testing::Test {
     void SetUp() override {
         if (!session || !session->ready()) GTEST_SKIP() << "no Xvfb with openbox here";
+    }
+    /// The program's main window once the window manager holds it minimised (the splash has the same
+    /// title: the main window is the one of that name the window manager holds), 0 when none comes;
+    /// `states` tells what the windows of that name were.
+    static unsigned long minimisedMainWindow(std::string& states) {
+        unsigned long window = 0;
+        waitFor(
+            [&] {
+                states.clear();
+                for (unsigned long id : session->windowsNamed("^ RX47 monitor$")) {
+                    const std::string state = session->wmState(id);
+                    states += std::to_string(id) + ": " + (state.empty() ? "unmanaged" : state) + "; ";
+                    if (state == "Iconic") window = id;
+                }
+                return window != 0;
+            },
+            30s);
+        return window;
     }
 };
 
@@ -83,23 +105,10 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
     test::RealProgram program(folder, launch);
     ASSERT_TRUE(program.started());
 
-    // The main window comes up minimised. (The splash has the same title: the main window is the
-    // one of that name the window manager holds.)
-    unsigned long window = 0;
+    // The main window comes up minimised.
     std::string states;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            states.clear();
-            for (unsigned long id : session->windowsNamed("^ RX47 monitor$")) {
-                const std::string state = session->wmState(id);
-                states += std::to_string(id) + ": " + (state.empty() ? "unmanaged" : state) + "; ";
-                if (state == "Iconic") window = id;
-            }
-            return window != 0;
-        },
-        30s))
-        << "windows of that name: " << states << "\nthe program's log:\n"
-        << std::ifstream(folder.logFile()).rdbuf();
+    const unsigned long window = minimisedMainWindow(states);
+    ASSERT_NE(window, 0u) << "windows of that name: " << states << "\nthe program's log:\n" << logOf(folder);
     // It stays so through the start-up and the splash period, whose end starts the minute timer: the
     // first minute update asks the device for its status a second time (start-up asked first). In
     // minute 00 of an hour the first update waits for minute 01.
@@ -134,10 +143,6 @@ void writeAlarmSettings(const test::ProgramCopy& folder, bool popup) {
     row.commit();
 }
 
-std::string logOf(const test::ProgramCopy& folder) {
-    return test::bytesOf(folder.logFile());
-}
-
 int linesWith(const std::string& log, const std::string& text) {
     int n = 0;
     for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
@@ -170,15 +175,9 @@ TEST_F(OnTheDesktop, AnAlarmWhileMinimisedIsANotificationWhoseClickBringsTheWind
     ASSERT_TRUE(program.started());
 
     // Without a notification area the window is minimised on the task bar, and the log says why.
-    unsigned long window = 0;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            for (unsigned long id : session->windowsNamed("^ RX47 monitor$"))
-                if (session->wmState(id) == "Iconic") window = id;
-            return window != 0;
-        },
-        30s))
-        << logOf(folder);
+    std::string states;
+    const unsigned long window = minimisedMainWindow(states);
+    ASSERT_NE(window, 0u) << states << "\n" << logOf(folder);
     ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.recordFolder()); }, 30s));
     EXPECT_EQ(linesWith(logOf(folder), "no notification area"), 1) << logOf(folder);
 
