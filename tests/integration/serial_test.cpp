@@ -145,9 +145,13 @@ TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
         port.write("stop\r\n");
         ASSERT_TRUE(runEventsUntil([&] { return sim.isStopped(); }, 5s));
         port.clearInput();  // what was on its way before the stop
-        EXPECT_EQ(receiveUntil(
-                      port, [](const std::string& s) { return !s.empty(); }, 800ms),
-                  "");
+        // Its answer to "show" comes after whatever it sent since: the model line and the status alone.
+        port.write("show\r\n");
+        const std::string answer = receiveUntil(port, hasReport);
+        ASSERT_TRUE(hasReport(answer)) << answer;
+        EXPECT_EQ(std::count(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(answer.find("gms:")), '\n'),
+                  1)
+            << answer;
         port.write("go\r\n");
         EXPECT_NE(receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); }), "");
 
