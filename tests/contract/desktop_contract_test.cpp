@@ -1,38 +1,33 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The desktop's contract (platform/desktop.h) where a user answers a dialog: the recording double the
-// core's tests run on, and the Qt desktop offscreen with a user played by a timer that answers the
-// modal dialog once it is up.
+// The desktop's contract (platform/desktop.h) held by the Qt desktop offscreen: the splash and the
+// notification-area icon, and the dialogs with a user played by a timer that answers the modal
+// dialog once it is up. (The recording double the core's tests run on answers what the test scripts.)
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QColorDialog>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSystemTrayIcon>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
 
-#include "support/fakes.h"
 #include "support/qt_events.h"
 #include "ui/qt/qt_desktop.h"
 
 namespace rx47 {
 namespace {
 
+using namespace std::chrono_literals;
+
 [[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
 
-struct RecordingRig {
-    static constexpr const char* kName = "Recording";
-    test::RecordingDesktop desktop;
-    void userPicks(std::optional<Colour> colour) { desktop.pickedColour = colour; }
-    void userClosesTheMessage() {}
-    std::string lastMessage() const { return desktop.messages.empty() ? "" : desktop.messages.back(); }
-};
-
-struct QtRig {
-    static constexpr const char* kName = "Qt";
+struct DesktopContract : ::testing::Test {
     QtDesktop desktop;
     std::string message;
 
@@ -66,36 +61,57 @@ struct QtRig {
             box->accept();
         });
     }
-    std::string lastMessage() const { return message; }
-};
-
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
+    /// The splash window while it is on the screen.
+    static QWidget* splash() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->windowType() == Qt::SplashScreen && w->isVisible()) return w;
+        return nullptr;
     }
 };
 
-template <class Rig>
-struct DesktopContract : ::testing::Test {
-    Rig rig;
-    Desktop& desktop = rig.desktop;
-};
-
-using Rigs = ::testing::Types<RecordingRig, QtRig>;
-TYPED_TEST_SUITE(DesktopContract, Rigs, RigNames);
-
-TYPED_TEST(DesktopContract, ThePickerGivesTheChosenColourRedInTheLowByteOrNothingWhenCancelled) {
-    this->rig.userPicks(Colour{0x00332211});
-    EXPECT_EQ(this->desktop.pickColour(), std::optional<Colour>(0x00332211));
-    this->rig.userPicks(std::nullopt);
-    EXPECT_EQ(this->desktop.pickColour(), std::nullopt);
+TEST_F(DesktopContract, ThePickerGivesTheChosenColourRedInTheLowByteOrNothingWhenCancelled) {
+    userPicks(Colour{0x00332211});
+    EXPECT_EQ(desktop.pickColour(), std::optional<Colour>(0x00332211));
+    userPicks(std::nullopt);
+    EXPECT_EQ(desktop.pickColour(), std::nullopt);
 }
 
-TYPED_TEST(DesktopContract, TheMessageBoxReturnsOnceClosedHavingShownTheText) {
-    this->rig.userClosesTheMessage();
-    this->desktop.showMessage("警報値を入力してください");
-    EXPECT_EQ(this->rig.lastMessage(), "警報値を入力してください");
+TEST_F(DesktopContract, TheMessageBoxReturnsOnceClosedHavingShownTheText) {
+    userClosesTheMessage();
+    desktop.showMessage("警報値を入力してください");
+    EXPECT_EQ(message, "警報値を入力してください");
+}
+
+TEST_F(DesktopContract, TheSplashAndTheIconComeOnceAndGoWhetherTheyAreThereOrNot) {
+    desktop.closeSplash();  // never shown
+    desktop.removeTrayIcon();
+    EXPECT_FALSE(desktop.trayIconShown());
+
+    // The splash: borderless, above the others, centred, not modal. (It comes from the event loop, so
+    // that it lies above the main window that start-up shows after asking for it.)
+    desktop.showSplash();
+    ASSERT_TRUE(test::runEventsUntil([] { return splash() != nullptr; }, 5s));
+    QWidget* shown = splash();
+    EXPECT_TRUE(shown->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(shown->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(shown->isModal());
+    EXPECT_EQ(shown->geometry().center(), shown->screen()->geometry().center());
+    desktop.closeSplash();
+    EXPECT_EQ(splash(), nullptr);
+    desktop.closeSplash();
+
+    // The icon, with the program's tip, once however often it is added.
+    desktop.addTrayIcon();
+    ASSERT_TRUE(desktop.trayIconShown());
+    QSystemTrayIcon* icon = desktop.trayIcon();
+    EXPECT_EQ(icon->toolTip(), QStringLiteral("RX47 monitor"));
+    desktop.addTrayIcon();
+    EXPECT_EQ(desktop.trayIcon(), icon);
+    EXPECT_TRUE(desktop.trayIconShown());
+    desktop.removeTrayIcon();
+    EXPECT_FALSE(desktop.trayIconShown());
+    desktop.removeTrayIcon();
+    EXPECT_FALSE(desktop.trayIconShown());
 }
 
 }  // namespace

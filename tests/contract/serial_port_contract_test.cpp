@@ -75,13 +75,6 @@ struct QtRig {
     }
 };
 
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
-    }
-};
-
 template <class Rig>
 struct SerialPortContract : ::testing::Test {
     Rig rig;
@@ -103,7 +96,7 @@ struct SerialPortContract : ::testing::Test {
 };
 
 using Rigs = ::testing::Types<MemoryRig, QtRig>;
-TYPED_TEST_SUITE(SerialPortContract, Rigs, RigNames);
+TYPED_TEST_SUITE(SerialPortContract, Rigs, test::RigNames);
 
 TYPED_TEST(SerialPortContract, APortWithoutADeviceStaysClosedSaysWhyAndOnlyWriteFails) {
     SerialPort& port = this->port;

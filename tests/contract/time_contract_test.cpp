@@ -1,18 +1,16 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The contracts of time (platform/clock.h, platform/event_pump.h), held alike by the doubles the
-// core's tests run on and by the Qt adapters on a real event loop.
+// The contracts of time (platform/clock.h, platform/event_pump.h) held by the machine's clock and the
+// Qt event pump on a real event loop. (The doubles the core's tests run on give what the test sets.)
 #include <gtest/gtest.h>
 
 #include <QTimer>
 #include <chrono>
 #include <ctime>
-#include <functional>
 
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/system_clock.h"
-#include "support/fakes.h"
 #include "support/qt_events.h"
 #include "support/time_zone.h"
 
@@ -22,13 +20,6 @@ namespace {
 using namespace std::chrono_literals;
 
 [[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
-    }
-};
 
 // --- Clock ---
 
@@ -44,41 +35,15 @@ std::time_t asSeconds(const LocalDateTime& t) {
     return ::timegm(&tm);
 }
 
-/// The clock the test sets: the local time is what it was set to.
-struct SettableRig {
-    static constexpr const char* kName = "Settable";
-    test::SettableClock clock;
-    LocalDateTime localTime() {
-        clock.time = {2026, 12, 31, 23, 59, 58};
-        return clock.time;
-    }
-};
-
-/// The machine's clock: the local time is the C library's, in the zone TZ names.
-struct SystemRig {
-    static constexpr const char* kName = "System";
+TEST(ClockContract, NowIsTheLocalTimeOfDayInTheMachinesZone) {
     SystemClock clock;
-    LocalDateTime localTime() {
-        const std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        ::localtime_r(&now, &tm);
-        return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-    }
-};
-
-template <class Rig>
-struct ClockContract : ::testing::Test {
-    Rig rig;
-};
-
-using ClockRigs = ::testing::Types<SettableRig, SystemRig>;
-TYPED_TEST_SUITE(ClockContract, ClockRigs, RigNames);
-
-TYPED_TEST(ClockContract, NowIsTheLocalTimeOfDayInTheMachinesZone) {
     for (const char* zone : {test::kJapan, test::kCentralEurope}) {
         test::TimeZone inZone(zone);
-        const LocalDateTime expected = this->rig.localTime();
-        const LocalDateTime now = this->rig.clock.now();
+        const std::time_t seconds = std::time(nullptr);
+        std::tm tm{};
+        ::localtime_r(&seconds, &tm);
+        const LocalDateTime expected{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+        const LocalDateTime now = clock.now();
         EXPECT_GE(now.month, 1);
         EXPECT_LE(now.month, 12);
         EXPECT_GE(now.day, 1);
@@ -92,39 +57,17 @@ TYPED_TEST(ClockContract, NowIsTheLocalTimeOfDayInTheMachinesZone) {
 
 // --- EventPump ---
 
-/// Each call serves the next step of the script and moves its clock on by the wait.
-struct ScriptedRig {
-    static constexpr const char* kName = "Scripted";
-    test::ScriptedEventPump pump;
-    void post(std::function<void()> event) { pump.script.push_back(std::move(event)); }
-};
-
-/// The event loop: an event posted to it is served by the next call.
-struct QtRig {
-    static constexpr const char* kName = "Qt";
+TEST(EventPumpContract, APendingEventIsServedInsideTheWait) {
     QtEventPump pump;
-    void post(std::function<void()> event) { QTimer::singleShot(0, std::move(event)); }
-};
-
-template <class Rig>
-struct EventPumpContract : ::testing::Test {
-    Rig rig;
-    EventPump& pump = rig.pump;
-};
-
-using PumpRigs = ::testing::Types<ScriptedRig, QtRig>;
-TYPED_TEST_SUITE(EventPumpContract, PumpRigs, RigNames);
-
-TYPED_TEST(EventPumpContract, APendingEventIsServedInsideTheWait) {
     bool served = false;
-    this->rig.post([&] { served = true; });
-    this->pump.processEvents(10s);
+    QTimer::singleShot(0, [&] { served = true; });
+    pump.processEvents(10s);
     EXPECT_TRUE(served);
 }
 
-TYPED_TEST(EventPumpContract, AWaiterWithNothingToServeNeitherSpinsNorSleepsPastItsDeadline) {
+TEST(EventPumpContract, AWaiterWithNothingToServeNeitherSpinsNorSleepsPastItsDeadline) {
     // The alarm sound's watchdog waits so: slices of its wait until its deadline on now().
-    EventPump& pump = this->pump;
+    QtEventPump pump;
     const auto start = pump.now();
     auto last = start;
     int calls = 0;

@@ -42,13 +42,6 @@ struct QtRig {
     }
 };
 
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
-    }
-};
-
 template <class Rig>
 struct TimerArrayContract : ::testing::Test {
     Rig rig;
@@ -66,7 +59,7 @@ struct TimerArrayContract : ::testing::Test {
 };
 
 using Rigs = ::testing::Types<VirtualRig, QtRig>;
-TYPED_TEST_SUITE(TimerArrayContract, Rigs, RigNames);
+TYPED_TEST_SUITE(TimerArrayContract, Rigs, test::RigNames);
 
 TYPED_TEST(TimerArrayContract, AStartedTimerTicksWithItsIndexUntilStoppedEvenFromItsOwnTick) {
     TimerArray& timers = this->timers;

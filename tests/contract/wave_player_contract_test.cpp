@@ -53,13 +53,6 @@ struct OnDemandRig {
     void withoutOutput() {}
 };
 
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
-    }
-};
-
 template <class Rig>
 struct WavePlayerContract : ::testing::Test {
     Rig rig;
@@ -81,7 +74,7 @@ struct WavePlayerContract : ::testing::Test {
 };
 
 using Rigs = ::testing::Types<ScriptedRig, QtRig, OnDemandRig>;
-TYPED_TEST_SUITE(WavePlayerContract, Rigs, RigNames);
+TYPED_TEST_SUITE(WavePlayerContract, Rigs, test::RigNames);
 
 TYPED_TEST(WavePlayerContract, WithNothingOpenPlayFailsAndTheRestDoesNothing) {
     this->expectNothingOpen();

@@ -8,14 +8,15 @@
 // through the desktop's notification service, on this desktop and on a Wayland one (weston).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QToolButton>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <thread>
 
 #include "base/log.h"
 #include "model/main_form.h"
@@ -25,10 +26,12 @@
 #include "setup/qt/setup_dialog.h"
 #include "sim/simulator.h"
 #include "support/desktop_session.h"
+#include "support/file_checks.h"
 #include "support/notification_service.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 #include "ui/qt/dispatcher.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop.h"
@@ -43,60 +46,84 @@ using test::waitFor;
 
 test::DesktopSession* session = nullptr;
 
+std::string logOf(const test::ProgramCopy& folder) {
+    return test::bytesOf(folder.logFile());
+}
+
+/// Waits until the program has rewritten its metrics file twice: it has taken in two readings since,
+/// so it has served the events that reached it before them.
+bool twoReadingsTakenIn(const fs::path& metrics) {
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(metrics.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    for (int i = 0; i < 2; ++i) {
+        const auto before = inode();
+        if (!waitFor([&] { return inode() != before; }, 30s)) return false;
+    }
+    return true;
+}
+
 struct OnTheDesktop : ::testing::Test {
     void SetUp() override {
         if (!session || !session->ready()) GTEST_SKIP() << "no Xvfb with openbox here";
+    }
+    /// The program's main window once the window manager holds it minimised (the splash has the same
+    /// title: the main window is the one of that name the window manager holds), 0 when none comes;
+    /// `states` tells what the windows of that name were.
+    static unsigned long minimisedMainWindow(std::string& states) {
+        unsigned long window = 0;
+        waitFor(
+            [&] {
+                states.clear();
+                for (unsigned long id : session->windowsNamed("^ RX47 monitor$")) {
+                    const std::string state = session->wmState(id);
+                    states += std::to_string(id) + ": " + (state.empty() ? "unmanaged" : state) + "; ";
+                    if (state == "Iconic") window = id;
+                }
+                return window != 0;
+            },
+            30s);
+        return window;
     }
 };
 
 TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestoresIt) {
     test::ProgramCopy folder;
     {
-        SettingsRow row;
-        row.open(folder.path());
+        test::StoredSettings row(folder.path());
         row.writeFlag("startup", true);
         row.writeFlag("tasktray", false);
         row.write("COMport", std::string("1"));
         row.commit();
     }
-    rx47sim::Options options;
-    options.link = folder.port(1);
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     test::LaunchOptions launch;
     launch.display = session->display();
+    const fs::path metrics = folder.path() / "metrics.prom";
+    launch.arguments = {"--metrics", metrics.string()};
     test::RealProgram program(folder, launch);
     ASSERT_TRUE(program.started());
 
-    // The main window comes up minimised. (The splash has the same title: the main window is the
-    // one of that name the window manager holds.)
-    unsigned long window = 0;
+    // The main window comes up minimised.
     std::string states;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            states.clear();
-            for (unsigned long id : session->windowsNamed("^ RX47 monitor$")) {
-                const std::string state = session->wmState(id);
-                states += std::to_string(id) + ": " + (state.empty() ? "unmanaged" : state) + "; ";
-                if (state == "Iconic") window = id;
-            }
-            return window != 0;
-        },
-        30s))
-        << "windows of that name: " << states << "\nthe program's log:\n"
-        << std::ifstream(folder.logFile()).rdbuf();
-    // It stays so through the start-up and the splash period (whose end starts the minute timer).
-    ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.recordFolder()); }, 30s));
-    std::this_thread::sleep_for(3s);
+    const unsigned long window = minimisedMainWindow(states);
+    ASSERT_NE(window, 0u) << "windows of that name: " << states << "\nthe program's log:\n" << logOf(folder);
+    // It stays so through the start-up and the splash period, whose end starts the minute timer: the
+    // first minute update asks the device for its status a second time (start-up asked first). In
+    // minute 00 of an hour the first update waits for minute 01.
+    ASSERT_TRUE(waitFor([&] { return test::timesReceived(device, "show") >= 2; }, 90s));
+    ASSERT_TRUE(twoReadingsTakenIn(metrics));
     EXPECT_EQ(session->wmState(window), "Iconic");
 
     // The user restores it, and minimises it again: each stays as the user left it.
     session->run("xdotool windowactivate " + std::to_string(window));
     EXPECT_TRUE(waitFor([&] { return session->wmState(window) == "Normal"; }, 10s));
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(twoReadingsTakenIn(metrics));
     EXPECT_EQ(session->wmState(window), "Normal");
     session->run("xdotool windowminimize " + std::to_string(window));
     EXPECT_TRUE(waitFor([&] { return session->wmState(window) == "Iconic"; }, 10s));
-    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(twoReadingsTakenIn(metrics));
     EXPECT_EQ(session->wmState(window), "Iconic");
 
     EXPECT_TRUE(program.endWith(SIGTERM));
@@ -106,8 +133,7 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
 /// A program folder whose program starts minimised, asked to hide in the notification area (this
 /// desktop has none), with the alarms on and silent, and `popup` as given.
 void writeAlarmSettings(const test::ProgramCopy& folder, bool popup) {
-    SettingsRow row;
-    row.open(folder.path());
+    test::StoredSettings row(folder.path());
     row.writeFlag("startup", true);
     row.writeFlag("tasktray", true);
     row.writeFlag("popup", popup);
@@ -115,11 +141,6 @@ void writeAlarmSettings(const test::ProgramCopy& folder, bool popup) {
     row.writeFlag("sound", false);
     row.write("COMport", std::string("1"));
     row.commit();
-}
-
-std::string logOf(const test::ProgramCopy& folder) {
-    std::ifstream in(folder.logFile());
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 int linesWith(const std::string& log, const std::string& text) {
@@ -146,10 +167,7 @@ TEST_F(OnTheDesktop, AnAlarmWhileMinimisedIsANotificationWhoseClickBringsTheWind
     if (!service.ready()) GTEST_SKIP() << service.why();
     test::ProgramCopy folder;
     writeAlarmSettings(folder, false);  // only the notification's click brings the window back
-    rx47sim::Options options;
-    options.link = folder.port(1);
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     test::LaunchOptions launch;
     launch.display = session->display();
     launch.environment = {service.busVariable()};
@@ -157,15 +175,9 @@ TEST_F(OnTheDesktop, AnAlarmWhileMinimisedIsANotificationWhoseClickBringsTheWind
     ASSERT_TRUE(program.started());
 
     // Without a notification area the window is minimised on the task bar, and the log says why.
-    unsigned long window = 0;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            for (unsigned long id : session->windowsNamed("^ RX47 monitor$"))
-                if (session->wmState(id) == "Iconic") window = id;
-            return window != 0;
-        },
-        30s))
-        << logOf(folder);
+    std::string states;
+    const unsigned long window = minimisedMainWindow(states);
+    ASSERT_NE(window, 0u) << states << "\n" << logOf(folder);
     ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.recordFolder()); }, 30s));
     EXPECT_EQ(linesWith(logOf(folder), "no notification area"), 1) << logOf(folder);
 
@@ -186,10 +198,7 @@ TEST(OnWayland, AnAlarmWhileMinimisedIsANotificationAndTheLogSaysTheWindowStayed
     if (!service.ready()) GTEST_SKIP() << service.why();
     test::ProgramCopy folder;
     writeAlarmSettings(folder, true);
-    rx47sim::Options options;
-    options.link = folder.port(1);
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     test::LaunchOptions launch;
     launch.environment = weston.environment();
     launch.environment.push_back(service.busVariable());
@@ -287,8 +296,7 @@ TEST_F(Windows, TheSoundTestButtonShowsItsHoverColourWhileThePointerRestsOnIt) {
     session->movePointer(centre.x() - 2, centre.y() - 2);
     session->movePointer(centre.x(), centre.y());
     session->movePointer(centre.x() + 1, centre.y());
-    test::runEventsFor(300ms);
-    EXPECT_EQ(dialog.form().cmd.backColour, kSoundTestHover);
+    EXPECT_TRUE(runEventsUntil([&] { return dialog.form().cmd.backColour == kSoundTestHover; }, 5s));
     const QImage drawn = button->grab().toImage();
     EXPECT_EQ(drawn.pixelColor(3, drawn.height() / 2), QColor(0xC0, 0xC0, 0xC0));
 

@@ -16,6 +16,7 @@
 
 #include "storage/settings_row.h"
 #include "support/process.h"
+#include "support/program_folder.h"
 
 namespace rx47 {
 namespace {
@@ -177,9 +178,7 @@ TEST_F(Installed, WatchesTwoCountersFromTheUsersDataFolderAndANamedOne) {
     ASSERT_TRUE(secondMonitor.endWith(SIGTERM));
     EXPECT_EQ(monitor.exitCode(), 0);
     for (const fs::path& folder : {userData(), second}) {
-        SettingsRow settings;
-        ASSERT_NO_THROW(settings.open(folder)) << folder;
-        EXPECT_EQ(settings.int16("running"), 2) << folder;  // the supplied 1, and this exit
+        EXPECT_EQ(test::StoredSettings(folder).int16("running"), 2) << folder;  // the supplied 1, and this exit
     }
     // The installed folders got nothing (as root, too, which may write anywhere).
     EXPECT_FALSE(fs::exists(prefix() / "bin" / "RX47.dat"));
@@ -278,11 +277,11 @@ TEST(Build, APackageBuildMakesTheSameSuppliedSettingsFileEveryTime) {
     }
     EXPECT_EQ(files[0], files[1]);
     EXPECT_NE(files[0].substr(0, 16), std::string(16, '\0'));
-    SettingsRow settings;
-    ASSERT_NO_THROW(settings.open(folder / "two"));
-    EXPECT_EQ(settings.int16("gkeisuu"), 120);
-    EXPECT_EQ(settings.int16("warnCPMlevel"), 100);
-    settings.close();
+    {
+        const test::StoredSettings settings(folder / "two");
+        EXPECT_EQ(settings.int16("gkeisuu"), 120);
+        EXPECT_EQ(settings.int16("warnCPMlevel"), 100);
+    }
     fs::remove_all(folder);
 }
 

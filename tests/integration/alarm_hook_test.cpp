@@ -15,10 +15,12 @@
 #include "monitor/alarms.h"
 #include "platform/qt/qt_command_runner.h"
 #include "sim/simulator.h"
+#include "support/file_checks.h"
 #include "support/process.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 #include "support/time_zone.h"
 
 namespace rx47 {
@@ -89,8 +91,7 @@ TEST_F(AlarmHook, HostileNamesAndArgumentsReachTheCommandUnchangedAndNoShellRuns
 
     raise();
     ASSERT_TRUE(logged("ended: exit status 0")) << m.logLines.lines.back().message;
-    std::ifstream in(station / "command.out", std::ios::binary);
-    const std::string recorded(std::istreambuf_iterator<char>(in), {});
+    const std::string recorded = test::bytesOf(station / "command.out");
     std::string expected;
     for (const std::string& field : arguments) expected += field + '\0';
     for (const std::string& field :
@@ -184,10 +185,7 @@ TEST_F(AlarmHook, ACommandPastItsTimeLimitIsEndedWithWhatItStartedAndItsFloodOfO
 
 TEST(EventCommand, TheRealProgramTellsEachEventToTheCommandItsOptionsFileNames) {
     test::ProgramCopy folder;
-    rx47sim::Options options;
-    options.link = folder.port(1);
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     const fs::path events = folder.path() / "events.txt";
     const fs::path recorder = folder.path() / "record-event";
     std::ofstream(recorder) << "#!/bin/sh\necho \"$RX47_EVENT $RX47_PORT$RX47_CPM\" >> \"$1\"\n";
@@ -197,26 +195,22 @@ TEST(EventCommand, TheRealProgramTellsEachEventToTheCommandItsOptionsFileNames) 
     std::ofstream(folder.path() / "rx47-monitor.conf")
         << "; this counter's options\nevent-command = ./record-event\nevent-command-arg = " << events.string()
         << "\nevent-minutes = true\nevent-timout = 5\n";
-    const auto text = [&](const fs::path& file) {
-        std::ifstream in(file);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
     const auto told = [&](const std::string& line) {
-        return test::waitFor([&] { return text(events).find(line) != std::string::npos; }, 90s);
+        return test::waitFor([&] { return test::bytesOf(events).find(line) != std::string::npos; }, 90s);
     };
     test::LaunchOptions launch;
     launch.fakeStart = LocalDateTime{2026, 5, 7, 9, 29, 50};
     launch.fakeSpeed = 10;
     test::RealProgram program(folder, launch);
     ASSERT_TRUE(program.started());
-    EXPECT_TRUE(told("minute ")) << text(folder.logFile());
-    EXPECT_NE(text(folder.logFile()).find("rx47-monitor.conf line 5: unknown option \"event-timout\""),
+    EXPECT_TRUE(told("minute ")) << test::bytesOf(folder.logFile());
+    EXPECT_NE(test::bytesOf(folder.logFile()).find("rx47-monitor.conf line 5: unknown option \"event-timout\""),
               std::string::npos)
-        << text(folder.logFile());
+        << test::bytesOf(folder.logFile());
     device.unplug();
-    EXPECT_TRUE(told("device-lost COM1")) << text(events);
+    EXPECT_TRUE(told("device-lost COM1")) << test::bytesOf(events);
     device.plugIn();
-    EXPECT_TRUE(told("device-found COM1")) << text(events);
+    EXPECT_TRUE(told("device-found COM1")) << test::bytesOf(events);
     EXPECT_TRUE(program.endWith(SIGTERM));
 }
 

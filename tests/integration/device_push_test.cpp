@@ -17,6 +17,7 @@
 #include "sim/simulator.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
@@ -30,10 +31,7 @@ using Steady = std::chrono::steady_clock;
 TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     test::TempProgramFolder folder;
     fs::create_directories(folder.path() / "ports");
-    rx47sim::Options options;
-    options.link = folder.path() / "ports/COM1";
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.path() / "ports/COM1"));
 
     MainForm form = makeMainForm();
     MonitorState state;
@@ -64,12 +62,7 @@ TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     const auto closed = Steady::now();
     EXPECT_FALSE(setup::Form_QueryUnload(ctx, dialog, setup::kCloseFromControlMenu));
 
-    ASSERT_TRUE(test::runEventsUntil(
-        [&] {
-            const auto lines = device.receivedLines();
-            return std::find(lines.begin(), lines.end(), "save") != lines.end();
-        },
-        10s));
+    ASSERT_TRUE(test::runEventsUntil([&] { return test::timesReceived(device, "save") > 0; }, 10s));
     const auto saved = Steady::now() - closed;
     const auto lines = device.receivedLines();
     const auto atc = std::find(lines.begin(), lines.end(), "set atc=150");

@@ -224,8 +224,7 @@ TEST_F(Week, TheCsvOfARangeAndTheCommandLinesErrors) {
     RunResult r = runHistory({"--from", "2026-05-06T12:00", "--to", "2026-05-06T12:02:01+09:00", "--csv",
                               QString::fromStdString(csv.string()), programFolder});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::ifstream in(csv, std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string text = test::bytesOf(csv);
     EXPECT_EQ(text.substr(0, text.find('\n') + 1), std::string(kCsvHeader) + "\n");
     EXPECT_NE(text.find("\n2026-05-06T12:00:01+09:00,90,0.750,24,0.200,"), std::string::npos) << text;
     EXPECT_NE(text.find("\n2026-05-06T12:01:01+09:00,"), std::string::npos) << text;

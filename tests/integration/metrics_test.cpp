@@ -28,11 +28,13 @@
 #include "platform/qt/qt_timer_array.h"
 #include "sim/simulator.h"
 #include "storage/records.h"
+#include "support/file_checks.h"
 #include "support/live_core.h"
 #include "support/process.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
@@ -102,10 +104,7 @@ struct LiveStation : test::LiveCore {
         fs::create_directories(textfiles);
         ctx.reporting.metricsFile = textfiles / "rx47.prom";
 
-        rx47sim::Options options;
-        options.link = portLink(1);
-        options.intervalSeconds = 0.25;
-        device = std::make_unique<rx47sim::Simulator>(options);
+        device = std::make_unique<rx47sim::Simulator>(test::deviceOn(portLink(1), 0.25));
         startUpConnection(ctx);
         timers.start(timer::kMinute);
     }
@@ -216,10 +215,7 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     const fs::path metricsFile = textfiles / "rx47.prom";
     const fs::path commandOutput = folder.path() / "alarm kind.txt";
     fs::create_directories(textfiles);
-    rx47sim::Options options;
-    options.link = folder.path() / "ports" / "COM1";
-    options.intervalSeconds = 0.5;
-    rx47sim::Simulator device(options);
+    rx47sim::Simulator device(test::deviceOn(folder.path() / "ports" / "COM1"));
     device.spike(400, 600);  // every reading above the CPM alarm level of 100
 
     test::Process program(
@@ -230,10 +226,7 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
         {"QT_QPA_PLATFORM=offscreen"});
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(test::waitFor([&] { return fs::exists(commandOutput); }, 60s)) << program.output();
-    const auto kind = [&] {
-        std::ifstream in(commandOutput);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const auto kind = [&] { return test::bytesOf(commandOutput); };
     EXPECT_TRUE(test::waitFor([&] { return kind() == "cpm"; }, 10s)) << kind();
     EXPECT_TRUE(test::waitFor(
         [&] {
@@ -279,11 +272,6 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     EXPECT_FALSE(ended.has("rx47_cpm"));
 }
 
-std::string textOf(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 TEST(Metrics, AnotherUserCannotMakeTheProgramWriteElsewhereNorServeTheirFile) {
     if (::geteuid() != 0) GTEST_SKIP() << "two users need root to set them up";
     if (test::fakeTimeLibrary().empty()) GTEST_SKIP() << "no libfaketime (the faketime package)";
@@ -316,9 +304,10 @@ TEST(Metrics, AnotherUserCannotMakeTheProgramWriteElsewhereNorServeTheirFile) {
         const fs::path planted = shared.path / ("rx47.prom.tmp-" + std::to_string(program.pid()));
         fs::create_symlink(secret, planted);
         ASSERT_EQ(::lchown(planted.c_str(), kNeighbour, kNeighbour), 0);
-        ASSERT_TRUE(test::waitFor([&] { return textOf(metrics).find("rx47_link_up") != std::string::npos; }, 60s))
-            << textOf(folder.logFile());
-        EXPECT_EQ(textOf(secret), "secret");
+        ASSERT_TRUE(
+            test::waitFor([&] { return test::bytesOf(metrics).find("rx47_link_up") != std::string::npos; }, 60s))
+            << test::bytesOf(folder.logFile());
+        EXPECT_EQ(test::bytesOf(secret), "secret");
         struct stat st {};
         ASSERT_EQ(::lstat(metrics.c_str(), &st), 0);
         EXPECT_TRUE(S_ISREG(st.st_mode));
@@ -334,7 +323,7 @@ TEST(Metrics, AnotherUserCannotMakeTheProgramWriteElsewhereNorServeTheirFile) {
         test::RealProgram program(folder, launch);
         EXPECT_TRUE(program.waitForExit(30s));
         EXPECT_EQ(program.exitCode(), 2);
-        return textOf(folder.logFile());
+        return test::bytesOf(folder.logFile());
     };
     fs::remove(metrics);
     std::ofstream(metrics) << "rx47_link_up 1\n";

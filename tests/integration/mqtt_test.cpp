@@ -19,6 +19,7 @@
 #include "sim/simulator.h"
 #include "support/process.h"
 #include "support/program_folder.h"
+#include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
@@ -136,12 +137,7 @@ struct Subscriber {
 
 struct Mqtt : ::testing::Test {
     test::TempProgramFolder folder;
-    rx47sim::Simulator device{[&] {
-        rx47sim::Options options;
-        options.link = folder.path() / "ports" / "COM1";
-        options.intervalSeconds = 0.5;
-        return options;
-    }()};
+    rx47sim::Simulator device{test::deviceOn(folder.path() / "ports" / "COM1")};
 
     std::unique_ptr<test::Process> startProgram(const Broker& broker) {
         std::ofstream(folder.path() / "mqtt-password") << "secret\n";

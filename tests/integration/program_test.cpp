@@ -17,15 +17,17 @@
 #include <iomanip>
 #include <iterator>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "base/failure.h"
 #include "sim/simulator.h"
 #include "storage/program_folder.h"
 #include "storage/settings_row.h"
+#include "support/file_checks.h"
 #include "support/process.h"
+#include "support/program_folder.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 #include "support/sound_server.h"
 
 namespace rx47 {
@@ -46,8 +48,7 @@ bool startedUp(const ProgramCopy& folder) {
 }
 
 void set(const ProgramCopy& folder, const std::string& column, SettingValue value) {
-    SettingsRow row;
-    row.open(folder.path());
+    test::StoredSettings row(folder.path());
     row.write(column, std::move(value));
     row.commit();
 }
@@ -55,41 +56,22 @@ void set(const ProgramCopy& folder, const std::string& column, SettingValue valu
 /// A setting as the program left it on disk (empty while the file cannot be read).
 std::string stored(const ProgramCopy& folder, const std::string& column) {
     try {
-        SettingsRow row;
-        row.open(folder.path());
-        return row.text(column);
+        return test::StoredSettings(folder.path()).text(column);
     } catch (const Failure&) {
         return "";
     }
 }
 
-std::string textOf(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-rx47sim::Options deviceOn(const fs::path& link) {
-    rx47sim::Options options;
-    options.link = link;
-    options.intervalSeconds = 0.5;
-    return options;
-}
-
 TEST(Program, FindsTheDeviceOnAnotherPortAndRemembersIt) {
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(2)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(2)));
     set(folder, "COMport", std::string("1"));
     RealProgram program(folder);
     ASSERT_TRUE(program.started());
     // The first per-minute update finds nothing on port 1 and the search moves on to port 2. (When
     // the test starts in minute 00 of an hour the first update waits for minute 01.)
     EXPECT_TRUE(waitFor([&] { return stored(folder, "COMport") == "2"; }, 90s));
-    EXPECT_TRUE(waitFor(
-        [&] {
-            const auto lines = device.receivedLines();
-            return std::find(lines.begin(), lines.end(), "show") != lines.end();
-        },
-        10s));
+    EXPECT_TRUE(waitFor([&] { return test::timesReceived(device, "show") > 0; }, 10s));
     EXPECT_TRUE(fs::is_directory(folder.recordFolder()));
     // The sound libraries are loaded with the first alarm sound, not at start.
     std::ifstream maps("/proc/" + std::to_string(program.pid()) + "/maps");
@@ -102,7 +84,7 @@ TEST(Program, FindsTheDeviceOnAnotherPortAndRemembersIt) {
 
 TEST(Program, EveryWayOfEndingCountsTheExit) {
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         const std::string before = stored(folder, "running");
         fs::remove_all(folder.recordFolder());
@@ -143,8 +125,8 @@ TEST(Program, ASecondCopyInTheSameFolderLeavesTheFirstAlone) {
     ASSERT_TRUE(second.waitForExit(20s));
     EXPECT_EQ(second.exitCode(), 0);
     // The first copy answered that it brought its window forward (the offscreen desktop lets it).
-    EXPECT_NE(textOf(folder.logFile()).find("; brought its window forward"), std::string::npos)
-        << textOf(folder.logFile());
+    EXPECT_NE(test::bytesOf(folder.logFile()).find("; brought its window forward"), std::string::npos)
+        << test::bytesOf(folder.logFile());
     EXPECT_FALSE(first.waitForExit(500ms));  // still running
     ASSERT_TRUE(first.endWith(SIGTERM));
     EXPECT_EQ(stored(folder, "running"), "2");  // the second copy counted nothing
@@ -174,7 +156,7 @@ std::size_t findLine(const std::vector<std::string>& lines, std::size_t from,
 TEST(Program, ASettingsCommitAndANewDailyFileAreSyncedWithTheirNames) {
     if (test::fakeTimeLibrary().empty()) GTEST_SKIP() << "no libfaketime (the faketime package)";
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     const fs::path trace = folder.path().string() + ".trace";
     // Every sync and removal of a file, with the path of each descriptor; minutes every 6 s.
     test::Process program(
@@ -249,7 +231,7 @@ void writeLongSound(const fs::path& file, int seconds) {
 
 TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     set(folder, "COMport", std::string("1"));
     // The counter's terminal belongs to another user, root:root with mode 0600: as root, the program
     // runs as nobody; else the terminal is closed to everyone.
@@ -264,9 +246,9 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
     RealProgram program(folder, launch);
     const fs::path log = folder.logFile();
     ASSERT_TRUE(program.started());
-    EXPECT_TRUE(waitFor([&] { return textOf(log).find("no counter answers") != std::string::npos; }, 60s))
-        << textOf(log);
-    const std::string text = textOf(log);
+    EXPECT_TRUE(waitFor([&] { return test::bytesOf(log).find("no counter answers") != std::string::npos; }, 60s))
+        << test::bytesOf(log);
+    const std::string text = test::bytesOf(log);
     std::size_t refusals = 0;
     for (std::size_t at = text.find("permission denied"); at != std::string::npos;
          at = text.find("permission denied", at + 1))
@@ -285,7 +267,7 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
 TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs a lock file of another user: run as root";
     ProgramCopy folder;
-    rx47sim::Simulator device(deviceOn(folder.port(1)));
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     set(folder, "COMport", std::string("1"));
     // The program (as nobody) may use the terminal, but root's live process holds its lock file in the
     // lock folder every user may write to, which nobody cannot take away.
@@ -307,8 +289,9 @@ TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
     const std::string expected = "cannot open COM1 (" + device.ptyPath() +
                                  "): another program holds it through the lock file " + lock.string() + " (process " +
                                  std::to_string(::getpid());
-    EXPECT_TRUE(waitFor([&] { return textOf(log).find(expected) != std::string::npos; }, 60s)) << textOf(log);
-    EXPECT_NE(textOf(log).find(" of user root)"), std::string::npos) << textOf(log);
+    EXPECT_TRUE(waitFor([&] { return test::bytesOf(log).find(expected) != std::string::npos; }, 60s))
+        << test::bytesOf(log);
+    EXPECT_NE(test::bytesOf(log).find(" of user root)"), std::string::npos) << test::bytesOf(log);
     EXPECT_TRUE(fs::exists(lock));  // the lock is honoured: still there, still root's
     EXPECT_TRUE(program.endWith(SIGTERM));
 }
@@ -392,13 +375,13 @@ TEST(Program, AProgramFolderAnotherUserMadeOrCanWriteIsRefusedSayingWhichAndWhy)
         SCOPED_TRACE(c.name);
         const fs::path log = copy.path().string() + "." + c.name + ".log";
         if (c.said.empty()) {
-            EXPECT_TRUE(waitFor([&] { return fs::is_directory(c.folder / "record"); }, 30s)) << textOf(log);
+            EXPECT_TRUE(waitFor([&] { return fs::is_directory(c.folder / "record"); }, 30s)) << test::bytesOf(log);
             EXPECT_TRUE(c.program->endWith(SIGTERM));
             EXPECT_EQ(c.program->exitCode(), 0);
         } else {
             ASSERT_TRUE(c.program->waitForExit(30s));
             EXPECT_EQ(c.program->exitCode(), 1);
-            const std::string text = textOf(log);
+            const std::string text = test::bytesOf(log);
             EXPECT_NE(text.find("the program folder " + c.folder.string() + " is not used: " + c.said),
                       std::string::npos)
                 << text;
@@ -414,7 +397,7 @@ TEST(Program, EndingItWhileTheAlarmSoundPlaysDoesNotWaitForTheSound) {
     if (!sound.running()) GTEST_SKIP() << "no PulseAudio server could be started";
     ProgramCopy folder;
     writeLongSound(folder.path() / "RX47.wav", 90);
-    rx47sim::Options options = deviceOn(folder.port(1));
+    rx47sim::Options options = test::deviceOn(folder.port(1));
     options.meanCpm = 400;  // far above the device's alarm level of 100: the third reading raises it
     options.intervalSeconds = 0.3;
     rx47sim::Simulator device(options);
@@ -424,9 +407,11 @@ TEST(Program, EndingItWhileTheAlarmSoundPlaysDoesNotWaitForTheSound) {
     RealProgram program(folder, launch);
     const fs::path log = folder.logFile();
     ASSERT_TRUE(program.started());
-    ASSERT_TRUE(waitFor([&] { return textOf(log).find("alarm raised") != std::string::npos; }, 60s)) << textOf(log);
-    std::this_thread::sleep_for(1s);  // into the sound
-    EXPECT_EQ(textOf(log).find("cannot play"), std::string::npos) << textOf(log);
+    ASSERT_TRUE(waitFor([&] { return test::bytesOf(log).find("alarm raised") != std::string::npos; }, 60s))
+        << test::bytesOf(log);
+    // Into the sound: it reaches the sound server.
+    ASSERT_TRUE(waitFor([&] { return sound.streams() > 0; }, 30s)) << test::bytesOf(log);
+    EXPECT_EQ(test::bytesOf(log).find("cannot play"), std::string::npos) << test::bytesOf(log);
 
     // The shutdown ends the wait: the program is gone long before the sound would end.
     ::kill(program.pid(), SIGTERM);

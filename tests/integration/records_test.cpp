@@ -14,18 +14,15 @@
 #include "model/main_form.h"
 #include "monitor/minute_update.h"
 #include "storage/records.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 
 namespace rx47 {
 namespace {
 
 namespace fs = std::filesystem;
+using test::bytesOf;
 using test::TestMonitor;
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string golden(const std::string& name) {
     return bytesOf(fs::path(RX47_SOURCE_DIR) / "tests/data/records" / name);

@@ -20,6 +20,7 @@
 #include "model/main_form.h"
 #include "monitor/link.h"
 #include "monitor/timer_schedule.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "ui/shutdown.h"
 #include "ui/startup.h"
@@ -28,6 +29,7 @@ namespace rx47 {
 namespace {
 
 namespace fs = std::filesystem;
+using test::bytesOf;
 
 const fs::path kSessionFolder = fs::path(RX47_SOURCE_DIR) / "tests/data/sessions";
 
@@ -65,11 +67,6 @@ std::vector<Received> readSession(const fs::path& file) {
         session.push_back({std::stol(line.substr(0, space)), unescape(line.substr(space + 1))});
     }
     return session;
-}
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 /// The golden file's bytes, or, when regenerating, the actual bytes written in its place.

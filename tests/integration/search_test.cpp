@@ -24,6 +24,7 @@
 #include "support/live_core.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/simulated_device.h"
 #include "ui/controls.h"
 
 namespace rx47 {
@@ -39,9 +40,7 @@ using test::runEventsUntil;
 struct LiveMonitor : test::LiveCore {
     /// A device on port n; a silent one stands for a port with nothing behind it.
     rx47sim::Simulator& device(int n, bool silent = false) {
-        rx47sim::Options options;
-        options.link = portLink(n);
-        options.intervalSeconds = 0.25;
+        rx47sim::Options options = test::deviceOn(portLink(n), 0.25);
         options.gms = 100 + n;
         sims.push_back(std::make_unique<rx47sim::Simulator>(options));
         if (silent) sims.back()->silence(true);
@@ -71,11 +70,7 @@ struct LiveMonitor : test::LiveCore {
         return until([&] { return state.scrolledMinute == key; });
     }
 
-    std::string storedPort() {
-        SettingsRow reread;
-        reread.open(folder.path());
-        return reread.text("COMport");
-    }
+    std::string storedPort() { return test::StoredSettings(folder.path()).text("COMport"); }
 
     /// The data lines of the master record file.
     std::vector<std::string> recordLines() {
@@ -94,9 +89,7 @@ struct LiveMonitor : test::LiveCore {
     }
 
     static bool received(const rx47sim::Simulator& sim, const std::string& line, std::size_t after = 0) {
-        const auto lines = sim.receivedLines();
-        return std::find(lines.begin() + static_cast<std::ptrdiff_t>(std::min(after, lines.size())), lines.end(),
-                         line) != lines.end();
+        return test::timesReceived(sim, line, after) > 0;
     }
 
     std::vector<std::unique_ptr<rx47sim::Simulator>> sims;
@@ -123,10 +116,10 @@ TEST(Search, TheStoredPortAnsweringNeedsNoSearch) {
     m.storePort("3");
     m.start();
     bool everLost = false;
-    m.until([&] {
+    ASSERT_TRUE(m.until([&] {
         everLost |= !m.state.linkUp;
         return m.values.gammaCoefficient != 0 && !m.form.Label[kRealtimeCpm].caption.empty();
-    });
+    }));
     ASSERT_TRUE(m.nextMinute());
     EXPECT_FALSE(everLost || !m.state.linkUp);
     EXPECT_EQ(m.values.gammaCoefficient, 103);
@@ -350,8 +343,7 @@ TEST(Search, ACounterThatAnswersButSendsNoReadingsIsToldToSendAndItsMinutesAreNo
     EXPECT_TRUE(m.form.notice.visible);
     EXPECT_EQ(m.recordedMinutes().back(), "09:32");
     ASSERT_TRUE(m.until([&] { return !device.isStopped(); }));
-    const auto lines = device.receivedLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "go"), 1);
+    EXPECT_EQ(test::timesReceived(device, "go"), 1);
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "answers but sends no readings"), 1);
 
     // The first reading takes the notice away; the minute after it is recorded again.

@@ -34,8 +34,10 @@
 #include "base/failure.h"
 #include "platform/qt/qt_serial_port.h"
 #include "sim/simulator.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/simulated_device.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -61,12 +63,7 @@ std::string receiveUntil(rx47::QtSerialPort& port, const std::function<bool(cons
 
 /// Runs the event loop (which sends what the port was given) until the device has received `line`.
 bool deviceReceives(const rx47sim::Simulator& sim, const std::string& line) {
-    return runEventsUntil(
-        [&] {
-            const auto lines = sim.receivedLines();
-            return std::find(lines.begin(), lines.end(), line) != lines.end();
-        },
-        5s);
+    return runEventsUntil([&] { return rx47::test::timesReceived(sim, line) > 0; }, 5s);
 }
 
 bool contains(const std::string& text, const std::string& part) {
@@ -88,19 +85,12 @@ private:
     rx47::test::TempProgramFolder folder_{rx47::test::TempProgramFolder::Settings::None};
 };
 
-rx47sim::Options fastDevice(const fs::path& link) {
-    rx47sim::Options options;
-    options.link = link;
-    options.intervalSeconds = 0.2;
-    return options;
-}
-
 // What every port promises (a port without a device, bytes unchanged both ways, clearing, closing)
 // is checked on both ports by tests/contract/serial_port_contract_test; here is what the device
 // and the terminal add.
 TEST(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
     ProgramFolder folder;
-    rx47sim::Simulator sim(fastDevice(folder.port(2)));
+    rx47sim::Simulator sim(rx47::test::deviceOn(folder.port(2), 0.2));
     rx47::QtSerialPort port(folder.path());
 
     std::this_thread::sleep_for(600ms);  // readings pile up in the terminal meanwhile
@@ -136,7 +126,7 @@ TEST(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
 TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
     ProgramFolder folder;
     const fs::path state = folder.path() / "device-state";
-    rx47sim::Options options = fastDevice(folder.port(2));
+    rx47sim::Options options = rx47::test::deviceOn(folder.port(2), 0.2);
     options.stateFile = state;
     options.meanCpm = 60000;  // a total count that grows by about a thousand a second
     rx47::QtSerialPort port(folder.path());
@@ -155,14 +145,18 @@ TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
         port.write("stop\r\n");
         ASSERT_TRUE(runEventsUntil([&] { return sim.isStopped(); }, 5s));
         port.clearInput();  // what was on its way before the stop
-        EXPECT_EQ(receiveUntil(
-                      port, [](const std::string& s) { return !s.empty(); }, 800ms),
-                  "");
+        // Its answer to "show" comes after whatever it sent since: the model line and the status alone.
+        port.write("show\r\n");
+        const std::string answer = receiveUntil(port, hasReport);
+        ASSERT_TRUE(hasReport(answer)) << answer;
+        EXPECT_EQ(std::count(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(answer.find("gms:")), '\n'),
+                  1)
+            << answer;
         port.write("go\r\n");
         EXPECT_NE(receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); }), "");
 
         // Clearing the total count.
-        runEventsUntil([&] { return sim.totalCount() > 2500; }, 10s);
+        ASSERT_TRUE(runEventsUntil([&] { return sim.totalCount() > 2500; }, 10s));
         const long long before = sim.totalCount();
         port.write("set ttc=0\r\n");
         ASSERT_TRUE(deviceReceives(sim, "set ttc=0"));
@@ -185,7 +179,7 @@ TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
 
 TEST(SerialPort, AnUnpluggedDeviceClosesThePortAndPlugsInAgain) {
     ProgramFolder folder;
-    rx47sim::Simulator sim(fastDevice(folder.port(2)));
+    rx47sim::Simulator sim(rx47::test::deviceOn(folder.port(2), 0.2));
     rx47::QtSerialPort port(folder.path());
     ASSERT_TRUE(port.open(2));
     int notices = 0;
@@ -419,8 +413,7 @@ TEST(SimulatorProgram, ServesTheLinkUntilTerminatedAndCleansUp) {
               "");
     EXPECT_TRUE(sim.isRunning());
 
-    std::ifstream logged(log);
-    const std::string logText((std::istreambuf_iterator<char>(logged)), std::istreambuf_iterator<char>());
+    const std::string logText = rx47::test::bytesOf(log);
     EXPECT_TRUE(std::regex_search(logText, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} show\n)"))) << logText;
 
     const int status = sim.terminate(SIGTERM);

@@ -22,10 +22,13 @@
 #include "base/log.h"
 #include "storage/settings_row.h"
 #include "support/fakes.h"
+#include "support/file_checks.h"
+#include "support/program_folder.h"
 
 namespace fs = std::filesystem;
 using rx47::SettingsRow;
 using rx47::SettingValue;
+using rx47::test::bytesOf;
 
 namespace {
 
@@ -70,8 +73,7 @@ std::map<std::string, SettingValue> allValues(const fs::path& folder) {
         "COMport",       "graphcolor", "linecolor", "warnlinecolor", "CPMscale", "LINEscale",    "buzzer",
         "startup",       "tasktray",   "running",   "gkeisuu",       "warning",  "warnline",     "warnCPMlevel",
         "warnLineLevel", "popup",      "sound",     "flash",         "record",   "masterrecord", "dailyrecord"};
-    SettingsRow row;
-    row.open(folder);
+    const rx47::test::StoredSettings row(folder);
     std::map<std::string, SettingValue> values;
     for (const char* name : names) values[name] = row.value(name);
     return values;
@@ -270,11 +272,6 @@ void alter(const fs::path& file, const std::string& sql) {
     EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
     sqlite3_free(error);
     sqlite3_close_v2(db);
-}
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST_F(SettingsTest, AFileWithMoreThanTheSettingsTableIsRefusedAndLeftAsItIs) {
@@ -585,8 +582,7 @@ TEST_F(CompactionTest, UnreadableSettingsFileFailsTheExportAndStaysUntouched) {
     std::ofstream(file(), std::ios::trunc) << "not a database";
     EXPECT_THROW(rx47::compactSettingsDatabase(folder.path()), rx47::DatabaseError);
     EXPECT_FALSE(fs::exists(temp()));
-    std::ifstream in(file());
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a database");
+    EXPECT_EQ(bytesOf(file()), "not a database");
 
     fs::remove(file());
     EXPECT_THROW(rx47::compactSettingsDatabase(folder.path()), rx47::DatabaseError);

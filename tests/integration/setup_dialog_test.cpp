@@ -83,9 +83,7 @@ TEST_F(SetupDialogView, ShowsTheDesignAndForwardsClicks) {
     EXPECT_FALSE(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
     child<QCheckBox>("Check1_6")->click();
-    SettingsRow onDisk;
-    onDisk.open(m.folder.path());
-    EXPECT_TRUE(onDisk.isTrue("startup"));
+    EXPECT_TRUE(test::StoredSettings(m.folder.path()).isTrue("startup"));
 
     clickOn(child<QLabel>("Label1_4"));
     EXPECT_EQ(child<QLabel>("Label1_4")->palette().color(QPalette::Window), QColor(0x10, 0x20, 0x30));

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 #include <QAudioDevice>
@@ -163,6 +162,11 @@ struct ScriptedRig {
         passed = {};
         player.finish();
     }
+    /// A playback that was going has run out.
+    bool waitUntilSilent() {
+        runFor(player.playLength);
+        return true;
+    }
 };
 
 /// The program's player, playing into the null sink.
@@ -171,12 +175,13 @@ struct SoundRig {
     OnDemandWavePlayer player;
     bool available() const { return server && server->running() && !QMediaDevices::audioOutputs().isEmpty(); }
     void runFor(std::chrono::milliseconds time) { runEvents(time); }
-};
-
-struct RigNames {
-    template <class Rig>
-    static std::string GetName(int) {
-        return Rig::kName;
+    /// No playback reaches the sound server any more: none that was going can end by itself now.
+    bool waitUntilSilent() {
+        for (int i = 0; i < 300; ++i) {
+            if (server->streams() == 0) return true;
+            runEvents(100ms);
+        }
+        return false;
     }
 };
 
@@ -197,7 +202,7 @@ struct WavePlayerPlayback : ::testing::Test {
 };
 
 using Rigs = ::testing::Types<ScriptedRig, SoundRig>;
-TYPED_TEST_SUITE(WavePlayerPlayback, Rigs, RigNames);
+TYPED_TEST_SUITE(WavePlayerPlayback, Rigs, test::RigNames);
 
 TYPED_TEST(WavePlayerPlayback, APlaybackReportsItsEndOnceAndNeverInsideACall) {
     this->player.open(suppliedSound());
@@ -217,10 +222,11 @@ TYPED_TEST(WavePlayerPlayback, AClosedOrReplacedPlaybackNeverReports) {
     this->rig.runFor(200ms);
     this->player.stop();
     this->player.close();
-    this->rig.runFor(4000ms);  // longer than the sound takes to play out
+    ASSERT_TRUE(this->rig.waitUntilSilent());
     EXPECT_EQ(this->completions, 0);
 
-    // And the next playback opens and plays again.
+    // And the next playback opens and plays again: its end is the one report (one of the others, had
+    // it come, would have come before).
     this->player.open(suppliedSound());
     this->player.play();
     this->waitForReport();

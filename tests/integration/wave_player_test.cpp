@@ -23,6 +23,7 @@
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_wave_player.h"
 #include "storage/program_folder.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 
 namespace fs = std::filesystem;
@@ -70,8 +71,7 @@ TEST(WaveFile, AFileThatIsNotAWaveFileFails) {
     const fs::path file = folder.path() / "RX47.wav";
     EXPECT_THROW(waveFileLength(file), FileError);  // missing
 
-    std::ifstream in(suppliedSound(), std::ios::binary);
-    const std::string sound{std::istreambuf_iterator<char>(in), {}};
+    const std::string sound = test::bytesOf(suppliedSound());
     ASSERT_GT(sound.size(), 44u);
     const std::pair<const char*, std::string> broken[] = {
         {"empty", ""},

@@ -29,7 +29,9 @@
 #include "storage/records.h"
 #include "storage/settings_row.h"
 #include "support/file_checks.h"
+#include "support/program_folder.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 
 namespace {
 
@@ -114,11 +116,6 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-int showsSeen(const rx47sim::Simulator& device) {
-    const auto lines = device.receivedLines();
-    return static_cast<int>(std::count(lines.begin(), lines.end(), "show"));
-}
-
 /// The fake local time a round starts at: a day on from the last, 75 s before midnight or 15 s before
 /// half past noon, so that every round's records start a new daily file (and some cross midnight,
 /// and every thirtieth or so a month).
@@ -199,8 +196,7 @@ int main(int argc, char** argv) {
 
         if (kind == Kind::Compaction) {
             // The exit that finds the counter at 100 compacts.
-            rx47::SettingsRow row;
-            row.open(folder.path());
+            rx47::test::StoredSettings row(folder.path());
             row.write("running", std::int64_t{100});
             row.commit();
             running = 100;
@@ -225,10 +221,10 @@ int main(int argc, char** argv) {
                                   "RX47_KILL_LOG=" + killLog.string()};
         }
 
-        const int showsBefore = showsSeen(device);
+        const int showsBefore = rx47::test::timesReceived(device, "show");
         const auto roundStarted = SteadyClock::now();
         RealProgram program(folder, launch);
-        const auto up = [&] { return showsSeen(device) > showsBefore; };
+        const auto up = [&] { return rx47::test::timesReceived(device, "show") > showsBefore; };
         bool cameUp = false;
         bool killedByUs = false;
         if (kind == Kind::Random) {

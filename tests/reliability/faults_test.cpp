@@ -23,22 +23,19 @@
 #include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::bytesOf;
 using test::LaunchOptions;
 using test::ProgramCopy;
 using test::RealProgram;
 
 const LocalDateTime kStart{2026, 5, 7, 9, 29, 40};
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 LaunchOptions fastClock() {
     LaunchOptions options;
@@ -49,17 +46,10 @@ LaunchOptions fastClock() {
 
 /// The device on port 1 of a program folder, open to whichever user the program runs as.
 struct Device {
-    explicit Device(const ProgramCopy& folder) : sim(options(folder)) { ::chmod(sim.ptyPath().c_str(), 0666); }
-    static rx47sim::Options options(const ProgramCopy& folder) {
-        rx47sim::Options o;
-        o.link = folder.port(1);
-        o.intervalSeconds = 0.5;
-        return o;
+    explicit Device(const ProgramCopy& folder) : sim(test::deviceOn(folder.port(1))) {
+        ::chmod(sim.ptyPath().c_str(), 0666);
     }
-    int shows() const {
-        const auto lines = sim.receivedLines();
-        return static_cast<int>(std::count(lines.begin(), lines.end(), "show"));
-    }
+    int shows() const { return test::timesReceived(sim, "show"); }
     /// The program asks for `more` further reports: its per-minute update runs.
     bool keepsAsking(int more = 2, std::chrono::seconds timeout = 60s) {
         const int from = shows();

@@ -45,20 +45,18 @@
 #include "storage/settings_row.h"
 #include "support/desktop_session.h"
 #include "support/file_checks.h"
+#include "support/program_folder.h"
 #include "support/real_program.h"
+#include "support/simulated_device.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Row = std::map<std::string, rx47::SettingValue>;
+using rx47::test::bytesOf;
 
 const std::string kDb = rx47::kSettingsFileName, kJournal = kDb + "-journal", kMetrics = "rx47.prom";
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void put(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
@@ -424,10 +422,7 @@ struct Run {
         launch.arguments = {"--folder", data.string(), "--metrics", (data / kMetrics).string()};
         launch.errorLog = work / "program.log";
         if (desktop->ready()) launch.display = desktop->display();
-        const auto shows = [&] {
-            const auto lines = device->receivedLines();
-            return std::count(lines.begin(), lines.end(), "show");
-        };
+        const auto shows = [&] { return rx47::test::timesReceived(*device, "show"); };
         const auto before = shows();
         rx47::test::RealProgram program(*this->program, launch);
         if (!rx47::test::waitFor([&] { return shows() > before; }, 30s))
@@ -562,8 +557,7 @@ int main(int argc, char** argv) {
         }
         if (full) {
             // The 100th exit compacts the settings.
-            rx47::SettingsRow row;
-            row.open(run.data);
+            rx47::test::StoredSettings row(run.data);
             row.write("running", std::int64_t{100});
             row.commit();
             row.close();

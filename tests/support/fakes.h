@@ -25,6 +25,15 @@
 
 namespace rx47::test {
 
+/// Names the rigs of a typed suite that holds doubles and adapters to one contract: each rig says
+/// its own in `kName`.
+struct RigNames {
+    template <class Rig>
+    static std::string GetName(int) {
+        return Rig::kName;
+    }
+};
+
 /// Timers in virtual time: advance() fires the due ticks in time order (ties by index). It holds the
 /// array's contract as the Qt timers do, advance() standing for the event loop.
 class VirtualTimerArray : public TimerArray {

@@ -26,11 +26,6 @@ namespace {
 const char* const kHeader1 = "日付,時刻,検出数,空間平均,,直近平均,,直近最大,,直近最小";
 const char* const kHeader2 = ",,,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h,CPM,μSv/h";
 
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 /// The text in UTF-8, or nothing when it is not code page 932 throughout.
 bool fromCodePage932(const std::string& bytes, std::string& utf8) {
     iconv_t cd = iconv_open("UTF-8", "CP932");
@@ -112,6 +107,11 @@ bool sameSetting(const SettingValue& a, const SettingValue& b) {
 }
 
 }  // namespace
+
+std::string bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 RecordFileCheck checkRecordFile(const fs::path& file) {
     RecordFileCheck check;

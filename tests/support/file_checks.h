@@ -21,6 +21,9 @@ inline const std::string kRecordHeaders =
     "\x92\xBC\x8B\xDF\x95\xBD\x8B\xCF,,\x92\xBC\x8B\xDF\x8D\xC5\x91\xE5,,\x92\xBC\x8B\xDF\x8D\xC5\x8F\xAC\r\n"
     ",,,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h,CPM,\x83\xCASv/h\r\n";
 
+/// A file's bytes as they stand on disk ("" when it cannot be read).
+std::string bytesOf(const std::filesystem::path& file);
+
 /// What a record file holds, and what is wrong with it.
 struct RecordFileCheck {
     int dataLines = 0;

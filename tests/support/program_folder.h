@@ -36,6 +36,14 @@ private:
     std::filesystem::path path_;
 };
 
+/// The settings file of a program folder as a fresh open reads it now: what is on disk, whatever a
+/// row held open elsewhere has pending (`StoredSettings(folder).text("COMport")`). Throws as
+/// SettingsRow::open() does.
+class StoredSettings : public SettingsRow {
+public:
+    explicit StoredSettings(const std::filesystem::path& programFolder) { open(programFolder); }
+};
+
 /// The whole monitor core over the fakes, with its settings in a temporary program folder and the
 /// timer ticks dispatched as the program does.
 struct TestMonitor {

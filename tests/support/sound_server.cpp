@@ -8,10 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
+
+#include "support/process.h"
 
 namespace rx47::test {
 
@@ -61,6 +65,17 @@ SoundServer::~SoundServer() {
     }
     std::error_code ec;
     fs::remove_all(dir_, ec);
+}
+
+int SoundServer::streams() const {
+    const Finished listed =
+        runProgram({"/usr/bin/pactl", "list", "short", "sink-inputs"}, {"PULSE_SERVER=" + address()}, 10s);
+    if (listed.exitCode != 0) return -1;
+    std::istringstream lines(listed.output);
+    int n = 0;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) ++n;
+    return n;
 }
 
 }  // namespace rx47::test

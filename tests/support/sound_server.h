@@ -23,6 +23,8 @@ public:
     bool running() const { return pid_ > 0 && std::filesystem::exists(socket_); }
     /// The value for PULSE_SERVER.
     std::string address() const { return "unix:" + socket_.string(); }
+    /// How many playbacks reach the server now (its sink inputs), -1 when it cannot say.
+    int streams() const;
 
 private:
     std::filesystem::path dir_;

@@ -63,11 +63,7 @@ struct Controls : ::testing::Test {
         return f.cmd[0].enabled == enabled && f.cmd[1].enabled == enabled && f.Option2[0].enabled == enabled &&
                f.Option2[1].enabled == enabled;
     }
-    bool buzzerStored() {
-        SettingsRow stored;
-        stored.open(m.folder.path());
-        return stored.isTrue("buzzer");
-    }
+    bool buzzerStored() { return test::StoredSettings(m.folder.path()).isTrue("buzzer"); }
 };
 
 TEST_F(Controls, TheSettingsButtonClearsTheHitCountersBeforeTheDialogOpens) {

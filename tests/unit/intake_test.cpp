@@ -90,10 +90,9 @@ TEST_F(Intake, AStatusReportFillsUnknownValuesAndTheTotalCount) {
     EXPECT_EQ(m.state.readingCount, 0);
     EXPECT_FALSE(errorLampBlinking());
     // Both values are on disk.
-    SettingsRow reread;
-    reread.open(m.folder.path());
-    EXPECT_EQ(reread.int16("gkeisuu"), 120);
-    EXPECT_EQ(reread.int16("warnCPMlevel"), 100);
+    const test::StoredSettings onDisk(m.folder.path());
+    EXPECT_EQ(onDisk.int16("gkeisuu"), 120);
+    EXPECT_EQ(onDisk.int16("warnCPMlevel"), 100);
 }
 
 TEST_F(Intake, KnownValuesAreNotOverwrittenByTheDevice) {

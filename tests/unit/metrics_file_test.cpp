@@ -15,6 +15,7 @@
 #include "monitor/alarms.h"
 #include "monitor/minute_update.h"
 #include "storage/metrics.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "support/time_zone.h"
 
@@ -44,10 +45,7 @@ struct MetricsFile : ::testing::Test {
         ++m.clock.time.minute;
         minuteUpdate(m.ctx);
     }
-    std::string text() const {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string text() const { return test::bytesOf(file); }
     /// The sample line of a metric ("rx47_cpm{folder=...} 25"), "" when it is left out.
     std::string sample(const std::string& name, const std::string& extraLabels = "") const {
         const std::string head = name + label + extraLabels + "} ";

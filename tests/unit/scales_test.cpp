@@ -32,11 +32,7 @@ struct Scales : ::testing::Test {
             if (c.items[i] == entry) Combo1_Pick(m.ctx, combo, static_cast<int>(i));
     }
     /// A setting as stored on disk.
-    std::string stored(const std::string& column) {
-        SettingsRow row;
-        row.open(m.folder.path());
-        return row.text(column);
-    }
+    std::string stored(const std::string& column) { return test::StoredSettings(m.folder.path()).text(column); }
     const LineControl& alarmLine() { return m.form.lne[kAlarmLine]; }
 };
 

@@ -23,11 +23,7 @@ struct SetupCheckBoxes : ::testing::Test {
         setup::Form_Load(m.ctx, form);
     }
     void click(int box, bool checked) { setup::setCheck(m.ctx, form, box, checked); }
-    bool onDiskTrue(const char* column) {
-        SettingsRow row;
-        row.open(m.folder.path());
-        return row.isTrue(column);
-    }
+    bool onDiskTrue(const char* column) { return test::StoredSettings(m.folder.path()).isTrue(column); }
 };
 
 TEST_F(SetupCheckBoxes, EachBoxWritesItsColumnAndCommitsAtOnce) {

@@ -47,9 +47,7 @@ TEST_F(SetupLoad, TheSuppliedSettingsFillTheDialogAndAreCommitted) {
     EXPECT_FALSE(form.Label1[kNoteLine1].visible);
     EXPECT_TRUE(m.form.lne[kAlarmLine].visible);
     EXPECT_FALSE(form.cmd.enabled);  // no RX47.wav in the program folder
-    SettingsRow onDisk;
-    onDisk.open(m.folder.path());
-    EXPECT_TRUE(onDisk.isTrue("buzzer"));
+    EXPECT_TRUE(test::StoredSettings(m.folder.path()).isTrue("buzzer"));
 }
 
 TEST_F(SetupLoad, AlarmsAndRecordingOffDisableTheirControlsOnly) {

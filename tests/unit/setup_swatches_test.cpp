@@ -55,11 +55,7 @@ struct SetupSwatches : ::testing::Test {
         setup::Form_Load(m.ctx, form);
         m.desktop.pickedColour = kPicked;
     }
-    std::int32_t onDisk(const char* column) {
-        SettingsRow row;
-        row.open(m.folder.path());
-        return row.int32(column);
-    }
+    std::int32_t onDisk(const char* column) { return test::StoredSettings(m.folder.path()).int32(column); }
 };
 
 TEST_F(SetupSwatches, EachSwatchRecoloursExactlyWhatStartUpColoursWithItsSetting) {

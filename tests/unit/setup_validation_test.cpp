@@ -34,11 +34,7 @@ struct SetupValidation : ::testing::Test {
     void type(int box, const std::string& text) { setup::txt_Change(form, box, text); }
     /// A close from the close box; true when the dialog stays open.
     bool close() { return setup::Form_QueryUnload(m.ctx, form, setup::kCloseFromControlMenu); }
-    double onDisk(const char* column) {
-        SettingsRow row;
-        row.open(m.folder.path());
-        return row.number(column);
-    }
+    double onDisk(const char* column) { return test::StoredSettings(m.folder.path()).number(column); }
     bool saveDelayRuns() { return m.timers.isRunning(timer::kSaveDelay); }
 };
 

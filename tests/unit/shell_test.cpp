@@ -93,9 +93,7 @@ TEST_F(Tray, WithoutTheSettingOrANotificationAreaTheWindowStaysMinimised) {
 }
 
 int storedRunning(const TestMonitor& m) {
-    SettingsRow row;
-    row.open(m.folder.path());
-    return row.int16("running");
+    return test::StoredSettings(m.folder.path()).int16("running");
 }
 
 TEST(Shutdown, CountsTheExitAndCompactsEveryHundredth) {

@@ -11,6 +11,7 @@
 #include "display/trend_graph.h"
 #include "model/monitor_state.h"
 #include "monitor/timer_schedule.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 #include "ui/startup.h"
 
@@ -19,13 +20,9 @@ namespace fs = std::filesystem;
 namespace rx47 {
 namespace {
 
+using test::bytesOf;
 using test::TempProgramFolder;
 using test::TestMonitor;
-
-std::string bytesOf(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 struct WindowMode {
     bool startup;
