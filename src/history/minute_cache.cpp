@@ -4,7 +4,10 @@
 #include "history/minute_cache.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdlib>
@@ -16,6 +19,7 @@
 #include <string_view>
 #include <system_error>
 #include <type_traits>
+#include <utility>
 
 namespace rx47::history {
 
@@ -23,16 +27,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-static_assert(std::is_trivially_copyable_v<Minute>);
+static_assert(std::is_trivially_copyable_v<Minute> && sizeof(Minute) == 32);
+static_assert(std::is_trivially_copyable_v<SeriesIndex::Block> && sizeof(SeriesIndex::Block) == 56);
 
-constexpr char kMagic[8] = {'R', 'X', '4', '7', 'M', 'I', 'N', '2'};
+constexpr char kMagic[8] = {'R', 'X', '4', '7', 'M', 'I', 'N', '3'};
 /// How much of the file before the cached part's end must still be the same bytes.
 constexpr std::uint64_t kTail = 64 * 1024;
+/// The room after mapped minutes for the ones a running monitor appends (two years of them: address
+/// space only, until they come).
+constexpr std::size_t kRoom = 1 << 20;
+/// Content is hashed in pieces of this size, so that it can be read through a small buffer.
+constexpr std::size_t kPiece = 1 << 20;
 
 struct Header {
     char magic[8];
     std::uint32_t minuteSize;
-    std::uint32_t reserved;
+    std::uint32_t blockSize;
     std::uint64_t device;
     std::uint64_t inode;
     std::uint64_t size;
@@ -44,37 +54,76 @@ struct Header {
     std::uint64_t hasPrevious;
     std::uint64_t tailHash;
     std::uint64_t minutes;
+    std::uint64_t blocks;
+    std::uint64_t days;
+    std::uint64_t minutesOffset;  // a multiple of the page size: the minutes are mapped from there
     std::uint64_t contentHash;
     std::uint64_t zoneHash;
 };
 static_assert(std::is_trivially_copyable_v<Header>);
 
+std::size_t pageSize() {
+    static const auto size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    return size;
+}
+
+std::uint64_t roundUp(std::uint64_t n, std::uint64_t to) {
+    return (n + to - 1) / to * to;
+}
+
 std::uint64_t hashOf(std::string_view bytes) {
     return std::hash<std::string_view>{}(bytes);
 }
 
-std::uint64_t contentHash(const std::vector<Minute>& minutes) {
-    return hashOf({reinterpret_cast<const char*>(minutes.data()), minutes.size() * sizeof(Minute)});
+/// A hash of bytes taken in pieces, the same whether they are in memory or read from a file.
+struct PieceHash {
+    std::uint64_t value = 0xcbf29ce484222325ULL;
+    void add(std::string_view piece) { value = (value ^ hashOf(piece)) * 0x100000001b3ULL; }
+    void addAll(const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const char*>(data);
+        for (std::size_t at = 0; at < size; at += kPiece) add({bytes + at, std::min(kPiece, size - at)});
+        add({});  // where one part ends
+    }
+};
+
+bool readAt(int fd, void* into, std::size_t size, std::uint64_t offset) {
+    auto* at = static_cast<char*>(into);
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, at, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        at += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+/// The hash of `size` bytes of a file from `offset`, read through a small buffer (so that reading
+/// them costs no memory of this process).
+std::optional<std::uint64_t> hashOfFile(int fd, std::uint64_t offset, std::uint64_t size, PieceHash& hash) {
+    std::string buffer(std::min<std::uint64_t>(size, kPiece), '\0');
+    for (std::uint64_t at = 0; at < size; at += kPiece) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, size - at));
+        if (!readAt(fd, buffer.data(), n, offset + at)) return std::nullopt;
+        hash.add({buffer.data(), n});
+    }
+    hash.add({});
+    return hash.value;
 }
 
 /// The hash of the file's bytes that end where the cached part ends; nothing when they cannot be read.
 std::optional<std::uint64_t> tailHash(int fd, std::uint64_t consumed) {
     const std::uint64_t from = consumed > kTail ? consumed - kTail : 0;
     std::string bytes(consumed - from, '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(from + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return std::nullopt;
-        got += static_cast<std::size_t>(n);
-    }
+    if (!readAt(fd, bytes.data(), bytes.size(), from)) return std::nullopt;
     return hashOf(bytes);
 }
 
 /// The machine's UTC offset at every hour the minutes span: the minutes' moments were worked out
 /// from local times with it, so a cache made under another time zone (or other rules of this one)
 /// does not fit.
-std::uint64_t zoneHash(const std::vector<Minute>& minutes) {
+std::uint64_t zoneHash(std::span<const Minute> minutes) {
     std::uint64_t hash = 0xcbf29ce484222325ULL;
     if (minutes.empty()) return hash;
     for (std::int64_t t = minutes.front().time / 3600 * 3600; t <= minutes.back().time + 3600; t += 3600) {
@@ -96,18 +145,6 @@ fs::path cacheFile(const fs::path& folder, const fs::path& file) {
     return folder / name;
 }
 
-bool readAll(int fd, void* into, std::size_t size) {
-    auto* at = static_cast<char*>(into);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, at, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        at += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool writeAll(int fd, const void* from, std::size_t size) {
     const auto* at = static_cast<const char*>(from);
     while (size > 0) {
@@ -120,7 +157,90 @@ bool writeAll(int fd, const void* from, std::size_t size) {
     return true;
 }
 
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
 }  // namespace
+
+// ---- MinuteArray ---------------------------------------------------------------------------------
+
+MinuteArray::MinuteArray(MinuteArray&& other) noexcept
+    : heap_(std::move(other.heap_)),
+      mapped_(std::exchange(other.mapped_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      mappedBytes_(std::exchange(other.mappedBytes_, 0)) {}
+
+MinuteArray& MinuteArray::operator=(MinuteArray&& other) noexcept {
+    if (this != &other) {
+        unmap();
+        heap_ = std::move(other.heap_);
+        other.heap_.clear();
+        mapped_ = std::exchange(other.mapped_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+        mappedBytes_ = std::exchange(other.mappedBytes_, 0);
+    }
+    return *this;
+}
+
+MinuteArray::~MinuteArray() {
+    unmap();
+}
+
+void MinuteArray::unmap() {
+    if (mapped_) ::munmap(mapped_, mappedBytes_);
+    mapped_ = nullptr;
+    size_ = capacity_ = mappedBytes_ = 0;
+}
+
+std::optional<MinuteArray> MinuteArray::map(int fd, std::uint64_t offset, std::size_t count) {
+    MinuteArray array;
+    if (count == 0) return array;
+    if (offset % pageSize() != 0) return std::nullopt;
+    const std::size_t fileBytes = roundUp(count * sizeof(Minute), pageSize());
+    const std::size_t total = fileBytes + kRoom * sizeof(Minute);
+    // Address space for the minutes and the room after them, then the file's minutes over its start:
+    // the pages of both are private, so what is appended never reaches the file.
+    void* base = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED) return std::nullopt;
+    if (::mmap(base, fileBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_FIXED, fd, static_cast<off_t>(offset)) ==
+        MAP_FAILED) {
+        ::munmap(base, total);
+        return std::nullopt;
+    }
+    array.mapped_ = static_cast<Minute*>(base);
+    array.size_ = count;
+    array.capacity_ = total / sizeof(Minute);
+    array.mappedBytes_ = total;
+    return array;
+}
+
+void MinuteArray::append(std::span<const Minute> minutes) {
+    if (minutes.empty()) return;
+    if (!mapped_) {
+        heap_.insert(heap_.end(), minutes.begin(), minutes.end());
+        return;
+    }
+    if (size_ + minutes.size() <= capacity_) {
+        std::memcpy(mapped_ + size_, minutes.data(), minutes.size_bytes());
+        size_ += minutes.size();
+        return;
+    }
+    // The room is used up: the minutes move to the heap.
+    std::vector<Minute> all;
+    all.reserve(size_ + minutes.size());
+    all.insert(all.end(), mapped_, mapped_ + size_);
+    all.insert(all.end(), minutes.begin(), minutes.end());
+    unmap();
+    heap_ = std::move(all);
+}
+
+// ---- the cache file ------------------------------------------------------------------------------
 
 fs::path userCacheFolder() {
     if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg == '/') return fs::path(xdg) / "rx47-history";
@@ -131,33 +251,45 @@ fs::path userCacheFolder() {
 std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path& file, int fd, const struct stat& st) {
     if (folder.empty()) return std::nullopt;
     try {
-        const int cache = ::open(cacheFile(folder, file).c_str(), O_RDONLY | O_CLOEXEC);
-        if (cache < 0) return std::nullopt;
+        Descriptor cache{::open(cacheFile(folder, file).c_str(), O_RDONLY | O_CLOEXEC)};
+        if (cache.fd < 0) return std::nullopt;
         struct stat cacheStatus {};
         Header h{};
-        const bool headerRead = ::fstat(cache, &cacheStatus) == 0 && readAll(cache, &h, sizeof h);
+        if (::fstat(cache.fd, &cacheStatus) != 0 || !readAt(cache.fd, &h, sizeof h, 0)) return std::nullopt;
         const auto size = static_cast<std::uint64_t>(st.st_size);
-        const bool fits = headerRead && std::memcmp(h.magic, kMagic, sizeof kMagic) == 0 &&
-                          h.minuteSize == sizeof(Minute) && h.device == static_cast<std::uint64_t>(st.st_dev) &&
-                          h.inode == static_cast<std::uint64_t>(st.st_ino) && h.consumed <= size &&
-                          h.consumed <= h.size &&
-                          // Not grown: it must not have changed at all. Grown: the monitor appended to it.
-                          (size > h.size || (size == h.size && h.modifiedSeconds == st.st_mtim.tv_sec &&
-                                             h.modifiedNanoseconds == st.st_mtim.tv_nsec)) &&
-                          h.minutes <= h.consumed / 20 &&
-                          static_cast<std::uint64_t>(cacheStatus.st_size) == sizeof h + h.minutes * sizeof(Minute);
-        if (!fits || tailHash(fd, h.consumed) != h.tailHash) {
-            ::close(cache);
-            return std::nullopt;
-        }
+        const std::uint64_t tables = sizeof h + h.blocks * sizeof(SeriesIndex::Block) + h.days * sizeof(std::int64_t);
+        // Every count is bounded by the record file's size before any of them is multiplied.
+        const bool fits =
+            std::memcmp(h.magic, kMagic, sizeof kMagic) == 0 && h.minuteSize == sizeof(Minute) &&
+            h.blockSize == sizeof(SeriesIndex::Block) && h.device == static_cast<std::uint64_t>(st.st_dev) &&
+            h.inode == static_cast<std::uint64_t>(st.st_ino) && h.consumed <= size && h.consumed <= h.size &&
+            // Not grown: it must not have changed at all. Grown: the monitor appended to it.
+            (size > h.size || (size == h.size && h.modifiedSeconds == st.st_mtim.tv_sec &&
+                               h.modifiedNanoseconds == st.st_mtim.tv_nsec)) &&
+            h.minutes <= h.consumed / 20 && h.blocks == (h.minutes + SeriesIndex::kFine - 1) / SeriesIndex::kFine &&
+            h.days <= h.minutes / 1380 + 1 && h.minutesOffset % pageSize() == 0 && h.minutesOffset >= tables &&
+            h.minutesOffset - tables < pageSize() &&
+            static_cast<std::uint64_t>(cacheStatus.st_size) == h.minutesOffset + h.minutes * sizeof(Minute);
+        if (!fits || tailHash(fd, h.consumed) != h.tailHash) return std::nullopt;
+
         CachedPart part;
-        // With room for what the file grew by since, so the minutes are not copied to append them.
-        part.minutes.reserve(h.minutes + (size - h.consumed) / 40 + 1);
-        part.minutes.resize(h.minutes);
-        const bool read = readAll(cache, part.minutes.data(), h.minutes * sizeof(Minute));
-        ::close(cache);
-        if (!read || contentHash(part.minutes) != h.contentHash || zoneHash(part.minutes) != h.zoneHash)
+        part.blocks.resize(h.blocks);
+        part.wholeDays.resize(h.days);
+        const std::size_t blockBytes = part.blocks.size() * sizeof(SeriesIndex::Block);
+        if (!readAt(cache.fd, part.blocks.data(), blockBytes, sizeof h) ||
+            !readAt(cache.fd, part.wholeDays.data(), part.wholeDays.size() * sizeof(std::int64_t),
+                    sizeof h + blockBytes))
             return std::nullopt;
+        PieceHash content;
+        content.addAll(part.blocks.data(), blockBytes);
+        content.addAll(part.wholeDays.data(), part.wholeDays.size() * sizeof(std::int64_t));
+        // The minutes are checked as read through a buffer, then mapped: only the pages a view
+        // reads later are this process's memory.
+        if (hashOfFile(cache.fd, h.minutesOffset, h.minutes * sizeof(Minute), content) != h.contentHash)
+            return std::nullopt;
+        auto minutes = MinuteArray::map(cache.fd, h.minutesOffset, h.minutes);
+        if (!minutes || zoneHash(*minutes) != h.zoneHash) return std::nullopt;
+        part.minutes = std::move(*minutes);
         part.consumed = h.consumed;
         part.counts = {h.counts[0], h.counts[1], h.counts[2], h.counts[3], h.counts[4]};
         if (h.hasPrevious) part.previous = h.previous;
@@ -167,21 +299,22 @@ std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path&
     }
 }
 
-void storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const struct stat& st,
-                     const CachedPart& part) {
-    if (folder.empty()) return;
+std::optional<MinuteArray> storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const struct stat& st,
+                                           const PartToKeep& part) {
+    if (folder.empty()) return std::nullopt;
     try {
         const auto tail = tailHash(fd, part.consumed);
-        if (!tail) return;
+        if (!tail) return std::nullopt;
         std::error_code ec;
         fs::create_directories(folder, ec);
         const fs::path target = cacheFile(folder, file);
         std::string temporary = target.string() + ".XXXXXX";
-        const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
-        if (out < 0) return;
+        Descriptor out{::mkostemp(temporary.data(), O_CLOEXEC)};
+        if (out.fd < 0) return std::nullopt;
         Header h{};
         std::memcpy(h.magic, kMagic, sizeof kMagic);
         h.minuteSize = sizeof(Minute);
+        h.blockSize = sizeof(SeriesIndex::Block);
         h.device = static_cast<std::uint64_t>(st.st_dev);
         h.inode = static_cast<std::uint64_t>(st.st_ino);
         h.size = static_cast<std::uint64_t>(st.st_size);
@@ -198,14 +331,28 @@ void storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const
         h.hasPrevious = part.previous.has_value();
         h.tailHash = *tail;
         h.minutes = part.minutes.size();
-        h.contentHash = contentHash(part.minutes);
+        h.blocks = part.blocks.size();
+        h.days = part.wholeDays.size();
+        const std::uint64_t tables = sizeof h + part.blocks.size_bytes() + part.wholeDays.size_bytes();
+        h.minutesOffset = roundUp(tables, pageSize());
+        PieceHash content;
+        content.addAll(part.blocks.data(), part.blocks.size_bytes());
+        content.addAll(part.wholeDays.data(), part.wholeDays.size_bytes());
+        content.addAll(part.minutes.data(), part.minutes.size_bytes());
+        h.contentHash = content.value;
         h.zoneHash = zoneHash(part.minutes);
-        const bool written =
-            writeAll(out, &h, sizeof h) && writeAll(out, part.minutes.data(), part.minutes.size() * sizeof(Minute));
-        if (::close(out) == 0 && written && ::rename(temporary.c_str(), target.c_str()) == 0) return;
+        const std::string padding(h.minutesOffset - tables, '\0');
+        const bool written = writeAll(out.fd, &h, sizeof h) &&
+                             writeAll(out.fd, part.blocks.data(), part.blocks.size_bytes()) &&
+                             writeAll(out.fd, part.wholeDays.data(), part.wholeDays.size_bytes()) &&
+                             writeAll(out.fd, padding.data(), padding.size()) &&
+                             writeAll(out.fd, part.minutes.data(), part.minutes.size_bytes());
+        if (written && ::rename(temporary.c_str(), target.c_str()) == 0)
+            return MinuteArray::map(out.fd, h.minutesOffset, part.minutes.size());
         ::unlink(temporary.c_str());
     } catch (const std::exception&) {
     }
+    return std::nullopt;
 }
 
 }  // namespace rx47::history

@@ -2,11 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The minutes of a large record file kept beside the user's other caches, so that ten years of
-// master file are not read line by line at every start. The cache only ever stands for a leading
-// part of the file as it was: it is taken when the file is the same one (device and inode), that part
-// of it still ends in the same bytes, and, when the file has not grown, its time of change is the
-// same; its own content is checked against a hash. Anything else, and the file is read as if there
-// were no cache. The record folder is the monitor's and is never written to.
+// master file are neither read line by line at every start nor held in memory: the cache file is
+// mapped, and only the pages a view reads are loaded. The cache only ever stands for a leading part
+// of the file as it was: it is taken when the file is the same one (device and inode), that part of
+// it still ends in the same bytes, and, when the file has not grown, its time of change is the same;
+// its own content is checked against a hash before it is mapped. Anything else, and the file is read
+// as if there were no cache. The record folder is the monitor's and is never written to.
 #pragma once
 
 #include <sys/stat.h>
@@ -14,19 +15,75 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "history/record_reader.h"
+#include "history/series.h"
 
 namespace rx47::history {
 
-/// What a cache holds of a file: its minutes up to `consumed` bytes, and the line counts and last
-/// moment that reading them gave.
+/// Minutes in one piece of memory: a vector of the heap, or a cache file's minutes mapped (its pages
+/// read in as they are used, and given back by the system when memory is short) with room after
+/// them for the minutes a running monitor appends. Move-only.
+class MinuteArray {
+public:
+    MinuteArray() = default;
+    explicit MinuteArray(std::vector<Minute> minutes) : heap_(std::move(minutes)) {}
+    MinuteArray(MinuteArray&& other) noexcept;
+    MinuteArray& operator=(MinuteArray&& other) noexcept;
+    MinuteArray(const MinuteArray&) = delete;
+    MinuteArray& operator=(const MinuteArray&) = delete;
+    ~MinuteArray();
+
+    /// `count` minutes at `offset` (a multiple of the page size) of the file open as `fd`; nothing
+    /// when the system refuses the mapping.
+    static std::optional<MinuteArray> map(int fd, std::uint64_t offset, std::size_t count);
+
+    const Minute* data() const { return mapped_ ? mapped_ : heap_.data(); }
+    std::size_t size() const { return mapped_ ? size_ : heap_.size(); }
+    bool empty() const { return size() == 0; }
+    const Minute* begin() const { return data(); }
+    const Minute* end() const { return data() + size(); }
+    const Minute& operator[](std::size_t i) const { return data()[i]; }
+    const Minute& front() const { return data()[0]; }
+    const Minute& back() const { return data()[size() - 1]; }
+    operator std::span<const Minute>() const { return {data(), size()}; }
+    /// Whether the minutes are a mapped file's.
+    bool mapped() const { return mapped_ != nullptr; }
+
+    void append(std::span<const Minute> minutes);
+
+private:
+    void unmap();
+
+    std::vector<Minute> heap_;
+    Minute* mapped_ = nullptr;
+    std::size_t size_ = 0;      // minutes in the mapping
+    std::size_t capacity_ = 0;  // minutes the mapping has room for
+    std::size_t mappedBytes_ = 0;
+};
+
+/// What a cache holds of a file: its minutes up to `consumed` bytes in time order, the line counts
+/// and last moment that reading them gave, the block summaries of the minutes and the local days
+/// (the moments they start) that have every one of their minutes.
 struct CachedPart {
     std::uint64_t consumed = 0;
     LineCounts counts;
     std::optional<std::int64_t> previous;
-    std::vector<Minute> minutes;
+    MinuteArray minutes;
+    std::vector<SeriesIndex::Block> blocks;
+    std::vector<std::int64_t> wholeDays;
+};
+
+/// What is kept of a file: as CachedPart, from the reader's own memory.
+struct PartToKeep {
+    std::uint64_t consumed = 0;
+    LineCounts counts;
+    std::optional<std::int64_t> previous;
+    std::span<const Minute> minutes;
+    std::span<const SeriesIndex::Block> blocks;
+    std::span<const std::int64_t> wholeDays;
 };
 
 /// The folder for the caches: $XDG_CACHE_HOME/rx47-history, or ~/.cache/rx47-history; empty when
@@ -34,13 +91,15 @@ struct CachedPart {
 std::filesystem::path userCacheFolder();
 
 /// A file's part from the cache in `folder`, when it can be trusted for the file open as `fd` with
-/// status `st`; nothing otherwise. Never throws.
+/// status `st`; nothing otherwise (a cache file cut short, of another program or of an older
+/// layout included). Never throws.
 std::optional<CachedPart> loadCachedPart(const std::filesystem::path& folder, const std::filesystem::path& file, int fd,
                                          const struct stat& st);
 
-/// Keeps a file's part in the cache in `folder` (written to a new file and renamed over the old one).
-/// Failures are ignored: the cache is only a saving.
-void storeCachedPart(const std::filesystem::path& folder, const std::filesystem::path& file, int fd,
-                     const struct stat& st, const CachedPart& part);
+/// Keeps a file's part in the cache in `folder` (written to a new file and renamed over the old one)
+/// and returns its minutes as kept there, mapped; nothing when it could not be kept (the cache is only
+/// a saving).
+std::optional<MinuteArray> storeCachedPart(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                           int fd, const struct stat& st, const PartToKeep& part);
 
 }  // namespace rx47::history

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -33,6 +34,59 @@ std::int64_t minuteOf(std::int64_t t) {
 
 bool byTime(const Minute& a, const Minute& b) {
     return a.time < b.time;
+}
+
+/// The moments a local day starts and the next one starts (23 or 25 hours apart on the days the
+/// clock changes).
+std::optional<std::pair<std::int64_t, std::int64_t>> dayBounds(LocalTimes& times, std::chrono::year_month_day day) {
+    if (!day.ok()) return std::nullopt;
+    const std::chrono::year_month_day next{std::chrono::sys_days{day} + std::chrono::days{1}};
+    const auto seconds = [&](std::chrono::year_month_day d, std::int64_t& out) {
+        return times.seconds(static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
+                             static_cast<int>(static_cast<unsigned>(d.day())), 0, 0, 0, out);
+    };
+    std::int64_t from = 0, to = 0;
+    if (!seconds(day, from) || !seconds(next, to) || to <= from) return std::nullopt;
+    return std::pair(from, to);
+}
+
+/// How many distinct minutes of [from, to) the minutes from position `i` on have, counting those
+/// `take` accepts.
+template <class Take>
+std::int64_t distinctMinutes(std::span<const Minute> minutes, std::size_t i, std::int64_t from, std::int64_t to,
+                             Take take) {
+    std::int64_t count = 0, counted = minuteOf(from) - 1;
+    for (; i < minutes.size() && minutes[i].time < to; ++i) {
+        const std::int64_t minute = minuteOf(minutes[i].time);
+        if (take(i) && minute != counted) {
+            ++count;
+            counted = minute;
+        }
+    }
+    return count;
+}
+
+/// The local days of which the minutes (in time order) have every minute, by the moments they start.
+std::vector<std::int64_t> wholeDaysOf(std::span<const Minute> minutes) {
+    std::vector<std::int64_t> days;
+    if (minutes.empty()) return days;
+    const auto first = static_cast<std::time_t>(minutes.front().time);
+    std::tm tm{};
+    if (!::localtime_r(&first, &tm)) return days;
+    std::chrono::sys_days day{std::chrono::year{tm.tm_year + 1900} / (tm.tm_mon + 1) / tm.tm_mday};
+    LocalTimes times;
+    std::size_t i = 0;
+    const std::int64_t span = minutes.back().time - minutes.front().time;
+    for (std::int64_t n = 0; n <= span / (24 * 60 * 60) + 2; ++n, day += std::chrono::days{1}) {
+        const auto bounds = dayBounds(times, std::chrono::year_month_day{day});
+        if (!bounds) continue;
+        const auto [from, to] = *bounds;
+        if (from > minutes.back().time) break;
+        while (i < minutes.size() && minutes[i].time < from) ++i;
+        if (distinctMinutes(minutes, i, from, to, [](std::size_t) { return true; }) == (to - from) / 60)
+            days.push_back(from);
+    }
+    return days;
 }
 
 bool shaped(const std::string& name, const char* pattern) {
@@ -92,11 +146,12 @@ LineCounts RecordStore::counts() const {
 void RecordStore::clear() {
     files_.clear();
     known_.clear();
-    minutes_.clear();
-    minutes_.shrink_to_fit();
+    minutes_ = {};
     sources_.clear();
     sources_.shrink_to_fit();
     index_ = {};
+    wholeDays_.clear();
+    if (toKeep_.fd >= 0) ::close(std::exchange(toKeep_.fd, -1));
 }
 
 bool RecordStore::refresh() {
@@ -147,10 +202,12 @@ bool RecordStore::refresh() {
                 merge(batch, source);
                 changed = true;
             }
+            if (source == Master && toKeep_.fd >= 0) keepMaster();
         }
         return changed;
     } catch (const std::exception&) {
         // Out of memory or a path the file system refuses: keep what was read.
+        if (toKeep_.fd >= 0) ::close(std::exchange(toKeep_.fd, -1));
         ++unreadable_;
         return false;
     }
@@ -200,7 +257,15 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
         file.consumed = cached->consumed;
         file.counts = cached->counts;
         file.previous = cached->previous;
-        result.minutes = std::move(cached->minutes);
+        if (minutes_.empty()) {
+            // The series starts as the cache's mapped minutes, with their block summaries.
+            minutes_ = std::move(cached->minutes);
+            sources_.assign(minutes_.size(), Master);
+            if (!index_.restore(std::move(cached->blocks), minutes_.size())) index_.update(minutes_, 0);
+            wholeDays_ = std::move(cached->wholeDays);
+        } else {
+            result.minutes.assign(cached->minutes.begin(), cached->minutes.end());
+        }
     }
     result.previous = file.previous;
     // Room for every line at once (a record line is 50 bytes or more; room never touched costs no
@@ -237,17 +302,15 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     file.tornTail = !buffer.empty();
     file.counts += result.counts;
     file.previous = result.previous;
-    // Kept for the next run when a good part of it had to be read as text.
-    if (file.source == Master && !seen && !failed && fromText >= kCacheWorthy) {
-        CachedPart part;
-        part.consumed = file.consumed;
-        part.counts = file.counts;
-        part.previous = file.previous;
-        part.minutes = std::move(result.minutes);
-        storeCachedPart(cacheFolder_, file.path, fd, st, part);
-        result.minutes = std::move(part.minutes);
+    // Kept for the next run when a good part of it had to be read as text, once its minutes are
+    // in the series.
+    if (file.source == Master && !seen && !failed && fromText >= kCacheWorthy && !cacheFolder_.empty() &&
+        toKeep_.fd < 0) {
+        toKeep_.fd = fd;
+        toKeep_.status = st;
+    } else {
+        ::close(fd);
     }
-    ::close(fd);
     if (!minutes_.empty())
         std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
     // A year's file is the batch as it stands, not a copy of it.
@@ -263,51 +326,51 @@ bool RecordStore::masterHasDay(const fs::path& daily) const {
     // The file's name is its day: "2026-05-07.csv".
     const std::string name = daily.filename().string();
     const int y = std::stoi(name.substr(0, 4)), m = std::stoi(name.substr(5, 2)), d = std::stoi(name.substr(8, 2));
-    const std::chrono::year_month_day day{std::chrono::year{y} / m / d};
-    if (!day.ok()) return false;
-    const std::chrono::year_month_day next{std::chrono::sys_days{day} + std::chrono::days{1}};
     LocalTimes times;
-    std::int64_t from = 0, to = 0;
-    if (!times.seconds(y, m, d, 0, 0, 0, from) ||
-        !times.seconds(static_cast<int>(next.year()), static_cast<int>(static_cast<unsigned>(next.month())),
-                       static_cast<int>(static_cast<unsigned>(next.day())), 0, 0, 0, to) ||
-        to <= from)
-        return false;
-    // The master's distinct minutes of the day, against the minutes the day has (23 or 25 hours on
-    // the days the clock changes).
-    Minute start;
-    start.time = from;
-    auto i =
-        static_cast<std::size_t>(std::lower_bound(minutes_.begin(), minutes_.end(), start, byTime) - minutes_.begin());
-    std::int64_t count = 0, counted = minuteOf(from) - 1;
-    for (; i < minutes_.size() && minutes_[i].time < to; ++i) {
-        const std::int64_t minute = minuteOf(minutes_[i].time);
-        if (sources_[i] == Master && minute != counted) {
-            ++count;
-            counted = minute;
-        }
-    }
-    return count == (to - from) / 60;
+    const auto bounds = dayBounds(times, std::chrono::year{y} / m / d);
+    if (!bounds) return false;
+    const auto [from, to] = *bounds;
+    // A day the cache knew whole is still whole: its minutes need not be looked at.
+    if (std::binary_search(wholeDays_.begin(), wholeDays_.end(), from)) return true;
+    // The master's distinct minutes of the day, against the minutes the day has.
+    const std::size_t i = index_.lowerBound(minutes_, from, 0, minutes_.size());
+    return distinctMinutes(minutes_, i, from, to, [&](std::size_t at) { return sources_[at] == Master; }) ==
+           (to - from) / 60;
 }
 
 bool RecordStore::coveredByOtherSource(const Minute& m, Source source) const {
     if (minutes_.empty()) return false;
     const std::int64_t minute = minuteOf(m.time);
     if (minuteOf(minutes_.back().time) < minute || minuteOf(minutes_.front().time) > minute) return false;
-    Minute start;
-    start.time = minute * 60;
-    auto i =
-        static_cast<std::size_t>(std::lower_bound(minutes_.begin(), minutes_.end(), start, byTime) - minutes_.begin());
-    for (; i < minutes_.size() && minuteOf(minutes_[i].time) == minute; ++i)
+    for (std::size_t i = index_.lowerBound(minutes_, minute * 60, 0, minutes_.size());
+         i < minutes_.size() && minuteOf(minutes_[i].time) == minute; ++i)
         if (sources_[i] != source) return true;
     return false;
+}
+
+void RecordStore::keepMaster() {
+    const int fd = std::exchange(toKeep_.fd, -1);
+    // The cache stands for the master file alone: kept when the series is its minutes and no others.
+    const File* master = !files_.empty() && files_.front().source == Master ? &files_.front() : nullptr;
+    if (master && index_.size() == minutes_.size() &&
+        std::all_of(sources_.begin(), sources_.end(), [](Source s) { return s == Master; })) {
+        std::vector<std::int64_t> days = wholeDaysOf(minutes_);
+        const PartToKeep part{master->consumed, master->counts, master->previous, minutes_, index_.blocks(), days};
+        // From now on the minutes are the cache's, mapped, rather than the heap's.
+        if (auto kept = storeCachedPart(cacheFolder_, master->path, fd, toKeep_.status, part);
+            kept && kept->size() == minutes_.size()) {
+            minutes_ = std::move(*kept);
+            wholeDays_ = std::move(days);
+        }
+    }
+    ::close(fd);
 }
 
 void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     // A clock set back writes earlier times later in a file: order the batch first.
     if (!std::is_sorted(batch.begin(), batch.end(), byTime)) std::stable_sort(batch.begin(), batch.end(), byTime);
     if (minutes_.empty()) {
-        minutes_ = std::move(batch);
+        minutes_ = MinuteArray(std::move(batch));
         sources_.assign(minutes_.size(), source);
         index_.update(minutes_, 0);
         return;
@@ -315,7 +378,7 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     if (minutes_.back().time <= batch.front().time) {
         // The usual case: a running monitor's new lines follow everything read.
         const std::size_t before = minutes_.size();
-        minutes_.insert(minutes_.end(), batch.begin(), batch.end());
+        minutes_.append(batch);
         sources_.insert(sources_.end(), batch.size(), source);
         index_.update(minutes_, before);
         return;
@@ -337,7 +400,7 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
             sources.push_back(source);
         }
     }
-    minutes_ = std::move(merged);
+    minutes_ = MinuteArray(std::move(merged));
     sources_ = std::move(sources);
     index_.update(minutes_, unchanged);
 }

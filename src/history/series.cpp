@@ -4,6 +4,7 @@
 #include "history/series.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace rx47::history {
 
@@ -38,8 +39,8 @@ Bucket bucketAt(std::span<const Minute> minutes, TimeSpan span, int columns, int
 
 namespace {
 
-constexpr std::size_t kFine = 64;
-constexpr std::size_t kCoarse = kFine * kFine;
+constexpr std::size_t kFine = SeriesIndex::kFine;
+constexpr std::size_t kCoarse = SeriesIndex::kCoarse;
 
 }  // namespace
 
@@ -47,24 +48,65 @@ void SeriesIndex::update(std::span<const Minute> minutes, std::size_t unchanged)
     unchanged = std::min({unchanged, size_, minutes.size()});
     // Blocks from the one holding the first changed minute on are summed again.
     fine_.resize(unchanged / kFine);
-    coarse_.resize(unchanged / kCoarse);
     for (std::size_t b = fine_.size(); b * kFine < minutes.size(); ++b) {
         Block block;
+        block.firstTime = minutes[b * kFine].time;
         for (std::size_t i = b * kFine; i < std::min(minutes.size(), (b + 1) * kFine); ++i) {
             block.cpm.add(minutes[i].cpm);
             block.dose.add(minutes[i].dose);
         }
         fine_.push_back(block);
     }
-    for (std::size_t b = coarse_.size(); b * kCoarse < minutes.size(); ++b) {
+    size_ = minutes.size();
+    updateCoarse(unchanged);
+}
+
+bool SeriesIndex::restore(std::vector<Block> fine, std::size_t size) {
+    if (fine.size() != (size + kFine - 1) / kFine) return false;
+    fine_ = std::move(fine);
+    size_ = size;
+    updateCoarse(0);
+    return true;
+}
+
+void SeriesIndex::updateCoarse(std::size_t unchanged) {
+    coarse_.resize(std::min(coarse_.size(), unchanged / kCoarse));
+    for (std::size_t b = coarse_.size(); b * kCoarse < size_; ++b) {
         Block block;
+        block.firstTime = fine_[b * kFine].firstTime;
         for (std::size_t f = b * kFine; f < std::min(fine_.size(), (b + 1) * kFine); ++f) {
             block.cpm.add(fine_[f].cpm);
             block.dose.add(fine_[f].dose);
         }
         coarse_.push_back(block);
     }
-    size_ = minutes.size();
+}
+
+std::size_t SeriesIndex::lowerBound(std::span<const Minute> minutes, std::int64_t time, std::size_t first,
+                                    std::size_t last) const {
+    last = std::min(last, minutes.size());
+    if (first >= last) return last;
+    const auto before = [](const Minute& m, std::int64_t t) { return m.time < t; };
+    if (size_ != minutes.size())
+        return static_cast<std::size_t>(
+            std::lower_bound(minutes.begin() + first, minutes.begin() + last, time, before) - minutes.begin());
+    // The first block that starts at or after the time: the minute sought is in the block before it,
+    // or is that block's first.
+    const auto block =
+        static_cast<std::size_t>(std::lower_bound(fine_.begin(), fine_.end(), time,
+                                                  [](const Block& b, std::int64_t t) { return b.firstTime < t; }) -
+                                 fine_.begin());
+    const std::size_t to = std::min(block * kFine, minutes.size());
+    const std::size_t from = block == 0 ? 0 : (block - 1) * kFine;
+    const auto found = static_cast<std::size_t>(
+        std::lower_bound(minutes.begin() + from, minutes.begin() + to, time, before) - minutes.begin());
+    return std::clamp(found, first, last);
+}
+
+IndexRange minutesWithin(std::span<const Minute> minutes, TimeSpan span, const SeriesIndex* index) {
+    if (!index || index->size() != minutes.size()) return minutesWithin(minutes, span);
+    const std::size_t first = index->lowerBound(minutes, span.from, 0, minutes.size());
+    return {first, std::max(first, index->lowerBound(minutes, span.to, first, minutes.size()))};
 }
 
 void SeriesIndex::summarise(std::span<const Minute> minutes, std::size_t first, std::size_t last, Summary& cpm,
@@ -99,12 +141,12 @@ std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int c
     if (columns <= 0 || span.length() <= 0) return buckets;
     buckets.resize(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) buckets[c].span = columnSpan(span, columns, c);
-    const IndexRange within = minutesWithin(minutes, span);
+    const IndexRange within = minutesWithin(minutes, span, index);
     if (index && index->size() == minutes.size() && within.size() > kFine * static_cast<std::size_t>(columns)) {
         // Many minutes to a column: each column's minutes found by their time, summed by blocks.
         std::size_t first = within.first;
         for (Bucket& b : buckets) {
-            const std::size_t last = minutesWithin(minutes.subspan(first, within.last - first), b.span).last + first;
+            const std::size_t last = index->lowerBound(minutes, b.span.to, first, within.last);
             if (last > first) {
                 b.minutes = {first, last};
                 index->summarise(minutes, first, last, b.cpm, b.dose);

@@ -69,27 +69,47 @@ struct Summary {
 
 /// Summaries of the minutes in blocks of consecutive minutes (by position, 64 and 4,096 to a
 /// block), so that a screen column standing for thousands of minutes is reduced from a few blocks
-/// and a frame of ten years costs about as much as a frame of a day.
+/// and a frame of ten years costs about as much as a frame of a day. Each block of 64 also keeps the
+/// time of its first minute, so that a moment is found among the minutes by looking at one block of
+/// them only (the minutes of ten years may be a mapped file, whose pages count only when read).
 class SeriesIndex {
 public:
+    struct Block {
+        std::int64_t firstTime = 0;
+        Summary cpm;
+        Summary dose;
+    };
+    static constexpr std::size_t kFine = 64;
+    static constexpr std::size_t kCoarse = kFine * kFine;
+
     /// Brings the blocks up to date with `minutes`, of which the first `unchanged` are as they were
     /// at the last update (a running monitor's new minutes only redo the last block).
     void update(std::span<const Minute> minutes, std::size_t unchanged);
+    /// Takes the blocks of 64 that update() made for `size` minutes (kept from an earlier run);
+    /// false, and nothing taken, when they are not as many as those minutes have.
+    bool restore(std::vector<Block> fine, std::size_t size);
+    /// The blocks of 64.
+    const std::vector<Block>& blocks() const { return fine_; }
     /// The number of minutes it summarises.
     std::size_t size() const { return size_; }
     /// Adds minutes [first, last) to the two summaries, whole blocks from their summaries.
     void summarise(std::span<const Minute> minutes, std::size_t first, std::size_t last, Summary& cpm,
                    Summary& dose) const;
+    /// The position of the first minute at or after `time` within [first, last), as std::lower_bound
+    /// finds it, reading the minutes of one block only.
+    std::size_t lowerBound(std::span<const Minute> minutes, std::int64_t time, std::size_t first,
+                           std::size_t last) const;
 
 private:
-    struct Block {
-        Summary cpm;
-        Summary dose;
-    };
     std::vector<Block> fine_;    // 64 minutes each
     std::vector<Block> coarse_;  // 4,096 minutes each
     std::size_t size_ = 0;
+
+    void updateCoarse(std::size_t unchanged);
 };
+
+/// minutesWithin(), through the index when it is one of these minutes.
+IndexRange minutesWithin(std::span<const Minute> minutes, TimeSpan span, const SeriesIndex* index);
 
 /// One screen column: its span of time and the minutes within it.
 struct Bucket {

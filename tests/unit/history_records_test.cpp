@@ -17,7 +17,9 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "base/number.h"
 #include "history/local_time.h"
@@ -53,7 +55,7 @@ struct Expected {
     double total;
 };
 
-void expectSeries(const std::vector<Minute>& minutes, const std::vector<Expected>& expected) {
+void expectSeries(std::span<const Minute> minutes, const std::vector<Expected>& expected) {
     ASSERT_EQ(minutes.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
@@ -156,7 +158,7 @@ TEST_F(Records, ADayTheMasterHasWholeComesFromItButMinutesOnlyInDailyFilesAreSti
                                                  "2026-06-01,00:02:00,5510,24,0.200,27,0.225,30,0.250,20,0.166\r\n");
     RecordStore store(folder.path());
     store.refresh();
-    const std::vector<Minute>& minutes = store.minutes();
+    const std::span<const Minute> minutes = store.minutes();
     ASSERT_EQ(minutes.size(), 2880u + 9 + 1 + 1);
     EXPECT_TRUE(std::is_sorted(minutes.begin(), minutes.end(), [](auto& a, auto& b) { return a.time < b.time; }));
     EXPECT_EQ(std::count_if(minutes.begin(), minutes.end(), [](const Minute& m) { return m.cpm == 25; }), 2889);
@@ -194,12 +196,13 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     const auto read = [&] {
         RecordStore store(folder.path(), cache);
         store.refresh();
-        return std::pair(store.minutes(), store.counts());
+        return std::pair(std::vector<Minute>(store.minutes().begin(), store.minutes().end()), store.counts());
     };
     const auto [minutes, counts] = read();
     ASSERT_EQ(minutes.size(), static_cast<std::size_t>(count));
     ASSERT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
     const fs::path kept = fs::directory_iterator(cache)->path();
+    const std::uintmax_t size = fs::file_size(kept);
     const auto sameAs = [](const std::vector<Minute>& a, const std::vector<Minute>& b) {
         return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Minute)) == 0;
     };
@@ -219,8 +222,44 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
         f.write(reinterpret_cast<const char*>(&wrong), sizeof wrong);
     }
     EXPECT_TRUE(sameAs(read().first, minutes));
+    // Cut short, or another program's bytes under its name: read from the file, and made again.
     fs::resize_file(kept, fs::file_size(kept) / 2);
     EXPECT_TRUE(sameAs(read().first, minutes));
+    EXPECT_EQ(fs::file_size(kept), size);
+    fs::resize_file(kept, 40);
+    EXPECT_TRUE(sameAs(read().first, minutes));
+    for (std::size_t length : {std::size_t{4096}, size}) {
+        std::string garbage(length, '\0');
+        std::mt19937 random(static_cast<unsigned>(length));
+        for (char& c : garbage) c = static_cast<char>(random());
+        garbage.replace(0, 8, "RX47MIN3");  // even with the right first bytes
+        write(kept, garbage);
+        EXPECT_TRUE(sameAs(read().first, minutes));
+    }
+    EXPECT_TRUE(sameAs(read().first, minutes));
+
+    // With the minutes from the cache, the daily file of a day the master has whole still gives
+    // none of its own, and one of a day after the master's last gives all of them.
+    const auto day = [](const char* date, int cpm) {
+        std::string text = kHeaders;
+        for (int m = 0; m < 1440; ++m) {
+            char line[96];
+            std::snprintf(line, sizeof line, "%s,%02d:%02d:30,5432,24,0.200,%d,0.208,30,0.250,20,0.166\r\n", date,
+                          m / 60, m % 60, cpm);
+            text += line;
+        }
+        return text;
+    };
+    write(record / "2026_05/2026-05-03.csv", day("2026-05-03", 7777));
+    write(record / "2026_05/2026-05-20.csv", day("2026-05-20", 7777));
+    {
+        const auto [withDays, withDaysCounts] = read();
+        ASSERT_EQ(withDays.size(), minutes.size() + 1440);
+        EXPECT_TRUE(sameAs({withDays.begin(), withDays.begin() + count}, minutes));
+        EXPECT_EQ(withDays.back().cpm, 7777);
+        EXPECT_EQ(withDaysCounts.records, counts.records + 2 * 1440);
+    }
+    fs::remove_all(record / "2026_05");
     {
         // Read once in New York: the local times are moments of that zone, not the cached ones.
         test::TimeZone newYork(test::kNewYork);
