@@ -173,7 +173,10 @@ MinuteArray::MinuteArray(MinuteArray&& other) noexcept
       mapped_(std::exchange(other.mapped_, nullptr)),
       size_(std::exchange(other.size_, 0)),
       capacity_(std::exchange(other.capacity_, 0)),
-      mappedBytes_(std::exchange(other.mappedBytes_, 0)) {}
+      mappedBytes_(std::exchange(other.mappedBytes_, 0)),
+      fromFile_(std::exchange(other.fromFile_, 0)),
+      fd_(std::exchange(other.fd_, -1)),
+      offset_(std::exchange(other.offset_, 0)) {}
 
 MinuteArray& MinuteArray::operator=(MinuteArray&& other) noexcept {
     if (this != &other) {
@@ -184,6 +187,9 @@ MinuteArray& MinuteArray::operator=(MinuteArray&& other) noexcept {
         size_ = std::exchange(other.size_, 0);
         capacity_ = std::exchange(other.capacity_, 0);
         mappedBytes_ = std::exchange(other.mappedBytes_, 0);
+        fromFile_ = std::exchange(other.fromFile_, 0);
+        fd_ = std::exchange(other.fd_, -1);
+        offset_ = std::exchange(other.offset_, 0);
     }
     return *this;
 }
@@ -194,8 +200,10 @@ MinuteArray::~MinuteArray() {
 
 void MinuteArray::unmap() {
     if (mapped_) ::munmap(mapped_, mappedBytes_);
+    if (fd_ >= 0) ::close(fd_);
     mapped_ = nullptr;
-    size_ = capacity_ = mappedBytes_ = 0;
+    size_ = capacity_ = mappedBytes_ = fromFile_ = 0;
+    fd_ = -1;
 }
 
 std::optional<MinuteArray> MinuteArray::map(int fd, std::uint64_t offset, std::size_t count) {
@@ -213,7 +221,12 @@ std::optional<MinuteArray> MinuteArray::map(int fd, std::uint64_t offset, std::s
         ::munmap(base, total);
         return std::nullopt;
     }
+    // A view reads a few minutes here and there: no pages around them are read ahead.
+    ::madvise(base, fileBytes, MADV_RANDOM);
     array.mapped_ = static_cast<Minute*>(base);
+    array.fromFile_ = count;
+    array.fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    array.offset_ = offset;
     array.size_ = count;
     array.capacity_ = total / sizeof(Minute);
     array.mappedBytes_ = total;
@@ -238,6 +251,18 @@ void MinuteArray::append(std::span<const Minute> minutes) {
     all.insert(all.end(), minutes.begin(), minutes.end());
     unmap();
     heap_ = std::move(all);
+}
+
+void MinuteArray::copy(std::size_t first, std::size_t count, Minute* out) const {
+    if (first < fromFile_ && fd_ >= 0) {
+        const std::size_t n = std::min(count, fromFile_ - first);
+        if (readAt(fd_, out, n * sizeof(Minute), offset_ + first * sizeof(Minute))) {
+            first += n;
+            count -= n;
+            out += n;
+        }
+    }
+    std::memcpy(out, data() + first, count * sizeof(Minute));
 }
 
 // ---- the cache file ------------------------------------------------------------------------------

@@ -25,8 +25,10 @@ namespace rx47::history {
 
 /// Minutes in one piece of memory: a vector of the heap, or a cache file's minutes mapped (its pages
 /// read in as they are used, and given back by the system when memory is short) with room after
-/// them for the minutes a running monitor appends. Move-only.
-class MinuteArray {
+/// them for the minutes a running monitor appends. Move-only. As the index's source, it reads the
+/// mapped minutes with a system call rather than through the mapping, which would bring in the
+/// pages around them too.
+class MinuteArray final : public MinuteSource {
 public:
     MinuteArray() = default;
     explicit MinuteArray(std::vector<Minute> minutes) : heap_(std::move(minutes)) {}
@@ -53,6 +55,7 @@ public:
     bool mapped() const { return mapped_ != nullptr; }
 
     void append(std::span<const Minute> minutes);
+    void copy(std::size_t first, std::size_t count, Minute* out) const override;
 
 private:
     void unmap();
@@ -62,6 +65,9 @@ private:
     std::size_t size_ = 0;      // minutes in the mapping
     std::size_t capacity_ = 0;  // minutes the mapping has room for
     std::size_t mappedBytes_ = 0;
+    std::size_t fromFile_ = 0;  // the mapped minutes that are the file's
+    int fd_ = -1;               // the file's
+    std::uint64_t offset_ = 0;  // where its minutes start
 };
 
 /// What a cache holds of a file: its minutes up to `consumed` bytes in time order, the line counts

@@ -122,7 +122,9 @@ std::vector<fs::path> dailyFiles(const fs::path& recordFolder, std::size_t& unre
 }  // namespace
 
 RecordStore::RecordStore(fs::path programFolder, fs::path cacheFolder)
-    : programFolder_(std::move(programFolder)), cacheFolder_(std::move(cacheFolder)) {}
+    : programFolder_(std::move(programFolder)), cacheFolder_(std::move(cacheFolder)) {
+    index_.setSource(&minutes_);
+}
 
 fs::path RecordStore::recordFolder() const {
     return programFolder_ / kRecordFolder;
@@ -150,6 +152,7 @@ void RecordStore::clear() {
     sources_.clear();
     sources_.shrink_to_fit();
     index_ = {};
+    index_.setSource(&minutes_);
     wholeDays_.clear();
     if (toKeep_.fd >= 0) ::close(std::exchange(toKeep_.fd, -1));
 }

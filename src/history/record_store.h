@@ -28,6 +28,8 @@ class RecordStore {
 public:
     /// With a `cacheFolder`, the minutes of a large master file are kept there between runs.
     explicit RecordStore(std::filesystem::path programFolder, std::filesystem::path cacheFolder = {});
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
 
     /// Reads what is new in the record files: everything the first time, then only appended bytes and
     /// new files. A file that shrank or was replaced makes it read every file again. Returns whether

@@ -4,6 +4,7 @@
 #include "history/series.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace rx47::history {
@@ -82,58 +83,107 @@ void SeriesIndex::updateCoarse(std::size_t unchanged) {
     }
 }
 
+/// The minutes by position, read a block of 64 at a time through the index's source when it has one
+/// (the two blocks last read are kept: a column's minutes start in one and end in another).
+class MinuteCursor {
+public:
+    MinuteCursor(std::span<const Minute> minutes, const SeriesIndex& index) : minutes_(minutes), index_(index) {}
+
+    const Minute& operator[](std::size_t i) {
+        if (!index_.source_) return minutes_[i];
+        const std::size_t block = i / kFine;
+        if (block != kept_[last_].block) {
+            last_ ^= 1;
+            if (block != kept_[last_].block) {
+                index_.source_->copy(block * kFine, std::min(kFine, minutes_.size() - block * kFine),
+                                     kept_[last_].minutes.data());
+                kept_[last_].block = block;
+            }
+        }
+        return kept_[last_].minutes[i % kFine];
+    }
+
+    /// As SeriesIndex::lowerBound().
+    std::size_t lowerBound(std::int64_t time, std::size_t first, std::size_t last) {
+        last = std::min(last, minutes_.size());
+        if (first >= last) return last;
+        const auto& fine = index_.fine_;
+        if (index_.size_ != minutes_.size()) {
+            const auto before = [](const Minute& m, std::int64_t t) { return m.time < t; };
+            return static_cast<std::size_t>(
+                std::lower_bound(minutes_.begin() + first, minutes_.begin() + last, time, before) - minutes_.begin());
+        }
+        // The first block that starts at or after the time: the minute sought is in the block before
+        // it, or is that block's first.
+        const auto block = static_cast<std::size_t>(
+            std::lower_bound(fine.begin(), fine.end(), time,
+                             [](const SeriesIndex::Block& b, std::int64_t t) { return b.firstTime < t; }) -
+            fine.begin());
+        std::size_t found = std::min(block * kFine, minutes_.size());
+        if (block > 0) {
+            std::size_t i = (block - 1) * kFine + 1;  // that block's first is before the time
+            while (i < found && (*this)[i].time < time) ++i;
+            found = i;
+        }
+        return std::clamp(found, first, last);
+    }
+
+    /// As SeriesIndex::summarise().
+    void summarise(std::size_t first, std::size_t last, Summary& cpm, Summary& dose) {
+        const auto& fine = index_.fine_;
+        const auto& coarse = index_.coarse_;
+        last = std::min(last, index_.size_);
+        const auto one = [&](std::size_t i) {
+            const Minute& m = (*this)[i];
+            cpm.add(m.cpm);
+            dose.add(m.dose);
+        };
+        // Single minutes up to a block's start, then the largest blocks that fit, then single minutes.
+        while (first < last && first % kFine != 0) one(first++);
+        while (first < last && first % kCoarse != 0 && first + kFine <= last) {
+            cpm.add(fine[first / kFine].cpm);
+            dose.add(fine[first / kFine].dose);
+            first += kFine;
+        }
+        while (first + kCoarse <= last) {
+            cpm.add(coarse[first / kCoarse].cpm);
+            dose.add(coarse[first / kCoarse].dose);
+            first += kCoarse;
+        }
+        while (first + kFine <= last) {
+            cpm.add(fine[first / kFine].cpm);
+            dose.add(fine[first / kFine].dose);
+            first += kFine;
+        }
+        while (first < last) one(first++);
+    }
+
+private:
+    std::span<const Minute> minutes_;
+    const SeriesIndex& index_;
+    struct Kept {
+        std::size_t block = static_cast<std::size_t>(-1);
+        std::array<Minute, kFine> minutes;
+    };
+    Kept kept_[2];
+    int last_ = 0;
+};
+
+void SeriesIndex::summarise(std::span<const Minute> minutes, std::size_t first, std::size_t last, Summary& cpm,
+                            Summary& dose) const {
+    MinuteCursor(minutes, *this).summarise(first, last, cpm, dose);
+}
+
 std::size_t SeriesIndex::lowerBound(std::span<const Minute> minutes, std::int64_t time, std::size_t first,
                                     std::size_t last) const {
-    last = std::min(last, minutes.size());
-    if (first >= last) return last;
-    const auto before = [](const Minute& m, std::int64_t t) { return m.time < t; };
-    if (size_ != minutes.size())
-        return static_cast<std::size_t>(
-            std::lower_bound(minutes.begin() + first, minutes.begin() + last, time, before) - minutes.begin());
-    // The first block that starts at or after the time: the minute sought is in the block before it,
-    // or is that block's first.
-    const auto block =
-        static_cast<std::size_t>(std::lower_bound(fine_.begin(), fine_.end(), time,
-                                                  [](const Block& b, std::int64_t t) { return b.firstTime < t; }) -
-                                 fine_.begin());
-    const std::size_t to = std::min(block * kFine, minutes.size());
-    const std::size_t from = block == 0 ? 0 : (block - 1) * kFine;
-    const auto found = static_cast<std::size_t>(
-        std::lower_bound(minutes.begin() + from, minutes.begin() + to, time, before) - minutes.begin());
-    return std::clamp(found, first, last);
+    return MinuteCursor(minutes, *this).lowerBound(time, first, last);
 }
 
 IndexRange minutesWithin(std::span<const Minute> minutes, TimeSpan span, const SeriesIndex* index) {
     if (!index || index->size() != minutes.size()) return minutesWithin(minutes, span);
-    const std::size_t first = index->lowerBound(minutes, span.from, 0, minutes.size());
-    return {first, std::max(first, index->lowerBound(minutes, span.to, first, minutes.size()))};
-}
-
-void SeriesIndex::summarise(std::span<const Minute> minutes, std::size_t first, std::size_t last, Summary& cpm,
-                            Summary& dose) const {
-    last = std::min(last, size_);
-    const auto one = [&](std::size_t i) {
-        cpm.add(minutes[i].cpm);
-        dose.add(minutes[i].dose);
-    };
-    // Single minutes up to a block's start, then the largest blocks that fit, then single minutes.
-    while (first < last && first % kFine != 0) one(first++);
-    while (first < last && first % kCoarse != 0 && first + kFine <= last) {
-        cpm.add(fine_[first / kFine].cpm);
-        dose.add(fine_[first / kFine].dose);
-        first += kFine;
-    }
-    while (first + kCoarse <= last) {
-        cpm.add(coarse_[first / kCoarse].cpm);
-        dose.add(coarse_[first / kCoarse].dose);
-        first += kCoarse;
-    }
-    while (first + kFine <= last) {
-        cpm.add(fine_[first / kFine].cpm);
-        dose.add(fine_[first / kFine].dose);
-        first += kFine;
-    }
-    while (first < last) one(first++);
+    MinuteCursor cursor(minutes, *index);
+    const std::size_t first = cursor.lowerBound(span.from, 0, minutes.size());
+    return {first, std::max(first, cursor.lowerBound(span.to, first, minutes.size()))};
 }
 
 std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int columns, const SeriesIndex* index) {
@@ -143,16 +193,21 @@ std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int c
     for (int c = 0; c < columns; ++c) buckets[c].span = columnSpan(span, columns, c);
     const IndexRange within = minutesWithin(minutes, span, index);
     if (index && index->size() == minutes.size() && within.size() > kFine * static_cast<std::size_t>(columns)) {
-        // Many minutes to a column: each column's minutes found by their time, summed by blocks.
+        // Many minutes to a column: each column's minutes found by their time, summed by blocks, and
+        // only the minutes at the columns' edges read.
+        MinuteCursor cursor(minutes, *index);
         std::size_t first = within.first;
         for (Bucket& b : buckets) {
-            const std::size_t last = index->lowerBound(minutes, b.span.to, first, within.last);
+            const std::size_t last = cursor.lowerBound(b.span.to, first, within.last);
             if (last > first) {
                 b.minutes = {first, last};
-                index->summarise(minutes, first, last, b.cpm, b.dose);
+                const std::int64_t lastTime = cursor[last - 1].time;
+                cursor.summarise(first, last, b.cpm, b.dose);
+                b.joinsNext = last < within.last && joined(lastTime, cursor[last].time);
             }
             first = last;
         }
+        return buckets;
     } else {
         std::size_t column = 0;
         for (std::size_t i = within.first; i < within.last; ++i) {

@@ -67,6 +67,18 @@ struct Summary {
     double mean() const { return count ? sum / static_cast<double>(count) : 0.0; }
 };
 
+/// Where the index reads the few minutes its summaries do not cover, when reading them through
+/// memory would cost more than the minutes wanted: minutes mapped from a file are read in by runs
+/// of pages, and a view of ten years wants a few minutes at each of its 1,500 column edges.
+class MinuteSource {
+public:
+    /// Copies minutes [first, first + count) to `out`.
+    virtual void copy(std::size_t first, std::size_t count, Minute* out) const = 0;
+
+protected:
+    ~MinuteSource() = default;
+};
+
 /// Summaries of the minutes in blocks of consecutive minutes (by position, 64 and 4,096 to a
 /// block), so that a screen column standing for thousands of minutes is reduced from a few blocks
 /// and a frame of ten years costs about as much as a frame of a day. Each block of 64 also keeps the
@@ -90,6 +102,10 @@ public:
     bool restore(std::vector<Block> fine, std::size_t size);
     /// The blocks of 64.
     const std::vector<Block>& blocks() const { return fine_; }
+    /// The minutes' source, for the minutes at the edges of a block (when not set, they are read from
+    /// the minutes given).
+    void setSource(const MinuteSource* source) { source_ = source; }
+    const MinuteSource* source() const { return source_; }
     /// The number of minutes it summarises.
     std::size_t size() const { return size_; }
     /// Adds minutes [first, last) to the two summaries, whole blocks from their summaries.
@@ -104,8 +120,10 @@ private:
     std::vector<Block> fine_;    // 64 minutes each
     std::vector<Block> coarse_;  // 4,096 minutes each
     std::size_t size_ = 0;
+    const MinuteSource* source_ = nullptr;
 
     void updateCoarse(std::size_t unchanged);
+    friend class MinuteCursor;
 };
 
 /// minutesWithin(), through the index when it is one of these minutes.
