@@ -56,7 +56,7 @@ struct Header {
     std::uint64_t minutes;
     std::uint64_t blocks;
     std::uint64_t days;
-    std::uint64_t minutesOffset;  // a multiple of the page size: the minutes are mapped from there
+    std::uint64_t minutesOffset;  // the first page after the header: the minutes, then the blocks and days
     std::uint64_t contentHash;
     std::uint64_t zoneHash;
 };
@@ -123,16 +123,20 @@ std::optional<std::uint64_t> tailHash(int fd, std::uint64_t consumed) {
 /// The machine's UTC offset at every hour the minutes span: the minutes' moments were worked out
 /// from local times with it, so a cache made under another time zone (or other rules of this one)
 /// does not fit.
-std::uint64_t zoneHash(std::span<const Minute> minutes) {
+std::uint64_t zoneHash(std::int64_t first, std::int64_t last, bool any) {
     std::uint64_t hash = 0xcbf29ce484222325ULL;
-    if (minutes.empty()) return hash;
-    for (std::int64_t t = minutes.front().time / 3600 * 3600; t <= minutes.back().time + 3600; t += 3600) {
+    if (!any) return hash;
+    for (std::int64_t t = first / 3600 * 3600; t <= last + 3600; t += 3600) {
         const auto seconds = static_cast<std::time_t>(t);
         std::tm tm{};
         const long offset = ::localtime_r(&seconds, &tm) ? tm.tm_gmtoff : 1L << 40;
         hash = (hash ^ static_cast<std::uint64_t>(offset)) * 0x100000001b3ULL;
     }
     return hash;
+}
+
+std::uint64_t zoneHash(std::span<const Minute> minutes) {
+    return minutes.empty() ? zoneHash(0, 0, false) : zoneHash(minutes.front().time, minutes.back().time, true);
 }
 
 fs::path cacheFile(const fs::path& folder, const fs::path& file) {
@@ -273,6 +277,18 @@ fs::path userCacheFolder() {
     return {};
 }
 
+std::optional<std::pair<std::int64_t, std::int64_t>> dayBounds(LocalTimes& times, std::chrono::year_month_day day) {
+    if (!day.ok()) return std::nullopt;
+    const std::chrono::year_month_day next{std::chrono::sys_days{day} + std::chrono::days{1}};
+    const auto seconds = [&](std::chrono::year_month_day d, std::int64_t& out) {
+        return times.seconds(static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
+                             static_cast<int>(static_cast<unsigned>(d.day())), 0, 0, 0, out);
+    };
+    std::int64_t from = 0, to = 0;
+    if (!seconds(day, from) || !seconds(next, to) || to <= from) return std::nullopt;
+    return std::pair(from, to);
+}
+
 std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path& file, int fd, const struct stat& st) {
     if (folder.empty()) return std::nullopt;
     try {
@@ -282,7 +298,6 @@ std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path&
         Header h{};
         if (::fstat(cache.fd, &cacheStatus) != 0 || !readAt(cache.fd, &h, sizeof h, 0)) return std::nullopt;
         const auto size = static_cast<std::uint64_t>(st.st_size);
-        const std::uint64_t tables = sizeof h + h.blocks * sizeof(SeriesIndex::Block) + h.days * sizeof(std::int64_t);
         // Every count is bounded by the record file's size before any of them is multiplied.
         const bool fits =
             std::memcmp(h.magic, kMagic, sizeof kMagic) == 0 && h.minuteSize == sizeof(Minute) &&
@@ -292,26 +307,28 @@ std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path&
             (size > h.size || (size == h.size && h.modifiedSeconds == st.st_mtim.tv_sec &&
                                h.modifiedNanoseconds == st.st_mtim.tv_nsec)) &&
             h.minutes <= h.consumed / 20 && h.blocks == (h.minutes + SeriesIndex::kFine - 1) / SeriesIndex::kFine &&
-            h.days <= h.minutes / 1380 + 1 && h.minutesOffset % pageSize() == 0 && h.minutesOffset >= tables &&
-            h.minutesOffset - tables < pageSize() &&
-            static_cast<std::uint64_t>(cacheStatus.st_size) == h.minutesOffset + h.minutes * sizeof(Minute);
+            h.days <= h.minutes / 1380 + 1 && h.minutesOffset == roundUp(sizeof h, pageSize()) &&
+            static_cast<std::uint64_t>(cacheStatus.st_size) == h.minutesOffset + h.minutes * sizeof(Minute) +
+                                                                    h.blocks * sizeof(SeriesIndex::Block) +
+                                                                    h.days * sizeof(std::int64_t);
         if (!fits || tailHash(fd, h.consumed) != h.tailHash) return std::nullopt;
 
         CachedPart part;
         part.blocks.resize(h.blocks);
         part.wholeDays.resize(h.days);
+        const std::uint64_t blocksAt = h.minutesOffset + h.minutes * sizeof(Minute);
         const std::size_t blockBytes = part.blocks.size() * sizeof(SeriesIndex::Block);
-        if (!readAt(cache.fd, part.blocks.data(), blockBytes, sizeof h) ||
-            !readAt(cache.fd, part.wholeDays.data(), part.wholeDays.size() * sizeof(std::int64_t),
-                    sizeof h + blockBytes))
+        const std::size_t dayBytes = part.wholeDays.size() * sizeof(std::int64_t);
+        if (!readAt(cache.fd, part.blocks.data(), blockBytes, blocksAt) ||
+            !readAt(cache.fd, part.wholeDays.data(), dayBytes, blocksAt + blockBytes))
             return std::nullopt;
-        PieceHash content;
-        content.addAll(part.blocks.data(), blockBytes);
-        content.addAll(part.wholeDays.data(), part.wholeDays.size() * sizeof(std::int64_t));
         // The minutes are checked as read through a buffer, then mapped: only the pages a view
         // reads later are this process's memory.
-        if (hashOfFile(cache.fd, h.minutesOffset, h.minutes * sizeof(Minute), content) != h.contentHash)
-            return std::nullopt;
+        PieceHash content;
+        if (!hashOfFile(cache.fd, h.minutesOffset, h.minutes * sizeof(Minute), content)) return std::nullopt;
+        content.addAll(part.blocks.data(), blockBytes);
+        content.addAll(part.wholeDays.data(), dayBytes);
+        if (content.value != h.contentHash) return std::nullopt;
         auto minutes = MinuteArray::map(cache.fd, h.minutesOffset, h.minutes);
         if (!minutes || zoneHash(*minutes) != h.zoneHash) return std::nullopt;
         part.minutes = std::move(*minutes);
@@ -324,18 +341,115 @@ std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path&
     }
 }
 
-std::optional<MinuteArray> storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const struct stat& st,
-                                           const PartToKeep& part) {
-    if (folder.empty()) return std::nullopt;
+// ---- writing a cache file ------------------------------------------------------------------------
+
+CacheWriter::CacheWriter(const fs::path& folder, const fs::path& file) {
+    contentHash_ = PieceHash{}.value;
+    if (folder.empty()) return;
     try {
-        const auto tail = tailHash(fd, part.consumed);
-        if (!tail) return std::nullopt;
         std::error_code ec;
         fs::create_directories(folder, ec);
-        const fs::path target = cacheFile(folder, file);
-        std::string temporary = target.string() + ".XXXXXX";
-        Descriptor out{::mkostemp(temporary.data(), O_CLOEXEC)};
-        if (out.fd < 0) return std::nullopt;
+        target_ = cacheFile(folder, file);
+        temporary_ = target_.string() + ".XXXXXX";
+        fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+        if (fd_ < 0) return;
+        // The header comes last, once everything is known; the minutes start at the next page.
+        if (::ftruncate(fd_, static_cast<off_t>(roundUp(sizeof(Header), pageSize()))) != 0 ||
+            ::lseek(fd_, 0, SEEK_END) < 0)
+            fail();
+        piece_.reserve(kPiece / sizeof(Minute));
+    } catch (const std::exception&) {
+        fail();
+    }
+}
+
+CacheWriter::~CacheWriter() {
+    fail();
+}
+
+void CacheWriter::fail() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    ::unlink(temporary_.c_str());
+    fd_ = -1;
+}
+
+bool CacheWriter::flush() {
+    // Whole pieces of the hash, as PieceHash::addAll() takes them.
+    const std::size_t bytes = piece_.size() * sizeof(Minute);
+    PieceHash hash{contentHash_};
+    hash.add({reinterpret_cast<const char*>(piece_.data()), bytes});
+    contentHash_ = hash.value;
+    written_ += piece_.size();
+    const bool done = writeAll(fd_, piece_.data(), bytes);
+    piece_.clear();
+    return done;
+}
+
+void CacheWriter::closeDay() {
+    if (dayTo_ > dayFrom_ && dayMinutes_ == (dayTo_ - dayFrom_) / 60) wholeDays_.push_back(dayFrom_);
+}
+
+bool CacheWriter::add(std::span<const Minute> minutes) {
+    if (fd_ < 0) return false;
+    for (const Minute& m : minutes) {
+        if (last_ && m.time < *last_) {
+            fail();
+            return false;
+        }
+        if (!first_) first_ = m.time;
+        last_ = m.time;
+        // The block of 64 it belongs to.
+        if (written_ + piece_.size() == blocks_.size() * SeriesIndex::kFine) {
+            SeriesIndex::Block block;
+            block.firstTime = m.time;
+            blocks_.push_back(block);
+        }
+        blocks_.back().cpm.add(m.cpm);
+        blocks_.back().dose.add(m.dose);
+        // Its local day, and whether it is a minute of it not yet counted.
+        const std::int64_t minute = m.time >= 0 ? m.time / 60 : -((-m.time + 59) / 60);
+        if (m.time >= dayTo_ || m.time < dayFrom_) {
+            closeDay();
+            dayFrom_ = dayTo_ = dayMinutes_ = 0;
+            const auto seconds = static_cast<std::time_t>(m.time);
+            std::tm tm{};
+            if (::localtime_r(&seconds, &tm)) {
+                const auto day = std::chrono::year{tm.tm_year + 1900} / (tm.tm_mon + 1) / tm.tm_mday;
+                if (const auto bounds = dayBounds(times_, day); bounds && bounds->first <= m.time &&
+                                                                m.time < bounds->second) {
+                    std::tie(dayFrom_, dayTo_) = *bounds;
+                    lastMinute_ = minute - 1;
+                }
+            }
+        }
+        if (dayTo_ > dayFrom_ && minute != lastMinute_) {
+            ++dayMinutes_;
+            lastMinute_ = minute;
+        }
+        piece_.push_back(m);
+        if (piece_.size() * sizeof(Minute) == kPiece && !flush()) {
+            fail();
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<CachedPart> CacheWriter::finish(int fd, const struct stat& st, std::uint64_t consumed,
+                                              const LineCounts& counts, std::optional<std::int64_t> previous) {
+    if (fd_ < 0) return std::nullopt;
+    try {
+        if (!piece_.empty() && !flush()) {
+            fail();
+            return std::nullopt;
+        }
+        closeDay();
+        const auto tail = tailHash(fd, consumed);
+        PieceHash content{contentHash_};
+        content.add({});
+        content.addAll(blocks_.data(), blocks_.size() * sizeof(SeriesIndex::Block));
+        content.addAll(wholeDays_.data(), wholeDays_.size() * sizeof(std::int64_t));
         Header h{};
         std::memcpy(h.magic, kMagic, sizeof kMagic);
         h.minuteSize = sizeof(Minute);
@@ -348,36 +462,48 @@ std::optional<MinuteArray> storeCachedPart(const fs::path& folder, const fs::pat
         const bool recent = st.st_mtim.tv_sec + 2 >= static_cast<std::int64_t>(std::time(nullptr));
         h.modifiedSeconds = recent ? -1 : st.st_mtim.tv_sec;
         h.modifiedNanoseconds = recent ? -1 : st.st_mtim.tv_nsec;
-        h.consumed = part.consumed;
-        const LineCounts& c = part.counts;
-        h.counts[0] = c.records, h.counts[1] = c.headers, h.counts[2] = c.foreign, h.counts[3] = c.malformed,
-        h.counts[4] = c.torn;
-        h.previous = part.previous.value_or(0);
-        h.hasPrevious = part.previous.has_value();
-        h.tailHash = *tail;
-        h.minutes = part.minutes.size();
-        h.blocks = part.blocks.size();
-        h.days = part.wholeDays.size();
-        const std::uint64_t tables = sizeof h + part.blocks.size_bytes() + part.wholeDays.size_bytes();
-        h.minutesOffset = roundUp(tables, pageSize());
-        PieceHash content;
-        content.addAll(part.blocks.data(), part.blocks.size_bytes());
-        content.addAll(part.wholeDays.data(), part.wholeDays.size_bytes());
-        content.addAll(part.minutes.data(), part.minutes.size_bytes());
+        h.consumed = consumed;
+        h.counts[0] = counts.records, h.counts[1] = counts.headers, h.counts[2] = counts.foreign,
+        h.counts[3] = counts.malformed, h.counts[4] = counts.torn;
+        h.previous = previous.value_or(0);
+        h.hasPrevious = previous.has_value();
+        h.tailHash = tail.value_or(0);
+        h.minutes = written_;
+        h.blocks = blocks_.size();
+        h.days = wholeDays_.size();
+        h.minutesOffset = roundUp(sizeof h, pageSize());
         h.contentHash = content.value;
-        h.zoneHash = zoneHash(part.minutes);
-        const std::string padding(h.minutesOffset - tables, '\0');
-        const bool written = writeAll(out.fd, &h, sizeof h) &&
-                             writeAll(out.fd, part.blocks.data(), part.blocks.size_bytes()) &&
-                             writeAll(out.fd, part.wholeDays.data(), part.wholeDays.size_bytes()) &&
-                             writeAll(out.fd, padding.data(), padding.size()) &&
-                             writeAll(out.fd, part.minutes.data(), part.minutes.size_bytes());
-        if (written && ::rename(temporary.c_str(), target.c_str()) == 0)
-            return MinuteArray::map(out.fd, h.minutesOffset, part.minutes.size());
-        ::unlink(temporary.c_str());
+        h.zoneHash = zoneHash(first_ ? *first_ : 0, last_ ? *last_ : 0, written_ > 0);
+        const bool written = tail && writeAll(fd_, blocks_.data(), blocks_.size() * sizeof(SeriesIndex::Block)) &&
+                             writeAll(fd_, wholeDays_.data(), wholeDays_.size() * sizeof(std::int64_t)) &&
+                             ::pwrite(fd_, &h, sizeof h, 0) == static_cast<ssize_t>(sizeof h);
+        if (!written || ::rename(temporary_.c_str(), target_.c_str()) != 0) {
+            fail();
+            return std::nullopt;
+        }
+        auto minutes = MinuteArray::map(fd_, h.minutesOffset, written_);
+        ::close(std::exchange(fd_, -1));
+        if (!minutes) return std::nullopt;
+        CachedPart part;
+        part.consumed = consumed;
+        part.counts = counts;
+        part.previous = previous;
+        part.minutes = std::move(*minutes);
+        part.blocks = std::move(blocks_);
+        part.wholeDays = std::move(wholeDays_);
+        return part;
     } catch (const std::exception&) {
+        fail();
+        return std::nullopt;
     }
-    return std::nullopt;
+}
+
+std::optional<CachedPart> storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const struct stat& st,
+                                          std::uint64_t consumed, const LineCounts& counts,
+                                          std::optional<std::int64_t> previous, std::span<const Minute> minutes) {
+    CacheWriter writer(folder, file);
+    if (!writer.add(minutes)) return std::nullopt;
+    return writer.finish(fd, st, consumed, counts, previous);
 }
 
 }  // namespace rx47::history

@@ -12,10 +12,13 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "history/record_reader.h"
@@ -82,14 +85,47 @@ struct CachedPart {
     std::vector<std::int64_t> wholeDays;
 };
 
-/// What is kept of a file: as CachedPart, from the reader's own memory.
-struct PartToKeep {
-    std::uint64_t consumed = 0;
-    LineCounts counts;
-    std::optional<std::int64_t> previous;
-    std::span<const Minute> minutes;
-    std::span<const SeriesIndex::Block> blocks;
-    std::span<const std::int64_t> wholeDays;
+/// The moments a local day starts and the next one starts (23 or 25 hours apart on the days the
+/// clock changes); nothing for a day the C library cannot place.
+std::optional<std::pair<std::int64_t, std::int64_t>> dayBounds(LocalTimes& times, std::chrono::year_month_day day);
+
+/// A cache file being written, minute by minute in time order, so that a master file read for the
+/// first time need not be held in memory: the minutes go to the file as they are read, the block
+/// summaries and whole days are made on the way, and at the end the file's minutes are mapped.
+class CacheWriter {
+public:
+    /// A new cache file for `file` in `folder`; ok() says whether it could be made.
+    CacheWriter(const std::filesystem::path& folder, const std::filesystem::path& file);
+    ~CacheWriter();
+    CacheWriter(const CacheWriter&) = delete;
+    CacheWriter& operator=(const CacheWriter&) = delete;
+
+    bool ok() const { return fd_ >= 0; }
+    /// Adds minutes after those added before; false, and nothing more kept, when one of them is
+    /// earlier than the one before it (or the file cannot be written).
+    bool add(std::span<const Minute> minutes);
+    /// The cache file made for the file open as `fd` with status `st` (read up to `consumed`, with
+    /// these line counts and last moment): it replaces the old one, and its part is returned with the
+    /// minutes mapped. Nothing when it cannot be made.
+    std::optional<CachedPart> finish(int fd, const struct stat& st, std::uint64_t consumed, const LineCounts& counts,
+                                     std::optional<std::int64_t> previous);
+
+private:
+    bool flush();
+    void closeDay();
+    void fail();
+
+    std::filesystem::path target_;
+    std::string temporary_;
+    int fd_ = -1;
+    std::vector<Minute> piece_;  // minutes not yet written
+    std::uint64_t written_ = 0;  // minutes written
+    std::uint64_t contentHash_ = 0;
+    std::vector<SeriesIndex::Block> blocks_;
+    std::vector<std::int64_t> wholeDays_;
+    std::optional<std::int64_t> first_, last_;
+    LocalTimes times_;
+    std::int64_t dayFrom_ = 0, dayTo_ = 0, dayMinutes_ = 0, lastMinute_ = 0;
 };
 
 /// The folder for the caches: $XDG_CACHE_HOME/rx47-history, or ~/.cache/rx47-history; empty when
@@ -103,9 +139,10 @@ std::optional<CachedPart> loadCachedPart(const std::filesystem::path& folder, co
                                          const struct stat& st);
 
 /// Keeps a file's part in the cache in `folder` (written to a new file and renamed over the old one)
-/// and returns its minutes as kept there, mapped; nothing when it could not be kept (the cache is only
-/// a saving).
-std::optional<MinuteArray> storeCachedPart(const std::filesystem::path& folder, const std::filesystem::path& file,
-                                           int fd, const struct stat& st, const PartToKeep& part);
+/// from minutes in time order, and returns it with its minutes mapped from there; nothing when it
+/// could not be kept (the cache is only a saving).
+std::optional<CachedPart> storeCachedPart(const std::filesystem::path& folder, const std::filesystem::path& file, int fd,
+                                          const struct stat& st, std::uint64_t consumed, const LineCounts& counts,
+                                          std::optional<std::int64_t> previous, std::span<const Minute> minutes);
 
 }  // namespace rx47::history

@@ -36,20 +36,6 @@ bool byTime(const Minute& a, const Minute& b) {
     return a.time < b.time;
 }
 
-/// The moments a local day starts and the next one starts (23 or 25 hours apart on the days the
-/// clock changes).
-std::optional<std::pair<std::int64_t, std::int64_t>> dayBounds(LocalTimes& times, std::chrono::year_month_day day) {
-    if (!day.ok()) return std::nullopt;
-    const std::chrono::year_month_day next{std::chrono::sys_days{day} + std::chrono::days{1}};
-    const auto seconds = [&](std::chrono::year_month_day d, std::int64_t& out) {
-        return times.seconds(static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
-                             static_cast<int>(static_cast<unsigned>(d.day())), 0, 0, 0, out);
-    };
-    std::int64_t from = 0, to = 0;
-    if (!seconds(day, from) || !seconds(next, to) || to <= from) return std::nullopt;
-    return std::pair(from, to);
-}
-
 /// How many distinct minutes of [from, to) the minutes from position `i` on have, counting those
 /// `take` accepts.
 template <class Take>
@@ -64,29 +50,6 @@ std::int64_t distinctMinutes(std::span<const Minute> minutes, std::size_t i, std
         }
     }
     return count;
-}
-
-/// The local days of which the minutes (in time order) have every minute, by the moments they start.
-std::vector<std::int64_t> wholeDaysOf(std::span<const Minute> minutes) {
-    std::vector<std::int64_t> days;
-    if (minutes.empty()) return days;
-    const auto first = static_cast<std::time_t>(minutes.front().time);
-    std::tm tm{};
-    if (!::localtime_r(&first, &tm)) return days;
-    std::chrono::sys_days day{std::chrono::year{tm.tm_year + 1900} / (tm.tm_mon + 1) / tm.tm_mday};
-    LocalTimes times;
-    std::size_t i = 0;
-    const std::int64_t span = minutes.back().time - minutes.front().time;
-    for (std::int64_t n = 0; n <= span / (24 * 60 * 60) + 2; ++n, day += std::chrono::days{1}) {
-        const auto bounds = dayBounds(times, std::chrono::year_month_day{day});
-        if (!bounds) continue;
-        const auto [from, to] = *bounds;
-        if (from > minutes.back().time) break;
-        while (i < minutes.size() && minutes[i].time < from) ++i;
-        if (distinctMinutes(minutes, i, from, to, [](std::size_t) { return true; }) == (to - from) / 60)
-            days.push_back(from);
-    }
-    return days;
 }
 
 bool shaped(const std::string& name, const char* pattern) {
@@ -270,31 +233,66 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
             result.minutes.assign(cached->minutes.begin(), cached->minutes.end());
         }
     }
-    result.previous = file.previous;
-    // Room for every line at once (a record line is 50 bytes or more; room never touched costs no
-    // memory), so a year is not copied as it grows.
-    result.minutes.reserve(result.minutes.size() + (size - file.consumed) / 40 + 1);
+    // The text after what the cache has (all of it without a cache). A large master read for the
+    // first time goes straight into a new cache file rather than into memory, when its lines follow
+    // the clock (they are read again into memory when they do not).
+    std::optional<CacheWriter> writer;
+    if (!seen && file.source == Master && !cached && minutes_.empty() && size - file.consumed >= kCacheWorthy)
+        writer.emplace(cacheFolder_, file.path);
+    if (writer && !writer->ok()) writer.reset();
     std::string buffer;
     std::uint64_t offset = file.consumed;
     bool failed = false;
-    for (;;) {
-        const std::size_t kept = buffer.size();
-        buffer.resize(kept + kChunk);
-        const ssize_t n = ::pread(fd, buffer.data() + kept, kChunk, static_cast<off_t>(offset + kept));
-        if (n < 0) {
-            if (errno == EINTR) {
+    const auto readText = [&] {
+        result = {};
+        result.previous = file.previous;
+        // Room for every line at once (a record line is 50 bytes or more; room never touched costs
+        // no memory), so a year is not copied as it grows.
+        if (!writer) result.minutes.reserve((size - file.consumed) / 40 + 1);
+        buffer.clear();
+        offset = file.consumed;
+        failed = false;
+        for (;;) {
+            const std::size_t kept = buffer.size();
+            buffer.resize(kept + kChunk);
+            const ssize_t n = ::pread(fd, buffer.data() + kept, kChunk, static_cast<off_t>(offset + kept));
+            if (n < 0) {
+                if (errno == EINTR) {
+                    buffer.resize(kept);
+                    continue;
+                }
+                failed = true;
                 buffer.resize(kept);
-                continue;
+                break;
             }
-            failed = true;
-            buffer.resize(kept);
-            break;
+            buffer.resize(kept + static_cast<std::size_t>(n));
+            if (n == 0) break;
+            readRecords(buffer, false, result);
+            offset += result.consumed;
+            buffer.erase(0, result.consumed);
+            if (writer) {
+                if (!writer->add(result.minutes)) return false;
+                result.minutes.clear();
+            }
         }
-        buffer.resize(kept + static_cast<std::size_t>(n));
-        if (n == 0) break;
-        readRecords(buffer, false, result);
-        offset += result.consumed;
-        buffer.erase(0, result.consumed);
+        return true;
+    };
+    std::optional<CachedPart> made;
+    if (writer) {
+        if (readText() && !failed) made = writer->finish(fd, st, offset, result.counts, result.previous);
+        writer.reset();
+        if (made) {
+            minutes_ = std::move(made->minutes);
+            sources_.assign(minutes_.size(), Master);
+            if (!index_.restore(std::move(made->blocks), minutes_.size())) index_.update(minutes_, 0);
+            wholeDays_ = std::move(made->wholeDays);
+        } else {
+            readText();
+        }
+    } else {
+        std::vector<Minute> before = std::move(result.minutes);
+        readText();
+        if (!before.empty()) result.minutes.insert(result.minutes.begin(), before.begin(), before.end());
     }
 
     const std::uint64_t fromText = offset - file.consumed;
@@ -307,7 +305,7 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     file.previous = result.previous;
     // Kept for the next run when a good part of it had to be read as text, once its minutes are
     // in the series.
-    if (file.source == Master && !seen && !failed && fromText >= kCacheWorthy && !cacheFolder_.empty() &&
+    if (file.source == Master && !seen && !failed && !made && fromText >= kCacheWorthy && !cacheFolder_.empty() &&
         toKeep_.fd < 0) {
         toKeep_.fd = fd;
         toKeep_.status = st;
@@ -355,15 +353,14 @@ void RecordStore::keepMaster() {
     const int fd = std::exchange(toKeep_.fd, -1);
     // The cache stands for the master file alone: kept when the series is its minutes and no others.
     const File* master = !files_.empty() && files_.front().source == Master ? &files_.front() : nullptr;
-    if (master && index_.size() == minutes_.size() &&
-        std::all_of(sources_.begin(), sources_.end(), [](Source s) { return s == Master; })) {
-        std::vector<std::int64_t> days = wholeDaysOf(minutes_);
-        const PartToKeep part{master->consumed, master->counts, master->previous, minutes_, index_.blocks(), days};
+    if (master && std::all_of(sources_.begin(), sources_.end(), [](Source s) { return s == Master; })) {
         // From now on the minutes are the cache's, mapped, rather than the heap's.
-        if (auto kept = storeCachedPart(cacheFolder_, master->path, fd, toKeep_.status, part);
-            kept && kept->size() == minutes_.size()) {
-            minutes_ = std::move(*kept);
-            wholeDays_ = std::move(days);
+        if (auto kept = storeCachedPart(cacheFolder_, master->path, fd, toKeep_.status, master->consumed,
+                                        master->counts, master->previous, minutes_);
+            kept && kept->minutes.size() == minutes_.size() &&
+            index_.restore(std::move(kept->blocks), kept->minutes.size())) {
+            minutes_ = std::move(kept->minutes);
+            wholeDays_ = std::move(kept->wholeDays);
         }
     }
     ::close(fd);
