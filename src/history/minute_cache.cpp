@@ -309,8 +309,8 @@ std::optional<CachedPart> loadCachedPart(const fs::path& folder, const fs::path&
             h.minutes <= h.consumed / 20 && h.blocks == (h.minutes + SeriesIndex::kFine - 1) / SeriesIndex::kFine &&
             h.days <= h.minutes / 1380 + 1 && h.minutesOffset == roundUp(sizeof h, pageSize()) &&
             static_cast<std::uint64_t>(cacheStatus.st_size) == h.minutesOffset + h.minutes * sizeof(Minute) +
-                                                                    h.blocks * sizeof(SeriesIndex::Block) +
-                                                                    h.days * sizeof(std::int64_t);
+                                                                   h.blocks * sizeof(SeriesIndex::Block) +
+                                                                   h.days * sizeof(std::int64_t);
         if (!fits || tailHash(fd, h.consumed) != h.tailHash) return std::nullopt;
 
         CachedPart part;
@@ -416,8 +416,8 @@ bool CacheWriter::add(std::span<const Minute> minutes) {
             std::tm tm{};
             if (::localtime_r(&seconds, &tm)) {
                 const auto day = std::chrono::year{tm.tm_year + 1900} / (tm.tm_mon + 1) / tm.tm_mday;
-                if (const auto bounds = dayBounds(times_, day); bounds && bounds->first <= m.time &&
-                                                                m.time < bounds->second) {
+                if (const auto bounds = dayBounds(times_, day);
+                    bounds && bounds->first <= m.time && m.time < bounds->second) {
                     std::tie(dayFrom_, dayTo_) = *bounds;
                     lastMinute_ = minute - 1;
                 }

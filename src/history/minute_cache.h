@@ -141,8 +141,9 @@ std::optional<CachedPart> loadCachedPart(const std::filesystem::path& folder, co
 /// Keeps a file's part in the cache in `folder` (written to a new file and renamed over the old one)
 /// from minutes in time order, and returns it with its minutes mapped from there; nothing when it
 /// could not be kept (the cache is only a saving).
-std::optional<CachedPart> storeCachedPart(const std::filesystem::path& folder, const std::filesystem::path& file, int fd,
-                                          const struct stat& st, std::uint64_t consumed, const LineCounts& counts,
-                                          std::optional<std::int64_t> previous, std::span<const Minute> minutes);
+std::optional<CachedPart> storeCachedPart(const std::filesystem::path& folder, const std::filesystem::path& file,
+                                          int fd, const struct stat& st, std::uint64_t consumed,
+                                          const LineCounts& counts, std::optional<std::int64_t> previous,
+                                          std::span<const Minute> minutes);
 
 }  // namespace rx47::history

@@ -213,11 +213,11 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
         EXPECT_EQ(againCounts.headers, 2u);
     }
 
-    // The cache says minute 100 had a CPM of 9999: a cache that does not match its own hash is ignored.
+    // A figure of a minute in the middle of the cache changed: a cache that does not match its own
+    // hash is ignored.
     {
         std::fstream f(kept, std::ios::binary | std::ios::in | std::ios::out);
-        f.seekp(
-            static_cast<std::streamoff>(fs::file_size(kept) - (count - 100) * sizeof(Minute) + offsetof(Minute, cpm)));
+        f.seekp(static_cast<std::streamoff>(size / 2 / sizeof(Minute) * sizeof(Minute) + offsetof(Minute, cpm)));
         const float wrong = 9999;
         f.write(reinterpret_cast<const char*>(&wrong), sizeof wrong);
     }
@@ -300,6 +300,21 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     }
     // Nothing was written into the record folder.
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(record), fs::recursive_directory_iterator()), 1);
+
+    // A master whose clock was set back an hour half way: its lines cannot go to the cache as they are
+    // read, so they are read into memory, put in order and kept from there.
+    std::string setBack = kHeaders;
+    for (int i = 0; i < count; ++i) setBack += line(i < count / 2 ? i : i - 60, 10 + i % 80);
+    const auto cachedBefore = fs::last_write_time(kept);
+    write(master, setBack);
+    fs::last_write_time(master, fs::file_time_type::clock::now() - 1h);
+    const auto [first, firstCounts] = read();
+    EXPECT_GT(fs::last_write_time(kept), cachedBefore);
+    const auto [second, secondCounts] = read();
+    ASSERT_EQ(first.size(), static_cast<std::size_t>(count));
+    EXPECT_TRUE(std::is_sorted(first.begin(), first.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+    EXPECT_TRUE(sameAs(second, first));
+    EXPECT_EQ(secondCounts.records, firstCounts.records);
 }
 
 TEST_F(Records, AFollowedFileIsReadOnlyWhereItGrewAndATornLineWaitsForItsEnd) {
