@@ -145,6 +145,7 @@ bool RecordStore::refresh() {
         std::stable_partition(files_.begin(), files_.end(), [](const File& f) { return f.source == Master; });
 
         bool changed = false;
+        adopted_ = false;
         // The master's new minutes go in first, so that a daily line of the same minute finds them.
         for (Source source : {Master, Daily}) {
             std::vector<Minute> batch;
@@ -168,14 +169,15 @@ bool RecordStore::refresh() {
                 merge(batch, source);
                 changed = true;
             }
-            if (source == Master && toKeep_.fd >= 0) keepMaster();
+            // The minutes move to the cache's mapping: the series is a new one to whoever holds it.
+            if (source == Master && toKeep_.fd >= 0 && keepMaster()) changed = true;
         }
-        return changed;
+        return changed || adopted_;
     } catch (const std::exception&) {
         // Out of memory or a path the file system refuses: keep what was read.
         if (toKeep_.fd >= 0) ::close(std::exchange(toKeep_.fd, -1));
         ++unreadable_;
-        return false;
+        return adopted_;
     }
 }
 
@@ -229,6 +231,7 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
             sources_.assign(minutes_.size(), Master);
             if (!index_.restore(std::move(cached->blocks), minutes_.size())) index_.update(minutes_, 0);
             wholeDays_ = std::move(cached->wholeDays);
+            adopted_ = true;
         } else {
             result.minutes.assign(cached->minutes.begin(), cached->minutes.end());
         }
@@ -286,6 +289,7 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
             sources_.assign(minutes_.size(), Master);
             if (!index_.restore(std::move(made->blocks), minutes_.size())) index_.update(minutes_, 0);
             wholeDays_ = std::move(made->wholeDays);
+            adopted_ = true;
         } else {
             readText();
         }
@@ -349,7 +353,7 @@ bool RecordStore::coveredByOtherSource(const Minute& m, Source source) const {
     return false;
 }
 
-void RecordStore::keepMaster() {
+bool RecordStore::keepMaster() {
     const int fd = std::exchange(toKeep_.fd, -1);
     // The cache stands for the master file alone: kept when the series is its minutes and no others.
     const File* master = !files_.empty() && files_.front().source == Master ? &files_.front() : nullptr;
@@ -361,9 +365,12 @@ void RecordStore::keepMaster() {
             index_.restore(std::move(kept->blocks), kept->minutes.size())) {
             minutes_ = std::move(kept->minutes);
             wholeDays_ = std::move(kept->wholeDays);
+            ::close(fd);
+            return true;
         }
     }
     ::close(fd);
+    return false;
 }
 
 void RecordStore::merge(std::vector<Minute>& batch, Source source) {

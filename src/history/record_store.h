@@ -69,8 +69,8 @@ private:
     void clear();
     Outcome readNew(File& file, std::vector<Minute>& batch);
     bool coveredByOtherSource(const Minute& m, Source source) const;
-    /// Keeps the master's minutes in the cache and takes them back from there, mapped.
-    void keepMaster();
+    /// Keeps the master's minutes in the cache and takes them back from there, mapped; whether it did.
+    bool keepMaster();
     /// Whether the master file has every minute of a daily file's day.
     bool masterHasDay(const std::filesystem::path& daily) const;
     void merge(std::vector<Minute>& batch, Source source);
@@ -91,6 +91,7 @@ private:
         struct stat status {};
     };
     ToKeep toKeep_;
+    bool adopted_ = false;  // readNew() took minutes from the cache straight into the series
     std::size_t unreadable_ = 0;
     bool hasRecordFolder_ = false;
 };

@@ -212,6 +212,16 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
         EXPECT_EQ(againCounts.records, counts.records);
         EXPECT_EQ(againCounts.headers, 2u);
     }
+    {
+        // A window open before the master appears: its minutes come from the cache, and are news.
+        fs::rename(master, folder.path() / "aside.csv");
+        RecordStore store(folder.path(), cache);
+        EXPECT_FALSE(store.refresh());
+        fs::rename(folder.path() / "aside.csv", master);
+        EXPECT_TRUE(store.refresh());
+        EXPECT_TRUE(sameAs({store.minutes().begin(), store.minutes().end()}, minutes));
+        EXPECT_FALSE(store.refresh());
+    }
 
     // A figure of a minute in the middle of the cache changed: a cache that does not match its own
     // hash is ignored.
