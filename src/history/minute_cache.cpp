@@ -33,9 +33,6 @@ static_assert(std::is_trivially_copyable_v<SeriesIndex::Block> && sizeof(SeriesI
 constexpr char kMagic[8] = {'R', 'X', '4', '7', 'M', 'I', 'N', '3'};
 /// How much of the file before the cached part's end must still be the same bytes.
 constexpr std::uint64_t kTail = 64 * 1024;
-/// The room after mapped minutes for the ones a running monitor appends (two years of them: address
-/// space only, until they come).
-constexpr std::size_t kRoom = 1 << 20;
 /// Content is hashed in pieces of this size, so that it can be read through a small buffer.
 constexpr std::size_t kPiece = 1 << 20;
 
@@ -215,7 +212,7 @@ std::optional<MinuteArray> MinuteArray::map(int fd, std::uint64_t offset, std::s
     if (count == 0) return array;
     if (offset % pageSize() != 0) return std::nullopt;
     const std::size_t fileBytes = roundUp(count * sizeof(Minute), pageSize());
-    const std::size_t total = fileBytes + kRoom * sizeof(Minute);
+    const std::size_t total = fileBytes + MinuteArray::kRoom * sizeof(Minute);
     // Address space for the minutes and the room after them, then the file's minutes over its start:
     // the pages of both are private, so what is appended never reaches the file.
     void* base = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);

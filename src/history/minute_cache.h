@@ -41,6 +41,10 @@ public:
     MinuteArray& operator=(const MinuteArray&) = delete;
     ~MinuteArray();
 
+    /// The room after mapped minutes for the ones a running monitor appends (two years of them:
+    /// address space only, until they come); beyond it the minutes move to the heap.
+    static constexpr std::size_t kRoom = 1 << 20;
+
     /// `count` minutes at `offset` (a multiple of the page size) of the file open as `fd`; nothing
     /// when the system refuses the mapping.
     static std::optional<MinuteArray> map(int fd, std::uint64_t offset, std::size_t count);

@@ -6,7 +6,9 @@
 // for a master that is off; a minute in both counted once (a day the master has whole is not taken
 // from its daily file); a large master's minutes kept in a cache that the file always overrules; a
 // growing file followed; and bytes of every kind read without a failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +25,7 @@
 
 #include "base/number.h"
 #include "history/local_time.h"
+#include "history/minute_cache.h"
 #include "history/record_reader.h"
 #include "history/record_store.h"
 #include "support/file_checks.h"
@@ -325,6 +328,43 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     EXPECT_TRUE(std::is_sorted(first.begin(), first.end(), [](auto& a, auto& b) { return a.time < b.time; }));
     EXPECT_TRUE(sameAs(second, first));
     EXPECT_EQ(secondCounts.records, firstCounts.records);
+}
+
+TEST_F(Records, MappedMinutesTakeAppendedOnesBeyondTheirRoom) {
+    // A cache's 100 minutes after a page of header, mapped; then more minutes than the room after
+    // them holds, as a window left open for years would append: they all stay, in order.
+    const auto minuteAt = [](std::size_t i) {
+        Minute m;
+        m.time = 1'780'000'000 + static_cast<std::int64_t>(i) * 60;
+        m.cpm = static_cast<float>(i % 1000);
+        return m;
+    };
+    std::vector<Minute> kept(100);
+    for (std::size_t i = 0; i < kept.size(); ++i) kept[i] = minuteAt(i);
+    const fs::path file = folder.path() / "minutes";
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    write(file, std::string(page, 'h') + std::string(reinterpret_cast<const char*>(kept.data()), 100 * sizeof(Minute)));
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::optional<MinuteArray> minutes = MinuteArray::map(fd, page, kept.size());
+    ::close(fd);
+    ASSERT_TRUE(minutes && minutes->mapped());
+    std::vector<Minute> more;
+    for (std::size_t i = 100; i < 200; ++i) more.push_back(minuteAt(i));
+    minutes->append(more);
+    EXPECT_TRUE(minutes->mapped());
+    // Copied as the index copies them: from the file, then from the room.
+    Minute copied[4];
+    minutes->copy(98, 4, copied);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(copied[i].cpm, 98 + i);
+    more.clear();
+    for (std::size_t i = 200; i < MinuteArray::kRoom + 300; ++i) more.push_back(minuteAt(i));
+    minutes->append(more);
+    EXPECT_FALSE(minutes->mapped());
+    ASSERT_EQ(minutes->size(), MinuteArray::kRoom + 300);
+    for (std::size_t i :
+         {std::size_t{0}, std::size_t{99}, std::size_t{100}, std::size_t{199}, MinuteArray::kRoom + 299})
+        EXPECT_EQ((*minutes)[i].time, minuteAt(i).time) << i;
 }
 
 TEST_F(Records, AFollowedFileIsReadOnlyWhereItGrewAndATornLineWaitsForItsEnd) {
