@@ -497,9 +497,16 @@ std::optional<CachedPart> CacheWriter::finish(int fd, const struct stat& st, std
 
 std::optional<CachedPart> storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const struct stat& st,
                                           std::uint64_t consumed, const LineCounts& counts,
-                                          std::optional<std::int64_t> previous, std::span<const Minute> minutes) {
+                                          std::optional<std::int64_t> previous, const MinuteSource& minutes,
+                                          std::size_t count) {
     CacheWriter writer(folder, file);
-    if (!writer.add(minutes)) return std::nullopt;
+    // Copied a piece at a time: minutes mapped from an older cache are not all brought into memory.
+    std::vector<Minute> piece;
+    for (std::size_t first = 0; first < count; first += piece.size()) {
+        piece.resize(std::min(kPiece / sizeof(Minute), count - first));
+        minutes.copy(first, piece.size(), piece.data());
+        if (!writer.add(piece)) return std::nullopt;
+    }
     return writer.finish(fd, st, consumed, counts, previous);
 }
 

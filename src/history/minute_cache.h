@@ -143,11 +143,11 @@ std::optional<CachedPart> loadCachedPart(const std::filesystem::path& folder, co
                                          const struct stat& st);
 
 /// Keeps a file's part in the cache in `folder` (written to a new file and renamed over the old one)
-/// from minutes in time order, and returns it with its minutes mapped from there; nothing when it
-/// could not be kept (the cache is only a saving).
+/// from `count` minutes in time order, and returns it with its minutes mapped from there; nothing
+/// when it could not be kept (the cache is only a saving).
 std::optional<CachedPart> storeCachedPart(const std::filesystem::path& folder, const std::filesystem::path& file,
                                           int fd, const struct stat& st, std::uint64_t consumed,
                                           const LineCounts& counts, std::optional<std::int64_t> previous,
-                                          std::span<const Minute> minutes);
+                                          const MinuteSource& minutes, std::size_t count);
 
 }  // namespace rx47::history

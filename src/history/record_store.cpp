@@ -360,7 +360,7 @@ bool RecordStore::keepMaster() {
     if (master && std::all_of(sources_.begin(), sources_.end(), [](Source s) { return s == Master; })) {
         // From now on the minutes are the cache's, mapped, rather than the heap's.
         if (auto kept = storeCachedPart(cacheFolder_, master->path, fd, toKeep_.status, master->consumed,
-                                        master->counts, master->previous, minutes_);
+                                        master->counts, master->previous, minutes_, minutes_.size());
             kept && kept->minutes.size() == minutes_.size() &&
             index_.restore(std::move(kept->blocks), kept->minutes.size())) {
             minutes_ = std::move(kept->minutes);
