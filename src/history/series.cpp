@@ -27,12 +27,12 @@ TimeSpan columnSpan(TimeSpan span, int columns, int column) {
     return {edge(column), edge(column + 1)};
 }
 
-Bucket bucketAt(std::span<const Minute> minutes, TimeSpan span, int columns, int column) {
+Bucket bucketAt(std::span<const Minute> minutes, TimeSpan span, int columns, int column, const SeriesIndex* index) {
     if (columns <= 0 || column < 0 || column >= columns || span.length() <= 0) return {};
     const TimeSpan own = columnSpan(span, columns, column);
-    Bucket b = reduce(minutes, own, 1).front();
+    Bucket b = reduce(minutes, own, 1, index).front();
     // Whether a line leaves it is decided over the whole view, as reduce() does.
-    const IndexRange view = minutesWithin(minutes, span);
+    const IndexRange view = minutesWithin(minutes, span, index);
     const std::size_t next = b.minutes.last;
     b.joinsNext = !b.empty() && next < view.last && joined(minutes[next - 1].time, minutes[next].time);
     return b;

@@ -149,7 +149,9 @@ std::vector<Bucket> reduce(std::span<const Minute> minutes, TimeSpan span, int c
 /// The span of column `column` of `columns` over `span`, as reduce() divides it.
 TimeSpan columnSpan(TimeSpan span, int columns, int column);
 
-/// The one bucket of column `column`, as reduce() makes it (for the tool tip under the pointer).
-Bucket bucketAt(std::span<const Minute> minutes, TimeSpan span, int columns, int column);
+/// The one bucket of column `column`, as reduce() makes it (for the tool tip under the pointer); with
+/// an `index` of these minutes, its minutes are found and summed through it.
+Bucket bucketAt(std::span<const Minute> minutes, TimeSpan span, int columns, int column,
+                const SeriesIndex* index = nullptr);
 
 }  // namespace rx47::history

@@ -71,7 +71,6 @@ TEST(Reduction, EachColumnHoldsTheMinimumMaximumAndMeanOfItsMinutes) {
         const int columns = 1 + static_cast<int>(random() % (blocks ? 40 : 1800));
         const std::vector<Bucket> buckets = reduce(minutes, view, columns, blocks ? &index : nullptr);
         ASSERT_EQ(buckets.size(), static_cast<std::size_t>(columns));
-        index.setSource(nullptr);  // the tool tip below reads the minutes themselves
         for (int c = 0; c < columns; ++c) {
             const std::int64_t start = view.from + c * view.length() / columns;
             const std::int64_t end = view.from + (c + 1) * view.length() / columns;
@@ -102,7 +101,7 @@ TEST(Reduction, EachColumnHoldsTheMinimumMaximumAndMeanOfItsMinutes) {
             ASSERT_EQ(b.joinsNext, next && minutes[last + 1].time - minutes[last].time <= 90) << c;
             // The tool tip's bucket is the same one.
             if (c % 97 == 0) {
-                const Bucket single = bucketAt(minutes, view, columns, c);
+                const Bucket single = bucketAt(minutes, view, columns, c, blocks ? &index : nullptr);
                 ASSERT_EQ(single.minutes.first, b.minutes.first);
                 ASSERT_EQ(single.minutes.last, b.minutes.last);
                 ASSERT_EQ(single.joinsNext, b.joinsNext);
