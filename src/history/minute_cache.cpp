@@ -222,8 +222,6 @@ std::optional<MinuteArray> MinuteArray::map(int fd, std::uint64_t offset, std::s
         ::munmap(base, total);
         return std::nullopt;
     }
-    // A view reads a few minutes here and there: no pages around them are read ahead.
-    ::madvise(base, fileBytes, MADV_RANDOM);
     array.mapped_ = static_cast<Minute*>(base);
     array.fromFile_ = count;
     array.fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
