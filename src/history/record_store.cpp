@@ -316,8 +316,14 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     } else {
         ::close(fd);
     }
-    if (!minutes_.empty())
-        std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
+    if (!minutes_.empty() && !result.minutes.empty()) {
+        // Minute by minute only where the series has any minute of the file's span (a daily file of
+        // days the master was off is not looked up line by line).
+        const auto [earliest, latest] = std::minmax_element(result.minutes.begin(), result.minutes.end(), byTime);
+        const std::size_t i = index_.lowerBound(minutes_, minuteOf(earliest->time) * 60, 0, minutes_.size());
+        if (i < minutes_.size() && minuteOf(minutes_[i].time) <= minuteOf(latest->time))
+            std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
+    }
     // A year's file is the batch as it stands, not a copy of it.
     if (batch.empty())
         batch = std::move(result.minutes);

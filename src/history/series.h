@@ -100,8 +100,6 @@ public:
     /// Takes the blocks of 64 that update() made for `size` minutes (kept from an earlier run);
     /// false, and nothing taken, when they are not as many as those minutes have.
     bool restore(std::vector<Block> fine, std::size_t size);
-    /// The blocks of 64.
-    const std::vector<Block>& blocks() const { return fine_; }
     /// The minutes' source, for the minutes at the edges of a block (when not set, they are read from
     /// the minutes given).
     void setSource(const MinuteSource* source) { source_ = source; }
