@@ -493,6 +493,21 @@ std::optional<CachedPart> CacheWriter::finish(int fd, const struct stat& st, std
     }
 }
 
+std::optional<CachedPart> CacheWriter::finishUnnamed() {
+    if (fd_ < 0) return std::nullopt;
+    if (!piece_.empty() && !flush()) {
+        fail();
+        return std::nullopt;
+    }
+    auto minutes = MinuteArray::map(fd_, roundUp(sizeof(Header), pageSize()), written_);
+    fail();  // the file goes from the folder; the mapping keeps it
+    if (!minutes) return std::nullopt;
+    CachedPart part;
+    part.minutes = std::move(*minutes);
+    part.blocks = std::move(blocks_);
+    return part;
+}
+
 std::optional<CachedPart> storeCachedPart(const fs::path& folder, const fs::path& file, int fd, const struct stat& st,
                                           std::uint64_t consumed, const LineCounts& counts,
                                           std::optional<std::int64_t> previous, const MinuteSource& minutes,

@@ -113,6 +113,10 @@ public:
     /// minutes mapped. Nothing when it cannot be made.
     std::optional<CachedPart> finish(int fd, const struct stat& st, std::uint64_t consumed, const LineCounts& counts,
                                      std::optional<std::int64_t> previous);
+    /// The minutes added (and their block summaries), mapped from a file that is removed from the
+    /// folder at once and lives on while mapped: memory's stand-in for a series made in the viewer,
+    /// never read again. Nothing when it cannot be made.
+    std::optional<CachedPart> finishUnnamed();
 
 private:
     bool flush();

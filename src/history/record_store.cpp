@@ -396,6 +396,8 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
         index_.update(minutes_, before);
         return;
     }
+    // Daily files filling a gap in ten years of master: the merged series goes to a file as well.
+    if (minutes_.mapped() && mergeMapped(batch, source)) return;
     const Minute earliest = batch.front();
     const auto unchanged = static_cast<std::size_t>(
         std::upper_bound(minutes_.begin(), minutes_.end(), earliest, byTime) - minutes_.begin());
@@ -416,6 +418,51 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     minutes_ = MinuteArray(std::move(merged));
     sources_ = std::move(sources);
     index_.update(minutes_, unchanged);
+}
+
+bool RecordStore::mergeMapped(const std::vector<Minute>& batch, Source source) {
+    CacheWriter writer(cacheFolder_, {});
+    if (!writer.ok()) return false;
+    constexpr std::size_t kPart = 1 << 15;
+    const std::size_t size = minutes_.size();
+    // The series is copied a part at a time, not read through its mapping.
+    std::vector<Minute> part, out;
+    std::size_t partEnd = 0;
+    const auto at = [&](std::size_t k) -> const Minute& {
+        if (k >= partEnd) {
+            part.resize(std::min(kPart, size - k));
+            minutes_.copy(k, part.size(), part.data());
+            partEnd = k + part.size();
+        }
+        return part[k - (partEnd - part.size())];
+    };
+    std::vector<Source> sources;
+    sources.reserve(size + batch.size());
+    out.reserve(kPart);
+    std::size_t i = 0, j = 0;
+    while (i < size || j < batch.size()) {
+        if (j == batch.size() || (i < size && at(i).time <= batch[j].time)) {
+            out.push_back(at(i));
+            sources.push_back(sources_[i++]);
+        } else {
+            out.push_back(batch[j++]);
+            sources.push_back(source);
+        }
+        if (out.size() == kPart) {
+            if (!writer.add(out)) return false;
+            out.clear();
+        }
+    }
+    if (!writer.add(out)) return false;
+    auto merged = writer.finishUnnamed();
+    if (!merged || merged->minutes.size() != size + batch.size()) return false;
+    SeriesIndex index;
+    if (!index.restore(std::move(merged->blocks), merged->minutes.size())) return false;
+    minutes_ = std::move(merged->minutes);
+    sources_ = std::move(sources);
+    index_ = std::move(index);
+    index_.setSource(&minutes_);
+    return true;
 }
 
 }  // namespace rx47::history

@@ -74,6 +74,9 @@ private:
     /// Whether the master file has every minute of a daily file's day.
     bool masterHasDay(const std::filesystem::path& daily) const;
     void merge(std::vector<Minute>& batch, Source source);
+    /// merge() of a batch among minutes mapped from the cache, into a new mapped file rather than
+    /// into memory; false, with nothing changed, when that file cannot be made.
+    bool mergeMapped(const std::vector<Minute>& batch, Source source);
 
     std::filesystem::path programFolder_;
     std::filesystem::path cacheFolder_;

@@ -252,7 +252,8 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     EXPECT_TRUE(sameAs(read().first, minutes));
 
     // With the minutes from the cache, the daily file of a day the master has whole still gives
-    // none of its own, and one of a day after the master's last gives all of them.
+    // none of its own, and those of a day before the master's first and after its last give all
+    // of theirs (the earlier ones merged into the mapped minutes).
     const auto day = [](const char* date, int cpm) {
         std::string text = kHeaders;
         for (int m = 0; m < 1440; ++m) {
@@ -265,14 +266,20 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     };
     write(record / "2026_05/2026-05-03.csv", day("2026-05-03", 7777));
     write(record / "2026_05/2026-05-20.csv", day("2026-05-20", 7777));
+    write(record / "2026_04/2026-04-30.csv", day("2026-04-30", 6666));
     {
         const auto [withDays, withDaysCounts] = read();
-        ASSERT_EQ(withDays.size(), minutes.size() + 1440);
-        EXPECT_TRUE(sameAs({withDays.begin(), withDays.begin() + count}, minutes));
+        ASSERT_EQ(withDays.size(), minutes.size() + 2 * 1440);
+        EXPECT_TRUE(std::is_sorted(withDays.begin(), withDays.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+        EXPECT_EQ(withDays.front().cpm, 6666);
+        EXPECT_TRUE(sameAs({withDays.begin() + 1440, withDays.begin() + 1440 + count}, minutes));
         EXPECT_EQ(withDays.back().cpm, 7777);
-        EXPECT_EQ(withDaysCounts.records, counts.records + 2 * 1440);
+        EXPECT_EQ(withDaysCounts.records, counts.records + 3 * 1440);
     }
+    fs::remove_all(record / "2026_04");
     fs::remove_all(record / "2026_05");
+    // The merged minutes' file is gone from the cache folder: only the master's cache is there.
+    EXPECT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
     {
         // Read once in New York: the local times are moments of that zone, not the cached ones.
         test::TimeZone newYork(test::kNewYork);
