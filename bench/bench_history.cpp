@@ -10,7 +10,9 @@
 //   - a frame: the plot of a zoomed or panned view painted into an image (what a wheel notch or a
 //     drag costs);
 //   - with --app, the program itself: rx47-history --png over the folder, start to end;
-//   - the window: constructed, shown and painted once, and its peak memory.
+//   - the window: constructed, shown and painted once, and its peak memory;
+//   - rx47-history --png and the window once more each as the first to open the records (no cache:
+//     they read the text and make it).
 // Each run is a process of its own, so its peak resident memory is its own; the runs alternate so
 // that a noisy machine hurts all of them alike. Prints medians and ranges; asserts nothing.
 #include <fcntl.h>
@@ -360,7 +362,8 @@ int main(int argc, char** argv) {
     // starts without it (the first read, which writes it) and then runs with it.
     ::setenv("XDG_CACHE_HOME", (folder / "cache").c_str(), 1);
     Figures textTime, textPeak, checkTime, floorTime, loadTime, ratio, floorPeak, loadPeak, frameMedian, frameWorst,
-        appTime, appPeak, windowTime, windowPeak, windowCheckTime;
+        framePeak, appTime, appPeak, coldAppTime, coldAppPeak, windowTime, windowPeak, coldWindowTime, coldWindowPeak,
+        windowCheckTime;
     for (int r = 0; r < rounds; ++r) {
         const Run f = spawn({self, "--child", "floor", folder.string()});
         std::error_code ec;
@@ -368,6 +371,17 @@ int main(int argc, char** argv) {
         const Run t = spawn({self, "--child", "load", folder.string()});
         textTime.add(std::atof(t.out.c_str()));
         textPeak.add(static_cast<double>(t.peakKiB));
+        // The program and its window, each the first to open the records (making the cache).
+        if (!app.empty()) {
+            fs::remove_all(folder / "cache", ec);
+            const Run a = spawn({app, "--png", (folder / "year.png").string(), folder.string()});
+            coldAppTime.add(a.wall);
+            coldAppPeak.add(static_cast<double>(a.peakKiB));
+        }
+        fs::remove_all(folder / "cache", ec);
+        const Run cw = spawn({self, "--child", "window", folder.string()});
+        coldWindowTime.add(std::atof(cw.out.c_str()));
+        coldWindowPeak.add(static_cast<double>(cw.peakKiB));
         const Run l = spawn({self, "--child", "load", folder.string()});
         const double ft = std::atof(f.out.c_str());
         double lt = 0, check = 0;
@@ -383,6 +397,7 @@ int main(int argc, char** argv) {
         std::sscanf(frames.out.c_str(), "%lf %lf", &median, &worst);
         frameMedian.add(median);
         frameWorst.add(worst);
+        framePeak.add(static_cast<double>(frames.peakKiB));
         if (!app.empty()) {
             const Run a = spawn({app, "--png", (folder / "year.png").string(), folder.string()});
             appTime.add(a.wall);
@@ -406,12 +421,17 @@ int main(int argc, char** argv) {
     print("check for new records, none new", checkTime, "ms", 1e3);
     print("one frame after zoom or pan", frameMedian, "ms", 1e3);
     print("slowest frame of 60", frameWorst, "ms", 1e3);
+    print("60 frames: peak memory", framePeak, "MB", 1.0 / 1024);
     if (!app.empty()) {
         print("rx47-history --png, start to end", appTime, "ms", 1e3);
         print("rx47-history --png peak memory", appPeak, "MB", 1.0 / 1024);
+        print("the same, first run (no cache)", coldAppTime, "ms", 1e3);
+        print("its peak memory", coldAppPeak, "MB", 1.0 / 1024);
     }
     print("window: open to first paint", windowTime, "ms", 1e3);
     print("window peak memory", windowPeak, "MB", 1.0 / 1024);
+    print("the same, first run (no cache)", coldWindowTime, "ms", 1e3);
+    print("its peak memory", coldWindowPeak, "MB", 1.0 / 1024);
     print("window's check, nothing new", windowCheckTime, "ms", 1e3);
     std::error_code ec;
     fs::remove_all(folder, ec);

@@ -75,11 +75,11 @@ int writeFiles(const RecordStore& store, const fs::path& folder, TimeSpan span, 
     if (!csv.isEmpty()) {
         std::size_t lines = 0;
         if (csv == QStringLiteral("-")) {
-            lines = writeCsv(std::cout, store.minutes(), span);
+            lines = writeCsv(std::cout, store.minutes(), span, store.index().source());
             std::cout.flush();
         } else {
             std::ofstream out(csv.toStdString(), std::ios::binary | std::ios::trunc);
-            if (out) lines = writeCsv(out, store.minutes(), span);
+            if (out) lines = writeCsv(out, store.minutes(), span, store.index().source());
             out.close();
             if (!out) {
                 say("cannot write " + csv.toStdString());

@@ -17,7 +17,10 @@ namespace rx47::history {
 
 inline constexpr const char* kCsvHeader = "time,cpm,dose_usv_h,average_cpm,average_dose_usv_h,total_count";
 
-/// Writes the minutes within `span`; returns how many lines of minutes it wrote.
-std::size_t writeCsv(std::ostream& out, std::span<const Minute> minutes, TimeSpan span);
+/// Writes the minutes within `span`; returns how many lines of minutes it wrote. With a `source`,
+/// the minutes are copied from it a few thousand at a time (ten years mapped from the cache are then
+/// not all brought into memory).
+std::size_t writeCsv(std::ostream& out, std::span<const Minute> minutes, TimeSpan span,
+                     const MinuteSource* source = nullptr);
 
 }  // namespace rx47::history

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -33,6 +34,22 @@ std::int64_t minuteOf(std::int64_t t) {
 
 bool byTime(const Minute& a, const Minute& b) {
     return a.time < b.time;
+}
+
+/// How many distinct minutes of [from, to) the minutes from position `i` on have, counting those
+/// `take` accepts.
+template <class Take>
+std::int64_t distinctMinutes(std::span<const Minute> minutes, std::size_t i, std::int64_t from, std::int64_t to,
+                             Take take) {
+    std::int64_t count = 0, counted = minuteOf(from) - 1;
+    for (; i < minutes.size() && minutes[i].time < to; ++i) {
+        const std::int64_t minute = minuteOf(minutes[i].time);
+        if (take(i) && minute != counted) {
+            ++count;
+            counted = minute;
+        }
+    }
+    return count;
 }
 
 bool shaped(const std::string& name, const char* pattern) {
@@ -68,7 +85,9 @@ std::vector<fs::path> dailyFiles(const fs::path& recordFolder, std::size_t& unre
 }  // namespace
 
 RecordStore::RecordStore(fs::path programFolder, fs::path cacheFolder)
-    : programFolder_(std::move(programFolder)), cacheFolder_(std::move(cacheFolder)) {}
+    : programFolder_(std::move(programFolder)), cacheFolder_(std::move(cacheFolder)) {
+    index_.setSource(&minutes_);
+}
 
 fs::path RecordStore::recordFolder() const {
     return programFolder_ / kRecordFolder;
@@ -92,11 +111,13 @@ LineCounts RecordStore::counts() const {
 void RecordStore::clear() {
     files_.clear();
     known_.clear();
-    minutes_.clear();
-    minutes_.shrink_to_fit();
+    minutes_ = {};
     sources_.clear();
     sources_.shrink_to_fit();
     index_ = {};
+    index_.setSource(&minutes_);
+    wholeDays_.clear();
+    if (toKeep_.fd >= 0) ::close(std::exchange(toKeep_.fd, -1));
 }
 
 bool RecordStore::refresh() {
@@ -124,6 +145,7 @@ bool RecordStore::refresh() {
         std::stable_partition(files_.begin(), files_.end(), [](const File& f) { return f.source == Master; });
 
         bool changed = false;
+        adopted_ = false;
         // The master's new minutes go in first, so that a daily line of the same minute finds them.
         for (Source source : {Master, Daily}) {
             std::vector<Minute> batch;
@@ -147,12 +169,15 @@ bool RecordStore::refresh() {
                 merge(batch, source);
                 changed = true;
             }
+            // The minutes move to the cache's mapping: the series is a new one to whoever holds it.
+            if (source == Master && toKeep_.fd >= 0 && keepMaster()) changed = true;
         }
-        return changed;
+        return changed || adopted_;
     } catch (const std::exception&) {
         // Out of memory or a path the file system refuses: keep what was read.
+        if (toKeep_.fd >= 0) ::close(std::exchange(toKeep_.fd, -1));
         ++unreadable_;
-        return false;
+        return adopted_;
     }
 }
 
@@ -200,33 +225,78 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
         file.consumed = cached->consumed;
         file.counts = cached->counts;
         file.previous = cached->previous;
-        result.minutes = std::move(cached->minutes);
+        if (minutes_.empty()) {
+            // The series starts as the cache's mapped minutes, with their block summaries.
+            minutes_ = std::move(cached->minutes);
+            sources_.assign(minutes_.size(), Master);
+            if (!index_.restore(std::move(cached->blocks), minutes_.size())) index_.update(minutes_, 0);
+            wholeDays_ = std::move(cached->wholeDays);
+            adopted_ = true;
+        } else {
+            result.minutes.assign(cached->minutes.begin(), cached->minutes.end());
+        }
     }
-    result.previous = file.previous;
-    // Room for every line at once (a record line is 50 bytes or more; room never touched costs no
-    // memory), so a year is not copied as it grows.
-    result.minutes.reserve(result.minutes.size() + (size - file.consumed) / 40 + 1);
+    // The text after what the cache has (all of it without a cache). A large master read for the
+    // first time goes straight into a new cache file rather than into memory, when its lines follow
+    // the clock (they are read again into memory when they do not).
+    std::optional<CacheWriter> writer;
+    if (!seen && file.source == Master && !cached && minutes_.empty() && size - file.consumed >= kCacheWorthy)
+        writer.emplace(cacheFolder_, file.path);
+    if (writer && !writer->ok()) writer.reset();
     std::string buffer;
     std::uint64_t offset = file.consumed;
     bool failed = false;
-    for (;;) {
-        const std::size_t kept = buffer.size();
-        buffer.resize(kept + kChunk);
-        const ssize_t n = ::pread(fd, buffer.data() + kept, kChunk, static_cast<off_t>(offset + kept));
-        if (n < 0) {
-            if (errno == EINTR) {
+    const auto readText = [&] {
+        result = {};
+        result.previous = file.previous;
+        // Room for every line at once (a record line is 50 bytes or more; room never touched costs
+        // no memory), so a year is not copied as it grows.
+        if (!writer) result.minutes.reserve((size - file.consumed) / 40 + 1);
+        buffer.clear();
+        offset = file.consumed;
+        failed = false;
+        for (;;) {
+            const std::size_t kept = buffer.size();
+            buffer.resize(kept + kChunk);
+            const ssize_t n = ::pread(fd, buffer.data() + kept, kChunk, static_cast<off_t>(offset + kept));
+            if (n < 0) {
+                if (errno == EINTR) {
+                    buffer.resize(kept);
+                    continue;
+                }
+                failed = true;
                 buffer.resize(kept);
-                continue;
+                break;
             }
-            failed = true;
-            buffer.resize(kept);
-            break;
+            buffer.resize(kept + static_cast<std::size_t>(n));
+            if (n == 0) break;
+            readRecords(buffer, false, result);
+            offset += result.consumed;
+            buffer.erase(0, result.consumed);
+            if (writer) {
+                if (!writer->add(result.minutes)) return false;
+                result.minutes.clear();
+            }
         }
-        buffer.resize(kept + static_cast<std::size_t>(n));
-        if (n == 0) break;
-        readRecords(buffer, false, result);
-        offset += result.consumed;
-        buffer.erase(0, result.consumed);
+        return true;
+    };
+    std::optional<CachedPart> made;
+    if (writer) {
+        if (readText() && !failed) made = writer->finish(fd, st, offset, result.counts, result.previous);
+        writer.reset();
+        if (made) {
+            minutes_ = std::move(made->minutes);
+            sources_.assign(minutes_.size(), Master);
+            if (!index_.restore(std::move(made->blocks), minutes_.size())) index_.update(minutes_, 0);
+            wholeDays_ = std::move(made->wholeDays);
+            adopted_ = true;
+        } else {
+            readText();
+        }
+    } else {
+        std::vector<Minute> before = std::move(result.minutes);
+        readText();
+        if (!before.empty()) result.minutes.insert(result.minutes.begin(), before.begin(), before.end());
     }
 
     const std::uint64_t fromText = offset - file.consumed;
@@ -237,19 +307,23 @@ RecordStore::Outcome RecordStore::readNew(File& file, std::vector<Minute>& batch
     file.tornTail = !buffer.empty();
     file.counts += result.counts;
     file.previous = result.previous;
-    // Kept for the next run when a good part of it had to be read as text.
-    if (file.source == Master && !seen && !failed && fromText >= kCacheWorthy) {
-        CachedPart part;
-        part.consumed = file.consumed;
-        part.counts = file.counts;
-        part.previous = file.previous;
-        part.minutes = std::move(result.minutes);
-        storeCachedPart(cacheFolder_, file.path, fd, st, part);
-        result.minutes = std::move(part.minutes);
+    // Kept for the next run when a good part of it had to be read as text, once its minutes are
+    // in the series.
+    if (file.source == Master && !seen && !failed && !made && fromText >= kCacheWorthy && !cacheFolder_.empty() &&
+        toKeep_.fd < 0) {
+        toKeep_.fd = fd;
+        toKeep_.status = st;
+    } else {
+        ::close(fd);
     }
-    ::close(fd);
-    if (!minutes_.empty())
-        std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
+    if (!minutes_.empty() && !result.minutes.empty()) {
+        // Minute by minute only where the series has any minute of the file's span (a daily file of
+        // days the master was off is not looked up line by line).
+        const auto [earliest, latest] = std::minmax_element(result.minutes.begin(), result.minutes.end(), byTime);
+        const std::size_t i = index_.lowerBound(minutes_, minuteOf(earliest->time) * 60, 0, minutes_.size());
+        if (i < minutes_.size() && minuteOf(minutes_[i].time) <= minuteOf(latest->time))
+            std::erase_if(result.minutes, [&](const Minute& m) { return coveredByOtherSource(m, file.source); });
+    }
     // A year's file is the batch as it stands, not a copy of it.
     if (batch.empty())
         batch = std::move(result.minutes);
@@ -263,43 +337,45 @@ bool RecordStore::masterHasDay(const fs::path& daily) const {
     // The file's name is its day: "2026-05-07.csv".
     const std::string name = daily.filename().string();
     const int y = std::stoi(name.substr(0, 4)), m = std::stoi(name.substr(5, 2)), d = std::stoi(name.substr(8, 2));
-    const std::chrono::year_month_day day{std::chrono::year{y} / m / d};
-    if (!day.ok()) return false;
-    const std::chrono::year_month_day next{std::chrono::sys_days{day} + std::chrono::days{1}};
     LocalTimes times;
-    std::int64_t from = 0, to = 0;
-    if (!times.seconds(y, m, d, 0, 0, 0, from) ||
-        !times.seconds(static_cast<int>(next.year()), static_cast<int>(static_cast<unsigned>(next.month())),
-                       static_cast<int>(static_cast<unsigned>(next.day())), 0, 0, 0, to) ||
-        to <= from)
-        return false;
-    // The master's distinct minutes of the day, against the minutes the day has (23 or 25 hours on
-    // the days the clock changes).
-    Minute start;
-    start.time = from;
-    auto i =
-        static_cast<std::size_t>(std::lower_bound(minutes_.begin(), minutes_.end(), start, byTime) - minutes_.begin());
-    std::int64_t count = 0, counted = minuteOf(from) - 1;
-    for (; i < minutes_.size() && minutes_[i].time < to; ++i) {
-        const std::int64_t minute = minuteOf(minutes_[i].time);
-        if (sources_[i] == Master && minute != counted) {
-            ++count;
-            counted = minute;
-        }
-    }
-    return count == (to - from) / 60;
+    const auto bounds = dayBounds(times, std::chrono::year{y} / m / d);
+    if (!bounds) return false;
+    const auto [from, to] = *bounds;
+    // A day the cache knew whole is still whole: its minutes need not be looked at.
+    if (std::binary_search(wholeDays_.begin(), wholeDays_.end(), from)) return true;
+    // The master's distinct minutes of the day, against the minutes the day has.
+    const std::size_t i = index_.lowerBound(minutes_, from, 0, minutes_.size());
+    return distinctMinutes(minutes_, i, from, to, [&](std::size_t at) { return sources_[at] == Master; }) ==
+           (to - from) / 60;
 }
 
 bool RecordStore::coveredByOtherSource(const Minute& m, Source source) const {
     if (minutes_.empty()) return false;
     const std::int64_t minute = minuteOf(m.time);
     if (minuteOf(minutes_.back().time) < minute || minuteOf(minutes_.front().time) > minute) return false;
-    Minute start;
-    start.time = minute * 60;
-    auto i =
-        static_cast<std::size_t>(std::lower_bound(minutes_.begin(), minutes_.end(), start, byTime) - minutes_.begin());
-    for (; i < minutes_.size() && minuteOf(minutes_[i].time) == minute; ++i)
+    for (std::size_t i = index_.lowerBound(minutes_, minute * 60, 0, minutes_.size());
+         i < minutes_.size() && minuteOf(minutes_[i].time) == minute; ++i)
         if (sources_[i] != source) return true;
+    return false;
+}
+
+bool RecordStore::keepMaster() {
+    const int fd = std::exchange(toKeep_.fd, -1);
+    // The cache stands for the master file alone: kept when the series is its minutes and no others.
+    const File* master = !files_.empty() && files_.front().source == Master ? &files_.front() : nullptr;
+    if (master && std::all_of(sources_.begin(), sources_.end(), [](Source s) { return s == Master; })) {
+        // From now on the minutes are the cache's, mapped, rather than the heap's.
+        if (auto kept = storeCachedPart(cacheFolder_, master->path, fd, toKeep_.status, master->consumed,
+                                        master->counts, master->previous, minutes_, minutes_.size());
+            kept && kept->minutes.size() == minutes_.size() &&
+            index_.restore(std::move(kept->blocks), kept->minutes.size())) {
+            minutes_ = std::move(kept->minutes);
+            wholeDays_ = std::move(kept->wholeDays);
+            ::close(fd);
+            return true;
+        }
+    }
+    ::close(fd);
     return false;
 }
 
@@ -307,7 +383,7 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     // A clock set back writes earlier times later in a file: order the batch first.
     if (!std::is_sorted(batch.begin(), batch.end(), byTime)) std::stable_sort(batch.begin(), batch.end(), byTime);
     if (minutes_.empty()) {
-        minutes_ = std::move(batch);
+        minutes_ = MinuteArray(std::move(batch));
         sources_.assign(minutes_.size(), source);
         index_.update(minutes_, 0);
         return;
@@ -315,11 +391,13 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
     if (minutes_.back().time <= batch.front().time) {
         // The usual case: a running monitor's new lines follow everything read.
         const std::size_t before = minutes_.size();
-        minutes_.insert(minutes_.end(), batch.begin(), batch.end());
+        minutes_.append(batch);
         sources_.insert(sources_.end(), batch.size(), source);
         index_.update(minutes_, before);
         return;
     }
+    // Daily files filling a gap in ten years of master: the merged series goes to a file as well.
+    if (minutes_.mapped() && mergeMapped(batch, source)) return;
     const Minute earliest = batch.front();
     const auto unchanged = static_cast<std::size_t>(
         std::upper_bound(minutes_.begin(), minutes_.end(), earliest, byTime) - minutes_.begin());
@@ -337,9 +415,54 @@ void RecordStore::merge(std::vector<Minute>& batch, Source source) {
             sources.push_back(source);
         }
     }
-    minutes_ = std::move(merged);
+    minutes_ = MinuteArray(std::move(merged));
     sources_ = std::move(sources);
     index_.update(minutes_, unchanged);
+}
+
+bool RecordStore::mergeMapped(const std::vector<Minute>& batch, Source source) {
+    CacheWriter writer(cacheFolder_, {});
+    if (!writer.ok()) return false;
+    constexpr std::size_t kPart = 1 << 15;
+    const std::size_t size = minutes_.size();
+    // The series is copied a part at a time, not read through its mapping.
+    std::vector<Minute> part, out;
+    std::size_t partEnd = 0;
+    const auto at = [&](std::size_t k) -> const Minute& {
+        if (k >= partEnd) {
+            part.resize(std::min(kPart, size - k));
+            minutes_.copy(k, part.size(), part.data());
+            partEnd = k + part.size();
+        }
+        return part[k - (partEnd - part.size())];
+    };
+    std::vector<Source> sources;
+    sources.reserve(size + batch.size());
+    out.reserve(kPart);
+    std::size_t i = 0, j = 0;
+    while (i < size || j < batch.size()) {
+        if (j == batch.size() || (i < size && at(i).time <= batch[j].time)) {
+            out.push_back(at(i));
+            sources.push_back(sources_[i++]);
+        } else {
+            out.push_back(batch[j++]);
+            sources.push_back(source);
+        }
+        if (out.size() == kPart) {
+            if (!writer.add(out)) return false;
+            out.clear();
+        }
+    }
+    if (!writer.add(out)) return false;
+    auto merged = writer.finishUnnamed();
+    if (!merged || merged->minutes.size() != size + batch.size()) return false;
+    SeriesIndex index;
+    if (!index.restore(std::move(merged->blocks), merged->minutes.size())) return false;
+    minutes_ = std::move(merged->minutes);
+    sources_ = std::move(sources);
+    index_ = std::move(index);
+    index_.setSource(&minutes_);
+    return true;
 }
 
 }  // namespace rx47::history

@@ -6,7 +6,9 @@
 // for a master that is off; a minute in both counted once (a day the master has whole is not taken
 // from its daily file); a large master's minutes kept in a cache that the file always overrules; a
 // growing file followed; and bytes of every kind read without a failure.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,10 +19,13 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "base/number.h"
 #include "history/local_time.h"
+#include "history/minute_cache.h"
 #include "history/record_reader.h"
 #include "history/record_store.h"
 #include "support/file_checks.h"
@@ -53,7 +58,7 @@ struct Expected {
     double total;
 };
 
-void expectSeries(const std::vector<Minute>& minutes, const std::vector<Expected>& expected) {
+void expectSeries(std::span<const Minute> minutes, const std::vector<Expected>& expected) {
     ASSERT_EQ(minutes.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
@@ -156,7 +161,7 @@ TEST_F(Records, ADayTheMasterHasWholeComesFromItButMinutesOnlyInDailyFilesAreSti
                                                  "2026-06-01,00:02:00,5510,24,0.200,27,0.225,30,0.250,20,0.166\r\n");
     RecordStore store(folder.path());
     store.refresh();
-    const std::vector<Minute>& minutes = store.minutes();
+    const std::span<const Minute> minutes = store.minutes();
     ASSERT_EQ(minutes.size(), 2880u + 9 + 1 + 1);
     EXPECT_TRUE(std::is_sorted(minutes.begin(), minutes.end(), [](auto& a, auto& b) { return a.time < b.time; }));
     EXPECT_EQ(std::count_if(minutes.begin(), minutes.end(), [](const Minute& m) { return m.cpm == 25; }), 2889);
@@ -194,12 +199,13 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     const auto read = [&] {
         RecordStore store(folder.path(), cache);
         store.refresh();
-        return std::pair(store.minutes(), store.counts());
+        return std::pair(std::vector<Minute>(store.minutes().begin(), store.minutes().end()), store.counts());
     };
     const auto [minutes, counts] = read();
     ASSERT_EQ(minutes.size(), static_cast<std::size_t>(count));
     ASSERT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
     const fs::path kept = fs::directory_iterator(cache)->path();
+    const std::uintmax_t size = fs::file_size(kept);
     const auto sameAs = [](const std::vector<Minute>& a, const std::vector<Minute>& b) {
         return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Minute)) == 0;
     };
@@ -209,18 +215,71 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
         EXPECT_EQ(againCounts.records, counts.records);
         EXPECT_EQ(againCounts.headers, 2u);
     }
+    {
+        // A window open before the master appears: its minutes come from the cache, and are news.
+        fs::rename(master, folder.path() / "aside.csv");
+        RecordStore store(folder.path(), cache);
+        EXPECT_FALSE(store.refresh());
+        fs::rename(folder.path() / "aside.csv", master);
+        EXPECT_TRUE(store.refresh());
+        EXPECT_TRUE(sameAs({store.minutes().begin(), store.minutes().end()}, minutes));
+        EXPECT_FALSE(store.refresh());
+    }
 
-    // The cache says minute 100 had a CPM of 9999: a cache that does not match its own hash is ignored.
+    // A figure of a minute in the middle of the cache changed: a cache that does not match its own
+    // hash is ignored.
     {
         std::fstream f(kept, std::ios::binary | std::ios::in | std::ios::out);
-        f.seekp(
-            static_cast<std::streamoff>(fs::file_size(kept) - (count - 100) * sizeof(Minute) + offsetof(Minute, cpm)));
+        f.seekp(static_cast<std::streamoff>(size / 2 / sizeof(Minute) * sizeof(Minute) + offsetof(Minute, cpm)));
         const float wrong = 9999;
         f.write(reinterpret_cast<const char*>(&wrong), sizeof wrong);
     }
     EXPECT_TRUE(sameAs(read().first, minutes));
+    // Cut short, or another program's bytes under its name: read from the file, and made again.
     fs::resize_file(kept, fs::file_size(kept) / 2);
     EXPECT_TRUE(sameAs(read().first, minutes));
+    EXPECT_EQ(fs::file_size(kept), size);
+    fs::resize_file(kept, 40);
+    EXPECT_TRUE(sameAs(read().first, minutes));
+    for (std::size_t length : {std::size_t{4096}, size}) {
+        std::string garbage(length, '\0');
+        std::mt19937 random(static_cast<unsigned>(length));
+        for (char& c : garbage) c = static_cast<char>(random());
+        garbage.replace(0, 8, "RX47MIN3");  // even with the right first bytes
+        write(kept, garbage);
+        EXPECT_TRUE(sameAs(read().first, minutes));
+    }
+    EXPECT_TRUE(sameAs(read().first, minutes));
+
+    // With the minutes from the cache, the daily file of a day the master has whole still gives
+    // none of its own, and those of a day before the master's first and after its last give all
+    // of theirs (the earlier ones merged into the mapped minutes).
+    const auto day = [](const char* date, int cpm) {
+        std::string text = kHeaders;
+        for (int m = 0; m < 1440; ++m) {
+            char line[96];
+            std::snprintf(line, sizeof line, "%s,%02d:%02d:30,5432,24,0.200,%d,0.208,30,0.250,20,0.166\r\n", date,
+                          m / 60, m % 60, cpm);
+            text += line;
+        }
+        return text;
+    };
+    write(record / "2026_05/2026-05-03.csv", day("2026-05-03", 7777));
+    write(record / "2026_05/2026-05-20.csv", day("2026-05-20", 7777));
+    write(record / "2026_04/2026-04-30.csv", day("2026-04-30", 6666));
+    {
+        const auto [withDays, withDaysCounts] = read();
+        ASSERT_EQ(withDays.size(), minutes.size() + 2 * 1440);
+        EXPECT_TRUE(std::is_sorted(withDays.begin(), withDays.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+        EXPECT_EQ(withDays.front().cpm, 6666);
+        EXPECT_TRUE(sameAs({withDays.begin() + 1440, withDays.begin() + 1440 + count}, minutes));
+        EXPECT_EQ(withDays.back().cpm, 7777);
+        EXPECT_EQ(withDaysCounts.records, counts.records + 3 * 1440);
+    }
+    fs::remove_all(record / "2026_04");
+    fs::remove_all(record / "2026_05");
+    // The merged minutes' file is gone from the cache folder: only the master's cache is there.
+    EXPECT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
     {
         // Read once in New York: the local times are moments of that zone, not the cached ones.
         test::TimeZone newYork(test::kNewYork);
@@ -261,6 +320,58 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     }
     // Nothing was written into the record folder.
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(record), fs::recursive_directory_iterator()), 1);
+
+    // A master whose clock was set back an hour half way: its lines cannot go to the cache as they are
+    // read, so they are read into memory, put in order and kept from there.
+    std::string setBack = kHeaders;
+    for (int i = 0; i < count; ++i) setBack += line(i < count / 2 ? i : i - 60, 10 + i % 80);
+    const auto cachedBefore = fs::last_write_time(kept);
+    write(master, setBack);
+    fs::last_write_time(master, fs::file_time_type::clock::now() - 1h);
+    const auto [first, firstCounts] = read();
+    EXPECT_GT(fs::last_write_time(kept), cachedBefore);
+    const auto [second, secondCounts] = read();
+    ASSERT_EQ(first.size(), static_cast<std::size_t>(count));
+    EXPECT_TRUE(std::is_sorted(first.begin(), first.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+    EXPECT_TRUE(sameAs(second, first));
+    EXPECT_EQ(secondCounts.records, firstCounts.records);
+}
+
+TEST_F(Records, MappedMinutesTakeAppendedOnesBeyondTheirRoom) {
+    // A cache's 100 minutes after a page of header, mapped; then more minutes than the room after
+    // them holds, as a window left open for years would append: they all stay, in order.
+    const auto minuteAt = [](std::size_t i) {
+        Minute m;
+        m.time = 1'780'000'000 + static_cast<std::int64_t>(i) * 60;
+        m.cpm = static_cast<float>(i % 1000);
+        return m;
+    };
+    std::vector<Minute> kept(100);
+    for (std::size_t i = 0; i < kept.size(); ++i) kept[i] = minuteAt(i);
+    const fs::path file = folder.path() / "minutes";
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    write(file, std::string(page, 'h') + std::string(reinterpret_cast<const char*>(kept.data()), 100 * sizeof(Minute)));
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::optional<MinuteArray> minutes = MinuteArray::map(fd, page, kept.size());
+    ::close(fd);
+    ASSERT_TRUE(minutes && minutes->mapped());
+    std::vector<Minute> more;
+    for (std::size_t i = 100; i < 200; ++i) more.push_back(minuteAt(i));
+    minutes->append(more);
+    EXPECT_TRUE(minutes->mapped());
+    // Copied as the index copies them: from the file, then from the room.
+    Minute copied[4];
+    minutes->copy(98, 4, copied);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(copied[i].cpm, 98 + i);
+    more.clear();
+    for (std::size_t i = 200; i < MinuteArray::kRoom + 300; ++i) more.push_back(minuteAt(i));
+    minutes->append(more);
+    EXPECT_FALSE(minutes->mapped());
+    ASSERT_EQ(minutes->size(), MinuteArray::kRoom + 300);
+    for (std::size_t i :
+         {std::size_t{0}, std::size_t{99}, std::size_t{100}, std::size_t{199}, MinuteArray::kRoom + 299})
+        EXPECT_EQ((*minutes)[i].time, minuteAt(i).time) << i;
 }
 
 TEST_F(Records, AFollowedFileIsReadOnlyWhereItGrewAndATornLineWaitsForItsEnd) {

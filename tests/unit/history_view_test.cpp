@@ -46,11 +46,23 @@ TEST(Reduction, EachColumnHoldsTheMinimumMaximumAndMeanOfItsMinutes) {
     std::mt19937 random(15);
     const std::vector<Minute> minutes = randomSeries(random, 1'780'000'000, 8000);
     const TimeSpan all = extent(minutes);
-    // Every other round sums wide columns from block summaries, built as a followed file grows.
+    // Every other round sums wide columns from block summaries, built as a followed file grows; every
+    // fourth reads the minutes at the columns' edges from a source, as a mapped cache file's are read.
     SeriesIndex index;
     index.update(std::span(minutes).first(5000), 0);
     index.update(minutes, 4990);
+    struct Copies final : MinuteSource {
+        std::span<const Minute> minutes;
+        mutable std::size_t copied = 0;
+        void copy(std::size_t first, std::size_t count, Minute* out) const override {
+            ASSERT_LE(first + count, minutes.size());
+            std::copy_n(minutes.begin() + static_cast<std::ptrdiff_t>(first), count, out);
+            copied += count;
+        }
+    } source;
+    source.minutes = minutes;
     for (int round = 0; round < 40; ++round) {
+        index.setSource(round % 4 == 3 ? &source : nullptr);
         // Views of every size, some reaching past the records, and column counts of every kind.
         const std::int64_t length = 600 + random() % (all.length() + 86400);
         const std::int64_t from = all.from - 43200 + static_cast<std::int64_t>(random() % (all.length() + 43200));
@@ -89,13 +101,14 @@ TEST(Reduction, EachColumnHoldsTheMinimumMaximumAndMeanOfItsMinutes) {
             ASSERT_EQ(b.joinsNext, next && minutes[last + 1].time - minutes[last].time <= 90) << c;
             // The tool tip's bucket is the same one.
             if (c % 97 == 0) {
-                const Bucket single = bucketAt(minutes, view, columns, c);
+                const Bucket single = bucketAt(minutes, view, columns, c, blocks ? &index : nullptr);
                 ASSERT_EQ(single.minutes.first, b.minutes.first);
                 ASSERT_EQ(single.minutes.last, b.minutes.last);
                 ASSERT_EQ(single.joinsNext, b.joinsNext);
             }
         }
     }
+    EXPECT_GT(source.copied, 0u);
 }
 
 TEST(Reduction, AOneMinuteSpikeShowsInAYearOnAThousandColumns) {

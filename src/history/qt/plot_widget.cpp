@@ -50,7 +50,7 @@ QString PlotWidget::tooltipAt(int x) const {
     const PlotLayout layout = plotLayout(rect());
     const int column = layout.columnAt(x);
     if (column < 0) return {};
-    const Bucket b = bucketAt(scene_.minutes, scene_.view, layout.columns(), column);
+    const Bucket b = bucketAt(scene_.minutes, scene_.view, layout.columns(), column, scene_.index);
     return qtText(tooltipText(b, scene_.minutes));
 }
 
