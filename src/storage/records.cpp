@@ -154,9 +154,10 @@ bool appendWhole(const std::filesystem::path& file, std::string_view bytes) {
 
 void writeMeasurementRecord(Context& ctx) {
     SettingsRow& settings = ctx.settings;
-    if (settings.isFalse("record")) return;
-    if (settings.isTrue("masterrecord")) appendRecord(ctx, ctx.programFolder / kRecordFolder / kMasterRecordFile);
-    if (settings.isTrue("dailyrecord")) appendRecord(ctx, dailyFile(ctx));
+    if (settings.isFalse(column::kRecord)) return;
+    if (settings.isTrue(column::kMasterRecord))
+        appendRecord(ctx, ctx.programFolder / kRecordFolder / kMasterRecordFile);
+    if (settings.isTrue(column::kDailyRecord)) appendRecord(ctx, dailyFile(ctx));
 }
 
 }  // namespace rx47
