@@ -6,17 +6,11 @@
 // Makes the encrypted settings file (key "tamelox") that is supplied beside the program: table
 // `setting` with one row of defaults. The program itself never creates this file.
 //
-// Defaults:
-//   COMport 1                              running 1
-//   graphcolor 0x00C08000 (RGB 0,128,192)  gkeisuu 120 (CPM per 1 uSv/h)
-//   linecolor 0x000080FF (RGB 255,128,0)   warning -1, warnline -1
-//   warnlinecolor 0x000000FF (red)         warnCPMlevel 100
-//   CPMscale "100", LINEscale "0.400"      warnLineLevel 0.5
-//   buzzer 0, startup 0, tasktray 0        popup, sound, flash -1
-//   record, masterrecord, dailyrecord -1 (left out with --legacy, as in files of older versions)
-// Yes/no columns hold -1 for yes and 0 for no.
+// The columns, their types and their supplied values are those of the program's own table
+// (src/storage/settings_columns.h); --legacy leaves out the recording switches, as files of older
+// versions lack them. Yes/no columns hold -1 for yes and 0 for no.
 //
-// Uses SQLCipher only, so it can run before anything else of the program is built.
+// Uses SQLCipher and that header only, so it can run before anything else of the program is built.
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -27,6 +21,8 @@
 #include <string>
 #include <string_view>
 
+#include "storage/settings_columns.h"
+
 namespace {
 
 constexpr const char* kKey = "tamelox";
@@ -34,35 +30,14 @@ constexpr const char* kKey = "tamelox";
 // a file; a 3.x one ignores the pragma. The program opens the file the same way.
 constexpr const char* kFormat = "PRAGMA cipher_compatibility = 3";
 
-struct ColumnDefault {
-    const char* name;
-    const char* type;
-    const char* value;  // SQL literal
-    bool recording;     // absent from legacy files
-};
-
-constexpr ColumnDefault kColumns[] = {
-    {"COMport", "SMALLINT", "1", false},        {"graphcolor", "INTEGER", "12615680", false},  // 0x00C08000
-    {"linecolor", "INTEGER", "33023", false},                                                  // 0x000080FF
-    {"warnlinecolor", "INTEGER", "255", false},                                                // 0x000000FF
-    {"CPMscale", "TEXT", "'100'", false},       {"LINEscale", "TEXT", "'0.400'", false},
-    {"buzzer", "BOOLEAN", "0", false},          {"startup", "BOOLEAN", "0", false},
-    {"tasktray", "BOOLEAN", "0", false},        {"running", "SMALLINT", "1", false},
-    {"gkeisuu", "SMALLINT", "120", false},      {"warning", "BOOLEAN", "-1", false},
-    {"warnline", "BOOLEAN", "-1", false},       {"warnCPMlevel", "SMALLINT", "100", false},
-    {"warnLineLevel", "DOUBLE", "0.5", false},  {"popup", "BOOLEAN", "-1", false},
-    {"sound", "BOOLEAN", "-1", false},          {"flash", "BOOLEAN", "-1", false},
-    {"record", "BOOLEAN", "-1", true},          {"masterrecord", "BOOLEAN", "-1", true},
-    {"dailyrecord", "BOOLEAN", "-1", true},
-};
-
 std::string creationSql(bool legacy) {
     std::string columns, values;
-    for (const auto& c : kColumns) {
-        if (legacy && c.recording) continue;
+    for (const rx47::ColumnSpec& c : rx47::kSettingsColumns) {
+        if (legacy && c.presence != rx47::Presence::Always) continue;
         if (!columns.empty()) columns += ", ", values += ", ";
-        columns += std::string("\"") + c.name + "\" " + c.type;
-        values += c.value;
+        columns += "\"" + std::string(c.name) + "\" " + std::string(c.storedType);
+        // A text as an SQL literal (no supplied text holds a quote), a number as it is.
+        values += c.kind == rx47::ColumnKind::Text ? "'" + std::string(c.supplied) + "'" : std::string(c.supplied);
     }
     return "BEGIN; CREATE TABLE setting (" + columns + "); INSERT INTO setting VALUES (" + values + "); COMMIT;";
 }

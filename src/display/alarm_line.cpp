@@ -42,13 +42,13 @@ void updateCpmAlarmLine(DisplayContext ctx, AlarmLineChange change) {
     }
     switch (change) {
         case AlarmLineChange::LevelReported:
-            stepIf([&] { return ctx.settings.isTrue("warnline"); }, [&] { line.visible = true; },
+            stepIf([&] { return ctx.settings.isTrue(column::kAlarmLine); }, [&] { line.visible = true; },
                    [&] { line.visible = false; });
             break;
         case AlarmLineChange::ScaleApplied:
         case AlarmLineChange::LevelEntered:
             if (!ctx.state.isLoading && ctx.state.linkUp)
-                stepIf([&] { return ctx.settings.isTrue("warning") && ctx.settings.isTrue("warnline"); },
+                stepIf([&] { return ctx.settings.isTrue(column::kAlarms) && ctx.settings.isTrue(column::kAlarmLine); },
                        [&] { line.visible = true; });
             break;
         case AlarmLineChange::BoxChecked:

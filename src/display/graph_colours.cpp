@@ -48,16 +48,16 @@ Colour& property(MainForm& f, Part part, int i) {
 
 }  // namespace
 
-const char* colourColumn(GraphColour colour) {
+ColourColumn colourColumn(GraphColour colour) {
     switch (colour) {
         case GraphColour::Bars:
-            return "graphcolor";
+            return column::kBarColour;
         case GraphColour::AlarmLine:
-            return "warnlinecolor";
+            return column::kAlarmLineColour;
         case GraphColour::Dose:
             break;
     }
-    return "linecolor";
+    return column::kDoseColour;
 }
 
 void recolour(MainForm& form, GraphColour colour, Colour c) {

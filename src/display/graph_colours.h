@@ -6,6 +6,7 @@
 #pragma once
 
 #include "base/number.h"
+#include "storage/settings_columns.h"
 
 namespace rx47 {
 
@@ -19,7 +20,7 @@ enum class GraphColour {
 inline constexpr GraphColour kGraphColours[] = {GraphColour::Bars, GraphColour::Dose, GraphColour::AlarmLine};
 
 /// The settings column that keeps a colour.
-const char* colourColumn(GraphColour colour);
+ColourColumn colourColumn(GraphColour colour);
 
 /// Gives every element of the main window drawn in `colour` the value `c`.
 void recolour(MainForm& form, GraphColour colour, Colour c);

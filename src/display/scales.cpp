@@ -71,7 +71,7 @@ void Combo1_Click(DisplayContext ctx, int index) {
         step([&] { applyCpmScale(ctx); });
         for (int i : graph::kMinuteBars) step([&] { setBarHeight(ctx, f.tgt[i], captionValue(f.tgt[i].caption)); });
         step([&] { setBarHeight(ctx, f.tgt[graph::kPeakBar], captionValue(f.Label[kMaxCpm].caption)); });
-        step([&] { ctx.settings.write("CPMscale", f.Combo1[kCpmScaleList].text); });
+        step([&] { ctx.settings.write(column::kCpmScale, f.Combo1[kCpmScaleList].text); });
         step([&] { ctx.settings.commit(); });
     } else if (index == kDoseScaleList) {
         step([&] { applyDoseScale(ctx); });
@@ -82,7 +82,7 @@ void Combo1_Click(DisplayContext ctx, int index) {
             });
         }
         step([&] { placePeakMarker(ctx); });
-        step([&] { ctx.settings.write("LINEscale", f.Combo1[kDoseScaleList].text); });
+        step([&] { ctx.settings.write(column::kDoseScale, f.Combo1[kDoseScaleList].text); });
         step([&] { ctx.settings.commit(); });
     }
 }

@@ -14,7 +14,7 @@ AlarmLevels readAlarmLevels(const std::filesystem::path& programFolder) {
     AlarmLevels levels;
     if (!fileExists(programFolder / kSettingsFileName)) return levels;
     SettingsRow settings;
-    const auto level = [&](const char* column) -> std::optional<double> {
+    const auto level = [&](auto column) -> std::optional<double> {
         try {
             const double v = settings.number(column);
             if (std::isfinite(v) && v > 0) return v;
@@ -27,8 +27,8 @@ AlarmLevels readAlarmLevels(const std::filesystem::path& programFolder) {
     } catch (const std::exception&) {
         return levels;
     }
-    levels.cpm = level("warnCPMlevel");
-    levels.dose = level("warnLineLevel");
+    levels.cpm = level(column::kCpmAlarmLevel);
+    levels.dose = level(column::kDoseAlarmLevel);
     settings.close();
     return levels;
 }

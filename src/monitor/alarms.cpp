@@ -52,7 +52,7 @@ void evaluateAlarms(Context& ctx, double reading, const std::string& doseText) {
     if (alarmShown(ctx)) return;
 
     bool raised = false;
-    stepIf([&] { return ctx.settings.isTrue("warning") && reading > ctx.values.cpmAlarmLevel; },
+    stepIf([&] { return ctx.settings.isTrue(column::kAlarms) && reading > ctx.values.cpmAlarmLevel; },
            [&] {
                if (countHit(s.cpmAlarmHits)) {
                    raised = true;
@@ -64,11 +64,14 @@ void evaluateAlarms(Context& ctx, double reading, const std::string& doseText) {
     // enough: the operator may have acknowledged the CPM alarm while its sound played.
     if (raised) return;
     stepIf(
-        [&] { return ctx.settings.isTrue("warning") && ctx.settings.number("warnLinelevel") < readNumber(doseText); },
+        [&] {
+            return ctx.settings.isTrue(column::kAlarms) &&
+                   ctx.settings.number(column::kDoseAlarmLevel) < readNumber(doseText);
+        },
         [&] {
             if (countHit(s.doseAlarmHits)) {
                 std::string level;
-                step([&] { level = decimalText(ctx.settings.number("warnLinelevel")); });
+                step([&] { level = decimalText(ctx.settings.number(column::kDoseAlarmLevel)); });
                 raiseAlarm(ctx, {AlarmKind::Dose, doseText, level});
             }
         });
@@ -93,10 +96,10 @@ void raiseAlarm(Context& ctx, const RaisedAlarm& alarm) {
     if (!seen) step([&] { ctx.desktop.notify(alarmNotification(alarm)); });
 
     // A window hidden in the notification area is minimised as well.
-    stepIf([&] { return ctx.settings.isTrue("popup") && f.windowState != WindowState::Normal; },
+    stepIf([&] { return ctx.settings.isTrue(column::kPopup) && f.windowState != WindowState::Normal; },
            [&] {
                if (f.windowState == WindowState::Minimised) f.windowState = WindowState::Normal;
-               stepIf([&] { return ctx.settings.isTrue("tasktray"); },
+               stepIf([&] { return ctx.settings.isTrue(column::kTaskTray); },
                       [&] {
                           f.windowState = WindowState::Normal;
                           ctx.desktop.removeTrayIcon();
@@ -104,9 +107,9 @@ void raiseAlarm(Context& ctx, const RaisedAlarm& alarm) {
            });
     // Back on the screen, or there all along behind other windows: it comes to the front.
     if (!seen && f.windowState == WindowState::Normal)
-        stepIf([&] { return ctx.settings.isTrue("popup"); }, [&] { ctx.desktop.raiseMainWindow(); });
+        stepIf([&] { return ctx.settings.isTrue(column::kPopup); }, [&] { ctx.desktop.raiseMainWindow(); });
 
-    stepIf([&] { return ctx.settings.isTrue("sound"); }, [&] { playAlarmSound(ctx); });
+    stepIf([&] { return ctx.settings.isTrue(column::kSound); }, [&] { playAlarmSound(ctx); });
 }
 
 void alarmFlashTick(Context& ctx) {
@@ -116,7 +119,7 @@ void alarmFlashTick(Context& ctx) {
     f.Shape1[kAlarmBox].visible = !f.Shape1[kAlarmBox].visible;
 
     // The bars blink against the CPM level, during a dose alarm too.
-    stepIf([&] { return ctx.settings.isTrue("flash"); },
+    stepIf([&] { return ctx.settings.isTrue(column::kFlash); },
            [&] {
                for (int i : graph::kMinuteBars)
                    stepIf([&] { return readNumber(f.tgt[i].caption) > ctx.values.cpmAlarmLevel; },

@@ -16,7 +16,7 @@ namespace rx47 {
 std::string formatDose(Context& ctx, std::int32_t cpm) {
     if (ctx.values.gammaCoefficient == 0) {
         if (cpm != 0)
-            step([&] { ctx.values.gammaCoefficient = toUInt16(ctx.settings.number("gkeisuu")); });
+            step([&] { ctx.values.gammaCoefficient = toUInt16(ctx.settings.number(column::kGammaCoefficient)); });
         else
             showDeviceNotFound(ctx);  // 0 ÷ 0: nothing has been heard from the device
         return "";

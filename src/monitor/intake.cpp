@@ -38,21 +38,22 @@ void intakeTick(Context& ctx) {
 
     if (v.gammaCoefficient == 0 && r.gammaCoefficient) {
         v.gammaCoefficient = *r.gammaCoefficient;
-        step([&] { ctx.settings.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
+        step([&] { ctx.settings.write(column::kGammaCoefficient, std::int64_t{v.gammaCoefficient}); });
         step([&] { ctx.settings.commit(); });
     }
-    if (v.gammaCoefficient == 0) step([&] { v.gammaCoefficient = toUInt16(ctx.settings.number("gkeisuu")); });
+    if (v.gammaCoefficient == 0)
+        step([&] { v.gammaCoefficient = toUInt16(ctx.settings.number(column::kGammaCoefficient)); });
 
     if (v.cpmAlarmLevel == 0 && r.alarmLevelTag) {
         // A level that cannot be held (a garbled report) must not overwrite the stored one.
         if (r.alarmLevel) {
             v.cpmAlarmLevel = *r.alarmLevel;
-            step([&] { ctx.settings.write("warnCPMlevel", std::int64_t{v.cpmAlarmLevel}); });
+            step([&] { ctx.settings.write(column::kCpmAlarmLevel, std::int64_t{v.cpmAlarmLevel}); });
             step([&] { ctx.settings.commit(); });
         }
         updateCpmAlarmLine(ctx, AlarmLineChange::LevelReported);
     }
-    if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = toUInt16(ctx.settings.number("warnCPMlevel")); });
+    if (v.cpmAlarmLevel == 0) step([&] { v.cpmAlarmLevel = toUInt16(ctx.settings.number(column::kCpmAlarmLevel)); });
 
     // A status report is never a reading. A count too large to read leaves the caption as it was.
     if (r.statusReport) {

@@ -169,8 +169,8 @@ void reportPortOpen(Context& ctx, int portNumber, const PortOpenFailure& failure
 void startUpConnection(Context& ctx) {
     // The stored port is asked first; the list of the others follows while its answer is on the way,
     // and is complete before the window shows. The scan lists the open port without opening it again.
-    step([&] { ctx.form.Combo1[kPortList].text = ctx.settings.text("COMport"); });
-    step([&] { openDevicePort(ctx, ctx.settings.int16("COMport")); });
+    step([&] { ctx.form.Combo1[kPortList].text = ctx.settings.text(column::kPort); });
+    step([&] { openDevicePort(ctx, ctx.settings.int16(column::kPort)); });
     step([&] {
         if (ctx.port.isOpen()) sendCommand(ctx.port, command::kShow);
     });
@@ -198,7 +198,7 @@ void onDataReceived(Context& ctx) {
         s.quietMinutes = 0;
         s.minCpm = kNoMinimumCpm;
         s.lastMinute = 0;
-        step([&] { ctx.settings.write("COMport", ctx.form.Combo1[kPortList].text); });
+        step([&] { ctx.settings.write(column::kPort, ctx.form.Combo1[kPortList].text); });
         step([&] { ctx.settings.commit(); });
         ctx.form.Label[kStatusMessage].visible = false;
         ctx.form.Label[kErrorLamp].backColour = kLampDarkRed;

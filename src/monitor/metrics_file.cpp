@@ -34,7 +34,7 @@ MetricsFigures currentMetrics(const Context& ctx) {
     m.reading = f.Label[kRealtimeCpm].caption;
     m.readingDose = f.Label[kRealtimeDose].caption;
     if (ctx.values.cpmAlarmLevel > 0) m.cpmAlarmLevel = decimalText(ctx.values.cpmAlarmLevel);
-    step([&] { m.doseAlarmLevel = decimalText(ctx.settings.number("warnLinelevel")); });
+    step([&] { m.doseAlarmLevel = decimalText(ctx.settings.number(column::kDoseAlarmLevel)); });
     m.version = kVersionText;
     // Start-up takes the device to be present before anything came from it: it is up once heard,
     // while its port is open, and down from the first minute update that took in nothing from it.

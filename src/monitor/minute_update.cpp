@@ -40,12 +40,12 @@ void writeMeasurementRecord(Context& ctx) {
         {kAverageCpmField, kAverageCpm}, {kAverageDoseField, kAverageDose}, {kMaxCpmField, kMaxCpm},
         {kMaxDoseField, kMaxDose},       {kMinCpmField, kMinCpm},           {kMinDoseField, kMinDose}};
     SettingsRow& settings = ctx.settings;
-    if (settings.isFalse("record")) return;
+    if (settings.isFalse(column::kRecord)) return;
     RecordLine line{ctx.clock.now(), {}};
     for (const auto& [field, label] : kRecorded) line[field] = ctx.form.Label[label].caption;
-    if (settings.isTrue("masterrecord"))
+    if (settings.isTrue(column::kMasterRecord))
         appendRecordLine(ctx.programFolder, ctx.state.monthFolder, line, {.master = true});
-    if (settings.isTrue("dailyrecord"))
+    if (settings.isTrue(column::kDailyRecord))
         appendRecordLine(ctx.programFolder, ctx.state.monthFolder, line, {.daily = true});
 }
 

@@ -243,7 +243,7 @@ void publishState(Context& ctx) {
     send(ctx, "link", m.linkUp ? "ON" : "OFF");
     send(ctx, "alarm", m.cpmAlarm || m.doseAlarm ? "ON" : "OFF", true, 1);
     if (ctx.values.cpmAlarmLevel > 0) send(ctx, "cpm_alarm_level", decimalText(ctx.values.cpmAlarmLevel));
-    step([&] { send(ctx, "dose_alarm_level", decimalText(ctx.settings.number("warnLinelevel"))); });
+    step([&] { send(ctx, "dose_alarm_level", decimalText(ctx.settings.number(column::kDoseAlarmLevel))); });
 
     MonitorState& s = ctx.state;
     if (s.enteredMinuteTime >= 0 && s.enteredMinuteTime != s.publishedMinuteTime) {

@@ -9,6 +9,7 @@
 #include "model/monitor_state.h"
 #include "monitor/alarm_sound.h"
 #include "storage/program_folder.h"
+#include "storage/records.h"
 
 namespace rx47 {
 
@@ -36,7 +37,7 @@ bool shown(const Context& ctx, Notice notice) {
 }  // namespace
 
 void recordsFailed(Context& ctx, const std::string& why, bool ofTheFiles) {
-    const std::string folder = (ctx.programFolder / "record").string();
+    const std::string folder = (ctx.programFolder / kRecordFolder).string();
     ctx.log.fail(LogCategory::Records, kRecordsCause, "records are not written: " + why);
     if (!ofTheFiles) return;
     // The system's own words come after the file name in the failure.

@@ -30,7 +30,7 @@ void Label1_Click(Context& ctx, SetupForm& form, int index) {
     LabelControl& swatch = form.Label1[index];
     if (!swatch.enabled) return;  // a disabled swatch cannot be clicked
     const GraphColour colour = swatchColour(index);
-    const char* column = colourColumn(colour);
+    const ColourColumn column = colourColumn(colour);
 
     // The first failure ends the click; what was done before it stays done. A cancelled pick
     // changes nothing.

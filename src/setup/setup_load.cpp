@@ -116,7 +116,7 @@ void Form_Load(Context& ctx, SetupForm& f) {
     load([&] { f.caption = " RX47 monitor  version " + ctx.values.versionText; });
     load([&] { f.soundTestHover = false; });
     load([&] {
-        if (s.isTrue("warning")) {
+        if (s.isTrue(column::kAlarms)) {
             setCheck(ctx, f, kWarningBox, true);
         } else {
             for (int i : {kCpmLevelText, kDoseLevelText}) f.txt[i].enabled = false;
@@ -127,7 +127,7 @@ void Form_Load(Context& ctx, SetupForm& f) {
         }
     });
     load([&] { f.txt[kCpmLevelText].text = decimalText(ctx.values.cpmAlarmLevel); });
-    load([&] { f.txt[kDoseLevelText].text = s.text("warnLineLevel"); });
+    load([&] { f.txt[kDoseLevelText].text = s.text(column::kDoseAlarmLevel); });
     checkIfSet("warnline", kAlarmLineBox);
     load([&] { f.Label1[kAlarmLineColourSwatch].backColour = colourOf(kAlarmLineColourSwatch); });
     checkIfSet("flash", 1);
@@ -144,7 +144,7 @@ void Form_Load(Context& ctx, SetupForm& f) {
     checkIfSet("masterrecord", kMasterRecordBox);
     checkIfSet("dailyrecord", kDailyRecordBox);
     load([&] {
-        if (s.isTrue("record")) {
+        if (s.isTrue(column::kRecord)) {
             setCheck(ctx, f, kRecordBox, true);
         } else {
             // Switched off, the record-file boxes keep their checks.

@@ -103,10 +103,10 @@ bool Form_QueryUnload(Context& ctx, SetupForm& form, int reason) {
     };
 
     const std::string& dose = form.txt[kDoseLevelText].text;
-    if (changed(dose, [&] { return s.number("warnLineLevel"); })) {
+    if (changed(dose, [&] { return s.number(column::kDoseAlarmLevel); })) {
         const auto level = valueOf(dose);
         if (!level) return reject(kDoseLevelText, kDoseLevelMessage);
-        step([&] { s.write("warnLineLevel", *level); });
+        step([&] { s.write(column::kDoseAlarmLevel, *level); });
         step([&] { s.commit(); });
     }
 
@@ -126,7 +126,7 @@ bool Form_QueryUnload(Context& ctx, SetupForm& form, int reason) {
         if (!coefficient || *coefficient > kLargestDeviceValue) return reject(kGammaText, kGammaMessage);
         deviceChanged = true;
         step([&] { v.gammaCoefficient = toUInt16(*coefficient); });
-        step([&] { s.write("gkeisuu", std::int64_t{v.gammaCoefficient}); });
+        step([&] { s.write(column::kGammaCoefficient, std::int64_t{v.gammaCoefficient}); });
         step([&] { s.commit(); });
         sendToDevice(ctx, command::setGammaCoefficient(v.gammaCoefficient));
     }

@@ -141,6 +141,11 @@ struct StoredRow {
 /// The longest value a setting may have, in bytes. Every valid one (a number, a colour, a scale
 /// text) is far shorter; a longer one is left in the file unread.
 constexpr int kLongestSettingValue = 1024;
+static_assert([] {
+    for (const ColumnSpec& c : kSettingsColumns)
+        if (c.supplied.size() > kLongestSettingValue) return false;
+    return true;
+}());
 
 /// Why a settings file is refused, and what the user can do.
 [[noreturn]] void refuseSettingsFile(const fs::path& file, const std::string& why) {
@@ -606,10 +611,11 @@ bool fileExists(const fs::path& path) {
 }
 
 bool countExit(SettingsRow& settings) {
-    int running = settings.int16("running") + 1;
-    const bool due = running > 100;
-    if (due) running = 1;
-    settings.write("running", std::int64_t{running});
+    constexpr ColumnRange kCount = *column::kExitCount.spec.range;
+    std::int64_t running = settings.int16(column::kExitCount) + 1;
+    const bool due = running > kCount.highest;
+    if (due) running = kCount.lowest;
+    settings.write(column::kExitCount, running);
     return due;
 }
 

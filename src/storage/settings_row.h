@@ -5,6 +5,9 @@
 // program folder. Reads come from the row loaded at open; writes change the row; commit() writes the
 // changed columns in one transaction. Column names are matched without regard to case.
 //
+// A column is named by its constant in storage/settings_columns.h, whose kind says which accessors
+// apply: a yes/no column is read with isTrue()/isFalse(), a colour with int32(), and so on.
+//
 // Every operation on a row that is not open, and every read of a column the row does not have,
 // throws a Failure, so a handler skips that statement and goes on.
 #pragma once
@@ -19,6 +22,8 @@
 #include <string_view>
 #include <variant>
 #include <vector>
+
+#include "storage/settings_columns.h"
 
 struct sqlite3;
 
@@ -97,6 +102,42 @@ public:
     bool isOpen() const { return db_ != nullptr; }
     /// Closes the database. Changes not committed are dropped.
     void close();
+
+    // ---- by the columns of the table (storage/settings_columns.h) ----
+
+    /// Whether a yes/no column equals true (-1). NULL is not true.
+    bool isTrue(FlagColumn c) const { return isTrue(c.name()); }
+    /// Whether a yes/no column equals false (0). NULL is not false.
+    bool isFalse(FlagColumn c) const { return isFalse(c.name()); }
+    /// Writes a yes/no column as the file stores it (kTrue or kFalse).
+    void writeFlag(FlagColumn c, bool value) { writeFlag(c.name(), value); }
+
+    std::int16_t int16(WholeColumn c) const { return int16(c.name()); }
+    std::int32_t int32(ColourColumn c) const { return int32(c.name()); }
+    double number(WholeColumn c) const { return number(c.name()); }
+    double number(DecimalColumn c) const { return number(c.name()); }
+    template <ColumnKind K>
+    std::string text(Column<K> c) const {
+        return text(c.name());
+    }
+    template <ColumnKind K>
+    SettingValue value(Column<K> c) const {
+        return value(c.name());
+    }
+    template <ColumnKind K>
+    bool hasColumn(Column<K> c) const {
+        return hasColumn(c.name());
+    }
+
+    void write(WholeColumn c, std::int64_t value) { write(c.name(), value); }
+    /// A text into a whole-number column (the port list's entry): the column's type makes it a
+    /// number when it is one.
+    void write(WholeColumn c, std::string value) { write(c.name(), std::move(value)); }
+    void write(ColourColumn c, std::int64_t value) { write(c.name(), value); }
+    void write(DecimalColumn c, double value) { write(c.name(), value); }
+    void write(TextColumn c, std::string value) { write(c.name(), std::move(value)); }
+
+    // ---- by stored name, for the readers not yet on the table and for tests of the file ----
 
     /// The raw value of a column. Throws MissingColumn, or DatabaseError when not open.
     SettingValue value(std::string_view column) const;

@@ -151,7 +151,7 @@ void Option2_Click(Context& ctx, int index) {
     const bool on = index == kBuzzerOnOption;
     if (ctx.port.isOpen()) {
         sendOperatorCommand(ctx, on ? command::kBuzzerOn : command::kBuzzerOff);
-        step([&] { ctx.settings.writeFlag("buzzer", on); });
+        step([&] { ctx.settings.writeFlag(column::kBuzzer, on); });
         step([&] { ctx.settings.commit(); });
     }
     // The device keeps the buzzer setting only after "save", which the delay sends.

@@ -65,11 +65,11 @@ void Form_Load(Context& ctx) {
     applyColours(ctx);
 
     for (const char* entry : kCpmScales) f.Combo1[kCpmScaleList].items.emplace_back(entry);
-    step([&] { selectEqualEntry(f.Combo1[kCpmScaleList], ctx.settings.text("CPMscale")); });
+    step([&] { selectEqualEntry(f.Combo1[kCpmScaleList], ctx.settings.text(column::kCpmScale)); });
     for (const char* entry : kDoseScales) f.Combo1[kDoseScaleList].items.emplace_back(entry);
-    step([&] { selectEqualEntry(f.Combo1[kDoseScaleList], ctx.settings.text("LINEscale")); });
+    step([&] { selectEqualEntry(f.Combo1[kDoseScaleList], ctx.settings.text(column::kDoseScale)); });
 
-    stepIf([&] { return ctx.settings.isTrue("buzzer"); },
+    stepIf([&] { return ctx.settings.isTrue(column::kBuzzer); },
            [&] { f.Option2[0].value = true, f.Option2[1].value = false; },
            [&] { f.Option2[0].value = false, f.Option2[1].value = true; });
 

@@ -14,8 +14,8 @@ namespace rx47 {
 void chooseStartWindowMode(Context& ctx) {
     bool startMinimised = false;
     bool inTray = false;
-    step([&] { startMinimised = ctx.settings.isTrue("startup"); });
-    step([&] { inTray = ctx.settings.isTrue("tasktray"); });
+    step([&] { startMinimised = ctx.settings.isTrue(column::kStartMinimised); });
+    step([&] { inTray = ctx.settings.isTrue(column::kTaskTray); });
     MainForm& f = ctx.form;
     if (!startMinimised) {
         f.windowState = WindowState::Normal;

@@ -16,6 +16,8 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "base/failure.h"
@@ -187,6 +189,53 @@ TEST_F(SettingsTest, SuppliedFileHoldsEveryDefault) {
     EXPECT_EQ(row.int32("graphcolor"), 0x00C08000);
     EXPECT_EQ(row.text("warnLineLevel"), "0.5");
     EXPECT_DOUBLE_EQ(row.number("LINEscale"), 0.4);
+}
+
+TEST_F(SettingsTest, TheTableOfColumnsIsTheSuppliedFile) {
+    // Every column of the supplied file is in the program's table, in the same order, with the type
+    // the file declares and the value it supplies; and every column of the table is in the file.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(file().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_key(db, "tamelox", 7);
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA table_info(setting)", -1, &stmt, nullptr), SQLITE_OK);
+    std::vector<std::pair<std::string, std::string>> stored;  // name, declared type
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        stored.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
+                            reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)));
+    sqlite3_finalize(stmt);
+    sqlite3_close_v2(db);
+    std::vector<std::pair<std::string, std::string>> table;
+    for (const rx47::ColumnSpec& c : rx47::kSettingsColumns) table.emplace_back(c.name, c.storedType);
+    EXPECT_EQ(stored, table);
+
+    row.open(folder.path());
+    for (const rx47::ColumnSpec& c : rx47::kSettingsColumns) {
+        const SettingValue value = row.value(c.name);
+        switch (c.kind) {
+            case rx47::ColumnKind::Text:
+                EXPECT_TRUE(std::holds_alternative<std::string>(value)) << c.name;
+                break;
+            case rx47::ColumnKind::Decimal:
+                EXPECT_TRUE(std::holds_alternative<double>(value)) << c.name;
+                break;
+            default:
+                EXPECT_TRUE(std::holds_alternative<std::int64_t>(value)) << c.name;
+        }
+        EXPECT_EQ(row.text(c.name), c.supplied) << c.name;
+        if (c.range) {
+            EXPECT_GE(row.number(c.name), c.range->lowest) << c.name;
+            EXPECT_LE(row.number(c.name), c.range->highest) << c.name;
+        }
+    }
+
+    // A file of an older version lacks exactly the recording switches.
+    row.close();
+    fs::remove(file());
+    fs::copy_file(kLegacyFile, file());
+    row.open(folder.path());
+    for (const rx47::ColumnSpec& c : rx47::kSettingsColumns)
+        EXPECT_EQ(row.hasColumn(c.name), c.presence == rx47::Presence::Always) << c.name;
 }
 
 TEST_F(SettingsTest, LegacyFileLacksTheRecordingColumns) {
