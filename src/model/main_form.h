@@ -97,6 +97,39 @@ inline constexpr int kTotalCount = 21;
 inline constexpr int kStatusMessage = 37;
 inline constexpr int kAlarmBanner = 42;
 
+/// A row of figures in the analysis panel: a CPM readout and a dose readout, each with its unit.
+struct ReadoutRow {
+    int cpm;
+    int cpmUnit;
+    int dose;
+    int doseUnit;
+};
+inline constexpr ReadoutRow kRealtimeRow{kRealtimeCpm, 31, kRealtimeDose, 32};
+inline constexpr ReadoutRow kAverageRow{kAverageCpm, 38, kAverageDose, 41};
+inline constexpr ReadoutRow kMaxRow{kMaxCpm, 39, kMaxDose, 8};
+inline constexpr ReadoutRow kMinRow{kMinCpm, 40, kMinDose, 25};
+inline constexpr ReadoutRow kRunningRow{kRunningCpm, 30, kRunningDose, 24};
+
+// Fixed captions: the panels' headings and the texts beside their controls, panel by panel.
+inline constexpr int kStatusHeading = 34;
+inline constexpr int kDataLinkCaption = 6;
+inline constexpr int kRxLampCaption = 27;
+inline constexpr int kTxLampCaption = 3;
+inline constexpr int kErrorLampCaption = 28;
+inline constexpr int kTotalCountCaption = 20;
+inline constexpr int kAnalysisHeading = 35;
+inline constexpr int kRealtimeCaption = 1;
+inline constexpr int kLastMinuteCaption = 9;
+inline constexpr int kAverageCaption = 18;
+inline constexpr int kMaxCaption = 10;
+inline constexpr int kMinCaption = 15;
+inline constexpr int kRunningCaption = 5;
+inline constexpr int kConfigurationHeading = 36;
+inline constexpr int kCpmScaleCaption = 22;
+inline constexpr int kDoseScaleCaption = 43;
+inline constexpr int kPortCaption = 2;
+inline constexpr int kBuzzerCaption = 7;
+
 // Shape1: the panels of the right-hand column, top to bottom (the order they are drawn in), and the
 // red box behind the alarm banner.
 inline constexpr int kStatusPanel = 0;
@@ -121,6 +154,9 @@ inline constexpr int kReceiveOption = 0;
 inline constexpr int kStopOption = 1;
 inline constexpr int kBuzzerOnOption = 0;
 inline constexpr int kBuzzerOffOption = 1;
+// Frame: the frames that hold the option pairs.
+inline constexpr int kDataLinkFrame = 0;
+inline constexpr int kBuzzerFrame = 1;
 
 inline constexpr int kAlarmLine = 7;  ///< lne(7), the CPM alarm-level line
 

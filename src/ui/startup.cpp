@@ -54,7 +54,7 @@ void Form_Load(Context& ctx) {
     MonitorState& s = ctx.state;
 
     ctx.values.versionText = kVersionText;
-    f.Image1[0].toolTip = " RX47 monitor  version " + ctx.values.versionText + " ";
+    f.Image1[kLogo].toolTip = " RX47 monitor  version " + ctx.values.versionText + " ";
     // The monitor state starts as declared: loading, the device taken to be present, no minimum yet,
     // the lamps' next blinks bright, no button under the pointer, every count 0.
     s = MonitorState{};
@@ -70,8 +70,8 @@ void Form_Load(Context& ctx) {
     step([&] { selectEqualEntry(f.Combo1[kDoseScaleList], ctx.settings.text("LINEscale")); });
 
     stepIf([&] { return ctx.settings.isTrue("buzzer"); },
-           [&] { f.Option2[0].value = true, f.Option2[1].value = false; },
-           [&] { f.Option2[0].value = false, f.Option2[1].value = true; });
+           [&] { f.Option2[kBuzzerOnOption].value = true, f.Option2[kBuzzerOffOption].value = false; },
+           [&] { f.Option2[kBuzzerOnOption].value = false, f.Option2[kBuzzerOffOption].value = true; });
 
     setUpTimers(ctx);
     step([&] { applyCpmScale(ctx); });
