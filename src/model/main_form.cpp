@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "base/number.h"
+#include "model/graph_scales.h"
+
 namespace rx47 {
 
 namespace {
@@ -92,13 +95,14 @@ void graphArea(MainForm& f) {
 
     // Scale labels: CPM right-aligned left of the y axis, dose rate right of the plot.
     graphLabel(f.lbl[kCpmTitle], kCpm, {420, 135, 600, 225}, Align::Centre, kScaleFont);
+    const int cpmFullScale = static_cast<int>(readNumber(kDesignCpmScale.text));
     for (int k = 0; k < kCpmValues.size(); ++k)
-        graphLabel(f.lbl[kCpmValues.at(k)], std::to_string((k + 1) * 10), {60, 5895 - 600 * k, 600, 225}, Align::Right,
+        graphLabel(f.lbl[kCpmValues.at(k)], cpmValueText(cpmFullScale, k), {60, 5895 - 600 * k, 600, 225}, Align::Right,
                    kScaleFont);
-    const char* doseAxis[] = {"0.066", "0.133", "0.200", "0.266", "0.333", "0.400"};
     const Twips doseTops[] = {5475, 4485, 3480, 2475, 1485, 480};
     for (int k = 0; k < kDoseValues.size(); ++k)
-        graphLabel(f.lbl[kDoseValues.at(k)], doseAxis[k], {8760, doseTops[k], 600, 225}, Align::Left, kScaleFont);
+        graphLabel(f.lbl[kDoseValues.at(k)], kDesignDoseScale.valueText(k), {8760, doseTops[k], 600, 225}, Align::Left,
+                   kScaleFont);
     graphLabel(f.lbl[kDoseUnit], kMicroSievert, {8760, 135, 720, 225}, Align::Left, kScaleFont);
 
     // Bars: slot i at x 1020 + 90·i, the peak bar left of slot 0, the "*" over it.

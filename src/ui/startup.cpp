@@ -11,6 +11,7 @@
 #include "display/scales.h"
 #include "display/trend_graph.h"
 #include "model/context.h"
+#include "model/graph_scales.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/notices.h"
@@ -64,9 +65,9 @@ void Form_Load(Context& ctx) {
     step([&] { startUpConnection(ctx); });
     applyColours(ctx);
 
-    for (const char* entry : kCpmScales) f.Combo1[kCpmScaleList].items.emplace_back(entry);
+    for (const CpmScale& scale : kCpmScales) f.Combo1[kCpmScaleList].items.emplace_back(scale.text);
     step([&] { selectEqualEntry(f.Combo1[kCpmScaleList], ctx.settings.text("CPMscale")); });
-    for (const char* entry : kDoseScales) f.Combo1[kDoseScaleList].items.emplace_back(entry);
+    for (const DoseScale& scale : kDoseScales) f.Combo1[kDoseScaleList].items.emplace_back(scale.text());
     step([&] { selectEqualEntry(f.Combo1[kDoseScaleList], ctx.settings.text("LINEscale")); });
 
     stepIf([&] { return ctx.settings.isTrue("buzzer"); },
