@@ -48,8 +48,9 @@ struct MainForm {
 /// The main window as designed, before start-up puts the settings into it.
 MainForm makeMainForm();
 
-/// A run of indexes of one control array, first…last, to loop over: `for (int i : graph::kCpmGrid)`.
-struct IndexRange {
+/// A run of indexes of one control array, first…last, both included, to loop over:
+/// `for (int i : graph::kCpmGrid)`.
+struct InclusiveRange {
     int first;
     int last;
 
@@ -163,31 +164,31 @@ inline constexpr int kAlarmLine = 7;  ///< lne(7), the CPM alarm-level line
 /// The trend graph: its controls by role, and its geometry in twips.
 namespace graph {
 // tgt: the per-minute bars (newest at the right), the peak bar and the "*" marker over it.
-inline constexpr IndexRange kMinuteBars{0, 80};
+inline constexpr InclusiveRange kMinuteBars{0, 80};
 inline constexpr int kSlots = kMinuteBars.size();
 inline constexpr int kNewest = kMinuteBars.last;
 inline constexpr int kPeakBar = 81;
 inline constexpr int kPeakMarker = 82;
 /// Every bar: the minute bars and the peak bar.
-inline constexpr IndexRange kBars{kMinuteBars.first, kPeakBar};
+inline constexpr InclusiveRange kBars{kMinuteBars.first, kPeakBar};
 // bar: the dose polyline, segment i joining minute bars i and i + 1.
 inline constexpr int kSegments = 80;
 // lne: the two axes, the CPM grid (its top line at full scale included), the alarm line and the dose grid.
 inline constexpr int kCpmAxis = 0;   ///< the vertical axis
 inline constexpr int kTimeAxis = 1;  ///< the horizontal axis, on the base line
-inline constexpr IndexRange kCpmGrid{2, 6};
-inline constexpr IndexRange kDoseGrid{8, 12};
+inline constexpr InclusiveRange kCpmGrid{2, 6};
+inline constexpr InclusiveRange kDoseGrid{8, 12};
 // lbl: the CPM scale (title and ten values, bottom up) and the dose scale (six values, bottom up, and
 // the unit).
 inline constexpr int kCpmTitle = 0;
-inline constexpr IndexRange kCpmValues{1, 10};
-inline constexpr IndexRange kDoseValues{11, 16};
+inline constexpr InclusiveRange kCpmValues{1, 10};
+inline constexpr InclusiveRange kDoseValues{11, 16};
 inline constexpr int kDoseUnit = 17;
-inline constexpr IndexRange kCpmScaleTexts{kCpmTitle, kCpmValues.last};
-inline constexpr IndexRange kDoseScaleTexts{kDoseValues.first, kDoseUnit};
+inline constexpr InclusiveRange kCpmScaleTexts{kCpmTitle, kCpmValues.last};
+inline constexpr InclusiveRange kDoseScaleTexts{kDoseValues.first, kDoseUnit};
 // tme: ten time labels; the first and the last take turns, the ones between are always shown.
-inline constexpr IndexRange kTimeLabels{0, 9};
-inline constexpr IndexRange kInnerTimeLabels{1, 8};
+inline constexpr InclusiveRange kTimeLabels{0, 9};
+inline constexpr InclusiveRange kInnerTimeLabels{1, 8};
 
 inline constexpr Twips kBaseY = 6600;  ///< value 0, the time axis
 inline constexpr Twips kTopY = 600;    ///< full scale
