@@ -21,8 +21,6 @@ const Font kHeadingFont{kDesignFont, 9, true};
 const Font kStatusFont{kDesignFont, 15.75, true};
 const Font kBannerFont{kDesignFont, 12, true};
 
-constexpr Colour kDesignGrey = rgb(0x80, 0x80, 0x80);
-constexpr Colour kRed = rgb(0xFF, 0x00, 0x00);
 constexpr Colour kYellow = rgb(0xFF, 0xFF, 0x00);
 
 // The right-hand column: three panels 2895 wide from x 9600, their contents indented a little.
@@ -85,13 +83,13 @@ void graphArea(MainForm& f) {
     line(f.lne[kTimeAxis], 720, kBaseY, 9360, kBaseY, kBlack, false);
     // The CPM grid at every second value label, its last line at full scale.
     const Twips cpmGrid[] = {5400, 4200, 3000, 1800};
-    for (int k = 0; k < 4; ++k) line(f.lne[kCpmGrid.at(k)], 720, cpmGrid[k], 8280, cpmGrid[k], kDesignGrey, true);
-    line(f.lne[kCpmGrid.last], 720, kTopY, 8640, kTopY, kDesignGrey, true);
+    for (int k = 0; k < 4; ++k) line(f.lne[kCpmGrid.at(k)], 720, cpmGrid[k], 8280, cpmGrid[k], kGrey, true);
+    line(f.lne[kCpmGrid.last], 720, kTopY, 8640, kTopY, kGrey, true);
     line(f.lne[kAlarmLine], 720, kBaseY, 8640, kBaseY, kRed, false, 2);
     f.lne[kAlarmLine].visible = false;
     const Twips doseGrid[] = {5580, 4590, 3585, 2580, 1590};
     for (int k = 0; k < kDoseGrid.size(); ++k)
-        line(f.lne[kDoseGrid.at(k)], 1080, doseGrid[k], 8640, doseGrid[k], kDesignGrey, true);
+        line(f.lne[kDoseGrid.at(k)], 1080, doseGrid[k], 8640, doseGrid[k], kGrey, true);
 
     // Scale labels: CPM right-aligned left of the y axis, dose rate right of the plot.
     graphLabel(f.lbl[kCpmTitle], kCpm, {420, 135, 600, 225}, Align::Centre, kScaleFont);
@@ -111,8 +109,8 @@ void graphArea(MainForm& f) {
     for (auto& t : f.tgt) {
         t.visible = false;
         t.caption = "0";
-        t.backColour = kDesignGrey;
-        t.foreColour = kDesignGrey;
+        t.backColour = kGrey;
+        t.foreColour = kGrey;
     }
     LabelControl& marker = f.tgt[kPeakMarker];
     marker.caption = "*";
@@ -124,7 +122,7 @@ void graphArea(MainForm& f) {
     // Segment i runs from the middle of slot i to the middle of slot i + 1.
     for (int i = 0; i < kSegments; ++i) {
         const Twips x = kFirstSlotLeft + kSlotPitch * i + kSlotPitch / 2;
-        line(f.bar[i], x, kBaseY, x + kSlotPitch, kBaseY, kDesignGrey, false, 2);
+        line(f.bar[i], x, kBaseY, x + kSlotPitch, kBaseY, kGrey, false, 2);
         f.bar[i].visible = false;
     }
 
@@ -230,7 +228,7 @@ MainForm makeMainForm() {
     // keeps its parentheses inside the window.
     f.notice.geometry = {240, 7035, 9120, 225};
     f.notice.font = {kDesignFont, 8, false};
-    f.notice.foreColour = rgb(0xC0, 0x00, 0x00);
+    f.notice.foreColour = kNoteRed;
     f.notice.transparent = true;
     f.notice.visible = false;
     return f;

@@ -79,7 +79,7 @@ inline constexpr int kTxLamp = 29;
 inline constexpr int kErrorLamp = 26;
 inline constexpr Colour kLampGreen = rgb(0x00, 0xFF, 0x00);
 inline constexpr Colour kLampDarkGreen = rgb(0x00, 0x80, 0x00);
-inline constexpr Colour kLampRed = rgb(0xFF, 0x00, 0x00);
+inline constexpr Colour kLampRed = kRed;
 inline constexpr Colour kLampDarkRed = rgb(0x80, 0x00, 0x00);
 
 // Readout labels (value captions).

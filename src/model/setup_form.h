@@ -16,11 +16,9 @@ namespace rx47 {
 /// The system's button face, the sound-test button's colour when the pointer is not over it.
 inline constexpr Colour kButtonFace = rgb(0xEC, 0xE9, 0xD8);
 /// The sound-test button's colour while the pointer is over it.
-inline constexpr Colour kSoundTestHover = rgb(0xC0, 0xC0, 0xC0);
+inline constexpr Colour kSoundTestHover = kHoverGrey;
 /// The grey of a caption whose control is switched off.
-inline constexpr Colour kGreyText = rgb(0x80, 0x80, 0x80);
-/// The dark red of the note about an old settings file.
-inline constexpr Colour kNoteRed = rgb(0xC0, 0x00, 0x00);
+inline constexpr Colour kGreyText = kGrey;
 
 /// A two-state check box.
 struct CheckBoxControl {
