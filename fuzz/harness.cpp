@@ -6,6 +6,7 @@
 #include "base/failure.h"
 
 #include "display/scales.h"
+#include "model/graph_scales.h"
 #include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "storage/records.h"
@@ -51,10 +52,10 @@ Monitor::Monitor(const LocalDateTime& start)
 void Monitor::start() {
     // As the load handler runs it, less the opening of the settings (open already).
     step([&] { startUpConnection(ctx); });
-    for (const char* entry : kCpmScales) form.Combo1[0].items.emplace_back(entry);
+    for (const CpmScale& scale : kCpmScales) form.Combo1[0].items.emplace_back(scale.text);
     form.Combo1[0].text = "100";
     form.Combo1[0].listIndex = 1;
-    for (const char* entry : kDoseScales) form.Combo1[2].items.emplace_back(entry);
+    for (const DoseScale& scale : kDoseScales) form.Combo1[2].items.emplace_back(scale.text());
     form.Combo1[2].text = "0.400";
     form.Combo1[2].listIndex = 2;
     setUpTimers(ctx);

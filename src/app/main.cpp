@@ -143,6 +143,8 @@ int main(int argc, char* argv[]) {
     rx47::QtEventPump pump;
     rx47::QtCommandRunner commands;
     rx47::QtCommandRunner events;
+    commands.setLog(&log);
+    events.setLog(&log);
     rx47::Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
     ctx.reporting = commandLine.reporting;
     ctx.commandRunner = &commands;

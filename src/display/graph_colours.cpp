@@ -15,7 +15,7 @@ enum class Part { BarFill, BarText, ScaleText, Line, Segment };
 struct Target {
     GraphColour colour;
     Part part;
-    IndexRange controls;
+    InclusiveRange controls;
 };
 
 constexpr Target kTargets[] = {

@@ -10,43 +10,20 @@
 #include "display/alarm_line.h"
 #include "display/trend_graph.h"
 #include "model/context.h"
+#include "model/graph_scales.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "storage/settings_row.h"
 
 namespace rx47 {
 
-namespace {
-
-struct CpmScale {
-    const char* text;
-    std::int16_t factor;
-};
-constexpr CpmScale kCpmScaleTable[] = {{"50", 120}, {"100", 60}, {"200", 30}, {"500", 12}};
-
-struct DoseScale {
-    double fullScale;
-    const char* labels[graph::kDoseValues.size()];  // from the top down
-    float factor;
-};
-constexpr DoseScale kDoseScaleTable[] = {
-    {0.2, {"0.200", "0.166", "0.133", "0.100", "0.066", "0.033"}, 30000},
-    {0.3, {"0.300", "0.250", "0.200", "0.150", "0.100", "0.050"}, 20000},
-    {0.4, {"0.400", "0.333", "0.266", "0.200", "0.133", "0.066"}, 15000},
-    {0.5, {"0.500", "0.416", "0.333", "0.250", "0.166", "0.083"}, 12000},
-    {0.6, {"0.600", "0.500", "0.400", "0.300", "0.200", "0.100"}, 10000},
-};
-
-}  // namespace
-
 void applyCpmScale(DisplayContext ctx) {
     const std::string& s = ctx.form.Combo1[kCpmScaleList].text;
-    for (const CpmScale& scale : kCpmScaleTable) {
+    for (const CpmScale& scale : kCpmScales) {
         if (s != scale.text) continue;
         const int fullScale = static_cast<int>(readNumber(scale.text));
-        constexpr int steps = graph::kCpmValues.size();
-        for (int k = 0; k < steps; ++k)
-            ctx.form.lbl[graph::kCpmValues.at(k)].caption = std::to_string(fullScale * (k + 1) / steps);
+        for (int k = 0; k < graph::kCpmValues.size(); ++k)
+            ctx.form.lbl[graph::kCpmValues.at(k)].caption = cpmValueText(fullScale, k);
         ctx.values.cpmScaleFactor = scale.factor;
         break;
     }
@@ -55,10 +32,10 @@ void applyCpmScale(DisplayContext ctx) {
 
 void applyDoseScale(DisplayContext ctx) {
     const double v = captionValue(ctx.form.Combo1[kDoseScaleList].text);
-    for (const DoseScale& scale : kDoseScaleTable) {
-        if (v != scale.fullScale) continue;
+    for (const DoseScale& scale : kDoseScales) {
+        if (v != captionValue(scale.text())) continue;
         for (int k = 0; k < graph::kDoseValues.size(); ++k)
-            ctx.form.lbl[graph::kDoseValues.last - k].caption = scale.labels[k];
+            ctx.form.lbl[graph::kDoseValues.at(k)].caption = scale.valueText(k);
         ctx.state.doseScaleFactor = scale.factor;
         break;
     }

@@ -2,15 +2,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The two scales of the trend graph: CPM for the bars (graph::kCpmValues), dose rate for the polyline
-// (graph::kDoseValues), chosen in their lists of Combo1 and kept in the settings.
+// (graph::kDoseValues), chosen in their lists of Combo1 and kept in the settings. What each scale
+// shows is in model/graph_scales.h.
 #pragma once
 
 namespace rx47 {
 
 struct DisplayContext;
-
-inline constexpr const char* kCpmScales[] = {"50", "100", "200", "500"};
-inline constexpr const char* kDoseScales[] = {"0.200", "0.300", "0.400", "0.500", "0.600"};
 
 /// Applies the CPM scale of Combo1(0): labels, cpmScaleFactor and the alarm line.
 void applyCpmScale(DisplayContext ctx);

@@ -15,8 +15,16 @@ namespace rx47 {
 /// A coordinate or length in twips. Kept apart from pixels so that a view converts exactly once.
 using Twips = int;
 
+// The colours of both windows, each defined once here; a window names what it uses them for.
 inline constexpr Colour kWhite = rgb(255, 255, 255);
 inline constexpr Colour kBlack = rgb(0, 0, 0);
+inline constexpr Colour kRed = rgb(0xFF, 0x00, 0x00);
+inline constexpr Colour kGrey = rgb(0x80, 0x80, 0x80);
+/// A button's colour while the pointer is over it (the main window's buttons, the sound test).
+inline constexpr Colour kHoverGrey = rgb(0xC0, 0xC0, 0xC0);
+/// The dark red of a line the user must read: the main window's notice, the settings dialog's note
+/// about an old settings file.
+inline constexpr Colour kNoteRed = rgb(0xC0, 0x00, 0x00);
 
 struct Geometry {
     Twips left = 0;

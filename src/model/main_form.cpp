@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "base/number.h"
+#include "model/graph_scales.h"
+
 namespace rx47 {
 
 namespace {
@@ -18,8 +21,6 @@ const Font kHeadingFont{kDesignFont, 9, true};
 const Font kStatusFont{kDesignFont, 15.75, true};
 const Font kBannerFont{kDesignFont, 12, true};
 
-constexpr Colour kDesignGrey = rgb(0x80, 0x80, 0x80);
-constexpr Colour kRed = rgb(0xFF, 0x00, 0x00);
 constexpr Colour kYellow = rgb(0xFF, 0xFF, 0x00);
 
 // The right-hand column: three panels 2895 wide from x 9600, their contents indented a little.
@@ -61,18 +62,17 @@ void line(LineControl& l, Twips x1, Twips y1, Twips x2, Twips y2, Colour colour,
 
 /// One row of figures in the analysis panel: CPM value, "CPM", dose value, "μSv/h", in columns that
 /// leave room for "1000" and "12.50" on the left of their units.
-void readoutRow(MainForm& f, int cpm, int cpmUnit, int dose, int doseUnit, Twips top) {
-    text(f.Label[cpm], "", {10125, top, 510, kTextHeight}, Align::Right);
-    text(f.Label[cpmUnit], kCpm, {10695, top, 435, kTextHeight});
-    text(f.Label[dose], "", {11130, top, 555, kTextHeight}, Align::Right);
-    text(f.Label[doseUnit], kMicroSievert, {11745, top, 630, kTextHeight});
+void readoutRow(MainForm& f, ReadoutRow row, Twips top) {
+    text(f.Label[row.cpm], "", {10125, top, 510, kTextHeight}, Align::Right);
+    text(f.Label[row.cpmUnit], kCpm, {10695, top, 435, kTextHeight});
+    text(f.Label[row.dose], "", {11130, top, 555, kTextHeight}, Align::Right);
+    text(f.Label[row.doseUnit], kMicroSievert, {11745, top, 630, kTextHeight});
 }
 
 /// A statistic of the last minute: its two-character heading, then its figures on the same row.
-void statisticRow(MainForm& f, int headingLabel, const std::string& heading, int cpm, int cpmUnit, int dose,
-                  int doseUnit, Twips top) {
+void statisticRow(MainForm& f, int headingLabel, const std::string& heading, ReadoutRow row, Twips top) {
     text(f.Label[headingLabel], heading, {kIndent, top, 405, kTextHeight});
-    readoutRow(f, cpm, cpmUnit, dose, doseUnit, top);
+    readoutRow(f, row, top);
 }
 
 void graphArea(MainForm& f) {
@@ -83,23 +83,24 @@ void graphArea(MainForm& f) {
     line(f.lne[kTimeAxis], 720, kBaseY, 9360, kBaseY, kBlack, false);
     // The CPM grid at every second value label, its last line at full scale.
     const Twips cpmGrid[] = {5400, 4200, 3000, 1800};
-    for (int k = 0; k < 4; ++k) line(f.lne[kCpmGrid.at(k)], 720, cpmGrid[k], 8280, cpmGrid[k], kDesignGrey, true);
-    line(f.lne[kCpmGrid.last], 720, kTopY, 8640, kTopY, kDesignGrey, true);
+    for (int k = 0; k < 4; ++k) line(f.lne[kCpmGrid.at(k)], 720, cpmGrid[k], 8280, cpmGrid[k], kGrey, true);
+    line(f.lne[kCpmGrid.last], 720, kTopY, 8640, kTopY, kGrey, true);
     line(f.lne[kAlarmLine], 720, kBaseY, 8640, kBaseY, kRed, false, 2);
     f.lne[kAlarmLine].visible = false;
     const Twips doseGrid[] = {5580, 4590, 3585, 2580, 1590};
     for (int k = 0; k < kDoseGrid.size(); ++k)
-        line(f.lne[kDoseGrid.at(k)], 1080, doseGrid[k], 8640, doseGrid[k], kDesignGrey, true);
+        line(f.lne[kDoseGrid.at(k)], 1080, doseGrid[k], 8640, doseGrid[k], kGrey, true);
 
     // Scale labels: CPM right-aligned left of the y axis, dose rate right of the plot.
     graphLabel(f.lbl[kCpmTitle], kCpm, {420, 135, 600, 225}, Align::Centre, kScaleFont);
+    const int cpmFullScale = static_cast<int>(readNumber(kDesignCpmScale.text));
     for (int k = 0; k < kCpmValues.size(); ++k)
-        graphLabel(f.lbl[kCpmValues.at(k)], std::to_string((k + 1) * 10), {60, 5895 - 600 * k, 600, 225}, Align::Right,
+        graphLabel(f.lbl[kCpmValues.at(k)], cpmValueText(cpmFullScale, k), {60, 5895 - 600 * k, 600, 225}, Align::Right,
                    kScaleFont);
-    const char* doseAxis[] = {"0.066", "0.133", "0.200", "0.266", "0.333", "0.400"};
     const Twips doseTops[] = {5475, 4485, 3480, 2475, 1485, 480};
     for (int k = 0; k < kDoseValues.size(); ++k)
-        graphLabel(f.lbl[kDoseValues.at(k)], doseAxis[k], {8760, doseTops[k], 600, 225}, Align::Left, kScaleFont);
+        graphLabel(f.lbl[kDoseValues.at(k)], kDesignDoseScale.valueText(k), {8760, doseTops[k], 600, 225}, Align::Left,
+                   kScaleFont);
     graphLabel(f.lbl[kDoseUnit], kMicroSievert, {8760, 135, 720, 225}, Align::Left, kScaleFont);
 
     // Bars: slot i at x 1020 + 90·i, the peak bar left of slot 0, the "*" over it.
@@ -108,8 +109,8 @@ void graphArea(MainForm& f) {
     for (auto& t : f.tgt) {
         t.visible = false;
         t.caption = "0";
-        t.backColour = kDesignGrey;
-        t.foreColour = kDesignGrey;
+        t.backColour = kGrey;
+        t.foreColour = kGrey;
     }
     LabelControl& marker = f.tgt[kPeakMarker];
     marker.caption = "*";
@@ -121,7 +122,7 @@ void graphArea(MainForm& f) {
     // Segment i runs from the middle of slot i to the middle of slot i + 1.
     for (int i = 0; i < kSegments; ++i) {
         const Twips x = kFirstSlotLeft + kSlotPitch * i + kSlotPitch / 2;
-        line(f.bar[i], x, kBaseY, x + kSlotPitch, kBaseY, kDesignGrey, false, 2);
+        line(f.bar[i], x, kBaseY, x + kSlotPitch, kBaseY, kGrey, false, 2);
         f.bar[i].visible = false;
     }
 
@@ -151,56 +152,56 @@ void graphArea(MainForm& f) {
 
 void statusPanel(MainForm& f) {
     f.Shape1[kStatusPanel].geometry = {kPanelLeft, 240, kPanelWidth, 1320};
-    heading(f.Label[34], "STATUS", 315);
-    text(f.Label[6], "データ通信", {kIndent, 660, 1080, kTextHeight});
-    f.Frame[0].geometry = {10860, 600, 1560, 330};
-    f.Option1[0] = {"受信", true, true, {10860, 615, 780, 300}};
-    f.Option1[1] = {"停止", false, true, {11640, 615, 780, 300}};
+    heading(f.Label[kStatusHeading], "STATUS", 315);
+    text(f.Label[kDataLinkCaption], "データ通信", {kIndent, 660, 1080, kTextHeight});
+    f.Frame[kDataLinkFrame].geometry = {10860, 600, 1560, 330};
+    f.Option1[kReceiveOption] = {"受信", true, true, {10860, 615, 780, 300}};
+    f.Option1[kStopOption] = {"停止", false, true, {11640, 615, 780, 300}};
 
     lamp(f.Label[kRxLamp], 9750, 1020, kLampDarkGreen);
-    text(f.Label[27], "受信", {9990, 990, 540, kTextHeight});
+    text(f.Label[kRxLampCaption], "受信", {9990, 990, 540, kTextHeight});
     lamp(f.Label[kTxLamp], 10620, 1020, kLampDarkGreen);
-    text(f.Label[3], "送信", {10860, 990, 540, kTextHeight});
+    text(f.Label[kTxLampCaption], "送信", {10860, 990, 540, kTextHeight});
     lamp(f.Label[kErrorLamp], 11490, 1020, kLampDarkRed);
-    text(f.Label[28], "エラー", {11730, 990, 720, kTextHeight});
+    text(f.Label[kErrorLampCaption], "エラー", {11730, 990, 720, kTextHeight});
 
-    text(f.Label[20], "放射線検出数", {kIndent, 1275, 1260, kTextHeight});
+    text(f.Label[kTotalCountCaption], "放射線検出数", {kIndent, 1275, 1260, kTextHeight});
     text(f.Label[kTotalCount], "", {10980, 1275, 1395, kTextHeight}, Align::Right);
 }
 
 void analysisPanel(MainForm& f) {
     f.Shape1[kAnalysisPanel].geometry = {kPanelLeft, 1680, kPanelWidth, 2640};
-    heading(f.Label[35], "DATA ANALISYS", 1755);
-    text(f.Label[1], "リアルタイム値", {kIndent, 2040, 1800, kTextHeight});
-    readoutRow(f, kRealtimeCpm, 31, kRealtimeDose, 32, 2280);
-    text(f.Label[9], "直近１分間統計値", {kIndent, 2610, 2000, kTextHeight});
-    statisticRow(f, 18, "平均", kAverageCpm, 38, kAverageDose, 41, 2865);
-    statisticRow(f, 10, "最大", kMaxCpm, 39, kMaxDose, 8, 3120);
-    statisticRow(f, 15, "最小", kMinCpm, 40, kMinDose, 25, 3375);
+    heading(f.Label[kAnalysisHeading], "DATA ANALISYS", 1755);
+    text(f.Label[kRealtimeCaption], "リアルタイム値", {kIndent, 2040, 1800, kTextHeight});
+    readoutRow(f, kRealtimeRow, 2280);
+    text(f.Label[kLastMinuteCaption], "直近１分間統計値", {kIndent, 2610, 2000, kTextHeight});
+    statisticRow(f, kAverageCaption, "平均", kAverageRow, 2865);
+    statisticRow(f, kMaxCaption, "最大", kMaxRow, 3120);
+    statisticRow(f, kMinCaption, "最小", kMinRow, 3375);
     // The running average's heading is too long for the heading column: it has a line of its own.
-    text(f.Label[5], "空間平均値", {kIndent, 3705, 1800, kTextHeight});
-    readoutRow(f, kRunningCpm, 30, kRunningDose, 24, 3960);
+    text(f.Label[kRunningCaption], "空間平均値", {kIndent, 3705, 1800, kTextHeight});
+    readoutRow(f, kRunningRow, 3960);
 }
 
 void configurationPanel(MainForm& f) {
     f.Shape1[kConfigurationPanel].geometry = {kPanelLeft, 4440, kPanelWidth, 2250};
-    heading(f.Label[36], "CONFIGURATION", 4515);
+    heading(f.Label[kConfigurationHeading], "CONFIGURATION", 4515);
     constexpr Twips kListLeft = 11025;
     constexpr Twips kListWidth = 1380;
     constexpr Twips kListHeight = 330;
-    text(f.Label[22], "CPM スケール", {kIndent, 4860, 1275, kTextHeight});
+    text(f.Label[kCpmScaleCaption], "CPM スケール", {kIndent, 4860, 1275, kTextHeight});
     f.Combo1[kCpmScaleList].geometry = {kListLeft, 4800, kListWidth, kListHeight};
-    text(f.Label[43], "線量スケール", {kIndent, 5235, 1275, kTextHeight});
+    text(f.Label[kDoseScaleCaption], "線量スケール", {kIndent, 5235, 1275, kTextHeight});
     f.Combo1[kDoseScaleList].geometry = {kListLeft, 5175, kListWidth, kListHeight};
-    text(f.Label[2], "COM ポート", {kIndent, 5610, 1275, kTextHeight});
+    text(f.Label[kPortCaption], "COM ポート", {kIndent, 5610, 1275, kTextHeight});
     f.Combo1[kPortList].geometry = {kListLeft, 5550, kListWidth, kListHeight};
     f.Combo1[kPortList].text = "Combo1";
     f.Combo1[kPortList].editable = true;
 
-    text(f.Label[7], "カウントブザー", {kIndent, 5985, 1275, kTextHeight});
-    f.Frame[1].geometry = {kListLeft, 5925, kListWidth, 330};
-    f.Option2[0] = {"オン", true, true, {kListLeft, 5940, 690, 300}};
-    f.Option2[1] = {"オフ", false, true, {kListLeft + 690, 5940, 690, 300}};
+    text(f.Label[kBuzzerCaption], "カウントブザー", {kIndent, 5985, 1275, kTextHeight});
+    f.Frame[kBuzzerFrame].geometry = {kListLeft, 5925, kListWidth, 330};
+    f.Option2[kBuzzerOnOption] = {"オン", true, true, {kListLeft, 5940, 690, 300}};
+    f.Option2[kBuzzerOffOption] = {"オフ", false, true, {kListLeft + 690, 5940, 690, 300}};
 
     f.cmd[kResetButton].caption = "リセット";
     f.cmd[kResetButton].toolTip = " システムを初期化します ";
@@ -227,7 +228,7 @@ MainForm makeMainForm() {
     // keeps its parentheses inside the window.
     f.notice.geometry = {240, 7035, 9120, 225};
     f.notice.font = {kDesignFont, 8, false};
-    f.notice.foreColour = rgb(0xC0, 0x00, 0x00);
+    f.notice.foreColour = kNoteRed;
     f.notice.transparent = true;
     f.notice.visible = false;
     return f;

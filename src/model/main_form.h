@@ -48,8 +48,9 @@ struct MainForm {
 /// The main window as designed, before start-up puts the settings into it.
 MainForm makeMainForm();
 
-/// A run of indexes of one control array, first…last, to loop over: `for (int i : graph::kCpmGrid)`.
-struct IndexRange {
+/// A run of indexes of one control array, first…last, both included, to loop over:
+/// `for (int i : graph::kCpmGrid)`.
+struct InclusiveRange {
     int first;
     int last;
 
@@ -78,7 +79,7 @@ inline constexpr int kTxLamp = 29;
 inline constexpr int kErrorLamp = 26;
 inline constexpr Colour kLampGreen = rgb(0x00, 0xFF, 0x00);
 inline constexpr Colour kLampDarkGreen = rgb(0x00, 0x80, 0x00);
-inline constexpr Colour kLampRed = rgb(0xFF, 0x00, 0x00);
+inline constexpr Colour kLampRed = kRed;
 inline constexpr Colour kLampDarkRed = rgb(0x80, 0x00, 0x00);
 
 // Readout labels (value captions).
@@ -96,6 +97,39 @@ inline constexpr int kTotalCount = 21;
 /// The two messages over the graph, drawn after everything else.
 inline constexpr int kStatusMessage = 37;
 inline constexpr int kAlarmBanner = 42;
+
+/// A row of figures in the analysis panel: a CPM readout and a dose readout, each with its unit.
+struct ReadoutRow {
+    int cpm;
+    int cpmUnit;
+    int dose;
+    int doseUnit;
+};
+inline constexpr ReadoutRow kRealtimeRow{kRealtimeCpm, 31, kRealtimeDose, 32};
+inline constexpr ReadoutRow kAverageRow{kAverageCpm, 38, kAverageDose, 41};
+inline constexpr ReadoutRow kMaxRow{kMaxCpm, 39, kMaxDose, 8};
+inline constexpr ReadoutRow kMinRow{kMinCpm, 40, kMinDose, 25};
+inline constexpr ReadoutRow kRunningRow{kRunningCpm, 30, kRunningDose, 24};
+
+// Fixed captions: the panels' headings and the texts beside their controls, panel by panel.
+inline constexpr int kStatusHeading = 34;
+inline constexpr int kDataLinkCaption = 6;
+inline constexpr int kRxLampCaption = 27;
+inline constexpr int kTxLampCaption = 3;
+inline constexpr int kErrorLampCaption = 28;
+inline constexpr int kTotalCountCaption = 20;
+inline constexpr int kAnalysisHeading = 35;
+inline constexpr int kRealtimeCaption = 1;
+inline constexpr int kLastMinuteCaption = 9;
+inline constexpr int kAverageCaption = 18;
+inline constexpr int kMaxCaption = 10;
+inline constexpr int kMinCaption = 15;
+inline constexpr int kRunningCaption = 5;
+inline constexpr int kConfigurationHeading = 36;
+inline constexpr int kCpmScaleCaption = 22;
+inline constexpr int kDoseScaleCaption = 43;
+inline constexpr int kPortCaption = 2;
+inline constexpr int kBuzzerCaption = 7;
 
 // Shape1: the panels of the right-hand column, top to bottom (the order they are drawn in), and the
 // red box behind the alarm banner.
@@ -121,37 +155,40 @@ inline constexpr int kReceiveOption = 0;
 inline constexpr int kStopOption = 1;
 inline constexpr int kBuzzerOnOption = 0;
 inline constexpr int kBuzzerOffOption = 1;
+// Frame: the frames that hold the option pairs.
+inline constexpr int kDataLinkFrame = 0;
+inline constexpr int kBuzzerFrame = 1;
 
 inline constexpr int kAlarmLine = 7;  ///< lne(7), the CPM alarm-level line
 
 /// The trend graph: its controls by role, and its geometry in twips.
 namespace graph {
 // tgt: the per-minute bars (newest at the right), the peak bar and the "*" marker over it.
-inline constexpr IndexRange kMinuteBars{0, 80};
+inline constexpr InclusiveRange kMinuteBars{0, 80};
 inline constexpr int kSlots = kMinuteBars.size();
 inline constexpr int kNewest = kMinuteBars.last;
 inline constexpr int kPeakBar = 81;
 inline constexpr int kPeakMarker = 82;
 /// Every bar: the minute bars and the peak bar.
-inline constexpr IndexRange kBars{kMinuteBars.first, kPeakBar};
+inline constexpr InclusiveRange kBars{kMinuteBars.first, kPeakBar};
 // bar: the dose polyline, segment i joining minute bars i and i + 1.
 inline constexpr int kSegments = 80;
 // lne: the two axes, the CPM grid (its top line at full scale included), the alarm line and the dose grid.
 inline constexpr int kCpmAxis = 0;   ///< the vertical axis
 inline constexpr int kTimeAxis = 1;  ///< the horizontal axis, on the base line
-inline constexpr IndexRange kCpmGrid{2, 6};
-inline constexpr IndexRange kDoseGrid{8, 12};
+inline constexpr InclusiveRange kCpmGrid{2, 6};
+inline constexpr InclusiveRange kDoseGrid{8, 12};
 // lbl: the CPM scale (title and ten values, bottom up) and the dose scale (six values, bottom up, and
 // the unit).
 inline constexpr int kCpmTitle = 0;
-inline constexpr IndexRange kCpmValues{1, 10};
-inline constexpr IndexRange kDoseValues{11, 16};
+inline constexpr InclusiveRange kCpmValues{1, 10};
+inline constexpr InclusiveRange kDoseValues{11, 16};
 inline constexpr int kDoseUnit = 17;
-inline constexpr IndexRange kCpmScaleTexts{kCpmTitle, kCpmValues.last};
-inline constexpr IndexRange kDoseScaleTexts{kDoseValues.first, kDoseUnit};
+inline constexpr InclusiveRange kCpmScaleTexts{kCpmTitle, kCpmValues.last};
+inline constexpr InclusiveRange kDoseScaleTexts{kDoseValues.first, kDoseUnit};
 // tme: ten time labels; the first and the last take turns, the ones between are always shown.
-inline constexpr IndexRange kTimeLabels{0, 9};
-inline constexpr IndexRange kInnerTimeLabels{1, 8};
+inline constexpr InclusiveRange kTimeLabels{0, 9};
+inline constexpr InclusiveRange kInnerTimeLabels{1, 8};
 
 inline constexpr Twips kBaseY = 6600;  ///< value 0, the time axis
 inline constexpr Twips kTopY = 600;    ///< full scale

@@ -16,11 +16,9 @@ namespace rx47 {
 /// The system's button face, the sound-test button's colour when the pointer is not over it.
 inline constexpr Colour kButtonFace = rgb(0xEC, 0xE9, 0xD8);
 /// The sound-test button's colour while the pointer is over it.
-inline constexpr Colour kSoundTestHover = rgb(0xC0, 0xC0, 0xC0);
+inline constexpr Colour kSoundTestHover = kHoverGrey;
 /// The grey of a caption whose control is switched off.
-inline constexpr Colour kGreyText = rgb(0x80, 0x80, 0x80);
-/// The dark red of the note about an old settings file.
-inline constexpr Colour kNoteRed = rgb(0xC0, 0x00, 0x00);
+inline constexpr Colour kGreyText = kGrey;
 
 /// A two-state check box.
 struct CheckBoxControl {
@@ -72,19 +70,36 @@ struct SetupForm {
 };
 
 // Roles of the controls.
+// Check1: the alarm master switch and the boxes it governs, the window's boxes, the recording boxes.
 inline constexpr int kWarningBox = 0;
+inline constexpr int kFlashBox = 1;
+inline constexpr int kSoundBox = 2;
+inline constexpr int kPopupBox = 3;
+inline constexpr int kTrayBox = 4;
 inline constexpr int kAlarmLineBox = 5;
+inline constexpr int kStartMinimisedBox = 6;
 inline constexpr int kRecordBox = 7;
 inline constexpr int kMasterRecordBox = 8;
 inline constexpr int kDailyRecordBox = 9;
+// txt.
 inline constexpr int kDoseLevelText = 0;
 inline constexpr int kCpmLevelText = 1;
 inline constexpr int kGammaText = 2;
+// Label1: the swatches, the note lines and the captions.
 inline constexpr int kBarColourSwatch = 4;
 inline constexpr int kAlarmLineColourSwatch = 6;
 inline constexpr int kDoseColourSwatch = 7;
 inline constexpr int kNoteLine1 = 5;
 inline constexpr int kNoteLine2 = 10;
+inline constexpr int kCpmLevelCaption = 2;   ///< "CPM または", after the CPM level
+inline constexpr int kDoseLevelCaption = 8;  ///< after the dose level
+inline constexpr int kAlarmActionsCaption = 1;
+inline constexpr int kBarColourCaption = 3;
+inline constexpr int kDoseColourCaption = 0;
+inline constexpr int kGammaCaption = 9;
+// Shape1.
+inline constexpr int kAlarmFrame = 0;
+inline constexpr int kRecordFrame = 1;
 
 /// Whether Label1(index) is a colour swatch (a bordered label that opens the colour picker).
 constexpr bool isSwatch(int index) {

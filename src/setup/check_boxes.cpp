@@ -2,8 +2,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The settings dialog's option boxes: each mirrors one yes/no column of the settings row, written
-// and committed at the click. Box 0 switches the alarm group, box 5 the main window's CPM alarm line,
-// box 7 the two record-file boxes.
+// and committed at the click. The alarm box switches the alarm group, the alarm-line box the main
+// window's CPM alarm line, the record box the two record-file boxes.
 #include <array>
 
 #include "base/failure.h"
@@ -17,23 +17,29 @@ namespace rx47::setup {
 
 namespace {
 
-constexpr std::array<const char*, 10> kColumns = {"warning",  "flash",   "sound",  "popup",        "tasktray",
-                                                  "warnline", "startup", "record", "masterrecord", "dailyrecord"};
-
-/// The controls that the alarm master switch governs, in this order.
-void applyAlarmGroup(SetupForm& f, bool on) {
-    const Colour text = on ? kBlack : kGreyText;
-    step([&] { f.txt[kCpmLevelText].enabled = on; });
-    step([&] { f.Label1[2].foreColour = text; });
-    step([&] { f.txt[kDoseLevelText].enabled = on; });
-    step([&] { f.Label1[8].foreColour = text; });
-    step([&] { f.Check1[kAlarmLineBox].enabled = on; });
-    step([&] { f.Label1[kAlarmLineColourSwatch].enabled = on; });
-    step([&] { f.Label1[1].foreColour = text; });
-    for (int i : {1, 2, 3}) step([&] { f.Check1[i].enabled = on; });
-}
+/// The column of each box, in the boxes' order.
+constexpr std::array<FlagColumn, 10> kColumns = {
+    column::kAlarms,    column::kFlash,          column::kSound,  column::kPopup,        column::kTaskTray,
+    column::kAlarmLine, column::kStartMinimised, column::kRecord, column::kMasterRecord, column::kDailyRecord};
 
 }  // namespace
+
+FlagColumn boxColumn(int index) {
+    return kColumns.at(static_cast<std::size_t>(index));
+}
+
+void applyAlarmGroup(SetupForm& f, bool on) {
+    // The controls the alarm master switch governs, in this order.
+    const Colour text = on ? kBlack : kGreyText;
+    step([&] { f.txt[kCpmLevelText].enabled = on; });
+    step([&] { f.Label1[kCpmLevelCaption].foreColour = text; });
+    step([&] { f.txt[kDoseLevelText].enabled = on; });
+    step([&] { f.Label1[kDoseLevelCaption].foreColour = text; });
+    step([&] { f.Check1[kAlarmLineBox].enabled = on; });
+    step([&] { f.Label1[kAlarmLineColourSwatch].enabled = on; });
+    step([&] { f.Label1[kAlarmActionsCaption].foreColour = text; });
+    for (int i : {kFlashBox, kSoundBox, kPopupBox}) step([&] { f.Check1[i].enabled = on; });
+}
 
 void setCheck(Context& ctx, SetupForm& form, int index, bool checked) {
     if (index < 0 || index >= static_cast<int>(form.Check1.size())) return;
@@ -46,7 +52,7 @@ void Check1_Click(Context& ctx, SetupForm& form, int index) {
     if (index >= 0 && index < static_cast<int>(kColumns.size())) {
         const bool on = form.Check1[index].value;
         // A failed write leaves the column as it was; the box still shows the new state.
-        step([&] { ctx.settings.writeFlag(kColumns[index], on); });
+        step([&] { ctx.settings.writeFlag(boxColumn(index), on); });
         switch (index) {
             case kWarningBox:
                 applyAlarmGroup(form, on);

@@ -12,6 +12,7 @@
 
 #include "display/graph_colours.h"
 #include "model/setup_form.h"
+#include "storage/settings_columns.h"
 
 namespace rx47 {
 
@@ -40,6 +41,10 @@ void setCheck(Context& ctx, SetupForm& form, int index, bool checked);
 /// A click on check box `index` (its new state is already in the model): the box's column takes its
 /// state, the box's further effect follows, and the settings row is committed, each step alone.
 void Check1_Click(Context& ctx, SetupForm& form, int index);
+/// The yes/no column of the settings row that check box `index` mirrors.
+FlagColumn boxColumn(int index);
+/// Enables the controls the alarm box governs, or disables them and greys their captions.
+void applyAlarmGroup(SetupForm& form, bool on);
 
 /// A click on Label1(index). The swatches 4, 6 and 7 open the colour picker and apply the colour to
 /// the swatch, their column and the main window's graph; other labels do nothing.

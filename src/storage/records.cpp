@@ -122,15 +122,17 @@ bool appendWhole(const std::filesystem::path& file, std::string_view bytes) {
     }
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     const bool whole = written == static_cast<ssize_t>(bytes.size());
+    // A write cut short sets no errno (what errno holds is an earlier call's): the disk filled up.
     const int error = written < 0 ? errno : ENOSPC;
     if (!whole && sized) {
         // Take a partial line back so that the file ends as it did.
         [[maybe_unused]] const int ignored = ::ftruncate(fd, before.st_size);
     }
     const bool synced = whole && ::fsync(fd) == 0;
+    const int syncError = errno;
     ::close(fd);
     if (!whole) throw FileError("cannot append to " + file.string() + ": " + std::strerror(error));
-    if (!synced) throw FileError("cannot sync " + file.string());
+    if (!synced) throw FileError("cannot sync " + file.string() + ": " + std::strerror(syncError));
     return sized && before.st_size == 0;
 }
 

@@ -26,8 +26,6 @@ namespace rx47 {
 
 namespace {
 
-constexpr Colour kHoverColour = rgb(0xC0, 0xC0, 0xC0);
-
 bool isPairIndex(int index) {
     return index == 0 || index == 1;
 }
@@ -173,7 +171,7 @@ void Combo1_Change(Context& ctx, int index, std::string text) {
 void cmd_MouseMove(Context& ctx, int index) {
     if (!isPairIndex(index) || index == ctx.state.hoverButton) return;
     paintButtonsWhite(ctx.form);
-    ctx.form.cmd[index].backColour = kHoverColour;
+    ctx.form.cmd[index].backColour = kHoverGrey;
     ctx.state.hoverButton = static_cast<std::int16_t>(index);
 }
 

@@ -10,6 +10,7 @@
 #include "display/scales.h"
 #include "display/trend_graph.h"
 #include "model/context.h"
+#include "model/graph_scales.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
 #include "monitor/link.h"
@@ -54,7 +55,7 @@ void Form_Load(Context& ctx) {
     MonitorState& s = ctx.state;
 
     ctx.values.versionText = kVersionText;
-    f.Image1[0].toolTip = " RX47 monitor  version " + ctx.values.versionText + " ";
+    f.Image1[kLogo].toolTip = " RX47 monitor  version " + ctx.values.versionText + " ";
     // The monitor state starts as declared: loading, the device taken to be present, no minimum yet,
     // the lamps' next blinks bright, no button under the pointer, every count 0.
     s = MonitorState{};
@@ -64,14 +65,14 @@ void Form_Load(Context& ctx) {
     step([&] { startUpConnection(ctx); });
     applyColours(ctx);
 
-    for (const char* entry : kCpmScales) f.Combo1[kCpmScaleList].items.emplace_back(entry);
+    for (const CpmScale& scale : kCpmScales) f.Combo1[kCpmScaleList].items.emplace_back(scale.text);
     step([&] { selectEqualEntry(f.Combo1[kCpmScaleList], ctx.settings.text(column::kCpmScale)); });
-    for (const char* entry : kDoseScales) f.Combo1[kDoseScaleList].items.emplace_back(entry);
+    for (const DoseScale& scale : kDoseScales) f.Combo1[kDoseScaleList].items.emplace_back(scale.text());
     step([&] { selectEqualEntry(f.Combo1[kDoseScaleList], ctx.settings.text(column::kDoseScale)); });
 
     stepIf([&] { return ctx.settings.isTrue(column::kBuzzer); },
-           [&] { f.Option2[0].value = true, f.Option2[1].value = false; },
-           [&] { f.Option2[0].value = false, f.Option2[1].value = true; });
+           [&] { f.Option2[kBuzzerOnOption].value = true, f.Option2[kBuzzerOffOption].value = false; },
+           [&] { f.Option2[kBuzzerOnOption].value = false, f.Option2[kBuzzerOffOption].value = true; });
 
     setUpTimers(ctx);
     step([&] { applyCpmScale(ctx); });

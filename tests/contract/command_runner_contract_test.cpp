@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,24 @@ TEST_F(CommandRunnerContract, AProgramThatCannotStartIsRefusedWithTheSystemsWord
     ASSERT_TRUE(runUntil([&] { return !ends.empty(); }));
     ASSERT_EQ(ends.size(), 1u);
     EXPECT_EQ(ends[0].exitCode, 4);
+}
+
+// The adapter's own guard: a handler that fails is logged, and the runner goes on with the next command.
+TEST(QtCommandRunnerGuard, AnEndHandlerThatFailsIsLoggedAndTheNextCommandRuns) {
+    test::RecordingLogSink lines;
+    FailureLog log(&lines);
+    QtCommandRunner runner;
+    runner.setLog(&log);
+    int ends = 0;
+    runner.setFinishedHandler([&](const CommandExit&) {
+        ++ends;
+        throw std::runtime_error("a handler that fails");
+    });
+    for (int run = 1; run <= 2; ++run) {
+        ASSERT_TRUE(runner.start("/bin/sh", {"-c", "exit 0"}, {}).started);
+        ASSERT_TRUE(test::runEventsUntil([&] { return ends == run; }, 30s));
+    }
+    EXPECT_EQ(lines.count(LogCategory::Hook, "a command's end handler failed: a handler that fails"), 1);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -218,6 +219,17 @@ TEST(TerminationSignals, ArriveInTheEventLoop) {
     std::raise(SIGINT);
     EXPECT_TRUE(test::runEventsUntil([&] { return received.size() == 3; }, 3s));
     EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGHUP, SIGINT}));
+
+    // A signal between a failing call and its look at errno leaves errno as the call set it, also
+    // when the handler's own write fails (the socket full of signals not yet taken).
+    for (int i = 0; i < 5000; ++i) std::raise(SIGHUP);
+    errno = EDOM;
+    std::raise(SIGHUP);
+    EXPECT_EQ(errno, EDOM);
+    // Taken all, the socket has room again: the last signal sent comes after the flood.
+    EXPECT_TRUE(test::runEventsUntil([&] { return received.size() > 3; }, 3s));
+    std::raise(SIGTERM);
+    EXPECT_TRUE(test::runEventsUntil([&] { return received.back() == SIGTERM; }, 3s));
 }
 
 }  // namespace

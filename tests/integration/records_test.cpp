@@ -5,7 +5,9 @@
 // and a line that never reaches the file torn.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <csignal>
 #include <fstream>
 #include <iterator>
@@ -13,6 +15,7 @@
 #include "base/failure.h"
 #include "model/main_form.h"
 #include "monitor/minute_update.h"
+#include "monitor/notices.h"
 #include "storage/records.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
@@ -131,6 +134,17 @@ TEST_F(Records, ALastLineTornByAPowerCutIsEndedBeforeTheNextLine) {
     EXPECT_EQ(bytesOf(daily), whole + line + line);
 }
 
+TEST_F(Records, AFailedSyncSaysWhy) {
+    // A pipe where the master file belongs takes the line but cannot be synced.
+    ASSERT_EQ(::mkfifo((record / "master record.csv").c_str(), 0600), 0);
+    try {
+        writeMeasurementRecord(m.ctx);
+        ADD_FAILURE() << "synced";
+    } catch (const FileError& e) {
+        EXPECT_TRUE(std::string(e.what()).ends_with(": Invalid argument")) << e.what();
+    }
+}
+
 /// A file-size limit stands in for a disk that fills: writes beyond `bytes` fail.
 struct FullDisk {
     explicit FullDisk(std::size_t bytes) {
@@ -154,7 +168,15 @@ TEST_F(Records, AWriteCutShortByAFullDiskLeavesNoTornLine) {
 
     {
         FullDisk full(before.size() + 10);  // the disk fills mid-line
-        EXPECT_THROW(appendWhole(master, std::string(60, 'x') + "\r\n"), FileError);
+        errno = ENOENT;                     // left by an earlier call: not the cause
+        try {
+            appendWhole(master, std::string(60, 'x') + "\r\n");
+            ADD_FAILURE() << "written";
+        } catch (const FileError& e) {
+            // The window's notice names the cause.
+            recordsFailed(m.ctx, e.what(), true);
+            EXPECT_TRUE(m.form.notice.caption.ends_with("（No space left on device）")) << m.form.notice.caption;
+        }
     }
 
     EXPECT_EQ(bytesOf(master), before);

@@ -19,8 +19,6 @@ namespace {
 
 using test::TestMonitor;
 
-constexpr Colour kGrey = rgb(0xC0, 0xC0, 0xC0);
-
 /// The figures of the panels: every readout label (the ones aligned right).
 std::vector<int> readouts(const MainForm& f) {
     std::vector<int> all;
@@ -283,7 +281,7 @@ TEST_F(Controls, AWriteThatFailsIsSkippedAndTheClickGoesOn) {
 TEST_F(Controls, TheButtonUnderThePointerIsGreyAndRepaintsOnlyWhenThePointerChangesButton) {
     const Colour kUntouched = rgb(1, 2, 3);
     cmd_MouseMove(m.ctx, 0);
-    EXPECT_EQ(m.form.cmd[0].backColour, kGrey);
+    EXPECT_EQ(m.form.cmd[0].backColour, kHoverGrey);
     EXPECT_EQ(m.form.cmd[1].backColour, kWhite);
     EXPECT_EQ(m.state.hoverButton, 0);
 
@@ -293,7 +291,7 @@ TEST_F(Controls, TheButtonUnderThePointerIsGreyAndRepaintsOnlyWhenThePointerChan
 
     cmd_MouseMove(m.ctx, 1);
     EXPECT_EQ(m.form.cmd[0].backColour, kWhite);
-    EXPECT_EQ(m.form.cmd[1].backColour, kGrey);
+    EXPECT_EQ(m.form.cmd[1].backColour, kHoverGrey);
     EXPECT_EQ(m.state.hoverButton, 1);
 
     Form_MouseMove(m.ctx);

@@ -102,7 +102,7 @@ TEST(MainFormDesign, EveryScaleValueStandsAtTheHeightOfItsValue) {
     constexpr double kPixel = 15;  // at 96 dpi
     // A bar or a dose point of a label's value reaches the middle of the label, and every grid line
     // runs through a value label.
-    const auto checkScale = [&](IndexRange values, IndexRange grid) {
+    const auto checkScale = [&](InclusiveRange values, InclusiveRange grid) {
         for (int k = 0; k < values.size(); ++k) {
             const double expected = graph::kBaseY - graph::kFullHeight * (k + 1.0) / values.size();
             EXPECT_NEAR(middleY(f.lbl[values.at(k)].geometry), expected, 1.5 * kPixel) << "lbl " << values.at(k);

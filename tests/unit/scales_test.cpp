@@ -9,6 +9,7 @@
 
 #include "display/scales.h"
 #include "display/trend_graph.h"
+#include "model/graph_scales.h"
 #include "support/program_folder.h"
 #include "ui/controls.h"
 #include "ui/startup.h"
@@ -51,7 +52,8 @@ double middleOf(const LabelControl& label) {
 }
 
 TEST_F(Scales, OnEveryCpmScaleABarReachesTheLabelOfItsValue) {
-    for (const char* entry : kCpmScales) {
+    for (const CpmScale& scale : kCpmScales) {
+        const char* entry = scale.text;
         choose(kCpmScaleList, entry);
         EXPECT_EQ(m.form.lbl[graph::kCpmValues.last].caption, entry);  // full scale at the top
         for (int i : graph::kCpmValues) {
@@ -64,7 +66,8 @@ TEST_F(Scales, OnEveryCpmScaleABarReachesTheLabelOfItsValue) {
 
 TEST_F(Scales, OnEveryDoseScaleTheDoseLineMeetsTheLabelOfItsValue) {
     m.values.gammaCoefficient = 1000;  // a dose rate of a thousandth of the CPM
-    for (const char* entry : kDoseScales) {
+    for (const DoseScale& scale : kDoseScales) {
+        const char* entry = scale.text();
         choose(kDoseScaleList, entry);
         EXPECT_EQ(m.form.lbl[graph::kDoseValues.last].caption, entry);
         for (int i : graph::kDoseValues) {

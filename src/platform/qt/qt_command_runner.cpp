@@ -12,6 +12,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include "platform/qt/qt_log_sink.h"
+
 namespace rx47 {
 
 namespace {
@@ -142,7 +144,12 @@ void QtCommandRunner::report(CommandExit exit) {
     exit.outputLeftOut = outputLeftOut_;
     output_.clear();
     outputLeftOut_ = 0;
-    if (handler_) handler_(exit);
+    // Nothing may escape into the event loop; the core's handler skips its own failures.
+    try {
+        if (handler_) handler_(exit);
+    } catch (...) {
+        logEscaped(log_, LogCategory::Hook, "a command's end handler");
+    }
 }
 
 }  // namespace rx47

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <chrono>
 
+#include "base/log.h"
 #include "platform/command_runner.h"
 
 class QProcess;
@@ -29,6 +30,9 @@ public:
     QtCommandRunner(const QtCommandRunner&) = delete;
     QtCommandRunner& operator=(const QtCommandRunner&) = delete;
 
+    /// Where a failure that escapes the finished handler is logged; without one it goes straight to
+    /// the program's log category.
+    void setLog(FailureLog* log) { log_ = log; }
     void setFinishedHandler(std::function<void(const CommandExit&)> handler) override;
     void setTimeLimit(std::chrono::milliseconds limit) override { timeLimit_ = limit; }
     /// Waits only for the system to start the program (or say it cannot), not for its end.
@@ -42,6 +46,7 @@ private:
 
     QProcess* process_ = nullptr;
     std::function<void(const CommandExit&)> handler_;
+    FailureLog* log_ = nullptr;
     bool starting_ = false;  ///< inside start(): a failure is returned, not reported
     std::chrono::milliseconds timeLimit_{0};
     QTimer* limit_ = nullptr;  ///< the time limit of the command that runs

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 namespace rx47 {
@@ -16,8 +17,11 @@ namespace {
 int pipeEnds[2] = {-1, -1};
 
 extern "C" void onTerminationSignal(int number) {
+    // The signal can come between any call and its look at errno: the handler leaves it as it was.
+    const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const ssize_t ignored = ::write(pipeEnds[0], &byte, 1);
+    errno = savedErrno;
 }
 
 }  // namespace
