@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/qt/qt_command_runner.h"
+#include "support/fakes.h"
 #include "support/qt_events.h"
 
 namespace rx47 {
