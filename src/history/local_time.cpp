@@ -15,17 +15,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-/// The value of `count` digits at `at`, or -1.
-int digits(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) return -1;
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (!isDigit(text[i])) return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
 /// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
 std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
     y -= m <= 2;
@@ -34,13 +23,6 @@ std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
     const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + doe - 719468;
-}
-
-bool validDate(int y, int m, int d) {
-    if (y < 0 || m < 1 || m > 12 || d < 1) return false;
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    return d <= (m == 2 && leap ? 29 : kDays[m - 1]);
 }
 
 std::string format(const char* pattern, int a, int b, int c = 0, int d = 0, int e = 0) {
@@ -82,6 +64,26 @@ std::string zoneText(TimeSpan span) {
     std::string text;
     for (const std::string& zone : zones) text += (text.empty() ? "" : " / ") + zone;
     return text;
+}
+
+int digits(std::string_view text, std::size_t at, std::size_t count) {
+    if (at + count > text.size()) return -1;
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (!isDigit(text[i])) return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+int daysInMonth(int y, int m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : kDays[m - 1];
+}
+
+bool validDate(int y, int m, int d) {
+    return y >= 0 && m >= 1 && m <= 12 && d >= 1 && d <= daysInMonth(y, m);
 }
 
 std::optional<std::int64_t> parseIsoTime(std::string_view text) {

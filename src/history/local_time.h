@@ -27,6 +27,13 @@ using rx47::localSeconds;
 /// A date or date-time of the command line: "2026-05-05", "2026-05-05T12:00", "2026-05-05T12:00:00"
 /// (a space may stand for the T), local time unless it ends with "Z" or an offset ("+09:00",
 /// "+0900", "+09"). nullopt for anything else, a date that does not exist included.
+/// The value of `count` digits at `at` of a text, or -1 when any is not a digit or the text ends first.
+int digits(std::string_view text, std::size_t at, std::size_t count);
+/// The days of month m (1…12) of year y of the proleptic Gregorian calendar.
+int daysInMonth(int y, int m);
+/// Whether y-m-d is a date (a year from 0 on).
+bool validDate(int y, int m, int d);
+
 std::optional<std::int64_t> parseIsoTime(std::string_view text);
 
 /// "2026-05-05 12:00": a moment in the window's texts.

@@ -13,13 +13,14 @@
 #include <string>
 
 #include "base/number.h"
+#include "history/local_time.h"
 #include "storage/records.h"
 
 namespace rx47::history {
 
 namespace {
 
-constexpr std::size_t kFields = 11;
+constexpr std::size_t kFields = kRecordFields;
 
 /// The header lines in the file's code page; empty when the code page cannot be had (the headers
 /// are then counted as foreign lines, which is all that changes), and `problem` says why.
@@ -54,25 +55,6 @@ namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-/// The value of `count` digits at `text`, or -1 when any of them is not a digit.
-int digits(std::string_view text, std::size_t at, std::size_t count) {
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (!isDigit(text[i])) return -1;
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
-bool leapYear(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int daysInMonth(int y, int m) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && leapYear(y) ? 29 : kDays[m - 1];
 }
 
 /// Whether a caption has the shape of a number as the window writes one: digits with an optional
@@ -170,8 +152,8 @@ Kind readLine(std::string_view line, LocalTimes& times, std::optional<std::int64
     if (count != kFields - 1) return Kind::Malformed;
     fields[count] = line.substr(start);
 
-    const std::string_view date = fields[0];
-    const std::string_view time = fields[1];
+    const std::string_view date = fields[kDateField];
+    const std::string_view time = fields[kTimeField];
     if (date.size() != 10 || date[4] != '-' || date[7] != '-') return Kind::Malformed;
     if (time.size() != 8 || time[2] != ':' || time[5] != ':') return Kind::Malformed;
     const int year = digits(date, 0, 4), month = digits(date, 5, 2), day = digits(date, 8, 2);
@@ -181,11 +163,14 @@ Kind readLine(std::string_view line, LocalTimes& times, std::optional<std::int64
 
     Minute m;
     if (!times.seconds(year, month, day, hour, minute, second, m.time, previous)) return Kind::Malformed;
-    if (!captionValue(fields[2], m.totalCount) || !captionValue(fields[3], m.averageCpm) ||
-        !captionValue(fields[4], m.averageDose) || !captionValue(fields[5], m.cpm) || !captionValue(fields[6], m.dose))
+    // The viewer's average is the monitor's running average; its CPM and dose, the minute's.
+    if (!captionValue(fields[kTotalCountField], m.totalCount) ||
+        !captionValue(fields[kRunningCpmField], m.averageCpm) ||
+        !captionValue(fields[kRunningDoseField], m.averageDose) || !captionValue(fields[kAverageCpmField], m.cpm) ||
+        !captionValue(fields[kAverageDoseField], m.dose))
         return Kind::Malformed;
     // The maximum and minimum are not kept, but a line with nonsense in them is no record line.
-    for (std::size_t i = 7; i < kFields; ++i)
+    for (std::size_t i = kMaxCpmField; i < kFields; ++i)
         if (!fields[i].empty() && !numberShaped(fields[i])) return Kind::Malformed;
     out = m;
     return Kind::Record;
