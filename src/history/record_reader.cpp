@@ -11,9 +11,11 @@
 #include <exception>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "base/number.h"
 #include "history/local_time.h"
+#include "model/dose.h"
 #include "storage/records.h"
 
 namespace rx47::history {
@@ -204,12 +206,9 @@ std::string figureText(double value) {
 }
 
 std::string doseFigureText(float value) {
-    // The dose captions are thousandths written shortest and padded with zeros to five characters.
+    // The dose captions are thousandths written shortest and padded as the window pads them.
     std::string s = shortest(value);
-    if (s.empty() || s.find('e') != std::string::npos) return s;
-    if (s.size() < 5 && s.find('.') == std::string::npos) s += '.';
-    while (s.size() < 5) s += '0';
-    return s;
+    return s.empty() ? s : padDoseText(std::move(s));
 }
 
 LineCounts& LineCounts::operator+=(const LineCounts& other) {

@@ -14,11 +14,14 @@ std::string doseText(std::int32_t cpm, std::uint16_t gammaCoefficient) {
     std::int64_t truncated = thousandths / gammaCoefficient;
     if (thousandths % gammaCoefficient != 0 && thousandths < 0) --truncated;  // floor, also below 0
     const double q = static_cast<double>(truncated) / 1000;
-    std::string s = decimalText(q);
-    if (s.size() >= 5) return s;
-    if (s.find('.') == std::string::npos) s += '.';
-    while (s.size() < 5) s += '0';
-    return s;
+    return padDoseText(decimalText(q));
+}
+
+std::string padDoseText(std::string text) {
+    if (text.size() >= 5 || text.find_first_of("eE") != std::string::npos) return text;
+    if (text.find('.') == std::string::npos) text += '.';
+    while (text.size() < 5) text += '0';
+    return text;
 }
 
 double doseValue(std::int32_t cpm, std::uint16_t gammaCoefficient) {
