@@ -12,6 +12,7 @@
 #include "monitor/intake.h"
 #include "monitor/link.h"
 #include "monitor/minute_update.h"
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
@@ -61,6 +62,37 @@ void setUpTimers(Context& ctx) {
         ctx.timers.setInterval(t.index, t.milliseconds);
         ctx.timers.stop(t.index);
     }
+    // The minute's update sleeps until the next clock minute instead of looking every second.
+    ctx.timers.setSingleShot(timer::kMinute, true);
+    // Timers whose exact moment nobody sees may share the program's wake-ups.
+    for (int index : {timer::kIntake, timer::kSplash, timer::kSaveDelay, timer::kPortAdvance, timer::kTrayIconRemoval})
+        ctx.timers.setCoarse(index, true);
+}
+
+void armMinuteTimer(Context& ctx) {
+    const LocalDateTime now = ctx.clock.now();
+    // In minute 0 a forced update waits for minute 1 as any other would: its minute equals lastMinute.
+    const bool forced = ctx.state.lastMinute == 0 && now.minute != 0;
+    const int second = now.second < 0 || now.second > 59 ? 59 : now.second;
+    // The clock has whole seconds: the tick comes within the first second of the next minute. A tick
+    // that comes early finds the minute unchanged and arms the timer for the second that follows.
+    ctx.timers.setInterval(timer::kMinute, forced ? 1000 : (60 - second) * 1000);
+    ctx.timers.start(timer::kMinute);
+}
+
+void forceMinuteUpdate(Context& ctx) {
+    ctx.state.lastMinute = 0;
+    // Before the splash has gone the minute timer is not yet running; its start arms it so.
+    if (ctx.timers.isRunning(timer::kMinute)) armMinuteTimer(ctx);
+}
+
+void blinkLamp(Context& ctx, int timerIndex) {
+    if (ctx.form.windowState != WindowState::Normal && !ctx.timers.isRunning(timerIndex)) {
+        const Lamp lamp = lampOf(timerIndex);
+        ctx.form.Label[lamp.label].backColour = lamp.dim;
+        return;
+    }
+    ctx.timers.start(timerIndex);
 }
 
 void lampBlinkTick(Context& ctx, int timerIndex) {
@@ -76,6 +108,11 @@ void lampBlinkTick(Context& ctx, int timerIndex) {
             s.*lamp.phase = true;
         }
         ++(s.*lamp.ticks);
+        // The third tick would only paint the dim colour again: a blink that has gone dim ends now.
+        if (s.*lamp.ticks == 2 && s.*lamp.phase) {
+            ctx.timers.stop(timerIndex);
+            s.*lamp.ticks = 0;
+        }
     } else {
         ctx.timers.stop(timerIndex);
         s.*lamp.ticks = 0;
@@ -88,7 +125,7 @@ void splashDelayTick(Context& ctx) {
     if (s.splashTicks > 0) {
         ctx.timers.stop(timer::kSplash);
         s.splashTicks = 0;
-        ctx.timers.start(timer::kMinute);
+        armMinuteTimer(ctx);
         ctx.desktop.closeSplash();
     } else {
         ++s.splashTicks;
@@ -99,7 +136,7 @@ void saveDelayTick(Context& ctx) {
     MonitorState& s = ctx.state;
     if (s.saveDelayTicks > 2) {
         ctx.timers.stop(timer::kSaveDelay);
-        ctx.timers.start(timer::kTxLamp);
+        blinkLamp(ctx, timer::kTxLamp);
         s.saveDelayTicks = 0;
         step([&] { sendCommand(ctx.port, command::kSave); });
         ctx.timers.start(timer::kIntake);
@@ -111,7 +148,14 @@ void saveDelayTick(Context& ctx) {
 void onTimerTick(Context& ctx, int index) {
     switch (index) {
         case timer::kMinute:
-            minuteUpdate(ctx);
+            // However the update ends, the timer is armed again for the next minute.
+            try {
+                minuteUpdate(ctx);
+            } catch (...) {
+                armMinuteTimer(ctx);
+                throw;
+            }
+            armMinuteTimer(ctx);
             break;
         case timer::kRxLamp:
         case timer::kErrorLamp:

@@ -158,7 +158,7 @@ TEST_F(Link, AnExhaustedSearchListsThePortsAgainEachMinuteKeepingItsOffer) {
 
     // From the next minute on the ports are listed afresh and walked again, with the offer kept.
     m.port.devices = {1, 2, 5};  // a port that was not there before
-    m.clock.time.second = 59;
+    while (m.clock.time.second != 59) second();
     bool offerKept = true;
     for (int i = 0; i < 8; ++i) {
         second();
