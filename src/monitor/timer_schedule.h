@@ -35,13 +35,21 @@ bool savePending(const Context& ctx);
 /// which keeps to the clock's minute, are precise; the others are coarse.
 void setUpTimers(Context& ctx);
 
-/// Arms the per-minute timer for its next tick: at the next clock minute, or at the next second
-/// while an update is forced (the last update's minute set to 0 within a clock minute other than 0).
+/// Arms the per-minute timer for its next tick: at the next clock minute (sleeping at most five
+/// seconds at a time, and at the wall clock's pace when it ran faster than the timers), or at the next
+/// second while an update is forced (the last update's minute set to 0 within a clock minute other
+/// than 0).
 void armMinuteTimer(Context& ctx);
 
 /// Forces the next per-minute update (after a port advance, a re-search or a regained link): it comes
 /// at the next second, keeping the receive buffer.
 void forceMinuteUpdate(Context& ctx);
+
+/// Puts the timers in order after a handler that may have forced the per-minute update (the last
+/// update's minute set to 0) or started a lamp's blink through the timer array itself: a forced
+/// update is armed for the next second, and a blink started while the window is off screen ends at
+/// once, dim. Every timer tick ends with it.
+void keepTimersDue(Context& ctx);
 
 /// Blinks a lamp (timers 2, 4 and 9). While the window is off screen nobody sees a blink: the lamp
 /// is only left as a blink ends, dim, and its timer sleeps.

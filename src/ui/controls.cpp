@@ -104,12 +104,14 @@ void cmd_Click(Context& ctx, int index) {
         step([&] { ctx.desktop.showSetupDialog(); });
         return;
     }
-    if (!ctx.state.linkUp)
+    if (!ctx.state.linkUp) {
         step([&] { reSearch(ctx); });
-    else if (alarmShown(ctx))
+        keepTimersDue(ctx);  // the re-search forced the update: it asks the first port at the next second
+    } else if (alarmShown(ctx)) {
         acknowledgeAlarm(ctx);
-    else
+    } else {
         resetStatistics(ctx);
+    }
 }
 
 void Option1_Click(Context& ctx, int index) {

@@ -9,6 +9,7 @@
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
+#include "ui/controls.h"
 
 namespace rx47 {
 namespace {
@@ -297,7 +298,7 @@ TEST_F(Link, TheReSearchTriesASingleListedPort) {
     m.port.opened.clear();
     m.port.sent.clear();
 
-    reSearch(m.ctx);
+    cmd_Click(m.ctx, kResetButton);  // 再検索
     EXPECT_TRUE(m.port.isOpen());
     EXPECT_EQ(m.port.portNumber(), 4);
     second();
