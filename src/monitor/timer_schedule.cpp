@@ -20,7 +20,6 @@
 #include "platform/desktop.h"
 #include "platform/serial_port.h"
 #include "platform/timer_array.h"
-#include "ui/tray.h"
 
 namespace rx47 {
 
@@ -250,7 +249,7 @@ void dispatchTick(Context& ctx, int index) {
             portAdvanceTick(ctx);
             break;
         case timer::kTrayIconRemoval:
-            taskicon_TimerTick(ctx);
+            if (ctx.trayIconTick) ctx.trayIconTick(ctx);
             break;
         default:
             break;

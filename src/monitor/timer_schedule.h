@@ -55,7 +55,8 @@ void keepTimersDue(Context& ctx);
 /// is only left as a blink ends, dim, and its timer sleeps.
 void blinkLamp(Context& ctx, int timerIndex);
 
-/// The one tick handler of the timer array. An index without an entry does nothing.
+/// The one tick handler of the timer array. An index without an entry does nothing; index 11 goes to
+/// the handler the tray registered in the context.
 void onTimerTick(Context& ctx, int index);
 
 /// One tick of a lamp blink (timers 2, 4 and 9): bright for one tick, then dim; a blink that has
