@@ -140,13 +140,13 @@ void forceMinuteUpdate(Context& ctx) {
 
 void keepTimersDue(Context& ctx) {
     MonitorState& s = ctx.state;
-    // An update forced below (a port advance, a re-search, a regained link) comes at the next second.
+    // An update the link forced (a port advance, a re-search, a regained link) comes at the next second.
     // Before the splash has gone, and within its own tick, the minute timer is not running: its
     // arming then sees the forced update.
     if (s.lastMinute == 0 && !s.minuteSleepForced && ctx.timers.isRunning(timer::kMinute) &&
         ctx.clock.now().minute != 0)
         armMinuteTimer(ctx);
-    // Off screen nobody sees a blink: one started below ends at once, the lamp left dim as a blink ends.
+    // Off screen nobody sees a blink: one the intake or the link started ends at once, left dim as a blink ends.
     if (ctx.form.windowState == WindowState::Normal) return;
     for (int index : {timer::kRxLamp, timer::kErrorLamp, timer::kTxLamp}) {
         const Lamp lamp = lampOf(index);
