@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "device/link.h"
+#include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
 
