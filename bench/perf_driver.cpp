@@ -167,6 +167,20 @@ double cpuNs(pid_t pid) {
     return total;
 }
 
+/// Wake-ups of all the process's threads so far: their voluntary and involuntary context switches.
+double wakeUps(pid_t pid) {
+    double total = 0;
+    std::error_code ec;
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+        std::ifstream in(task.path() / "status");
+        std::string line;
+        while (std::getline(in, line))
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+                total += std::strtod(line.c_str() + line.find(':') + 1, nullptr);
+    }
+    return total;
+}
+
 struct Memory {
     double rssKiB = 0, pssKiB = 0;
 };
@@ -402,6 +416,8 @@ void measureRun(const Options& o) {
     Row& startPss = row("proportional memory at start", "MiB", 1);
     Row& visible = row("CPU at one reading a second, visible", "% of a core", 3, "≤ 3×");
     Row& minimised = row("CPU at one reading a second, minimised", "% of a core", 3, "≤ 1.5×");
+    Row& visibleWakes = row("wake-ups at one reading a second, visible (all threads)", "per s", 2, "≤ 1.5×");
+    Row& minimisedWakes = row("wake-ups at one reading a second, minimised (all threads)", "per s", 2, "≤ 1.5 per s");
     Row& endRss = row("resident memory after the minutes", "MiB", 1, "≤ 1.3×");
     Row& endPss = row("proportional memory after the minutes", "MiB", 1);
     const double seconds = o.minutes * 60;
@@ -420,20 +436,26 @@ void measureRun(const Options& o) {
                 pick(startPss).add(m0.pssKiB / 1024);
 
                 double c0 = cpuNs(pid);
+                double w0 = wakeUps(pid);
                 auto t0 = SteadyClock::now();
                 sleepSeconds(seconds);
                 double c1 = cpuNs(pid);
+                double w1 = wakeUps(pid);
                 double elapsed = std::chrono::duration<double>(SteadyClock::now() - t0).count();
                 pick(visible).add((c1 - c0) / 1e9 / elapsed * 100);
+                pick(visibleWakes).add((w1 - w0) / elapsed);
 
                 if (!minimise(pid)) std::fprintf(stderr, "rx47-perf: the %s's window did not minimise\n", name(kind));
                 sleepSeconds(2);
                 c0 = cpuNs(pid);
+                w0 = wakeUps(pid);
                 t0 = SteadyClock::now();
                 sleepSeconds(seconds);
                 c1 = cpuNs(pid);
+                w1 = wakeUps(pid);
                 elapsed = std::chrono::duration<double>(SteadyClock::now() - t0).count();
                 pick(minimised).add((c1 - c0) / 1e9 / elapsed * 100);
+                pick(minimisedWakes).add((w1 - w0) / elapsed);
                 const Memory m1 = memory(pid);
                 pick(endRss).add(m1.rssKiB / 1024);
                 pick(endPss).add(m1.pssKiB / 1024);
@@ -441,9 +463,12 @@ void measureRun(const Options& o) {
                 end(pid);
             }
             fs::remove_all(folder.path);
-            std::printf("round %d %s: visible %.3f %%, minimised %.3f %%, rss %.1f → %.1f MiB\n", i + 1, name(kind),
-                        pick(visible).values.back(), pick(minimised).values.back(), pick(startRss).values.back(),
-                        pick(endRss).values.back());
+            std::printf(
+                "round %d %s: visible %.3f %% %.2f wake-ups/s, minimised %.3f %% %.2f wake-ups/s, rss %.1f → "
+                "%.1f MiB\n",
+                i + 1, name(kind), pick(visible).values.back(), pick(visibleWakes).values.back(),
+                pick(minimised).values.back(), pick(minimisedWakes).values.back(), pick(startRss).values.back(),
+                pick(endRss).values.back());
             std::fflush(stdout);
         }
     }

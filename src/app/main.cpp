@@ -93,6 +93,10 @@ int refuseToStart(rx47::FailureLog& log, const std::string& why) {
 int main(int argc, char* argv[]) {
     // --help, --version and mistakes are answered on a terminal without a display, too.
     rx47::answerWithoutDisplay(argc, argv);
+    // On X11 the window's small repaints (a lamp, a readout) go over the connection itself: through
+    // shared memory every paint also waits for the server's completion event, which wakes the
+    // program two or three times more for each blink. Whoever set the variable keeps their choice.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(rx47::kDesktopId));
     const rx47::CommandLine commandLine = rx47::readCommandLine(app);

@@ -43,6 +43,9 @@ struct Context {
     CommandRunner* commandRunner = nullptr;  ///< runs the alarm command; none: it is never run
     CommandRunner* eventRunner = nullptr;    ///< runs the event command; none: it is never run
     MessageBroker* broker = nullptr;         ///< MQTT; none: nothing is published
+    /// The tick of the notification-area icon's timer (index 11), registered by the tray when it
+    /// loads the icon; none: the tick does nothing.
+    void (*trayIconTick)(Context&) = nullptr;
 };
 
 /// What the display's handlers work on, and all they may: the window model, the state and values they

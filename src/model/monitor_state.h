@@ -66,6 +66,12 @@ struct MonitorState {
     bool searchingQuietly = false;          ///< the search gave up and runs again each minute on its own
     std::int64_t publishedMinuteTime = -1;  ///< the minute last published over MQTT
 
+    // The per-minute timer's last sleep, to follow a wall clock that moves on faster than the timers.
+    std::int64_t minuteArmedAt = -1;  ///< Unix time (wall clock) of its arming; -1 before any
+    std::int32_t minuteSleepMs = 0;   ///< the sleep it was armed for
+    bool minuteSleepForced = false;   ///< armed for a forced update
+    double wallClockPace = 1;         ///< wall-clock time per timer time over the last sleep: 1, or at least 2
+
     int refusedPort = 0;  ///< the port refused or held by another program that the window tells of, 0 for none
     std::array<std::string, 4> notices;        ///< the window's notices in force, by kind (monitor/notices.h)
     std::vector<PendingRun> pendingAlarmRuns;  ///< alarms waiting for the alarm command

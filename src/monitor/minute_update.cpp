@@ -61,7 +61,7 @@ void deviceWork(Context& ctx, bool newMinute) {
     MainForm& f = ctx.form;
     if (!f.cmd[kResetButton].enabled) f.cmd[kResetButton].enabled = true;
     if (ctx.port.isOpen()) {
-        ctx.timers.start(timer::kTxLamp);
+        blinkLamp(ctx, timer::kTxLamp);
         step([&] { sendCommand(ctx.port, command::kShow); });
     }
     if (newMinute) {
@@ -103,7 +103,7 @@ void watchReadings(Context& ctx, bool newMinute, bool readingsThisMinute) {
     if (s.readinglessMinutes >= kQuietMinutesForLoss) return;  // asked once already
     if (++s.readinglessMinutes < kQuietMinutesForLoss) return;
     if (ctx.port.isOpen()) {
-        ctx.timers.start(timer::kTxLamp);
+        blinkLamp(ctx, timer::kTxLamp);
         ctx.timers.stop(timer::kIntake);
         step([&] { sendCommand(ctx.port, command::kGo); });
     }

@@ -2,8 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The main window's timer array, by index (0, 2, 3, 4, 5, 6, 7, 9, 10), and index 11, the timer of
-// the notification-area icon's owner that removes the icon after a restore. Every timer is periodic: once
-// started it ticks at its interval until it is stopped. The core never starts a clock of its own.
+// the notification-area icon's owner that removes the icon after a restore. A timer is periodic (once
+// started it ticks at its interval until it is stopped) unless it is made single-shot: then it ticks
+// once, one interval after its start, and is stopped from then on. A timer is precise unless it is
+// made coarse: a coarse tick may come a few percent of its interval late or early so that timers
+// share the program's wake-ups; what the user sees blink stays precise. The core never starts a
+// clock of its own.
 //
 // Contract (held by the Qt adapter and by the virtual-time double, checked by tests/contract):
 // - Ticks come from the event loop (or the double's advance()), never inside a call of the array.
@@ -33,6 +37,12 @@ public:
     /// Stops a timer; stopping a stopped one does nothing.
     virtual void stop(int index) = 0;
     virtual bool isRunning(int index) const = 0;
+    /// Makes a timer single-shot (it stops itself before its tick) or periodic again; every timer
+    /// starts periodic. Takes effect at the timer's next start.
+    virtual void setSingleShot(int index, bool singleShot) = 0;
+    /// Lets a timer's ticks move by a few percent of its interval to share wake-ups with other
+    /// timers (coarse), or keeps them on the millisecond (precise, as every timer starts).
+    virtual void setCoarse(int index, bool coarse) = 0;
     /// The one handler for every tick, called with the index of the timer that fired.
     virtual void setTickHandler(TickHandler handler) = 0;
 

@@ -59,7 +59,7 @@ void sendOperatorCommand(Context& ctx, std::string_view text) {
 void resetStatistics(Context& ctx) {
     MainForm& f = ctx.form;
     MonitorState& s = ctx.state;
-    ctx.timers.start(timer::kTxLamp);
+    blinkLamp(ctx, timer::kTxLamp);
     if (ctx.port.isOpen()) sendOperatorCommand(ctx, command::kClearTotal);
     ctx.timers.stop(timer::kAlarmFlash);
     f.Label[kAlarmBanner].visible = false;
@@ -102,12 +102,14 @@ void cmd_Click(Context& ctx, int index) {
         step([&] { ctx.desktop.showSetupDialog(); });
         return;
     }
-    if (!ctx.state.linkUp)
+    if (!ctx.state.linkUp) {
         step([&] { reSearch(ctx); });
-    else if (alarmShown(ctx))
+        keepTimersDue(ctx);  // the re-search forced the update: it asks the first port at the next second
+    } else if (alarmShown(ctx)) {
         acknowledgeAlarm(ctx);
-    else
+    } else {
         resetStatistics(ctx);
+    }
 }
 
 void Option1_Click(Context& ctx, int index) {
@@ -118,7 +120,7 @@ void Option1_Click(Context& ctx, int index) {
 
     if (index == kStopOption) {
         if (ctx.port.isOpen()) {
-            ctx.timers.start(timer::kTxLamp);
+            blinkLamp(ctx, timer::kTxLamp);
             sendOperatorCommand(ctx, command::kStop);
             f.Label[kRxLamp].backColour = kLampDarkGreen;
             f.Label[kErrorLamp].backColour = kLampDarkRed;
@@ -129,7 +131,7 @@ void Option1_Click(Context& ctx, int index) {
         return;
     }
     if (ctx.port.isOpen()) {
-        ctx.timers.start(timer::kTxLamp);
+        blinkLamp(ctx, timer::kTxLamp);
         sendOperatorCommand(ctx, command::kGo);
         enableDeviceControls(f, true);
     } else {

@@ -31,6 +31,7 @@ void loadTaskIcon(Context& ctx) {
     // or the window would be hidden with no way back.
     ctx.timers.stop(timer::kTrayIconRemoval);
     ctx.timers.setInterval(timer::kTrayIconRemoval, 500);
+    ctx.trayIconTick = taskicon_TimerTick;  // the owner's timer ticks into its own handler
     if (!ctx.desktop.trayIconShown()) ctx.desktop.addTrayIcon();
 }
 

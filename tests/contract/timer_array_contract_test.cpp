@@ -118,6 +118,35 @@ TYPED_TEST(TimerArrayContract, ANewIntervalStartsARunningTimersPeriodAfresh) {
     EXPECT_EQ(this->ticks[10], 2);
 }
 
+TYPED_TEST(TimerArrayContract, ASingleShotTimerTicksOnceAndIsStoppedInItsTickACoarseOneStillTicks) {
+    TimerArray& timers = this->timers;
+    bool runningInTick = true;
+    timers.setTickHandler([&](int index) {
+        ++this->ticks[index];
+        if (index == 0) {
+            runningInTick = timers.isRunning(0);
+            if (this->ticks[0] == 1) timers.start(0);  // armed again from its own tick: one more
+        }
+    });
+    timers.setSingleShot(0, true);
+    timers.setInterval(0, 20);
+    timers.start(0);
+    ASSERT_TRUE(this->waitForTicks(0, 2));
+    EXPECT_FALSE(runningInTick);
+    timers.setCoarse(4, true);
+    timers.setInterval(4, 20);
+    timers.start(4);
+    ASSERT_TRUE(this->waitForTicks(4, 5));
+    EXPECT_EQ(this->ticks[0], 2);
+    EXPECT_FALSE(timers.isRunning(0));
+    EXPECT_TRUE(timers.isRunning(4));
+
+    timers.setSingleShot(0, false);  // periodic again from its next start
+    timers.start(0);
+    ASSERT_TRUE(this->waitForTicks(0, 3));
+    EXPECT_TRUE(timers.isRunning(0));
+}
+
 TYPED_TEST(TimerArrayContract, AnIndexTheArrayLacksIsIgnored) {
     TimerArray& timers = this->timers;
     for (int index : {-1, 1, 8, 12}) {

@@ -305,8 +305,8 @@ TEST_F(View, RepaintsOnlyWhatChanged) {
     EXPECT_TRUE(paintsOf(window.get(), [&] { dispatcher.run(Form_Activate); }).empty());
     EXPECT_TRUE(paintsOf(window.get(), [&] { dispatcher.run([](Context&) {}); }).empty());
 
-    // A blink of the receive lamp repaints the lamp (bright, then dim) and nothing else; its last
-    // tick leaves it dim and paints nothing.
+    // A blink of the receive lamp repaints the lamp (bright, then dim) and nothing else; the tick
+    // that dims it ends the blink, and nothing ticks or paints after it.
     m.timers.setTickHandler([this](int index) { dispatcher.run([index](Context& c) { onTimerTick(c, index); }); });
     m.timers.start(timer::kRxLamp);
     for (int tick = 0; tick < 2; ++tick) {

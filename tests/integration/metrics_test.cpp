@@ -113,6 +113,9 @@ struct LiveStation : test::LiveCore {
     bool nextMinute() {
         ++clock.time.minute;
         clock.time.second = 0;
+        // The minute the per-minute timer sleeps until comes in a second: a second of readings
+        // belongs to the closing minute, as when the clock itself moves on.
+        if (timers.isRunning(timer::kMinute)) timers.setInterval(timer::kMinute, 1000);
         const std::int64_t key = minuteKey(clock.time);
         return test::runEventsUntil([&] { return state.scrolledMinute == key; }, 30s);
     }

@@ -66,6 +66,9 @@ struct LiveMonitor : test::LiveCore {
     bool nextMinute() {
         if (++clock.time.minute == 60) clock.time.minute = 0, ++clock.time.hour;
         clock.time.second = 0;
+        // The minute the per-minute timer sleeps until comes in a second: a second of readings
+        // belongs to the closing minute, as when the clock itself moves on.
+        if (timers.isRunning(timer::kMinute)) timers.setInterval(timer::kMinute, 1000);
         const std::int64_t key = minuteKey(clock.time);
         return until([&] { return state.scrolledMinute == key; });
     }

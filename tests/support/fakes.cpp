@@ -22,7 +22,31 @@ void VirtualTimerArray::start(int index) {
     Timer& t = timers_[index];
     if (t.running) return;
     t.running = true;
+    t.singleShotArmed = t.singleShot;
     t.due = now_ + t.interval;
+}
+
+void VirtualTimerArray::setSingleShot(int index, bool singleShot) {
+    if (TimerArray::exists(index)) timers_[index].singleShot = singleShot;
+}
+
+void VirtualTimerArray::setCoarse(int index, bool coarse) {
+    if (TimerArray::exists(index)) timers_[index].coarse = coarse;
+}
+
+long VirtualTimerArray::dueAt(int index) const {
+    const auto it = timers_.find(index);
+    return it != timers_.end() && it->second.running ? it->second.due : -1;
+}
+
+bool VirtualTimerArray::singleShot(int index) const {
+    const auto it = timers_.find(index);
+    return it != timers_.end() && it->second.singleShot;
+}
+
+bool VirtualTimerArray::coarse(int index) const {
+    const auto it = timers_.find(index);
+    return it != timers_.end() && it->second.coarse;
 }
 
 void VirtualTimerArray::stop(int index) {
@@ -50,6 +74,7 @@ void VirtualTimerArray::advance(long milliseconds) {
         now_ = due;
         Timer& t = timers_[next];
         t.due += t.interval > 0 ? t.interval : 1;
+        if (t.singleShotArmed) t.running = false;  // stopped before its tick, as QTimer does
         fired_.push_back(next);
         // As at the event loop's edge: what the handler lets escape ends this tick only.
         try {

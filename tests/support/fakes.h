@@ -42,12 +42,19 @@ public:
     void start(int index) override;
     void stop(int index) override;
     bool isRunning(int index) const override;
+    void setSingleShot(int index, bool singleShot) override;
+    void setCoarse(int index, bool coarse) override;
     void setTickHandler(TickHandler handler) override { handler_ = std::move(handler); }
 
     /// Moves time on by `milliseconds`, firing every tick that falls due.
     void advance(long milliseconds);
     long now() const { return now_; }
     int interval(int index) const;
+    /// When a running timer ticks next (virtual milliseconds); -1 for a stopped one.
+    long dueAt(int index) const;
+    bool singleShot(int index) const;
+    /// A coarse timer ticks on time here: virtual time has no wake-ups to share.
+    bool coarse(int index) const;
     /// Every tick fired so far, by index, in order.
     const std::vector<int>& fired() const { return fired_; }
     /// Forgets the ticks fired so far (a long run keeps its memory flat).
@@ -57,6 +64,9 @@ private:
     struct Timer {
         int interval = 0;
         bool running = false;
+        bool singleShot = false;
+        bool singleShotArmed = false;  ///< the kind it was started with
+        bool coarse = false;
         long due = 0;
     };
     std::map<int, Timer> timers_;

@@ -9,6 +9,7 @@
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
 #include "support/program_folder.h"
+#include "ui/controls.h"
 
 namespace rx47 {
 namespace {
@@ -158,7 +159,7 @@ TEST_F(Link, AnExhaustedSearchListsThePortsAgainEachMinuteKeepingItsOffer) {
 
     // From the next minute on the ports are listed afresh and walked again, with the offer kept.
     m.port.devices = {1, 2, 5};  // a port that was not there before
-    m.clock.time.second = 59;
+    while (m.clock.time.second != 59) second();
     bool offerKept = true;
     for (int i = 0; i < 8; ++i) {
         second();
@@ -297,7 +298,7 @@ TEST_F(Link, TheReSearchTriesASingleListedPort) {
     m.port.opened.clear();
     m.port.sent.clear();
 
-    reSearch(m.ctx);
+    cmd_Click(m.ctx, kResetButton);  // 再検索
     EXPECT_TRUE(m.port.isOpen());
     EXPECT_EQ(m.port.portNumber(), 4);
     second();

@@ -49,6 +49,14 @@ bool QtTimerArray::isRunning(int index) const {
     return t && t->isActive();
 }
 
+void QtTimerArray::setSingleShot(int index, bool singleShot) {
+    if (QTimer* t = timer(index)) t->setSingleShot(singleShot);
+}
+
+void QtTimerArray::setCoarse(int index, bool coarse) {
+    if (QTimer* t = timer(index)) t->setTimerType(coarse ? Qt::CoarseTimer : Qt::PreciseTimer);
+}
+
 void QtTimerArray::setTickHandler(TickHandler handler) {
     handler_ = std::move(handler);
 }

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The timer array on QTimer: one precise timer per index. QTimer::start() restarts an active timer,
+// The timer array on QTimer: one timer per index, precise until made coarse. QTimer::start() restarts an active timer,
 // so start() starts only a stopped one; QTimer::setInterval() restarts an active one, as the array's
 // contract says a new interval does.
 #pragma once
@@ -27,6 +27,8 @@ public:
     void start(int index) override;
     void stop(int index) override;
     bool isRunning(int index) const override;
+    void setSingleShot(int index, bool singleShot) override;
+    void setCoarse(int index, bool coarse) override;
     void setTickHandler(TickHandler handler) override;
     /// Where a failure that escapes the tick handler is logged.
     void setLog(FailureLog* log) { log_ = log; }
