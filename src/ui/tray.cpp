@@ -44,7 +44,7 @@ void Form_Resize(Context& ctx, WindowState state) {
     ctx.form.windowState = state;
     if (state != WindowState::Minimised) return;
     bool toTray = false;
-    step([&] { toTray = ctx.settings.isTrue("tasktray"); });
+    step([&] { toTray = ctx.settings.isTrue(column::kTaskTray); });
     if (!toTray) return;
     if (!trayHere(ctx)) return;
     loadTaskIcon(ctx);
