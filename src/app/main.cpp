@@ -134,7 +134,7 @@ int main(int argc, char* argv[]) {
     settings.setLog(&log);
     settings.setOpener(settingsAhead.opener());
     rx47::QtSerialPort port(programFolder);
-    rx47::QtTimerArray timers;
+    rx47::QtTimerArray timers{rx47::timer::kAll};
     port.setLog(&log);
     timers.setLog(&log);
     rx47::SystemClock clock;

@@ -1,27 +1,16 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The timer schedule of the main window: the indices of the timer array, their intervals, the one
+// The timer schedule of the main window: the timers' intervals (model/timers.h names them), the one
 // tick handler that dispatches by index, and the short self-stopping sequences that belong to no
 // other behaviour (the three lamp blinks, the splash delay and the device-save delay).
 #pragma once
 
+#include "model/timers.h"
+
 namespace rx47 {
 
 struct Context;
-
-namespace timer {
-inline constexpr int kMinute = 0;            ///< single-shot to the next clock minute: the per-minute update
-inline constexpr int kRxLamp = 2;            ///< 50 ms: receive-lamp blink
-inline constexpr int kIntake = 3;            ///< 500 ms: intake of received text
-inline constexpr int kErrorLamp = 4;         ///< 50 ms: error-lamp blink
-inline constexpr int kSplash = 5;            ///< 1000 ms: splash delay
-inline constexpr int kSaveDelay = 6;         ///< 1000 ms: device-save delay, ends with "save"
-inline constexpr int kAlarmFlash = 7;        ///< 1000 ms: alarm flash
-inline constexpr int kTxLamp = 9;            ///< 50 ms: send-lamp blink
-inline constexpr int kPortAdvance = 10;      ///< 1000 ms: next port of the search
-inline constexpr int kTrayIconRemoval = 11;  ///< 500 ms: removes the tray icon after a restore
-}  // namespace timer
 
 /// An alarm is shown (its message flashing) from its raising to its acknowledgement: while the
 /// alarm-flash timer runs.

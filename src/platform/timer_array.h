@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The main window's timer array, by index (0, 2, 3, 4, 5, 6, 7, 9, 10), and index 11, the timer of
-// the notification-area icon's owner that removes the icon after a restore. A timer is periodic (once
+// An array of timers by index; its owner says which indices it has when it makes one (the program's
+// set is model/timers.h). A timer is periodic (once
 // started it ticks at its interval until it is stopped) unless it is made single-shot: then it ticks
 // once, one interval after its start, and is stopped from then on. A timer is precise unless it is
 // made coarse: a coarse tick may come a few percent of its interval late or early so that timers
@@ -45,12 +45,6 @@ public:
     virtual void setCoarse(int index, bool coarse) = 0;
     /// The one handler for every tick, called with the index of the timer that fired.
     virtual void setTickHandler(TickHandler handler) = 0;
-
-    /// Whether the array has a timer with this index.
-    static constexpr bool exists(int index) {
-        return index == 0 || index == 2 || index == 3 || index == 4 || index == 5 || index == 6 || index == 7 ||
-               index == 9 || index == 10 || index == 11;
-    }
 };
 
 }  // namespace rx47

@@ -36,7 +36,7 @@ struct VirtualRig {
 /// Time passes on the wall clock, in the event loop.
 struct QtRig {
     static constexpr const char* kName = "Qt";
-    QtTimerArray timers;
+    QtTimerArray timers{timer::kAll};
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
         return test::runEventsUntil(done, limit);
     }

@@ -38,7 +38,7 @@ TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     ProgramValues values;
     SettingsRow settings;
     QtSerialPort port(folder.path());
-    QtTimerArray timers;
+    QtTimerArray timers{timer::kAll};
     test::SettableClock clock;
     test::RecordingDesktop desktop;
     test::ScriptedWavePlayer player;

@@ -11,14 +11,14 @@
 namespace rx47::test {
 
 void VirtualTimerArray::setInterval(int index, int milliseconds) {
-    if (!TimerArray::exists(index)) return;
+    if (!has(index)) return;
     Timer& t = timers_[index];
     t.interval = milliseconds;
     if (t.running) t.due = now_ + t.interval;  // a running timer starts its period afresh
 }
 
 void VirtualTimerArray::start(int index) {
-    if (!TimerArray::exists(index)) return;
+    if (!has(index)) return;
     Timer& t = timers_[index];
     if (t.running) return;
     t.running = true;
@@ -27,11 +27,11 @@ void VirtualTimerArray::start(int index) {
 }
 
 void VirtualTimerArray::setSingleShot(int index, bool singleShot) {
-    if (TimerArray::exists(index)) timers_[index].singleShot = singleShot;
+    if (has(index)) timers_[index].singleShot = singleShot;
 }
 
 void VirtualTimerArray::setCoarse(int index, bool coarse) {
-    if (TimerArray::exists(index)) timers_[index].coarse = coarse;
+    if (has(index)) timers_[index].coarse = coarse;
 }
 
 long VirtualTimerArray::dueAt(int index) const {
@@ -50,7 +50,7 @@ bool VirtualTimerArray::coarse(int index) const {
 }
 
 void VirtualTimerArray::stop(int index) {
-    if (TimerArray::exists(index)) timers_[index].running = false;
+    if (has(index)) timers_[index].running = false;
 }
 
 bool VirtualTimerArray::isRunning(int index) const {

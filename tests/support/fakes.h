@@ -11,10 +11,12 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/log.h"
+#include "model/timers.h"
 #include "platform/clock.h"
 #include "platform/command_runner.h"
 #include "platform/desktop.h"
@@ -38,6 +40,8 @@ struct RigNames {
 /// array's contract as the Qt timers do, advance() standing for the event loop.
 class VirtualTimerArray : public TimerArray {
 public:
+    /// An array of the timers with these indices (the program's, unless a test says otherwise).
+    explicit VirtualTimerArray(std::span<const int> indices = timer::kAll) : indices_(indices.begin(), indices.end()) {}
     void setInterval(int index, int milliseconds) override;
     void start(int index) override;
     void stop(int index) override;
@@ -69,6 +73,9 @@ private:
         bool coarse = false;
         long due = 0;
     };
+    bool has(int index) const { return indices_.count(index) != 0; }
+
+    std::set<int> indices_;
     std::map<int, Timer> timers_;
     TickHandler handler_;
     long now_ = 0;

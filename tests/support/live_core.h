@@ -50,7 +50,7 @@ struct LiveCore {
     ProgramValues values;
     SettingsRow settings;
     QtSerialPort port{folder.path()};
-    QtTimerArray timers;
+    QtTimerArray timers{timer::kAll};
     SettableClock clock;
     RecordingDesktop desktop;
     ScriptedWavePlayer player;

@@ -7,9 +7,8 @@
 
 namespace rx47 {
 
-QtTimerArray::QtTimerArray(QObject* parent) : QObject(parent) {
-    for (int index = 0; index <= 11; ++index) {
-        if (!TimerArray::exists(index)) continue;
+QtTimerArray::QtTimerArray(std::span<const int> indices, QObject* parent) : QObject(parent) {
+    for (const int index : indices) {
         auto* t = new QTimer(this);
         t->setTimerType(Qt::PreciseTimer);
         t->setSingleShot(false);

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTimer>
 #include <map>
+#include <span>
 
 #include "platform/timer_array.h"
 
@@ -19,7 +20,8 @@ class FailureLog;
 class QtTimerArray : public QObject, public TimerArray {
     Q_OBJECT
 public:
-    explicit QtTimerArray(QObject* parent = nullptr);
+    /// An array of the timers with these indices.
+    explicit QtTimerArray(std::span<const int> indices, QObject* parent = nullptr);
     QtTimerArray(const QtTimerArray&) = delete;
     QtTimerArray& operator=(const QtTimerArray&) = delete;
 
