@@ -70,7 +70,7 @@ void intakeTick(Context& ctx) {
     s.measuring = true;
     readingsArrive(ctx);
     step([&] { s.readingCount = toInt32(static_cast<double>(s.readingCount) + 1); });
-    step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + roundHalfEven(reading)); });
+    step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + Cpm::roundedHalfEven(reading).count()); });
     ctx.form.Label[kRealtimeCpm].caption = decimalText(reading);
     step([&] {
         // A reading below 0.5 rounds to 0 CPM: with no coefficient known yet formatDose takes that for
