@@ -9,9 +9,9 @@
 #include "base/failure.h"
 #include "base/number.h"
 #include "model/context.h"
-#include "model/dose.h"
 #include "model/main_form.h"
 #include "model/monitor_state.h"
+#include "model/quantities.h"
 #include "platform/clock.h"
 
 namespace rx47 {
@@ -26,11 +26,12 @@ std::string axisLabelText(int hour, int tens) {
 }
 
 double doseOf(DisplayContext ctx, double value) {
-    std::int32_t cpm = 0;
-    step([&] { cpm = toInt32(value); });
+    Cpm cpm(0);
+    step([&] { cpm = Cpm::roundedHalfEven(value); });
     // With no coefficient known yet the point lies on the base line. Drawing never decides that the
     // device is missing: the minute update's dose captions do (formatDose), in their own step.
-    return doseValue(cpm, ctx.values.gammaCoefficient);
+    if (ctx.values.gammaCoefficient == 0) return 0;
+    return DoseRate::of(cpm, ctx.values.gammaCoefficient).value();
 }
 
 }  // namespace
@@ -44,7 +45,8 @@ double captionValue(const std::string& caption) {
 }
 
 void setBarHeight(DisplayContext ctx, LabelControl& bar, double value) {
-    const std::int32_t height = std::min<std::int32_t>(toInt32(value * ctx.values.cpmScaleFactor), graph::kFullHeight);
+    const Twips height =
+        std::min(TwipLength::roundedHalfEven(value * ctx.values.cpmScaleFactor).twips(), graph::kFullHeight);
     bar.geometry.height = height;
     bar.geometry.top = graph::kBaseY - height;
 }
@@ -53,7 +55,7 @@ void placePeakMarker(DisplayContext ctx) {
     constexpr Twips kAbovePoint = 60;
     constexpr Twips kLowestTop = 5940;
     const double top = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, ctx.state.maxCpm) - kAbovePoint;
-    ctx.form.tgt[graph::kPeakMarker].geometry.top = static_cast<Twips>(std::min<double>(top, kLowestTop));
+    ctx.form.tgt[graph::kPeakMarker].geometry.top = TwipLength::truncated(std::min<double>(top, kLowestTop)).twips();
 }
 
 void relabelTimeAxis(DisplayContext ctx) {
@@ -88,8 +90,8 @@ void showBarValue(DisplayContext ctx, int index, const std::string& caption) {
 }
 
 int dosePointY(DisplayContext ctx, const std::string& caption) {
-    const double y = roundHalfEven(graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, captionValue(caption)));
-    return static_cast<int>(std::max<double>(y, graph::kTopY));
+    const double y = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, captionValue(caption));
+    return TwipLength::roundedHalfEven(std::max<double>(y, graph::kTopY)).twips();
 }
 
 void scrollBars(DisplayContext ctx) {
@@ -126,7 +128,7 @@ void setNewestBar(DisplayContext ctx, std::int32_t value) {
     showBarValue(ctx, graph::kNewest, decimalText(value));
     step([&] {
         const double y = graph::kBaseY - ctx.state.doseScaleFactor * doseOf(ctx, value);
-        ctx.form.bar[graph::kSegments - 1].y2 = static_cast<Twips>(std::max<double>(y, graph::kTopY));
+        ctx.form.bar[graph::kSegments - 1].y2 = TwipLength::truncated(std::max<double>(y, graph::kTopY)).twips();
     });
 }
 

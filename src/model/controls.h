@@ -12,7 +12,7 @@
 
 namespace rx47 {
 
-/// A coordinate or length in twips. Kept apart from pixels so that a view converts exactly once.
+/// A coordinate or length in twips, kept apart from pixels: a view converts once (TwipLength::toPixels).
 using Twips = int;
 
 // The colours of both windows, each defined once here; a window names what it uses them for.

@@ -9,13 +9,20 @@
 #include <cstdint>
 #include <string>
 
+#include "model/quantities.h"
+
 namespace rx47 {
 
 struct Context;
 
-/// The dose text of a CPM value (doseText) with the coefficient known. With none known yet the
-/// result is "": a non-zero count then loads the coefficient from column `gkeisuu`, and a zero count
-/// means nothing has been heard from the device (0 ÷ 0), so the device-not-found handling runs.
-std::string formatDose(Context& ctx, std::int32_t cpm);
+/// The dose text of a CPM value (its DoseRate's truncated text) with the coefficient known. With none
+/// known yet the result is "": a non-zero count then loads the coefficient from column `gkeisuu`, and
+/// a zero count means nothing has been heard from the device (0 ÷ 0), so the device-not-found
+/// handling runs.
+std::string formatDose(Context& ctx, Cpm cpm);
+/// The same for a whole count the monitor keeps as a number (the minute's average, maximum, minimum).
+inline std::string formatDose(Context& ctx, std::int32_t cpm) {
+    return formatDose(ctx, Cpm(cpm));
+}
 
 }  // namespace rx47

@@ -3,8 +3,6 @@
 
 #include "monitor/intake.h"
 
-#include <cmath>
-
 #include "base/failure.h"
 #include "base/number.h"
 #include "device/received.h"
@@ -72,17 +70,17 @@ void intakeTick(Context& ctx) {
     s.measuring = true;
     readingsArrive(ctx);
     step([&] { s.readingCount = toInt32(static_cast<double>(s.readingCount) + 1); });
-    step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + roundHalfEven(reading)); });
+    step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + Cpm::roundedHalfEven(reading).count()); });
     ctx.form.Label[kRealtimeCpm].caption = decimalText(reading);
     step([&] {
         // A reading below 0.5 rounds to 0 CPM: with no coefficient known yet formatDose takes that for
         // a device never heard and runs the device-not-found handling, which starts the port search.
-        const std::int32_t cpm = toInt32(readNumber(ctx.form.Label[kRealtimeCpm].caption));
+        const Cpm cpm = Cpm::roundedHalfEven(readNumber(ctx.form.Label[kRealtimeCpm].caption));
         ctx.form.Label[kRealtimeDose].caption = formatDose(ctx, cpm);
     });
     // Without a reading counted (its count could not grow) the minute's CPM stays as it was.
     if (s.readingCount > 0)
-        step([&] { s.minuteCpm = toInt32(std::floor(static_cast<double>(s.readingSum) / s.readingCount + 0.5)); });
+        step([&] { s.minuteCpm = Cpm::roundedHalfUp(static_cast<double>(s.readingSum) / s.readingCount).count(); });
 
     publishReading(ctx);
     writeMetricsFile(ctx);

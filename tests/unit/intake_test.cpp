@@ -9,6 +9,7 @@
 
 #include "device/received.h"
 #include "model/dose.h"
+#include "model/quantities.h"
 #include "monitor/dose.h"
 #include "monitor/intake.h"
 #include "monitor/timer_schedule.h"
@@ -220,6 +221,20 @@ TEST(FormatDose, ExactQuotientsAreNotOneUnitShort) {
             ASSERT_EQ(doseText(cpm, static_cast<std::uint16_t>(coefficient)), text) << cpm << " / " << coefficient;
         }
     }
+}
+
+TEST(FormatDose, TheDoseTruncatesWhileCountsAndPixelsRoundEachByItsOwnRule) {
+    EXPECT_EQ(DoseRate::of(Cpm(119), 120).truncatedText(), "0.991");  // 0.99166..., not 0.992
+    EXPECT_DOUBLE_EQ(DoseRate::of(Cpm(119), 120).value(), 0.991);
+    EXPECT_EQ(Cpm::roundedHalfEven(2.5), Cpm(2));  // a reading: halves to even
+    EXPECT_EQ(Cpm::roundedHalfEven(3.5), Cpm(4));
+    EXPECT_EQ(Cpm::roundedHalfUp(2.5), Cpm(3));  // the minute's mean: halves upwards
+    EXPECT_EQ(TwipLength::roundedHalfEven(600.5).twips(), 600);
+    EXPECT_EQ(TwipLength::truncated(5939.9).twips(), 5939);
+    EXPECT_EQ(TwipLength(7).toPixels(96), 0);  // 15 twips a pixel: 7 is below half a pixel
+    EXPECT_EQ(TwipLength(8).toPixels(96), 1);
+    EXPECT_EQ(TwipLength(6).toPixels(120), 1);  // exactly half a pixel rounds away from zero
+    EXPECT_EQ(TwipLength(-6).toPixels(120), -1);
 }
 
 TEST(FormatDose, WithoutACoefficientLoadsItOrNoticesTheAbsentDevice) {

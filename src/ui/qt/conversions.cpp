@@ -22,7 +22,7 @@ TwipScale TwipScale::of(const QPaintDevice& device) {
 }
 
 int TwipScale::px(Twips t) const {
-    return qRound(t * pixelsPerTwip_);
+    return TwipLength(t).toPixels(logicalDpi_);
 }
 
 QRect TwipScale::rect(const Geometry& g) const {
@@ -32,7 +32,7 @@ QRect TwipScale::rect(const Geometry& g) const {
 }
 
 int TwipScale::penWidth(int width) const {
-    return std::max(1, qRound(width * 15 * pixelsPerTwip_));
+    return std::max(1, TwipLength(width * 15).toPixels(logicalDpi_));
 }
 
 QColor qtColour(Colour c) {

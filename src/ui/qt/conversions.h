@@ -18,15 +18,17 @@
 #include <string>
 
 #include "model/controls.h"
+#include "model/quantities.h"
 
 class QPaintDevice;
 
 namespace rx47 {
 
-/// Twips to pixels at a screen's logical DPI (15 twips a pixel at 96 dpi).
+/// Twips to pixels at a screen's logical DPI (15 twips a pixel at 96 dpi), each rounded to the
+/// nearest pixel (TwipLength::toPixels).
 class TwipScale {
 public:
-    explicit TwipScale(double logicalDpi) : pixelsPerTwip_(logicalDpi / 1440.0) {}
+    explicit TwipScale(double logicalDpi) : logicalDpi_(logicalDpi), pixelsPerTwip_(logicalDpi / 1440.0) {}
     /// The scale of a widget's (or any paint device's) screen.
     static TwipScale of(const QPaintDevice& device);
 
@@ -39,6 +41,7 @@ public:
     int penWidth(int width) const;
 
 private:
+    double logicalDpi_;
     double pixelsPerTwip_;
 };
 
