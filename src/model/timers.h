@@ -22,7 +22,7 @@ inline constexpr int kPortAdvance = 10;      ///< 1000 ms: next port of the sear
 inline constexpr int kTrayIconRemoval = 11;  ///< 500 ms: removes the tray icon after a restore
 
 /// Every timer of the program, for its timer array.
-inline constexpr std::array<int, 10> kAll = {kMinute,     kRxLamp,  kIntake,      kErrorLamp,   kSplash,
-                                             kSaveDelay,  kAlarmFlash, kTxLamp, kPortAdvance, kTrayIconRemoval};
+inline constexpr std::array<int, 10> kAll = {kMinute,    kRxLamp,     kIntake, kErrorLamp,   kSplash,
+                                             kSaveDelay, kAlarmFlash, kTxLamp, kPortAdvance, kTrayIconRemoval};
 
 }  // namespace rx47::timer
