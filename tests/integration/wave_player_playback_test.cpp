@@ -14,19 +14,17 @@
 
 #include <gtest/gtest.h>
 #include <QAudioDevice>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QMediaDevices>
 #include <QTimer>
 
 #include "base/failure.h"
-#include "model/context.h"
 #include "monitor/alarm_sound.h"
 #include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_event_pump.h"
 #include "storage/program_folder.h"
 #include "support/fakes.h"
 #include "support/program_folder.h"
+#include "support/qt_events.h"
 #include "support/sound_server.h"
 
 namespace fs = std::filesystem;
@@ -34,43 +32,33 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using rx47::test::runEventsFor;
 using rx47::test::SoundServer;
 
 SoundServer* server = nullptr;
 
-class SoundEnvironment : public ::testing::Environment {
+class SoundEnvironment : public rx47::test::QtEnvironment {
 public:
     void SetUp() override {
         server_ = std::make_unique<SoundServer>();
         server = server_.get();
         // Only this server, never one of the machine's.
         ::setenv("PULSE_SERVER", server_->running() ? server_->address().c_str() : "unix:/nonexistent", 1);
-        app_ = std::make_unique<QCoreApplication>(argc_, argv_);
+        QtEnvironment::SetUp();
     }
     void TearDown() override {
-        app_.reset();
+        QtEnvironment::TearDown();
         server = nullptr;
         server_.reset();
     }
 
 private:
-    int argc_ = 1;
-    char name_[27] = "wave_player_playback_test";
-    char* argv_[2] = {name_, nullptr};
     std::unique_ptr<SoundServer> server_;
-    std::unique_ptr<QCoreApplication> app_;
 };
 [[maybe_unused]] const auto* const kSoundEnvironment = ::testing::AddGlobalTestEnvironment(new SoundEnvironment);
 
 fs::path suppliedSound() {
     return fs::path(RX47_SUPPLIED_FOLDER) / rx47::kAlarmSoundFile;
-}
-
-/// Runs the event loop for a while, as the program's own loop would.
-void runEvents(std::chrono::milliseconds time) {
-    QEventLoop loop;
-    QTimer::singleShot(time, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 }  // namespace
@@ -110,12 +98,15 @@ private:
     std::chrono::milliseconds start_ = real_.now();
 };
 
+struct PlaybackParts : test::Fakes {
+    using Player = CountingPlayer;
+    using Pump = PatientPump;
+};
+
 struct Playback : ::testing::Test {
-    test::TestMonitor m;
-    CountingPlayer player;
-    PatientPump pump;
-    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,          m.timers,
-                m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
+    test::BasicTestMonitor<PlaybackParts> m;
+    CountingPlayer& player = m.player;
+    Context& ctx = m.ctx;
 
     void SetUp() override {
         if (!server || !server->running()) GTEST_SKIP() << "no PulseAudio server could be started";
@@ -174,12 +165,12 @@ struct SoundRig {
     static constexpr const char* kName = "Sound";
     OnDemandWavePlayer player;
     bool available() const { return server && server->running() && !QMediaDevices::audioOutputs().isEmpty(); }
-    void runFor(std::chrono::milliseconds time) { runEvents(time); }
+    void runFor(std::chrono::milliseconds time) { runEventsFor(time); }
     /// No playback reaches the sound server any more: none that was going can end by itself now.
     bool waitUntilSilent() {
         for (int i = 0; i < 300; ++i) {
             if (server->streams() == 0) return true;
-            runEvents(100ms);
+            runEventsFor(100ms);
         }
         return false;
     }

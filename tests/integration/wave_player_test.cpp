@@ -14,10 +14,8 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 
 #include "base/failure.h"
-#include "model/context.h"
 #include "monitor/alarm_sound.h"
 #include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_event_pump.h"
@@ -25,27 +23,20 @@
 #include "storage/program_folder.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
+#include "support/qt_events.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
+struct NoSoundEnvironment : rx47::test::QtEnvironment {
     void SetUp() override {
         ::setenv("PULSE_SERVER", "unix:/nonexistent/rx47-no-sound-server", 1);
-        app_ = std::make_unique<QCoreApplication>(argc_, argv_);
+        QtEnvironment::SetUp();
     }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[18] = "wave_player_test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QCoreApplication> app_;
 };
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new NoSoundEnvironment);
 
 fs::path suppliedSound() {
     return fs::path(RX47_SUPPLIED_FOLDER) / rx47::kAlarmSoundFile;
@@ -108,13 +99,13 @@ TEST(OnDemandWavePlayer, LoadsTheSoundModuleWhenASoundIsFirstOpened) {
 }
 
 TEST(QtWavePlayer, TheAlarmSoundReturnsWithoutAnAudioOutput) {
-    test::TestMonitor m;
+    struct Parts : test::Fakes {
+        using Player = QtWavePlayer;
+        using Pump = QtEventPump;
+    };
+    test::BasicTestMonitor<Parts> m;
     fs::copy_file(suppliedSound(), m.folder.path() / kAlarmSoundFile);
-    QtWavePlayer player;
-    QtEventPump pump;
-    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,          m.timers,
-                m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
-    playAlarmSound(ctx);
+    playAlarmSound(m.ctx);
     EXPECT_TRUE(m.values.soundFinished);
 }
 

@@ -3,8 +3,6 @@
 
 #include "support/core_rig.h"
 
-#include "monitor/link.h"
-#include "monitor/timer_schedule.h"
 #include "ui/shutdown.h"
 #include "ui/startup.h"
 
@@ -58,13 +56,12 @@ LocalDateTime FollowingClock::now() const {
     return t;
 }
 
-CoreRig::CoreRig(const LocalDateTime& start, TempProgramFolder::Settings settingsKind)
-    : folder(settingsKind), clock(timers, start), ctx{form,  state,   values, settings, port,          timers,
-                                                      clock, desktop, player, pump,     folder.path(), log} {
+CoreRig::CoreRig(const LocalDateTime& start, TempProgramFolder::Settings settingsKind) : Rig({settingsKind}) {
+    clock.set(start);
     // The alarm sound the build supplies, so that alarms play it.
     std::filesystem::copy_file(std::filesystem::path(RX47_PROGRAM_FOLDER) / "RX47.wav", folder.path() / "RX47.wav");
-    timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
-    port.setDataReceivedHandler([this] { onDataReceived(ctx); });
+    dispatchTicks();
+    dispatchReceivedData();
 }
 
 void CoreRig::start() {
