@@ -7,7 +7,10 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+#include "support/process.h"
 
 namespace rx47::test {
 
@@ -20,7 +23,7 @@ public:
     SoundServer(const SoundServer&) = delete;
     SoundServer& operator=(const SoundServer&) = delete;
 
-    bool running() const { return pid_ > 0 && std::filesystem::exists(socket_); }
+    bool running() const { return server_ && server_->started() && std::filesystem::exists(socket_); }
     /// The value for PULSE_SERVER.
     std::string address() const { return "unix:" + socket_.string(); }
     /// How many playbacks reach the server now (its sink inputs), -1 when it cannot say.
@@ -29,7 +32,7 @@ public:
 private:
     std::filesystem::path dir_;
     std::filesystem::path socket_;
-    pid_t pid_ = -1;
+    std::unique_ptr<Process> server_;
 };
 
 }  // namespace rx47::test
