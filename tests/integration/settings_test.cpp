@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -33,28 +32,6 @@ using rx47::SettingValue;
 using rx47::test::bytesOf;
 
 namespace {
-
-/// A fresh program folder under the temporary directory, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        path_ = fs::temp_directory_path() /
-                ("rx47-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 const fs::path kSuppliedFile = fs::path(RX47_SUPPLIED_FOLDER) / "RX47.dat";
 const fs::path kLegacyFile = fs::path(RX47_TEST_DATA) / "RX47_legacy.dat";
@@ -98,7 +75,7 @@ protected:
         writer.commit();
     }
 
-    TempFolder folder;
+    rx47::test::TempProgramFolder folder{rx47::test::TempProgramFolder::Settings::None};
     SettingsRow row;
 };
 

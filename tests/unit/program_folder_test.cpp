@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "storage/folder_trust.h"
 #include "storage/leftovers.h"
 #include "storage/program_folder.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 
 namespace rx47 {
@@ -45,13 +45,6 @@ private:
 
 void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::vector<std::string> entries(const fs::path& folder) {
@@ -103,8 +96,8 @@ TEST(ProgramFolder, SeedingCopiesTheSuppliedFilesOnlyWhereNoneIs) {
     SeedReport report = seedProgramFolder(folder, supplied);
     EXPECT_TRUE(report.failures.empty());
     EXPECT_EQ(report.copied.size(), 2u);
-    EXPECT_EQ(readFile(folder / "RX47.dat"), "supplied settings");
-    EXPECT_EQ(readFile(folder / "RX47.wav"), "supplied sound");
+    EXPECT_EQ(test::bytesOf(folder / "RX47.dat"), "supplied settings");
+    EXPECT_EQ(test::bytesOf(folder / "RX47.wav"), "supplied sound");
     EXPECT_EQ(entries(folder), (std::vector<std::string>{"RX47.dat", "RX47.wav"}));  // no temporary left
 
     // The user's settings stay; a deleted file comes back.
@@ -112,7 +105,7 @@ TEST(ProgramFolder, SeedingCopiesTheSuppliedFilesOnlyWhereNoneIs) {
     fs::remove(folder / "RX47.wav");
     report = seedProgramFolder(folder, supplied);
     EXPECT_EQ(report.copied, std::vector<fs::path>{folder / "RX47.wav"});
-    EXPECT_EQ(readFile(folder / "RX47.dat"), "the user's settings");
+    EXPECT_EQ(test::bytesOf(folder / "RX47.dat"), "the user's settings");
 
     // A link named RX47.dat, even to nothing, is the user's too.
     fs::remove(folder / "RX47.dat");
@@ -166,7 +159,7 @@ TEST(ProgramFolder, AStartRemovesTheProgramsOwnLeftoversAndNothingElse) {
     std::vector<std::string> keptMetrics{".rx47.prom.L1nked", "other.prom.tmp-4711", "rx47.prom", "rx47.prom.tmp-"};
     if (root) keptMetrics.insert(keptMetrics.begin() + 1, ".rx47.prom.Others");
     EXPECT_EQ(entries(textfiles), keptMetrics);
-    EXPECT_EQ(readFile(folder.path() / "target"), "kept");
+    EXPECT_EQ(test::bytesOf(folder.path() / "target"), "kept");
     EXPECT_EQ(lines.count(LogCategory::Program, "left by a run that did not end in order"), 6);
 
     // Without the settings file the compaction's copy may be all there is of the settings: it stays.
@@ -194,7 +187,7 @@ TEST(ProgramFolder, CopiesStartedTogetherPutExactlyOneSettingsFileInPlace) {
         placed += report.copied.size();
     }
     EXPECT_EQ(placed, 1u);
-    EXPECT_EQ(readFile(folder / "RX47.dat"), readFile(supplied / "RX47.dat"));
+    EXPECT_EQ(test::bytesOf(folder / "RX47.dat"), test::bytesOf(supplied / "RX47.dat"));
     EXPECT_EQ(entries(folder), std::vector<std::string>{"RX47.dat"});
 }
 
