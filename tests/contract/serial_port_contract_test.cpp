@@ -25,8 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 /// Port 2 has a device, port 1 has none.
 constexpr int kDevicePort = 2;
 constexpr int kEmptyPort = 1;

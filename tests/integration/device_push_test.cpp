@@ -24,8 +24,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     test::Rig<test::LiveParts> rig;
     fs::create_directories(rig.folder.path() / "ports");

@@ -43,8 +43,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
-
 using rx47::test::runEventsUntil;
 
 /// Collects what the port receives until `done(received)` or the timeout.

@@ -20,13 +20,10 @@
 
 #include "setup/qt/setup_dialog.h"
 #include "support/program_folder.h"
-#include "support/qt_events.h"
 #include "ui/qt/dispatcher.h"
 
 namespace rx47 {
 namespace {
-
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
 struct SetupDialogView : ::testing::Test {
     test::TestMonitor m;

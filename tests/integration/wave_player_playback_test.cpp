@@ -37,17 +37,15 @@ using rx47::test::SoundServer;
 
 SoundServer* server = nullptr;
 
-class SoundEnvironment : public rx47::test::QtEnvironment {
+class SoundEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         server_ = std::make_unique<SoundServer>();
         server = server_.get();
         // Only this server, never one of the machine's.
         ::setenv("PULSE_SERVER", server_->running() ? server_->address().c_str() : "unix:/nonexistent", 1);
-        QtEnvironment::SetUp();
     }
     void TearDown() override {
-        QtEnvironment::TearDown();
         server = nullptr;
         server_.reset();
     }
@@ -56,10 +54,6 @@ private:
     std::unique_ptr<SoundServer> server_;
 };
 [[maybe_unused]] const auto* const kSoundEnvironment = ::testing::AddGlobalTestEnvironment(new SoundEnvironment);
-
-fs::path suppliedSound() {
-    return fs::path(RX47_SUPPLIED_FOLDER) / rx47::kAlarmSoundFile;
-}
 
 }  // namespace
 
@@ -111,7 +105,7 @@ struct Playback : ::testing::Test {
     void SetUp() override {
         if (!server || !server->running()) GTEST_SKIP() << "no PulseAudio server could be started";
         if (QMediaDevices::audioOutputs().isEmpty()) GTEST_SKIP() << "the sound server shows no output";
-        fs::copy_file(suppliedSound(), m.folder.path() / kAlarmSoundFile);
+        fs::copy_file(test::suppliedSound(), m.folder.path() / kAlarmSoundFile);
     }
 };
 
@@ -196,7 +190,7 @@ using Rigs = ::testing::Types<ScriptedRig, SoundRig>;
 TYPED_TEST_SUITE(WavePlayerPlayback, Rigs, test::RigNames);
 
 TYPED_TEST(WavePlayerPlayback, APlaybackReportsItsEndOnceAndNeverInsideACall) {
-    this->player.open(suppliedSound());
+    this->player.open(test::suppliedSound());
     EXPECT_GT(this->player.length(), 0ms);
     this->player.play();
     EXPECT_EQ(this->completions, 0);
@@ -206,9 +200,9 @@ TYPED_TEST(WavePlayerPlayback, APlaybackReportsItsEndOnceAndNeverInsideACall) {
 }
 
 TYPED_TEST(WavePlayerPlayback, AClosedOrReplacedPlaybackNeverReports) {
-    this->player.open(suppliedSound());
+    this->player.open(test::suppliedSound());
     this->player.play();
-    this->player.open(suppliedSound());  // replaces the playback going on
+    this->player.open(test::suppliedSound());  // replaces the playback going on
     this->player.play();
     this->rig.runFor(200ms);
     this->player.stop();
@@ -218,7 +212,7 @@ TYPED_TEST(WavePlayerPlayback, AClosedOrReplacedPlaybackNeverReports) {
 
     // And the next playback opens and plays again: its end is the one report (one of the others, had
     // it come, would have come before).
-    this->player.open(suppliedSound());
+    this->player.open(test::suppliedSound());
     this->player.play();
     this->waitForReport();
     EXPECT_EQ(this->completions, 1);

@@ -23,36 +23,18 @@
 #include "storage/program_folder.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
-#include "support/qt_events.h"
+#include "support/sound_server.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-namespace {
-
-struct NoSoundEnvironment : rx47::test::QtEnvironment {
-    void SetUp() override {
-        ::setenv("PULSE_SERVER", "unix:/nonexistent/rx47-no-sound-server", 1);
-        QtEnvironment::SetUp();
-    }
-};
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new NoSoundEnvironment);
-
-fs::path suppliedSound() {
-    return fs::path(RX47_SUPPLIED_FOLDER) / rx47::kAlarmSoundFile;
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-}  // namespace
-
 namespace rx47 {
 namespace {
 
+[[maybe_unused]] const auto* const kNoSound = ::testing::AddGlobalTestEnvironment(new test::NoSoundServer);
+
 TEST(WaveFile, TheSuppliedSoundIsAShortWaveFile) {
-    const auto length = waveFileLength(suppliedSound());
+    const auto length = waveFileLength(test::suppliedSound());
     EXPECT_GE(length, 1000ms);
     EXPECT_LE(length, 2000ms);
 }
@@ -62,7 +44,7 @@ TEST(WaveFile, AFileThatIsNotAWaveFileFails) {
     const fs::path file = folder.path() / "RX47.wav";
     EXPECT_THROW(waveFileLength(file), FileError);  // missing
 
-    const std::string sound = test::bytesOf(suppliedSound());
+    const std::string sound = test::bytesOf(test::suppliedSound());
     ASSERT_GT(sound.size(), 44u);
     const std::pair<const char*, std::string> broken[] = {
         {"empty", ""},
@@ -72,7 +54,7 @@ TEST(WaveFile, AFileThatIsNotAWaveFileFails) {
         {"not PCM", sound.substr(0, 20) + std::string("\x55\x00", 2) + sound.substr(22)},
     };
     for (const auto& [what, bytes] : broken) {
-        writeFile(file, bytes);
+        test::writeBytes(file, bytes);
         EXPECT_THROW(waveFileLength(file), FileError) << what;
     }
 }
@@ -92,7 +74,7 @@ TEST(OnDemandWavePlayer, LoadsTheSoundModuleWhenASoundIsFirstOpened) {
     EXPECT_FALSE(soundModuleMapped());
 
     // The module's player fails as the player does: no audio output here.
-    EXPECT_THROW(player.open(suppliedSound()), FileError);
+    EXPECT_THROW(player.open(test::suppliedSound()), FileError);
     EXPECT_TRUE(player.loaded());
     EXPECT_TRUE(soundModuleMapped());
     EXPECT_THROW(player.play(), FileError);
@@ -104,7 +86,7 @@ TEST(QtWavePlayer, TheAlarmSoundReturnsWithoutAnAudioOutput) {
         using Pump = QtEventPump;
     };
     test::BasicTestMonitor<Parts> m;
-    fs::copy_file(suppliedSound(), m.folder.path() / kAlarmSoundFile);
+    fs::copy_file(test::suppliedSound(), m.folder.path() / kAlarmSoundFile);
     playAlarmSound(m.ctx);
     EXPECT_TRUE(m.values.soundFinished);
 }

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "storage/program_folder.h"
+
 namespace rx47::test {
 
 std::filesystem::path suppliedSettingsFile() {
@@ -16,6 +18,9 @@ std::filesystem::path suppliedSettingsFile() {
 }
 std::filesystem::path legacySettingsFile() {
     return std::filesystem::path(RX47_TEST_DATA) / "RX47_legacy.dat";
+}
+std::filesystem::path suppliedSound() {
+    return std::filesystem::path(RX47_SUPPLIED_FOLDER) / kAlarmSoundFile;
 }
 
 TempProgramFolder::TempProgramFolder(Settings settings) {

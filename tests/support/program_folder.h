@@ -24,6 +24,8 @@ namespace rx47::test {
 std::filesystem::path suppliedSettingsFile();
 /// The older settings file without the recording columns.
 std::filesystem::path legacySettingsFile();
+/// The alarm sound the build supplies.
+std::filesystem::path suppliedSound();
 
 class TempProgramFolder {
 public:

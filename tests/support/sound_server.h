@@ -6,6 +6,9 @@
 
 #include <sys/types.h>
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,6 +16,11 @@
 #include "support/process.h"
 
 namespace rx47::test {
+
+/// No sound server is ever reached, as on a computer without sound: set before the application starts.
+struct NoSoundServer : ::testing::Environment {
+    void SetUp() override { ::setenv("PULSE_SERVER", "unix:/nonexistent/rx47-no-sound-server", 1); }
+};
 
 /// Its own runtime folder and socket, anonymous access, ended with the test (and by the kernel
 /// should the test die). Not running when pulseaudio cannot be started here.
