@@ -7,10 +7,8 @@
 
 #include <chrono>
 
-#include "model/main_form.h"
 #include "model/setup_form.h"
 #include "monitor/link.h"
-#include "monitor/timer_schedule.h"
 #include "setup/setup.h"
 #include "sim/simulator.h"
 #include "support/live_core.h"
@@ -20,18 +18,12 @@
 namespace rx47 {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
 
 TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
-    test::Rig<test::LiveParts> rig;
-    fs::create_directories(rig.folder.path() / "ports");
-    rx47sim::Simulator device(test::deviceOn(rig.folder.path() / "ports/COM1"));
-    rig.settings.open(rig.folder.path());
-    setUpTimers(rig.ctx);
-    rig.dispatchTicks();
-    rig.dispatchReceivedData();
+    test::LiveCore rig;
+    rx47sim::Simulator device(test::deviceOn(rig.portLink(1)));
     rig.state.isLoading = false;
 
     startUpConnection(rig.ctx);
