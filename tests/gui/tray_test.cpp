@@ -46,11 +46,9 @@ struct TrayParts : test::Fakes {
 };
 
 /// The core over fakes, with the real main window and the real desktop on the X display.
-struct Shell : ::testing::Test, test::Rig<TrayParts> {
+struct Shell : ::testing::Test, test::BasicTestMonitor<TrayParts> {
     void SetUp() override {
         if (qgetenv("DISPLAY").isEmpty()) GTEST_SKIP() << "needs an X display (the tests run under xvfb-run)";
-        settings.open(folder.path());
-        setUpTimers(ctx);
         timers.setTickHandler([this](int index) { dispatcher.run([index](Context& c) { onTimerTick(c, index); }); });
         dispatcher.setAfterEach([this] { window->sync(); });
         window = std::make_unique<MainWindow>(dispatcher);
@@ -60,10 +58,6 @@ struct Shell : ::testing::Test, test::Rig<TrayParts> {
             [this](TrayButton b) { dispatcher.run([b](Context& c) { taskicon_MouseDown(c, b); }); });
         dispatcher.run([](Context&) {});
         ASSERT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
-    }
-    void set(const std::string& column, SettingValue value) {
-        settings.write(column, std::move(value));
-        settings.commit();
     }
     void minimise() { window->showMinimized(); }
     /// Minimised, it stays an ordinary minimised window. The handler of the state change decides on
@@ -88,14 +82,14 @@ struct Shell : ::testing::Test, test::Rig<TrayParts> {
 
 TEST_F(Shell, WithoutATrayHostMinimiseLeavesAnOrdinaryMinimisedWindow) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
-    set("tasktray", std::int64_t{-1});
+    setSetting("tasktray", std::int64_t{-1});
     expectMinimisedOnTheTaskBar();
 }
 
 TEST_F(Shell, MinimiseHidesBehindOneIconAndEitherButtonRestores) {
     TrayHost host;
     ASSERT_TRUE(host.ready());
-    set("tasktray", std::int64_t{-1});
+    setSetting("tasktray", std::int64_t{-1});
 
     minimise();
     ASSERT_TRUE(hiddenInTray());
@@ -129,7 +123,7 @@ TEST_F(Shell, MinimiseHidesBehindOneIconAndEitherButtonRestores) {
 TEST_F(Shell, OtherEventsOnTheIconDoNothing) {
     TrayHost host;
     ASSERT_TRUE(host.ready());
-    set("tasktray", std::int64_t{-1});
+    setSetting("tasktray", std::int64_t{-1});
     minimise();
     ASSERT_TRUE(hiddenInTray());
     press(QSystemTrayIcon::MiddleClick);
@@ -141,14 +135,14 @@ TEST_F(Shell, OtherEventsOnTheIconDoNothing) {
 TEST_F(Shell, WithoutTheSettingMinimiseStaysOnTheTaskBar) {
     TrayHost host;
     ASSERT_TRUE(host.ready());
-    set("tasktray", std::int64_t{0});
+    setSetting("tasktray", std::int64_t{0});
     expectMinimisedOnTheTaskBar();
 }
 
 TEST_F(Shell, TheShutdownRemovesTheIcon) {
     TrayHost host;
     ASSERT_TRUE(host.ready());
-    set("tasktray", std::int64_t{-1});
+    setSetting("tasktray", std::int64_t{-1});
     minimise();
     ASSERT_TRUE(hiddenInTray());
     dispatcher.run(Form_QueryUnload);
