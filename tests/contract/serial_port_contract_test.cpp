@@ -22,7 +22,6 @@
 namespace rx47 {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 /// Port 2 has a device, port 1 has none.

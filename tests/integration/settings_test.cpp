@@ -60,7 +60,6 @@ std::map<std::string, SettingValue> allValues(const fs::path& folder) {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { fs::copy_file(kSuppliedFile, file()); }
     fs::path file() const { return folder.path() / "RX47.dat"; }
     fs::path temp() const { return folder.path() / "RX47_tmp.dat"; }
     void reopen() {
@@ -75,7 +74,7 @@ protected:
         writer.commit();
     }
 
-    rx47::test::TempProgramFolder folder{rx47::test::TempProgramFolder::Settings::None};
+    rx47::test::TempProgramFolder folder;  // with the supplied settings file
     SettingsRow row;
 };
 

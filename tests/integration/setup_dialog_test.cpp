@@ -33,8 +33,7 @@ struct SetupDialogView : ::testing::Test {
     SetupDialogView() {
         m.values.versionText = "1.2";
         m.values.cpmAlarmLevel = 100;
-        m.port.devices = {1};
-        m.port.open(1);
+        m.plugIn();
         m.desktop.pickedColour = rgb(0x10, 0x20, 0x30);
         dialog = std::make_unique<SetupDialog>(dispatcher, nullptr);
         dialog->show();

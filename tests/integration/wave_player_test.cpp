@@ -6,11 +6,9 @@
 //
 // PULSE_SERVER points at a socket that does not exist, so no sound server on the machine is reached
 // and the desktop has no audio output, as on a computer without sound.
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>

@@ -6,10 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -47,14 +44,7 @@ DesktopSession::~DesktopSession() {
 }
 
 std::string DesktopSession::run(const std::string& command) const {
-    const std::string line = "DISPLAY=" + display_ + " " + command + " 2>/dev/null";
-    FILE* pipe = ::popen(line.c_str(), "r");
-    if (!pipe) return {};
-    std::string out;
-    std::array<char, 512> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
-    ::pclose(pipe);
-    return out;
+    return runProgram({"/bin/sh", "-c", command + " 2>/dev/null"}, {"DISPLAY=" + display_}).output;
 }
 
 void DesktopSession::movePointer(int x, int y) const {

@@ -136,11 +136,15 @@ struct BasicTestMonitor : Rig<Parts> {
         this->settings.write(column, std::move(value));
         this->settings.commit();
     }
+    /// A device on port 1, and the port open.
+    void plugIn() {
+        this->port.devices = {1};
+        this->port.open(1);
+    }
     /// The device on port 1, open, with its coefficient (120) and CPM level (100) known, as after
     /// its first status report.
     void connectDevice() {
-        this->port.devices = {1};
-        this->port.open(1);
+        plugIn();
         this->values.gammaCoefficient = 120;
         this->values.cpmAlarmLevel = 100;
     }

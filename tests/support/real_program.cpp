@@ -24,7 +24,6 @@ extern char** environ;
 namespace rx47::test {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 namespace {
 
