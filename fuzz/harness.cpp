@@ -7,7 +7,6 @@
 
 #include "display/scales.h"
 #include "model/graph_scales.h"
-#include "monitor/link.h"
 #include "monitor/timer_schedule.h"
 #include "storage/records.h"
 #include "support/file_checks.h"
@@ -41,11 +40,13 @@ void SharedSettings::restore() {
 }
 
 Monitor::Monitor(const LocalDateTime& start)
-    : clock(timers, start), ctx{form,    state,  values, SharedSettings::instance().row(),    port, timers, clock,
-                                desktop, player, pump,   SharedSettings::instance().folder(), log} {
+    : Rig({.settings = test::TempProgramFolder::Settings::None,
+           .programFolder = SharedSettings::instance().folder(),
+           .settingsRow = &SharedSettings::instance().row()}) {
+    clock.set(start);
     SharedSettings::instance().restore();
-    timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
-    port.setDataReceivedHandler([this] { onDataReceived(ctx); });
+    dispatchTicks();
+    dispatchReceivedData();
     port.devices = {1};
 }
 

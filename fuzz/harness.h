@@ -13,13 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "model/context.h"
-#include "model/main_form.h"
-#include "model/monitor_state.h"
 #include "storage/settings_row.h"
 #include "support/core_rig.h"
-#include "support/fakes.h"
-#include "support/program_folder.h"
 
 /// The input being replayed (set by the replay main), named when a check fails.
 extern const char* rx47FuzzInputName;
@@ -54,25 +49,12 @@ private:
 };
 
 /// One input's monitor: fresh window model, state, port, timers and clock over the shared settings.
-struct Monitor {
+struct Monitor : test::Rig<test::FollowingParts> {
     explicit Monitor(const LocalDateTime& start);
     /// The start-up of the program up to the running per-minute timer, for a settings row that is
     /// open already: the port list and the stored port with its "show", the scales, the timers and
     /// the record folders.
     void start();
-
-    MainForm form = makeMainForm();
-    MonitorState state;
-    ProgramValues values;
-    test::MemorySerialPort port;
-    test::VirtualTimerArray timers;
-    test::FollowingClock clock;
-    test::RecordingDesktop desktop;
-    test::ScriptedWavePlayer player;
-    test::ScriptedEventPump pump;
-    test::RecordingLogSink logLines;
-    FailureLog log{&logLines};
-    Context ctx;
 };
 
 inline std::string_view textOf(const unsigned char* data, std::size_t size) {

@@ -20,8 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 struct Command {
     std::string program;
     std::vector<std::string> arguments;

@@ -25,8 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 struct DesktopContract : ::testing::Test {
     QtDesktop desktop;
     std::string message;

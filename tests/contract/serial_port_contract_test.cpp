@@ -22,10 +22,7 @@
 namespace rx47 {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
 
 /// Port 2 has a device, port 1 has none.
 constexpr int kDevicePort = 2;

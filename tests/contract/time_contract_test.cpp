@@ -19,8 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 // --- Clock ---
 
 /// Seconds since 1970 of a local date and time read as if it were UTC: two of them compare.

@@ -7,7 +7,6 @@
 // completion, is wave_player_playback_test's, on a sound server of its own.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "base/failure.h"
@@ -16,23 +15,15 @@
 #include "platform/qt/qt_wave_player.h"
 #include "storage/program_folder.h"
 #include "support/fakes.h"
-#include "support/qt_events.h"
+#include "support/program_folder.h"
+#include "support/sound_server.h"
 
 namespace rx47 {
 namespace {
 
 using namespace std::chrono_literals;
 
-/// No sound server is ever reached: set before the application starts.
-struct NoSoundServer : ::testing::Environment {
-    void SetUp() override { ::setenv("PULSE_SERVER", "unix:/nonexistent/rx47-no-sound-server", 1); }
-};
-[[maybe_unused]] const auto* const kNoSound = ::testing::AddGlobalTestEnvironment(new NoSoundServer);
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
-std::filesystem::path suppliedSound() {
-    return std::filesystem::path(RX47_SUPPLIED_FOLDER) / kAlarmSoundFile;
-}
+[[maybe_unused]] const auto* const kNoSound = ::testing::AddGlobalTestEnvironment(new test::NoSoundServer);
 
 struct ScriptedRig {
     static constexpr const char* kName = "Scripted";
@@ -82,10 +73,10 @@ TYPED_TEST(WavePlayerContract, WithNothingOpenPlayFailsAndTheRestDoesNothing) {
 
 TYPED_TEST(WavePlayerContract, AnOpenThatFailsLeavesNothingOpen) {
     this->rig.withoutOutput();
-    EXPECT_THROW(this->player.open(suppliedSound()), Failure);
+    EXPECT_THROW(this->player.open(test::suppliedSound()), Failure);
     this->expectNothingOpen();
     // And again: a failed open is no state of its own.
-    EXPECT_THROW(this->player.open(suppliedSound()), Failure);
+    EXPECT_THROW(this->player.open(test::suppliedSound()), Failure);
     this->expectNothingOpen();
 }
 

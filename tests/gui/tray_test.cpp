@@ -6,8 +6,6 @@
 // reachable without a tray host.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -16,14 +14,13 @@
 
 #include "model/main_form.h"
 #include "monitor/timer_schedule.h"
+#include "support/process.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "ui/qt/dispatcher.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_desktop.h"
 #include "ui/shutdown.h"
-
-extern char** environ;
 
 namespace rx47 {
 namespace {
@@ -32,39 +29,26 @@ using namespace std::chrono_literals;
 using test::runEventsUntil;
 
 /// A tray host for the length of a test, ended by its PID.
-class TrayHost {
-public:
-    TrayHost() {
-        char program[] = "trayer";
-        char edge[] = "--edge";
-        char top[] = "top";
-        char* argv[] = {program, edge, top, nullptr};
-        if (posix_spawnp(&pid_, "trayer", nullptr, nullptr, argv, environ) != 0) pid_ = -1;
-    }
+struct TrayHost {
+    test::Process trayer{{"/usr/bin/trayer", "--edge", "top"}};
     ~TrayHost() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        trayer.endWith(SIGTERM);
         // Let the display notice that the tray is gone.
         runEventsUntil([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }, 5s);
     }
-    TrayHost(const TrayHost&) = delete;
-    TrayHost& operator=(const TrayHost&) = delete;
     bool ready() const {
-        return pid_ > 0 && runEventsUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10s);
+        return trayer.started() && runEventsUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10s);
     }
+};
 
-private:
-    pid_t pid_ = -1;
+struct TrayParts : test::Fakes {
+    using Desktop = QtDesktop;
 };
 
 /// The core over fakes, with the real main window and the real desktop on the X display.
-struct Shell : ::testing::Test {
+struct Shell : ::testing::Test, test::BasicTestMonitor<TrayParts> {
     void SetUp() override {
         if (qgetenv("DISPLAY").isEmpty()) GTEST_SKIP() << "needs an X display (the tests run under xvfb-run)";
-        settings.open(folder.path());
-        setUpTimers(ctx);
         timers.setTickHandler([this](int index) { dispatcher.run([index](Context& c) { onTimerTick(c, index); }); });
         dispatcher.setAfterEach([this] { window->sync(); });
         window = std::make_unique<MainWindow>(dispatcher);
@@ -74,10 +58,6 @@ struct Shell : ::testing::Test {
             [this](TrayButton b) { dispatcher.run([b](Context& c) { taskicon_MouseDown(c, b); }); });
         dispatcher.run([](Context&) {});
         ASSERT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
-    }
-    void set(const std::string& column, SettingValue value) {
-        settings.write(column, std::move(value));
-        settings.commit();
     }
     void minimise() { window->showMinimized(); }
     /// Minimised, it stays an ordinary minimised window. The handler of the state change decides on
@@ -96,33 +76,20 @@ struct Shell : ::testing::Test {
         test::runEventsFor(100ms);
     }
 
-    test::TempProgramFolder folder;
-    MainForm form = makeMainForm();
-    MonitorState state;
-    ProgramValues values;
-    SettingsRow settings;
-    test::MemorySerialPort port;
-    test::VirtualTimerArray timers;
-    test::SettableClock clock;
-    QtDesktop desktop;
-    test::ScriptedWavePlayer player;
-    test::ScriptedEventPump pump;
-    FailureLog log;
-    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log};
     Dispatcher dispatcher{ctx};
     std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(Shell, WithoutATrayHostMinimiseLeavesAnOrdinaryMinimisedWindow) {
     ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
-    set("tasktray", std::int64_t{-1});
+    setSetting("tasktray", std::int64_t{-1});
     expectMinimisedOnTheTaskBar();
 }
 
 TEST_F(Shell, MinimiseHidesBehindOneIconAndEitherButtonRestores) {
     TrayHost host;
     ASSERT_TRUE(host.ready());
-    set("tasktray", std::int64_t{-1});
+    setSetting("tasktray", std::int64_t{-1});
 
     minimise();
     ASSERT_TRUE(hiddenInTray());
@@ -156,7 +123,7 @@ TEST_F(Shell, MinimiseHidesBehindOneIconAndEitherButtonRestores) {
 TEST_F(Shell, OtherEventsOnTheIconDoNothing) {
     TrayHost host;
     ASSERT_TRUE(host.ready());
-    set("tasktray", std::int64_t{-1});
+    setSetting("tasktray", std::int64_t{-1});
     minimise();
     ASSERT_TRUE(hiddenInTray());
     press(QSystemTrayIcon::MiddleClick);
@@ -168,14 +135,14 @@ TEST_F(Shell, OtherEventsOnTheIconDoNothing) {
 TEST_F(Shell, WithoutTheSettingMinimiseStaysOnTheTaskBar) {
     TrayHost host;
     ASSERT_TRUE(host.ready());
-    set("tasktray", std::int64_t{0});
+    setSetting("tasktray", std::int64_t{0});
     expectMinimisedOnTheTaskBar();
 }
 
 TEST_F(Shell, TheShutdownRemovesTheIcon) {
     TrayHost host;
     ASSERT_TRUE(host.ready());
-    set("tasktray", std::int64_t{-1});
+    setSetting("tasktray", std::int64_t{-1});
     minimise();
     ASSERT_TRUE(hiddenInTray());
     dispatcher.run(Form_QueryUnload);

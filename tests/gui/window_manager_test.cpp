@@ -224,8 +224,7 @@ struct Windows : OnTheDesktop {
         OnTheDesktop::SetUp();
         if (IsSkipped()) return;
         m.values.versionText = "1.2";
-        m.port.devices = {1};
-        m.port.open(1);
+        m.plugIn();
         dispatcher.setAfterEach([this] { window->sync(); });
         window = std::make_unique<MainWindow>(dispatcher);
         desktop.setDispatcher(&dispatcher);

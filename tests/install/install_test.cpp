@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "storage/settings_row.h"
+#include "support/file_checks.h"
 #include "support/process.h"
 #include "support/program_folder.h"
 
@@ -28,15 +29,8 @@ const fs::path kBuild = RX47_BUILD_DIR;
 const char* const kId = "io.github.rx47.monitor";
 const char* const kHistoryId = "io.github.rx47.history";
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 bool received(const fs::path& simulatorLog, const std::string& command) {
-    std::istringstream lines(readFile(simulatorLog));
+    std::istringstream lines(test::bytesOf(simulatorLog));
     for (std::string line; std::getline(lines, line);)
         if (line.size() > command.size() && line.ends_with(" " + command)) return true;
     return false;
@@ -91,13 +85,13 @@ TEST_F(Installed, PutsTheProgramsSuppliedFilesAndDesktopEntryInPlace) {
     for (const char* name : {"rx47-make-settings", "rx47-make-alarm-sound", "rx47-make-icons"})
         EXPECT_FALSE(fs::exists(program(name))) << name;
     const fs::path data = prefix() / "share" / "rx47-monitor";
-    EXPECT_EQ(readFile(data / "RX47.dat"), readFile(kBuild / "share" / "rx47-monitor" / "RX47.dat"));
+    EXPECT_EQ(test::bytesOf(data / "RX47.dat"), test::bytesOf(kBuild / "share" / "rx47-monitor" / "RX47.dat"));
     EXPECT_GT(fs::file_size(data / "RX47.wav"), 1000u);
 
     // The menu entries of the monitor and of the history viewer, both with the monitor's icon.
     for (const auto& [id, program] : {std::pair{kId, "rx47-monitor"}, std::pair{kHistoryId, "rx47-history"}}) {
         const fs::path entry = prefix() / "share" / "applications" / (std::string(id) + ".desktop");
-        const std::string desktop = readFile(entry);
+        const std::string desktop = test::bytesOf(entry);
         EXPECT_NE(desktop.find(std::string("\nExec=") + program + "\n"), std::string::npos) << entry;
         EXPECT_NE(desktop.find(std::string("\nIcon=") + kId + "\n"), std::string::npos) << entry;
         EXPECT_NE(desktop.find("\nName[ja]="), std::string::npos) << entry;
@@ -106,7 +100,7 @@ TEST_F(Installed, PutsTheProgramsSuppliedFilesAndDesktopEntryInPlace) {
         EXPECT_EQ(entryCheck.output, "");
     }
     const fs::path metainfo = prefix() / "share" / "metainfo" / (std::string(kId) + ".metainfo.xml");
-    EXPECT_NE(readFile(metainfo).find("<binary>rx47-history</binary>"), std::string::npos);
+    EXPECT_NE(test::bytesOf(metainfo).find("<binary>rx47-history</binary>"), std::string::npos);
     const test::Finished metaCheck =
         test::runProgram({"/usr/bin/appstreamcli", "validate", "--no-net", "--pedantic", metainfo.string()});
     EXPECT_EQ(metaCheck.exitCode, 0) << metaCheck.output;
@@ -114,11 +108,11 @@ TEST_F(Installed, PutsTheProgramsSuppliedFilesAndDesktopEntryInPlace) {
     for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const fs::path icon = prefix() / "share/icons/hicolor" / (std::to_string(side) + "x" + std::to_string(side)) /
                               "apps" / (std::string(kId) + ".png");
-        EXPECT_EQ(readFile(icon).substr(1, 3), "PNG") << icon;
+        EXPECT_EQ(test::bytesOf(icon).substr(1, 3), "PNG") << icon;
     }
     EXPECT_TRUE(fs::exists(prefix() / "share/icons/hicolor/scalable/apps" / (std::string(kId) + ".svg")));
     for (const char* page : {"rx47-monitor.1", "rx47-history.1", "rx47-sim.1"})
-        EXPECT_NE(readFile(prefix() / "share/man/man1" / page).find(".SH EXIT STATUS"), std::string::npos) << page;
+        EXPECT_NE(test::bytesOf(prefix() / "share/man/man1" / page).find(".SH EXIT STATUS"), std::string::npos) << page;
 }
 
 TEST_F(Installed, EachProgramAnswersHelpVersionAndAMistakeWithoutADisplay) {
@@ -189,7 +183,8 @@ TEST_F(Installed, WatchesTwoCountersFromTheUsersDataFolderAndANamedOne) {
 TEST_F(Installed, TheHistoryMenuEntryShowsTheMonitorsFolder) {
     // As the menu starts it (its Exec line, no folder), before the monitor ever ran: the window
     // opens and waits for the user's data folder rather than failing where nobody sees it.
-    const std::string desktop = readFile(prefix() / "share" / "applications" / (std::string(kHistoryId) + ".desktop"));
+    const std::string desktop =
+        test::bytesOf(prefix() / "share" / "applications" / (std::string(kHistoryId) + ".desktop"));
     const std::size_t exec = desktop.find("\nExec=") + 6;
     const std::string command = desktop.substr(exec, desktop.find('\n', exec) - exec);
     ASSERT_EQ(command.find(' '), std::string::npos) << command;
@@ -248,8 +243,8 @@ TEST(Build, ARebuildLeavesTheProgramFoldersSettingsAlone) {
     test::Finished build = test::runProgram(rebuild);
     ASSERT_EQ(build.exitCode, 0) << build.output;
     ASSERT_TRUE(fs::exists(settings));
-    const std::string before = readFile(settings);
-    const std::string suppliedBefore = readFile(supplied);
+    const std::string before = test::bytesOf(settings);
+    const std::string suppliedBefore = test::bytesOf(supplied);
 
     // As after a change to rx47-make-settings: the supplied file is made again (every new file
     // differs, by its salt), and the program folder's file stays as it was.
@@ -257,8 +252,8 @@ TEST(Build, ARebuildLeavesTheProgramFoldersSettingsAlone) {
     build = test::runProgram(rebuild);
     ASSERT_EQ(build.exitCode, 0) << build.output;
     ASSERT_TRUE(fs::exists(supplied));
-    EXPECT_NE(readFile(supplied), suppliedBefore);
-    EXPECT_EQ(readFile(settings), before);
+    EXPECT_NE(test::bytesOf(supplied), suppliedBefore);
+    EXPECT_EQ(test::bytesOf(settings), before);
 }
 
 TEST(Build, APackageBuildMakesTheSameSuppliedSettingsFileEveryTime) {
@@ -273,7 +268,7 @@ TEST(Build, APackageBuildMakesTheSameSuppliedSettingsFileEveryTime) {
         const test::Finished made = test::runProgram({(kBuild / "tools" / "rx47-make-settings").string(), file},
                                                      {"SOURCE_DATE_EPOCH=1796731200"});
         ASSERT_EQ(made.exitCode, 0) << made.output;
-        files.push_back(readFile(file));
+        files.push_back(test::bytesOf(file));
     }
     EXPECT_EQ(files[0], files[1]);
     EXPECT_NE(files[0].substr(0, 16), std::string(16, '\0'));

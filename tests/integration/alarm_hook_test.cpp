@@ -29,8 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 /// Stands for a user's alarm command: writes its arguments, then "--", then the alarm's variables,
 /// each ended by a NUL byte, to "command.out" beside itself.
 constexpr const char* kRecorder = R"(#!/usr/bin/python3

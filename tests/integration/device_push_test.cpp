@@ -7,60 +7,35 @@
 
 #include <chrono>
 
-#include "model/main_form.h"
 #include "model/setup_form.h"
 #include "monitor/link.h"
-#include "monitor/timer_schedule.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/qt_timer_array.h"
 #include "setup/setup.h"
 #include "sim/simulator.h"
-#include "support/program_folder.h"
+#include "support/live_core.h"
 #include "support/qt_events.h"
 #include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Steady = std::chrono::steady_clock;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
-    test::TempProgramFolder folder;
-    fs::create_directories(folder.path() / "ports");
-    rx47sim::Simulator device(test::deviceOn(folder.path() / "ports/COM1"));
+    test::LiveCore rig;
+    rx47sim::Simulator device(test::deviceOn(rig.portLink(1)));
+    rig.state.isLoading = false;
 
-    MainForm form = makeMainForm();
-    MonitorState state;
-    ProgramValues values;
-    SettingsRow settings;
-    QtSerialPort port(folder.path());
-    QtTimerArray timers{timer::kAll};
-    test::SettableClock clock;
-    test::RecordingDesktop desktop;
-    test::ScriptedWavePlayer player;
-    test::ScriptedEventPump pump;
-    FailureLog log;
-    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log};
-    settings.open(folder.path());
-    setUpTimers(ctx);
-    timers.setTickHandler([&](int index) { onTimerTick(ctx, index); });
-    port.setDataReceivedHandler([&] { onDataReceived(ctx); });
-    state.isLoading = false;
-
-    startUpConnection(ctx);
-    ASSERT_TRUE(test::runEventsUntil([&] { return values.gammaCoefficient == 120; }, 5s));
+    startUpConnection(rig.ctx);
+    ASSERT_TRUE(test::runEventsUntil([&] { return rig.values.gammaCoefficient == 120; }, 5s));
 
     // The operator types new values and closes the dialog with its close box.
     SetupForm dialog = setup::makeSetupForm();
-    setup::Form_Load(ctx, dialog);
+    setup::Form_Load(rig.ctx, dialog);
     setup::txt_Change(dialog, kCpmLevelText, "150");
     setup::txt_Change(dialog, kGammaText, "110");
     const auto closed = Steady::now();
-    EXPECT_FALSE(setup::Form_QueryUnload(ctx, dialog, setup::kCloseFromControlMenu));
+    EXPECT_FALSE(setup::Form_QueryUnload(rig.ctx, dialog, setup::kCloseFromControlMenu));
 
     ASSERT_TRUE(test::runEventsUntil([&] { return test::timesReceived(device, "save") > 0; }, 10s));
     const auto saved = Steady::now() - closed;
@@ -75,7 +50,7 @@ TEST(DevicePush, ChangedLevelAndCoefficientReachTheDeviceThenSave) {
     EXPECT_GE(saved, 3s);  // the device-save delay: the fourth one-second tick
     EXPECT_EQ(device.settings().atc, 150);
     EXPECT_EQ(device.settings().gms, 110);
-    EXPECT_EQ(settings.int16("gkeisuu"), 110);
+    EXPECT_EQ(rig.settings.int16("gkeisuu"), 110);
 }
 
 }  // namespace

@@ -35,8 +35,6 @@
 namespace rx47::history {
 namespace {
 
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
-
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 

@@ -25,8 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 namespace fs = std::filesystem;
 
 /// A private runtime folder of the test's own, as a login session gives one.

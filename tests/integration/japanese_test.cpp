@@ -29,7 +29,6 @@
 #include "monitor/notices.h"
 #include "setup/qt/setup_dialog.h"
 #include "support/program_folder.h"
-#include "support/qt_events.h"
 #include "ui/qt/conversions.h"
 #include "ui/qt/dispatcher.h"
 #include "ui/qt/main_window.h"
@@ -39,8 +38,6 @@
 
 namespace rx47 {
 namespace {
-
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
 TEST(QtTranslations, QtsOwnDialogsSpeakJapaneseAndAMissingFileIsLoggedOnce) {
     test::RecordingLogSink lines;

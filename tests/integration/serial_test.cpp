@@ -6,8 +6,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,6 +33,7 @@
 #include "platform/qt/qt_serial_port.h"
 #include "sim/simulator.h"
 #include "support/file_checks.h"
+#include "support/process.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/simulated_device.h"
@@ -43,8 +42,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
 using rx47::test::runEventsUntil;
 
@@ -294,43 +291,29 @@ TEST(SerialPort, WritesLeaveAtOnceAndAFloodOnlyFillsTheReceiveBuffer) {
 }
 
 /// The rx47-sim program with its standard input and output on pipes.
-class SimulatorProgram {
+class SimulatorProgram : public rx47::test::Child {
 public:
     explicit SimulatorProgram(const std::vector<std::string>& arguments) {
-        const std::string program = RX47_PROGRAM_FOLDER "/rx47-sim";
-        if (::access(program.c_str(), X_OK) != 0) throw std::runtime_error(program + " has not been built");
+        std::vector<std::string> all{RX47_PROGRAM_FOLDER "/rx47-sim"};
+        if (::access(all[0].c_str(), X_OK) != 0) throw std::runtime_error(all[0] + " has not been built");
+        all.insert(all.end(), arguments.begin(), arguments.end());
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        std::vector<std::string> all{program};
-        all.insert(all.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (auto& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const int failed = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = rx47::test::startChild(argv[0], argv.data(), environ, in[0], -1,
+                                      [&] { return ::dup2(out[1], STDOUT_FILENO) >= 0; });
         ::close(in[0]);
         ::close(out[1]);
         input_ = in[1];
         output_ = out[0];
-        if (failed != 0) {
-            pid_ = -1;
-            throw std::runtime_error("cannot start " + program);
-        }
+        if (pid_ < 0) throw std::runtime_error("cannot start " + all[0]);
     }
     ~SimulatorProgram() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
         closeInput();
         ::close(output_);
     }
-    SimulatorProgram(const SimulatorProgram&) = delete;
-    SimulatorProgram& operator=(const SimulatorProgram&) = delete;
 
     /// The next line of its output, "" when none comes in time.
     std::string readLine(std::chrono::milliseconds timeout = 5s) {
@@ -358,28 +341,8 @@ public:
         if (input_ >= 0) ::close(input_);
         input_ = -1;
     }
-    bool isRunning() {
-        if (pid_ > 0 && ::waitpid(pid_, &status_, WNOHANG) == pid_) pid_ = -1;
-        return pid_ > 0;
-    }
-    /// Sends the signal and waits for the exit. Returns the wait status, or -1 when it did not end.
-    int terminate(int signal, std::chrono::milliseconds timeout = 5s) {
-        if (pid_ <= 0) return status_;
-        ::kill(pid_, signal);
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (::waitpid(pid_, &status_, WNOHANG) == pid_) {
-                pid_ = -1;
-                return status_;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return -1;
-    }
 
 private:
-    pid_t pid_ = -1;
-    int status_ = 0;
     int input_ = -1;
     int output_ = -1;
     std::string pendingOutput_;
@@ -411,14 +374,13 @@ TEST(SimulatorProgram, ServesTheLinkUntilTerminatedAndCleansUp) {
     EXPECT_EQ(receiveUntil(
                   port, [](const std::string& s) { return !s.empty(); }, 800ms),
               "");
-    EXPECT_TRUE(sim.isRunning());
+    EXPECT_TRUE(sim.running());
 
     const std::string logText = rx47::test::bytesOf(log);
     EXPECT_TRUE(std::regex_search(logText, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} show\n)"))) << logText;
 
-    const int status = sim.terminate(SIGTERM);
-    ASSERT_NE(status, -1) << "still running after SIGTERM";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wait status " << status;
+    ASSERT_TRUE(sim.endWith(SIGTERM, 5s)) << "still running after SIGTERM";
+    EXPECT_EQ(sim.exitCode(), 0);
     EXPECT_FALSE(fs::is_symlink(folder.port(3)));
     EXPECT_TRUE(runEventsUntil([&] { return !port.isOpen(); }, 5s));
 }

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -33,28 +32,6 @@ using rx47::SettingValue;
 using rx47::test::bytesOf;
 
 namespace {
-
-/// A fresh program folder under the temporary directory, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        path_ = fs::temp_directory_path() /
-                ("rx47-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 const fs::path kSuppliedFile = fs::path(RX47_SUPPLIED_FOLDER) / "RX47.dat";
 const fs::path kLegacyFile = fs::path(RX47_TEST_DATA) / "RX47_legacy.dat";
@@ -83,7 +60,6 @@ std::map<std::string, SettingValue> allValues(const fs::path& folder) {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { fs::copy_file(kSuppliedFile, file()); }
     fs::path file() const { return folder.path() / "RX47.dat"; }
     fs::path temp() const { return folder.path() / "RX47_tmp.dat"; }
     void reopen() {
@@ -98,7 +74,7 @@ protected:
         writer.commit();
     }
 
-    TempFolder folder;
+    rx47::test::TempProgramFolder folder;  // with the supplied settings file
     SettingsRow row;
 };
 

@@ -20,13 +20,10 @@
 
 #include "setup/qt/setup_dialog.h"
 #include "support/program_folder.h"
-#include "support/qt_events.h"
 #include "ui/qt/dispatcher.h"
 
 namespace rx47 {
 namespace {
-
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
 
 struct SetupDialogView : ::testing::Test {
     test::TestMonitor m;
@@ -36,8 +33,7 @@ struct SetupDialogView : ::testing::Test {
     SetupDialogView() {
         m.values.versionText = "1.2";
         m.values.cpmAlarmLevel = 100;
-        m.port.devices = {1};
-        m.port.open(1);
+        m.plugIn();
         m.desktop.pickedColour = rgb(0x10, 0x20, 0x30);
         dialog = std::make_unique<SetupDialog>(dispatcher, nullptr);
         dialog->show();

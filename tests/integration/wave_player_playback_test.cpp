@@ -8,25 +8,22 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <QAudioDevice>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QMediaDevices>
 #include <QTimer>
 
 #include "base/failure.h"
-#include "model/context.h"
 #include "monitor/alarm_sound.h"
 #include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_event_pump.h"
 #include "storage/program_folder.h"
 #include "support/fakes.h"
 #include "support/program_folder.h"
+#include "support/qt_events.h"
 #include "support/sound_server.h"
 
 namespace fs = std::filesystem;
@@ -34,6 +31,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
+using rx47::test::runEventsFor;
 using rx47::test::SoundServer;
 
 SoundServer* server = nullptr;
@@ -45,33 +43,16 @@ public:
         server = server_.get();
         // Only this server, never one of the machine's.
         ::setenv("PULSE_SERVER", server_->running() ? server_->address().c_str() : "unix:/nonexistent", 1);
-        app_ = std::make_unique<QCoreApplication>(argc_, argv_);
     }
     void TearDown() override {
-        app_.reset();
         server = nullptr;
         server_.reset();
     }
 
 private:
-    int argc_ = 1;
-    char name_[27] = "wave_player_playback_test";
-    char* argv_[2] = {name_, nullptr};
     std::unique_ptr<SoundServer> server_;
-    std::unique_ptr<QCoreApplication> app_;
 };
 [[maybe_unused]] const auto* const kSoundEnvironment = ::testing::AddGlobalTestEnvironment(new SoundEnvironment);
-
-fs::path suppliedSound() {
-    return fs::path(RX47_SUPPLIED_FOLDER) / rx47::kAlarmSoundFile;
-}
-
-/// Runs the event loop for a while, as the program's own loop would.
-void runEvents(std::chrono::milliseconds time) {
-    QEventLoop loop;
-    QTimer::singleShot(time, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 }  // namespace
 
@@ -110,17 +91,20 @@ private:
     std::chrono::milliseconds start_ = real_.now();
 };
 
+struct PlaybackParts : test::Fakes {
+    using Player = CountingPlayer;
+    using Pump = PatientPump;
+};
+
 struct Playback : ::testing::Test {
-    test::TestMonitor m;
-    CountingPlayer player;
-    PatientPump pump;
-    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,          m.timers,
-                m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
+    test::BasicTestMonitor<PlaybackParts> m;
+    CountingPlayer& player = m.player;
+    Context& ctx = m.ctx;
 
     void SetUp() override {
         if (!server || !server->running()) GTEST_SKIP() << "no PulseAudio server could be started";
         if (QMediaDevices::audioOutputs().isEmpty()) GTEST_SKIP() << "the sound server shows no output";
-        fs::copy_file(suppliedSound(), m.folder.path() / kAlarmSoundFile);
+        fs::copy_file(test::suppliedSound(), m.folder.path() / kAlarmSoundFile);
     }
 };
 
@@ -174,12 +158,12 @@ struct SoundRig {
     static constexpr const char* kName = "Sound";
     OnDemandWavePlayer player;
     bool available() const { return server && server->running() && !QMediaDevices::audioOutputs().isEmpty(); }
-    void runFor(std::chrono::milliseconds time) { runEvents(time); }
+    void runFor(std::chrono::milliseconds time) { runEventsFor(time); }
     /// No playback reaches the sound server any more: none that was going can end by itself now.
     bool waitUntilSilent() {
         for (int i = 0; i < 300; ++i) {
             if (server->streams() == 0) return true;
-            runEvents(100ms);
+            runEventsFor(100ms);
         }
         return false;
     }
@@ -205,7 +189,7 @@ using Rigs = ::testing::Types<ScriptedRig, SoundRig>;
 TYPED_TEST_SUITE(WavePlayerPlayback, Rigs, test::RigNames);
 
 TYPED_TEST(WavePlayerPlayback, APlaybackReportsItsEndOnceAndNeverInsideACall) {
-    this->player.open(suppliedSound());
+    this->player.open(test::suppliedSound());
     EXPECT_GT(this->player.length(), 0ms);
     this->player.play();
     EXPECT_EQ(this->completions, 0);
@@ -215,9 +199,9 @@ TYPED_TEST(WavePlayerPlayback, APlaybackReportsItsEndOnceAndNeverInsideACall) {
 }
 
 TYPED_TEST(WavePlayerPlayback, AClosedOrReplacedPlaybackNeverReports) {
-    this->player.open(suppliedSound());
+    this->player.open(test::suppliedSound());
     this->player.play();
-    this->player.open(suppliedSound());  // replaces the playback going on
+    this->player.open(test::suppliedSound());  // replaces the playback going on
     this->player.play();
     this->rig.runFor(200ms);
     this->player.stop();
@@ -227,7 +211,7 @@ TYPED_TEST(WavePlayerPlayback, AClosedOrReplacedPlaybackNeverReports) {
 
     // And the next playback opens and plays again: its end is the one report (one of the others, had
     // it come, would have come before).
-    this->player.open(suppliedSound());
+    this->player.open(test::suppliedSound());
     this->player.play();
     this->waitForReport();
     EXPECT_EQ(this->completions, 1);

@@ -6,18 +6,14 @@
 //
 // PULSE_SERVER points at a socket that does not exist, so no sound server on the machine is reached
 // and the desktop has no audio output, as on a computer without sound.
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 
 #include "base/failure.h"
-#include "model/context.h"
 #include "monitor/alarm_sound.h"
 #include "platform/qt/on_demand_wave_player.h"
 #include "platform/qt/qt_event_pump.h"
@@ -25,43 +21,18 @@
 #include "storage/program_folder.h"
 #include "support/file_checks.h"
 #include "support/program_folder.h"
+#include "support/sound_server.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-namespace {
-
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ::setenv("PULSE_SERVER", "unix:/nonexistent/rx47-no-sound-server", 1);
-        app_ = std::make_unique<QCoreApplication>(argc_, argv_);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[18] = "wave_player_test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QCoreApplication> app_;
-};
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-fs::path suppliedSound() {
-    return fs::path(RX47_SUPPLIED_FOLDER) / rx47::kAlarmSoundFile;
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-}  // namespace
-
 namespace rx47 {
 namespace {
 
+[[maybe_unused]] const auto* const kNoSound = ::testing::AddGlobalTestEnvironment(new test::NoSoundServer);
+
 TEST(WaveFile, TheSuppliedSoundIsAShortWaveFile) {
-    const auto length = waveFileLength(suppliedSound());
+    const auto length = waveFileLength(test::suppliedSound());
     EXPECT_GE(length, 1000ms);
     EXPECT_LE(length, 2000ms);
 }
@@ -71,7 +42,7 @@ TEST(WaveFile, AFileThatIsNotAWaveFileFails) {
     const fs::path file = folder.path() / "RX47.wav";
     EXPECT_THROW(waveFileLength(file), FileError);  // missing
 
-    const std::string sound = test::bytesOf(suppliedSound());
+    const std::string sound = test::bytesOf(test::suppliedSound());
     ASSERT_GT(sound.size(), 44u);
     const std::pair<const char*, std::string> broken[] = {
         {"empty", ""},
@@ -81,7 +52,7 @@ TEST(WaveFile, AFileThatIsNotAWaveFileFails) {
         {"not PCM", sound.substr(0, 20) + std::string("\x55\x00", 2) + sound.substr(22)},
     };
     for (const auto& [what, bytes] : broken) {
-        writeFile(file, bytes);
+        test::writeBytes(file, bytes);
         EXPECT_THROW(waveFileLength(file), FileError) << what;
     }
 }
@@ -101,20 +72,20 @@ TEST(OnDemandWavePlayer, LoadsTheSoundModuleWhenASoundIsFirstOpened) {
     EXPECT_FALSE(soundModuleMapped());
 
     // The module's player fails as the player does: no audio output here.
-    EXPECT_THROW(player.open(suppliedSound()), FileError);
+    EXPECT_THROW(player.open(test::suppliedSound()), FileError);
     EXPECT_TRUE(player.loaded());
     EXPECT_TRUE(soundModuleMapped());
     EXPECT_THROW(player.play(), FileError);
 }
 
 TEST(QtWavePlayer, TheAlarmSoundReturnsWithoutAnAudioOutput) {
-    test::TestMonitor m;
-    fs::copy_file(suppliedSound(), m.folder.path() / kAlarmSoundFile);
-    QtWavePlayer player;
-    QtEventPump pump;
-    Context ctx{m.form,  m.state,   m.values, m.settings, m.port,          m.timers,
-                m.clock, m.desktop, player,   pump,       m.folder.path(), m.log};
-    playAlarmSound(ctx);
+    struct Parts : test::Fakes {
+        using Player = QtWavePlayer;
+        using Pump = QtEventPump;
+    };
+    test::BasicTestMonitor<Parts> m;
+    fs::copy_file(test::suppliedSound(), m.folder.path() / kAlarmSoundFile);
+    playAlarmSound(m.ctx);
     EXPECT_TRUE(m.values.soundFinished);
 }
 

@@ -3,68 +3,40 @@
 
 #include "support/core_rig.h"
 
-#include "monitor/link.h"
-#include "monitor/timer_schedule.h"
+#include <chrono>
+
 #include "ui/shutdown.h"
 #include "ui/startup.h"
 
 namespace rx47::test {
-
-namespace {
-
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar, and back (H. Hinnant).
-long long daysFromCivil(int y, int m, int d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const long long yoe = y - era * 400;
-    const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(long long z, int& y, int& m, int& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
-}  // namespace
 
 FollowingClock::FollowingClock(const VirtualTimerArray& timers, const LocalDateTime& start) : timers_(timers) {
     set(start);
 }
 
 void FollowingClock::set(const LocalDateTime& t) {
-    startSeconds_ = daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+    using namespace std::chrono;
+    const sys_days day{year{t.year} / t.month / t.day};
+    startSeconds_ = day.time_since_epoch().count() * 86400LL + t.hour * 3600 + t.minute * 60 + t.second;
     startMilliseconds_ = timers_.now();
 }
 
 LocalDateTime FollowingClock::now() const {
-    const long long seconds = startSeconds_ + (timers_.now() - startMilliseconds_) / 1000;
-    long long days = seconds / 86400;
-    long long rest = seconds % 86400;
-    if (rest < 0) rest += 86400, --days;
-    LocalDateTime t;
-    civilFromDays(days, t.year, t.month, t.day);
-    t.hour = static_cast<int>(rest / 3600);
-    t.minute = static_cast<int>(rest / 60 % 60);
-    t.second = static_cast<int>(rest % 60);
-    return t;
+    using namespace std::chrono;
+    const sys_seconds at{seconds{startSeconds_ + (timers_.now() - startMilliseconds_) / 1000}};
+    const sys_days day = floor<days>(at);
+    const year_month_day date{day};
+    const hh_mm_ss time{at - day};
+    return {int(date.year()),          int(unsigned(date.month())), int(unsigned(date.day())),
+            int(time.hours().count()), int(time.minutes().count()), int(time.seconds().count())};
 }
 
-CoreRig::CoreRig(const LocalDateTime& start, TempProgramFolder::Settings settingsKind)
-    : folder(settingsKind), clock(timers, start), ctx{form,  state,   values, settings, port,          timers,
-                                                      clock, desktop, player, pump,     folder.path(), log} {
+CoreRig::CoreRig(const LocalDateTime& start, TempProgramFolder::Settings settingsKind) : Rig({settingsKind}) {
+    clock.set(start);
     // The alarm sound the build supplies, so that alarms play it.
     std::filesystem::copy_file(std::filesystem::path(RX47_PROGRAM_FOLDER) / "RX47.wav", folder.path() / "RX47.wav");
-    timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
-    port.setDataReceivedHandler([this] { onDataReceived(ctx); });
+    dispatchTicks();
+    dispatchReceivedData();
 }
 
 void CoreRig::start() {

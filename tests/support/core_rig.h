@@ -9,10 +9,6 @@
 
 #include <string>
 
-#include "model/context.h"
-#include "model/main_form.h"
-#include "model/monitor_state.h"
-#include "storage/settings_row.h"
 #include "support/fakes.h"
 #include "support/program_folder.h"
 
@@ -21,7 +17,7 @@ namespace rx47::test {
 /// A clock that follows the virtual timers: the start time plus the virtual time gone by.
 class FollowingClock : public Clock {
 public:
-    FollowingClock(const VirtualTimerArray& timers, const LocalDateTime& start);
+    explicit FollowingClock(const VirtualTimerArray& timers, const LocalDateTime& start = {});
     LocalDateTime now() const override;
     /// Moves the start, so that now() reads `t` at this moment of virtual time.
     void set(const LocalDateTime& t);
@@ -32,11 +28,14 @@ private:
     long startMilliseconds_ = 0;  ///< the virtual time at which the start was set
 };
 
-struct CoreRig {
+/// The outside world of the long runs: the fakes, with a clock that follows the timers.
+struct FollowingParts : Fakes {
+    using Clock = FollowingClock;
+};
+
+struct CoreRig : Rig<FollowingParts> {
     explicit CoreRig(const LocalDateTime& start,
                      TempProgramFolder::Settings settings = TempProgramFolder::Settings::Supplied);
-    CoreRig(const CoreRig&) = delete;
-    CoreRig& operator=(const CoreRig&) = delete;
 
     /// The start-up as the program runs it: the load handler, the splash delay, the activation.
     void start();
@@ -45,21 +44,6 @@ struct CoreRig {
     void advance(long milliseconds) { timers.advance(milliseconds); }
     /// The program ends as it does when its window is closed.
     void shutDown();
-
-    TempProgramFolder folder;
-    MainForm form = makeMainForm();
-    MonitorState state;
-    ProgramValues values;
-    SettingsRow settings;
-    MemorySerialPort port;
-    VirtualTimerArray timers;
-    FollowingClock clock;
-    RecordingDesktop desktop;
-    ScriptedWavePlayer player;
-    ScriptedEventPump pump;
-    RecordingLogSink logLines;
-    FailureLog log{&logLines};
-    Context ctx;
 };
 
 }  // namespace rx47::test

@@ -3,86 +3,34 @@
 
 #include "support/desktop_session.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 namespace rx47::test {
 
 using namespace std::chrono_literals;
 
-namespace {
-
-void end(pid_t& pid) {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
-            pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    pid = -1;
-}
-
-}  // namespace
-
 DesktopSession::DesktopSession() {
     // The server writes its display number to a pipe once it accepts clients.
     int ready[2];
     if (::pipe(ready) != 0) return;
-    const pid_t parent = ::getpid();
-    server_ = ::fork();
-    if (server_ == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent) ::_exit(1);
-        ::close(ready[0]);
-        const std::string fd = std::to_string(ready[1]);
-        if (!std::freopen("/dev/null", "w", stderr)) ::_exit(1);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                 static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    server_ = std::make_unique<Process>(std::vector<std::string>{
+        "/usr/bin/Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
     ::close(ready[1]);
-    if (server_ < 0) return;
     std::string number;
     char c = 0;
-    while (::read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+    while (server_->started() && ::read(ready[0], &c, 1) == 1 && c != '\n') number += c;
     ::close(ready[0]);
     if (number.empty()) return;
     display_ = ":" + number;
-
-    std::string displayVariable = "DISPLAY=" + display_;
-    std::vector<char*> env;
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("DISPLAY=", 0) != 0) env.push_back(*e);
-    env.push_back(displayVariable.data());
-    env.push_back(nullptr);
-    char program[] = "openbox";
-    char noSession[] = "--sm-disable";
-    char* argv[] = {program, noSession, nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&windowManager_, "openbox", &actions, nullptr, argv, env.data()) != 0) windowManager_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    if (windowManager_ < 0) return;
+    windowManager_ = std::make_unique<Process>(std::vector<std::string>{"/usr/bin/openbox", "--sm-disable"},
+                                               std::vector<std::string>{"DISPLAY=" + display_});
+    if (!windowManager_->started()) return;
     // The window manager is up once it names itself on the root window.
     for (int i = 0; i < 200 && !ready_; ++i) {
         ready_ = run("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
@@ -91,19 +39,12 @@ DesktopSession::DesktopSession() {
 }
 
 DesktopSession::~DesktopSession() {
-    end(windowManager_);
-    end(server_);
+    for (Process* p : {windowManager_.get(), server_.get()})
+        if (p) p->endWith(SIGTERM, 2s);  // killed after that
 }
 
 std::string DesktopSession::run(const std::string& command) const {
-    const std::string line = "DISPLAY=" + display_ + " " + command + " 2>/dev/null";
-    FILE* pipe = ::popen(line.c_str(), "r");
-    if (!pipe) return {};
-    std::string out;
-    std::array<char, 512> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
-    ::pclose(pipe);
-    return out;
+    return runProgram({"/bin/sh", "-c", command + " 2>/dev/null"}, {"DISPLAY=" + display_}).output;
 }
 
 void DesktopSession::movePointer(int x, int y) const {

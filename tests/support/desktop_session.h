@@ -6,10 +6,11 @@
 // pointer input does (XTest, through xdotool) is tested as users meet it.
 #pragma once
 
-#include <sys/types.h>
-
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "support/process.h"
 
 namespace rx47::test {
 
@@ -45,8 +46,8 @@ public:
     std::string wmState(unsigned long window) const;
 
 private:
-    pid_t server_ = -1;
-    pid_t windowManager_ = -1;
+    std::unique_ptr<Process> server_;
+    std::unique_ptr<Process> windowManager_;
     std::string display_;
     bool ready_ = false;
 };

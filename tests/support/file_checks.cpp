@@ -113,6 +113,10 @@ std::string bytesOf(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+void writeBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
 RecordFileCheck checkRecordFile(const fs::path& file) {
     RecordFileCheck check;
     const std::string bytes = bytesOf(file);

@@ -23,6 +23,8 @@ inline const std::string kRecordHeaders =
 
 /// A file's bytes as they stand on disk ("" when it cannot be read).
 std::string bytesOf(const std::filesystem::path& file);
+/// Writes a file anew with these bytes.
+void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 
 /// What a record file holds, and what is wrong with it.
 struct RecordFileCheck {

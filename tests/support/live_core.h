@@ -10,31 +10,29 @@
 #include <filesystem>
 #include <string>
 
-#include "model/context.h"
-#include "model/main_form.h"
-#include "model/monitor_state.h"
-#include "monitor/link.h"
-#include "monitor/timer_schedule.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer_array.h"
 #include "storage/records.h"
-#include "storage/settings_row.h"
-#include "support/fakes.h"
 #include "support/program_folder.h"
 
 namespace rx47::test {
 
-struct LiveCore {
+/// The outside world over the real port and Qt's timers.
+struct LiveParts : Fakes {
+    using Port = QtSerialPort;
+    using Timers = QtTimerArray;
+};
+
+struct LiveCore : Rig<LiveParts> {
     /// The program folder is `subfolder` of the temporary folder (the folder itself when empty); the
     /// port table is the temporary folder's ports/.
-    explicit LiveCore(const std::filesystem::path& subfolder = {})
-        : programFolder(subfolder.empty() ? folder.path() : folder.path() / subfolder) {
+    explicit LiveCore(const std::filesystem::path& subfolder = {}) : Rig({.programFolder = subfolder}) {
         std::filesystem::create_directories(folder.path() / "ports");
         std::filesystem::create_directories(programFolder);
         settings.open(folder.path());
         setUpTimers(ctx);
-        timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
-        port.setDataReceivedHandler([this] { onDataReceived(ctx); });
+        dispatchTicks();
+        dispatchReceivedData();
         clock.time = {2026, 5, 7, 9, 30, 10};
         state.monthFolder = monthFolderName(clock.time);
         createRecordFolders(programFolder, state.monthFolder);
@@ -42,22 +40,6 @@ struct LiveCore {
 
     /// Where a simulator links port n.
     std::filesystem::path portLink(int n) const { return folder.path() / "ports" / ("COM" + std::to_string(n)); }
-
-    TempProgramFolder folder;
-    std::filesystem::path programFolder;
-    MainForm form = makeMainForm();
-    MonitorState state;
-    ProgramValues values;
-    SettingsRow settings;
-    QtSerialPort port{folder.path()};
-    QtTimerArray timers{timer::kAll};
-    SettableClock clock;
-    RecordingDesktop desktop;
-    ScriptedWavePlayer player;
-    ScriptedEventPump pump;
-    RecordingLogSink logLines;
-    FailureLog log{&logLines};
-    Context ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, programFolder, log};
 };
 
 }  // namespace rx47::test

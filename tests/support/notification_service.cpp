@@ -4,7 +4,6 @@
 #include "support/notification_service.h"
 
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -16,21 +15,7 @@ namespace rx47::test {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-namespace {
-
-fs::path makeFolder(const char* pattern) {
-    std::string name = (fs::temp_directory_path() / pattern).string();
-    if (!::mkdtemp(name.data())) return {};
-    return name;
-}
-
-}  // namespace
-
-NotificationService::NotificationService(bool click) : folder_(makeFolder("rx47-notify-XXXXXX")) {
-    if (folder_.empty()) {
-        why_ = "no temporary folder";
-        return;
-    }
+NotificationService::NotificationService(bool click) {
     if (!fs::exists("/usr/bin/dbus-daemon")) {
         why_ = "no dbus-daemon (Debian's package dbus-daemon)";
         return;
@@ -44,7 +29,7 @@ NotificationService::NotificationService(bool click) : folder_(makeFolder("rx47-
     address_ = bus_->output().substr(0, bus_->output().find('\n'));
 
     std::vector<std::string> arguments{"/usr/bin/python3", RX47_SOURCE_DIR "/tests/support/notification_server.py",
-                                       (folder_ / "received.jsonl").string()};
+                                       (folder_.path() / "received.jsonl").string()};
     if (click) arguments.push_back("--click");
     service_ = std::make_unique<Process>(arguments, std::vector<std::string>{busVariable()});
     if (!waitFor([&] { return service_->output().find("ready") != std::string::npos || !service_->started(); }, 20s) ||
@@ -58,13 +43,11 @@ NotificationService::NotificationService(bool click) : folder_(makeFolder("rx47-
 NotificationService::~NotificationService() {
     if (service_) service_->endWith(SIGTERM, 5s);
     if (bus_) bus_->endWith(SIGTERM, 5s);
-    std::error_code ignored;
-    if (!folder_.empty()) fs::remove_all(folder_, ignored);
 }
 
 std::vector<NotificationService::Received> NotificationService::received() const {
     std::vector<Received> all;
-    std::ifstream in(folder_ / "received.jsonl");
+    std::ifstream in(folder_.path() / "received.jsonl");
     for (std::string line; std::getline(in, line);) {
         const nlohmann::json entry = nlohmann::json::parse(line, nullptr, false);
         if (entry.is_discarded()) continue;  // half written
@@ -78,12 +61,8 @@ std::vector<NotificationService::Received> NotificationService::received() const
     return all;
 }
 
-WestonSession::WestonSession() : folder_(makeFolder("rx47-wayland-XXXXXX")) {
-    if (folder_.empty()) {
-        why_ = "no temporary folder";
-        return;
-    }
-    ::chmod(folder_.c_str(), 0700);
+WestonSession::WestonSession() {
+    ::chmod(folder_.path().c_str(), 0700);
     if (!fs::exists("/usr/bin/weston")) {
         why_ = "no weston (Debian's packages weston and qt6-wayland)";
         return;
@@ -91,9 +70,12 @@ WestonSession::WestonSession() : folder_(makeFolder("rx47-wayland-XXXXXX")) {
     compositor_ = std::make_unique<Process>(
         std::vector<std::string>{"/usr/bin/weston", "--backend=headless-backend.so", "--socket=wayland-rx47",
                                  "--idle-time=0", "--width=1280", "--height=1024"},
-        std::vector<std::string>{"XDG_RUNTIME_DIR=" + folder_.string(), "WAYLAND_DISPLAY", "DISPLAY"});
-    if (!waitFor([&] { return fs::exists(folder_ / "wayland-rx47.lock") && fs::exists(folder_ / "wayland-rx47"); },
-                 20s)) {
+        std::vector<std::string>{"XDG_RUNTIME_DIR=" + folder_.path().string(), "WAYLAND_DISPLAY", "DISPLAY"});
+    if (!waitFor(
+            [&] {
+                return fs::exists(folder_.path() / "wayland-rx47.lock") && fs::exists(folder_.path() / "wayland-rx47");
+            },
+            20s)) {
         why_ = "weston did not start: " + (compositor_ ? compositor_->output() : std::string());
         return;
     }
@@ -102,12 +84,10 @@ WestonSession::WestonSession() : folder_(makeFolder("rx47-wayland-XXXXXX")) {
 
 WestonSession::~WestonSession() {
     if (compositor_) compositor_->endWith(SIGTERM, 5s);
-    std::error_code ignored;
-    if (!folder_.empty()) fs::remove_all(folder_, ignored);
 }
 
 std::vector<std::string> WestonSession::environment() const {
-    return {"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=wayland-rx47", "XDG_RUNTIME_DIR=" + folder_.string()};
+    return {"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=wayland-rx47", "XDG_RUNTIME_DIR=" + folder_.path().string()};
 }
 
 }  // namespace rx47::test

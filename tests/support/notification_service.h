@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/process.h"
+#include "support/program_folder.h"
 
 namespace rx47::test {
 
@@ -39,7 +40,7 @@ public:
     std::vector<Received> received() const;
 
 private:
-    std::filesystem::path folder_;
+    TempProgramFolder folder_{TempProgramFolder::Settings::None};
     std::unique_ptr<Process> bus_;
     std::unique_ptr<Process> service_;
     std::string address_;
@@ -61,7 +62,7 @@ public:
     std::vector<std::string> environment() const;
 
 private:
-    std::filesystem::path folder_;
+    TempProgramFolder folder_{TempProgramFolder::Settings::None};
     std::unique_ptr<Process> compositor_;
     bool ready_ = false;
     std::string why_;

@@ -13,9 +13,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
-#include <sstream>
 #include <thread>
+
+#include "support/file_checks.h"
 
 extern char** environ;
 
@@ -94,39 +94,48 @@ Process::Process(const std::vector<std::string>& arguments, const std::vector<st
 }
 
 Process::~Process() {
-    if (pid_ > 0 && !exited_) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
     std::error_code ec;
     fs::remove(outputFile_, ec);
 }
 
-bool Process::waitForExit(std::chrono::milliseconds timeout) {
-    if (pid_ <= 0) return false;
-    return waitFor(
-        [&] {
-            if (!exited_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
-            return exited_;
-        },
-        timeout);
+std::string Process::output() const {
+    return bytesOf(outputFile_);
 }
 
-bool Process::endWith(int signal, std::chrono::milliseconds timeout) {
-    if (pid_ <= 0) return false;
-    if (!exited_) ::kill(pid_, signal);
+Child::~Child() {
+    if (pid_ > 0 && !exited_) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status_, 0);
+    }
+}
+
+bool Child::running() {
+    if (pid_ <= 0 || exited_) return false;
+    if (::waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
+    return !exited_;
+}
+
+bool Child::waitForExit(std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (running()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return pid_ > 0;
+}
+
+bool Child::endWith(int signal, std::chrono::milliseconds timeout) {
+    if (!running()) return pid_ > 0;
+    ::kill(pid_, signal);
     return waitForExit(timeout);
 }
 
-int Process::exitCode() const {
+int Child::exitCode() const {
     return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
 
-std::string Process::output() const {
-    std::ifstream in(outputFile_);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+int Child::endSignal() const {
+    return exited_ && WIFSIGNALED(status_) ? WTERMSIG(status_) : 0;
 }
 
 Finished runProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,

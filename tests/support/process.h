@@ -24,31 +24,46 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 pid_t startChild(const char* path, char* const argv[], char* const envp[], int input, int output,
                  const std::function<bool()>& beforeExec = {});
 
-/// A program started in the background. Its standard output and error go to one file; a program
-/// still running when this goes away is killed.
-class Process {
+/// A child process of the test's, killed when this goes away if it still runs.
+class Child {
 public:
-    /// `environment`: "NAME=value" entries that replace or add to the test's own; "NAME" alone
-    /// removes a variable.
-    explicit Process(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
+    Child() = default;
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
 
     bool started() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
+    /// Whether it still runs (reaps it when it has ended).
+    bool running();
     bool waitForExit(std::chrono::milliseconds timeout);
     /// Sends the signal and waits for the end.
     bool endWith(int signal, std::chrono::milliseconds timeout = std::chrono::seconds(20));
     /// The exit code, or -1 when it was ended by a signal (or still runs).
     int exitCode() const;
+    /// The signal that ended it, 0 when none did.
+    int endSignal() const;
+
+protected:
+    pid_t pid_ = -1;
+
+private:
+    bool exited_ = false;
+    int status_ = 0;
+};
+
+/// A program started in the background. Its standard output and error go to one file.
+class Process : public Child {
+public:
+    /// `environment`: "NAME=value" entries that replace or add to the test's own; "NAME" alone
+    /// removes a variable.
+    explicit Process(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
+    ~Process();
+
     /// What it wrote so far.
     std::string output() const;
 
 private:
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int status_ = 0;
     std::filesystem::path outputFile_;
 };
 

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "monitor/timer_schedule.h"
+#include "storage/program_folder.h"
 
 namespace rx47::test {
 
@@ -18,6 +18,9 @@ std::filesystem::path suppliedSettingsFile() {
 }
 std::filesystem::path legacySettingsFile() {
     return std::filesystem::path(RX47_TEST_DATA) / "RX47_legacy.dat";
+}
+std::filesystem::path suppliedSound() {
+    return std::filesystem::path(RX47_SUPPLIED_FOLDER) / kAlarmSoundFile;
 }
 
 TempProgramFolder::TempProgramFolder(Settings settings) {
@@ -33,33 +36,6 @@ TempProgramFolder::TempProgramFolder(Settings settings) {
 TempProgramFolder::~TempProgramFolder() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
-}
-
-TestMonitor::TestMonitor(TempProgramFolder::Settings kind)
-    : folder(kind), ctx{form, state, values, settings, port, timers, clock, desktop, player, pump, folder.path(), log} {
-    settings.setLog(&log);
-    ctx.commandRunner = &commands;
-    if (kind != TempProgramFolder::Settings::None) settings.open(folder.path());
-    setUpTimers(ctx);
-    timers.setTickHandler([this](int index) { onTimerTick(ctx, index); });
-}
-
-void TestMonitor::connectDevice() {
-    port.devices = {1};
-    port.open(1);
-    values.gammaCoefficient = 120;
-    values.cpmAlarmLevel = 100;
-}
-
-void TestMonitor::receive(const std::string& text) {
-    port.received += text;
-    timers.start(timer::kIntake);
-    timers.advance(500);
-}
-
-void TestMonitor::setSetting(const std::string& column, SettingValue value) {
-    settings.write(column, std::move(value));
-    settings.commit();
 }
 
 }  // namespace rx47::test

@@ -7,7 +7,6 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fcntl.h>
@@ -16,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <thread>
 
 #include "storage/settings_row.h"
 #include "support/program_folder.h"
@@ -26,7 +24,6 @@ extern char** environ;
 namespace rx47::test {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -207,42 +204,6 @@ RealProgram::RealProgram(const ProgramCopy& folder, const LaunchOptions& options
         return !dropRights || (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0);
     });
     if (errorFd >= 0) ::close(errorFd);
-}
-
-RealProgram::~RealProgram() {
-    if (pid_ > 0 && !exited_) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status_, 0);
-    }
-}
-
-bool RealProgram::running() {
-    if (pid_ <= 0 || exited_) return false;
-    if (::waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
-    return !exited_;
-}
-
-bool RealProgram::waitForExit(std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (running()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return pid_ > 0;
-}
-
-bool RealProgram::endWith(int signal, std::chrono::milliseconds timeout) {
-    if (!running()) return pid_ > 0;
-    ::kill(pid_, signal);
-    return waitForExit(timeout);
-}
-
-int RealProgram::exitCode() const {
-    return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-}
-
-int RealProgram::endSignal() const {
-    return exited_ && WIFSIGNALED(status_) ? WTERMSIG(status_) : 0;
 }
 
 bool RealProgram::setFileSizeLimit(long bytes) {

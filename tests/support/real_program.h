@@ -78,31 +78,12 @@ std::string killPointLibrary();
 /// The user id the ordinary-user option runs as (nobody).
 uid_t ordinaryUserId();
 
-class RealProgram {
+class RealProgram : public Child {
 public:
     RealProgram(const ProgramCopy& folder, const LaunchOptions& options = {});
-    ~RealProgram();  ///< kills the program if it still runs
-    RealProgram(const RealProgram&) = delete;
-    RealProgram& operator=(const RealProgram&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
-    /// Whether it still runs (reaps it when it has ended).
-    bool running();
-    bool waitForExit(std::chrono::milliseconds timeout);
-    /// Sends a signal and waits for the end.
-    bool endWith(int signal, std::chrono::milliseconds timeout = std::chrono::seconds(20));
-    /// How it ended: exit code, or -1 when it died by a signal (see endSignal()).
-    int exitCode() const;
-    int endSignal() const;
 
     /// The program's file-size limit, changed while it runs (prlimit); -1 lifts it.
     bool setFileSizeLimit(long bytes);
-
-private:
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int status_ = 0;
 };
 
 }  // namespace rx47::test

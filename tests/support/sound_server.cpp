@@ -4,18 +4,11 @@
 #include "support/sound_server.h"
 
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
-#include <thread>
-
-#include "support/process.h"
 
 namespace rx47::test {
 
@@ -28,41 +21,20 @@ SoundServer::SoundServer() {
     fs::create_directories(dir_);
     socket_ = dir_ / "native";
     const std::string native = "module-native-protocol-unix auth-anonymous=1 socket=" + socket_.string();
-    const std::string log = (dir_ / "log").string();
-    const pid_t parent = ::getpid();
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent) ::_exit(1);
-        for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
-            ::setenv(name, dir_.c_str(), 1);
-        if (!std::freopen(log.c_str(), "w", stdout) || !std::freopen(log.c_str(), "a", stderr)) ::_exit(1);
-        ::execlp("pulseaudio", "pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=no",
-                 "--disable-shm=yes", "-L", "module-null-sink", "-L", native.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    if (pid_ < 0) return;
+    const std::string home = dir_.string();
+    server_ = std::make_unique<Process>(
+        std::vector<std::string>{"/usr/bin/pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
+                                 "--use-pid-file=no", "--disable-shm=yes", "-L", "module-null-sink", "-L", native},
+        std::vector<std::string>{"HOME=" + home, "XDG_RUNTIME_DIR=" + home, "PULSE_RUNTIME_PATH=" + home,
+                                 "PULSE_STATE_PATH=" + home});
     // The socket appears once the server is ready.
-    for (int i = 0; i < 200 && !fs::exists(socket_); ++i) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return;
-        }
-        std::this_thread::sleep_for(50ms);
-    }
+    for (int i = 0; i < 200 && server_->started() && !fs::exists(socket_); ++i)
+        if (server_->waitForExit(50ms)) return;
 }
 
 SoundServer::~SoundServer() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 100 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) std::this_thread::sleep_for(20ms);
-        if (::waitpid(pid_, &status, WNOHANG) == 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-        }
-    }
+    if (server_) server_->endWith(SIGTERM, 2s);  // killed after that
+    server_.reset();
     std::error_code ec;
     fs::remove_all(dir_, ec);
 }

@@ -119,8 +119,7 @@ TEST_F(AlarmSound, ASecondSoundThatCannotStartEndsTheFirstWaitToo) {
 struct AlarmWithSound : AlarmSound {
     void SetUp() override {
         AlarmSound::SetUp();
-        m.port.devices = {1};
-        m.port.open(1);
+        m.plugIn();
         m.values.gammaCoefficient = 120;
         m.values.cpmAlarmLevel = 100;
         m.state.isLoading = false;

@@ -24,8 +24,7 @@ TEST(ToUInt16, RoundsHalvesToEvenAndFailsOutside0To65535) {
 struct DeviceValues : ::testing::Test {
     test::TestMonitor m;
     DeviceValues() {
-        m.port.devices = {1};
-        m.port.open(1);
+        m.plugIn();
         m.values.cpmScaleFactor = 60;
     }
     void receive(const std::string& text) {

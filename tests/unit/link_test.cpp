@@ -5,6 +5,8 @@
 // the return of the device, over an in-memory port.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "monitor/link.h"
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
@@ -30,6 +32,13 @@ struct Link : ::testing::Test {
         m.timers.advance(1000);
     }
     const ComboControl& list() { return m.form.Combo1[1]; }
+    /// The start-up over these ports with this port stored, and the per-minute timer running after it.
+    void startOn(std::set<int> ports, const char* stored) {
+        m.port.devices = std::move(ports);
+        m.setSetting("COMport", std::string(stored));
+        startUpConnection(m.ctx);
+        m.timers.start(timer::kMinute);
+    }
 };
 
 TEST_F(Link, TheScanListsThePortsThatOpenAndClosesThemAgain) {
@@ -72,10 +81,7 @@ TEST_F(Link, NothingIsSentWhenTheStoredPortDoesNotOpen) {
 }
 
 TEST_F(Link, TheSearchWalksThePortsUntilTheDeviceAnswers) {
-    m.port.devices = {1, 2, 3};
-    m.setSetting("COMport", std::string("9"));
-    startUpConnection(m.ctx);
-    m.timers.start(timer::kMinute);
+    startOn({1, 2, 3}, "9");
 
     second();  // the first update finds nothing and starts the search
     EXPECT_FALSE(m.state.linkUp);
@@ -146,10 +152,7 @@ TEST_F(Link, DataArrivingAgainStraightAfterItselfChangesNothing) {
 }
 
 TEST_F(Link, AnExhaustedSearchListsThePortsAgainEachMinuteKeepingItsOffer) {
-    m.port.devices = {1, 2};
-    m.setSetting("COMport", std::string("9"));
-    startUpConnection(m.ctx);
-    m.timers.start(timer::kMinute);
+    startOn({1, 2}, "9");
     for (int i = 0; i < 10; ++i) second();
     EXPECT_EQ(m.form.Label[kStatusMessage].caption, "RX47の接続を確認してください");
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
@@ -289,10 +292,7 @@ TEST_F(Link, APortNoGroupMayOpenOrThatIsHeldSaysWhoMustActInTheLogAndTheWindow) 
 }
 
 TEST_F(Link, TheReSearchTriesASingleListedPort) {
-    m.port.devices = {4};
-    m.setSetting("COMport", std::string("9"));
-    startUpConnection(m.ctx);
-    m.timers.start(timer::kMinute);
+    startOn({4}, "9");
     for (int i = 0; i < 4; ++i) second();
     ASSERT_EQ(m.form.cmd[0].caption, "再検索");
     m.port.opened.clear();
@@ -315,10 +315,7 @@ namespace rx47 {
 namespace {
 
 TEST_F(Link, APortThatClosesWhileMonitoringStartsTheSearch) {
-    m.port.devices = {1, 2};
-    m.setSetting("COMport", std::string("1"));
-    startUpConnection(m.ctx);
-    m.timers.start(timer::kMinute);
+    startOn({1, 2}, "1");
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
     second();
     m.port.deliver("30\r\n");

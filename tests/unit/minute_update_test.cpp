@@ -18,8 +18,7 @@ using test::TestMonitor;
 struct MinuteUpdate : ::testing::Test {
     TestMonitor m;
     void SetUp() override {
-        m.port.devices = {1};
-        m.port.open(1);
+        m.plugIn();
         m.values.gammaCoefficient = 120;
         m.values.cpmScaleFactor = 60;
         m.state.doseScaleFactor = 15000;

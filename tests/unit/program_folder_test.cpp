@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "storage/folder_trust.h"
 #include "storage/leftovers.h"
 #include "storage/program_folder.h"
+#include "support/file_checks.h"
 #include "support/program_folder.h"
 
 namespace rx47 {
@@ -42,17 +42,6 @@ private:
     std::string old_;
     bool had_ = false;
 };
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> entries(const fs::path& folder) {
     std::vector<std::string> names;
@@ -80,7 +69,7 @@ TEST(ProgramFolder, AWritableProgramFolderIsItsOwnElseTheUsersDataFolder) {
     EXPECT_EQ(defaultProgramFolder(bin), fs::path("/srv/data/rx47-monitor"));
     // ...unless its folder holds the program's files, as the build's bin/ does (even when the settings
     // file was deleted to start again from the supplied one).
-    writeFile(bin / "RX47.wav", "sound");
+    test::writeBytes(bin / "RX47.wav", "sound");
     EXPECT_EQ(defaultProgramFolder(bin), bin);
 
     // Without XDG_DATA_HOME, or with a relative one (which does not count), it lies under the home.
@@ -95,24 +84,24 @@ TEST(ProgramFolder, SeedingCopiesTheSuppliedFilesOnlyWhereNoneIs) {
     test::TempProgramFolder temp(test::TempProgramFolder::Settings::None);
     const fs::path supplied = temp.path() / "share";
     fs::create_directories(supplied);
-    writeFile(supplied / "RX47.dat", "supplied settings");
-    writeFile(supplied / "RX47.wav", "supplied sound");
+    test::writeBytes(supplied / "RX47.dat", "supplied settings");
+    test::writeBytes(supplied / "RX47.wav", "supplied sound");
 
     // First start: the folder is made and gets both.
     const fs::path folder = temp.path() / "data" / "rx47-monitor";
     SeedReport report = seedProgramFolder(folder, supplied);
     EXPECT_TRUE(report.failures.empty());
     EXPECT_EQ(report.copied.size(), 2u);
-    EXPECT_EQ(readFile(folder / "RX47.dat"), "supplied settings");
-    EXPECT_EQ(readFile(folder / "RX47.wav"), "supplied sound");
+    EXPECT_EQ(test::bytesOf(folder / "RX47.dat"), "supplied settings");
+    EXPECT_EQ(test::bytesOf(folder / "RX47.wav"), "supplied sound");
     EXPECT_EQ(entries(folder), (std::vector<std::string>{"RX47.dat", "RX47.wav"}));  // no temporary left
 
     // The user's settings stay; a deleted file comes back.
-    writeFile(folder / "RX47.dat", "the user's settings");
+    test::writeBytes(folder / "RX47.dat", "the user's settings");
     fs::remove(folder / "RX47.wav");
     report = seedProgramFolder(folder, supplied);
     EXPECT_EQ(report.copied, std::vector<fs::path>{folder / "RX47.wav"});
-    EXPECT_EQ(readFile(folder / "RX47.dat"), "the user's settings");
+    EXPECT_EQ(test::bytesOf(folder / "RX47.dat"), "the user's settings");
 
     // A link named RX47.dat, even to nothing, is the user's too.
     fs::remove(folder / "RX47.dat");
@@ -129,7 +118,7 @@ TEST(ProgramFolder, SeedingCopiesTheSuppliedFilesOnlyWhereNoneIs) {
     EXPECT_TRUE(fs::is_directory(bare));
 
     // A folder that cannot be made.
-    writeFile(temp.path() / "a file", "");
+    test::writeBytes(temp.path() / "a file", "");
     report = seedProgramFolder(temp.path() / "a file" / "rx47-monitor", supplied);
     EXPECT_EQ(report.failures.size(), 1u);
 }
@@ -142,17 +131,18 @@ TEST(ProgramFolder, AStartRemovesTheProgramsOwnLeftoversAndNothingElse) {
                                              "RX47_tmp.dat-journal"};
     const std::vector<std::string> others{
         ".RX47.dat.a1B2c", ".RX47.dat.a1B2c3.bak", ".RX47.dat.a1-2c3", "RX47_tmp.dat.1", "notes.txt", "RX47.wav"};
-    for (const auto& name : leftovers) writeFile(folder.path() / name, "left");
-    for (const auto& name : others) writeFile(folder.path() / name, "kept");
-    for (const auto& name : {".rx47.prom.Q8w2Ee", "rx47.prom.tmp-4711"}) writeFile(textfiles / name, "left");
-    for (const auto& name : {"rx47.prom", "rx47.prom.tmp-", "other.prom.tmp-4711"}) writeFile(textfiles / name, "kept");
+    for (const auto& name : leftovers) test::writeBytes(folder.path() / name, "left");
+    for (const auto& name : others) test::writeBytes(folder.path() / name, "kept");
+    for (const auto& name : {".rx47.prom.Q8w2Ee", "rx47.prom.tmp-4711"}) test::writeBytes(textfiles / name, "left");
+    for (const auto& name : {"rx47.prom", "rx47.prom.tmp-", "other.prom.tmp-4711"})
+        test::writeBytes(textfiles / name, "kept");
     // A link with a leftover's name is not followed and stays, and so does its target.
-    writeFile(folder.path() / "target", "kept");
+    test::writeBytes(folder.path() / "target", "kept");
     fs::create_symlink(folder.path() / "target", textfiles / ".rx47.prom.L1nked");
     // Another user's file of such a name (as root, who can make one) stays.
     const bool root = ::geteuid() == 0;
     if (root) {
-        writeFile(textfiles / ".rx47.prom.Others", "kept");
+        test::writeBytes(textfiles / ".rx47.prom.Others", "kept");
         ASSERT_EQ(::chown((textfiles / ".rx47.prom.Others").c_str(), 1, 1), 0);
     }
 
@@ -166,12 +156,12 @@ TEST(ProgramFolder, AStartRemovesTheProgramsOwnLeftoversAndNothingElse) {
     std::vector<std::string> keptMetrics{".rx47.prom.L1nked", "other.prom.tmp-4711", "rx47.prom", "rx47.prom.tmp-"};
     if (root) keptMetrics.insert(keptMetrics.begin() + 1, ".rx47.prom.Others");
     EXPECT_EQ(entries(textfiles), keptMetrics);
-    EXPECT_EQ(readFile(folder.path() / "target"), "kept");
+    EXPECT_EQ(test::bytesOf(folder.path() / "target"), "kept");
     EXPECT_EQ(lines.count(LogCategory::Program, "left by a run that did not end in order"), 6);
 
     // Without the settings file the compaction's copy may be all there is of the settings: it stays.
     fs::remove(folder.settingsFile());
-    writeFile(folder.path() / "RX47_tmp.dat", "the settings");
+    test::writeBytes(folder.path() / "RX47_tmp.dat", "the settings");
     removeLeftovers(folder.path(), {}, log);
     EXPECT_TRUE(fs::exists(folder.path() / "RX47_tmp.dat"));
 }
@@ -180,7 +170,7 @@ TEST(ProgramFolder, CopiesStartedTogetherPutExactlyOneSettingsFileInPlace) {
     test::TempProgramFolder temp(test::TempProgramFolder::Settings::None);
     const fs::path supplied = temp.path() / "share";
     fs::create_directories(supplied);
-    writeFile(supplied / "RX47.dat", std::string(1 << 20, 's'));  // large enough for copies to overlap
+    test::writeBytes(supplied / "RX47.dat", std::string(1 << 20, 's'));  // large enough for copies to overlap
     const fs::path folder = temp.path() / "rx47-monitor";
 
     std::vector<SeedReport> reports(6);
@@ -194,7 +184,7 @@ TEST(ProgramFolder, CopiesStartedTogetherPutExactlyOneSettingsFileInPlace) {
         placed += report.copied.size();
     }
     EXPECT_EQ(placed, 1u);
-    EXPECT_EQ(readFile(folder / "RX47.dat"), readFile(supplied / "RX47.dat"));
+    EXPECT_EQ(test::bytesOf(folder / "RX47.dat"), test::bytesOf(supplied / "RX47.dat"));
     EXPECT_EQ(entries(folder), std::vector<std::string>{"RX47.dat"});
 }
 

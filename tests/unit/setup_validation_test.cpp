@@ -23,8 +23,7 @@ struct SetupValidation : ::testing::Test {
     SetupForm form = setup::makeSetupForm();
 
     SetupValidation() {
-        m.port.devices = {1};
-        m.port.open(1);
+        m.plugIn();
         m.values.cpmAlarmLevel = 100;
         m.values.gammaCoefficient = 120;
         m.values.cpmScaleFactor = 60;

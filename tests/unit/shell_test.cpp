@@ -100,8 +100,7 @@ TEST(Shutdown, CountsTheExitAndCompactsEveryHundredth) {
     for (auto [before, after] : {std::pair{1, 2}, {99, 100}, {100, 1}}) {
         TestMonitor m;
         m.setSetting("running", std::int64_t{before});
-        m.port.devices = {1};
-        m.port.open(1);
+        m.plugIn();
         m.desktop.trayIcons = 1;
         Form_QueryUnload(m.ctx);
         EXPECT_FALSE(m.settings.isOpen());
@@ -115,8 +114,7 @@ TEST(Shutdown, CountsTheExitAndCompactsEveryHundredth) {
 
 TEST(Shutdown, ADatabaseThatNeverOpenedDoesNotStopTheRest) {
     TestMonitor m(TempProgramFolder::Settings::None);
-    m.port.devices = {1};
-    m.port.open(1);
+    m.plugIn();
     m.desktop.trayIcons = 1;
     Form_QueryUnload(m.ctx);
     EXPECT_FALSE(m.port.isOpen());
