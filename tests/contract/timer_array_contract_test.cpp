@@ -21,8 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 /// Time passes by advance(), a millisecond at a time.
 struct VirtualRig {
     static constexpr const char* kName = "Virtual";

@@ -37,8 +37,6 @@
 namespace rx47 {
 namespace {
 
-[[maybe_unused]] const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new rx47::test::QtEnvironment);
-
 struct View : ::testing::Test {
     test::TestMonitor m;
     Dispatcher dispatcher{m.ctx};

@@ -43,8 +43,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Labels = std::map<std::string, std::string>;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 /// A metrics text as the Prometheus client's parser reads it.
 struct ParsedMetrics {
     bool parsed = false;

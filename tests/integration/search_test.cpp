@@ -34,8 +34,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::runEventsUntil;
 
-[[maybe_unused]] const auto* const kQt = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
-
 /// The monitor core with the real serial adapter over a port table of simulators.
 struct LiveMonitor : test::LiveCore {
     /// A device on port n; a silent one stands for a port with nothing behind it.
