@@ -32,7 +32,7 @@ constexpr const char* kFormat = "PRAGMA cipher_compatibility = 3";
 
 std::string creationSql(bool legacy) {
     std::string columns, values;
-    for (const rx47::ColumnSpec& c : rx47::kSettingsColumns) {
+    for (const rx47::ColumnInfo& c : rx47::kSettingsColumns) {
         if (legacy && c.presence != rx47::Presence::Always) continue;
         if (!columns.empty()) columns += ", ", values += ", ";
         columns += "\"" + std::string(c.name) + "\" " + std::string(c.storedType);

@@ -46,13 +46,13 @@ fs::path absolutePath(const QString& path) {
 
 /// One option: its long name (also its key in the options file), the name of its value (empty for a
 /// switch) and its help.
-struct OptionSpec {
+struct OptionInfo {
     const char* name;
     const char* valueName;
     const char* help;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionInfo kOptions[] = {
     {"metrics", "file",
      "After each minute write the figures, the link state and the alarm state to <file> in Prometheus' text "
      "format, replacing it whole. For node_exporter's textfile collector: name it *.prom in the collector's "
@@ -114,7 +114,7 @@ void describe(QCommandLineParser& parser) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(folderOption());
-    for (const OptionSpec& o : kOptions)
+    for (const OptionInfo& o : kOptions)
         parser.addOption(QCommandLineOption(QString::fromLatin1(o.name), QString::fromUtf8(o.help),
                                             QString::fromLatin1(o.valueName)));
 }
@@ -286,7 +286,7 @@ OptionSource readOptionsFile(const fs::path& programFolder, std::vector<std::str
     for (const QString& key : settings.allKeys()) {
         const int line = source.lines.count(key) ? source.lines.at(key) : 0;
         const bool known = std::any_of(std::begin(kOptions), std::end(kOptions),
-                                       [&](const OptionSpec& o) { return key == QLatin1String(o.name); });
+                                       [&](const OptionInfo& o) { return key == QLatin1String(o.name); });
         if (!known) {
             problems.push_back(where + " line " + std::to_string(line) + ": unknown option \"" + key.toStdString() +
                                "\"; the monitor starts without it");
@@ -360,7 +360,7 @@ CommandLine readCommandLine(const QCoreApplication& app) {
     }
 
     OptionSource given;
-    for (const OptionSpec& o : kOptions) {
+    for (const OptionInfo& o : kOptions) {
         const QString name = QString::fromLatin1(o.name);
         if (parser.isSet(name))
             given.values[name] = *o.valueName ? parser.values(name) : QStringList(QStringLiteral("true"));

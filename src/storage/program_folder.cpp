@@ -111,7 +111,7 @@ std::string copyWithoutReplacing(const fs::path& source, const fs::path& target,
 }  // namespace
 
 fs::path userDataFolder() {
-    // The base directory specification: a relative XDG_DATA_HOME is invalid and ignored.
+    // XDG base directories: a relative XDG_DATA_HOME is invalid and ignored.
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const fs::path base =
         xdg && *xdg && fs::path(xdg).is_absolute() ? fs::path(xdg) : homeFolder() / ".local" / "share";

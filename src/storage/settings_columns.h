@@ -40,7 +40,7 @@ enum class Presence {
 };
 
 /// One column of the settings table.
-struct ColumnSpec {
+struct ColumnInfo {
     std::string_view name;  ///< as stored; the row matches it without regard to case
     ColumnKind kind;
     std::string_view storedType;  ///< the type the supplied file declares
@@ -55,10 +55,10 @@ template <ColumnKind K>
 struct Column {
     constexpr explicit Column(std::string_view name, std::string_view storedType, std::string_view supplied,
                               std::optional<ColumnRange> range = std::nullopt, Presence presence = Presence::Always)
-        : spec{name, K, storedType, supplied, range, presence} {}
-    constexpr std::string_view name() const { return spec.name; }
+        : info{name, K, storedType, supplied, range, presence} {}
+    constexpr std::string_view name() const { return info.name; }
 
-    ColumnSpec spec;
+    ColumnInfo info;
 };
 
 using FlagColumn = Column<ColumnKind::Flag>;
@@ -110,28 +110,28 @@ inline constexpr FlagColumn kDailyRecord{"dailyrecord", "BOOLEAN", "-1", kYesNo,
 }  // namespace column
 
 /// Every column of the settings table, in the order of the supplied file.
-inline constexpr std::array<ColumnSpec, 21> kSettingsColumns = {
-    column::kPort.spec,
-    column::kBarColour.spec,
-    column::kDoseColour.spec,
-    column::kAlarmLineColour.spec,
-    column::kCpmScale.spec,
-    column::kDoseScale.spec,
-    column::kBuzzer.spec,
-    column::kStartMinimised.spec,
-    column::kTaskTray.spec,
-    column::kExitCount.spec,
-    column::kGammaCoefficient.spec,
-    column::kAlarms.spec,
-    column::kAlarmLine.spec,
-    column::kCpmAlarmLevel.spec,
-    column::kDoseAlarmLevel.spec,
-    column::kPopup.spec,
-    column::kSound.spec,
-    column::kFlash.spec,
-    column::kRecord.spec,
-    column::kMasterRecord.spec,
-    column::kDailyRecord.spec,
+inline constexpr std::array<ColumnInfo, 21> kSettingsColumns = {
+    column::kPort.info,
+    column::kBarColour.info,
+    column::kDoseColour.info,
+    column::kAlarmLineColour.info,
+    column::kCpmScale.info,
+    column::kDoseScale.info,
+    column::kBuzzer.info,
+    column::kStartMinimised.info,
+    column::kTaskTray.info,
+    column::kExitCount.info,
+    column::kGammaCoefficient.info,
+    column::kAlarms.info,
+    column::kAlarmLine.info,
+    column::kCpmAlarmLevel.info,
+    column::kDoseAlarmLevel.info,
+    column::kPopup.info,
+    column::kSound.info,
+    column::kFlash.info,
+    column::kRecord.info,
+    column::kMasterRecord.info,
+    column::kDailyRecord.info,
 };
 
 namespace detail {

@@ -142,7 +142,7 @@ struct StoredRow {
 /// text) is far shorter; a longer one is left in the file unread.
 constexpr int kLongestSettingValue = 1024;
 static_assert([] {
-    for (const ColumnSpec& c : kSettingsColumns)
+    for (const ColumnInfo& c : kSettingsColumns)
         if (c.supplied.size() > kLongestSettingValue) return false;
     return true;
 }());
@@ -611,7 +611,7 @@ bool fileExists(const fs::path& path) {
 }
 
 bool countExit(SettingsRow& settings) {
-    constexpr ColumnRange kCount = *column::kExitCount.spec.range;
+    constexpr ColumnRange kCount = *column::kExitCount.info.range;
     std::int64_t running = settings.int16(column::kExitCount) + 1;
     const bool due = running > kCount.highest;
     if (due) running = kCount.lowest;

@@ -182,11 +182,11 @@ TEST_F(SettingsTest, TheTableOfColumnsIsTheSuppliedFile) {
     sqlite3_finalize(stmt);
     sqlite3_close_v2(db);
     std::vector<std::pair<std::string, std::string>> table;
-    for (const rx47::ColumnSpec& c : rx47::kSettingsColumns) table.emplace_back(c.name, c.storedType);
+    for (const rx47::ColumnInfo& c : rx47::kSettingsColumns) table.emplace_back(c.name, c.storedType);
     EXPECT_EQ(stored, table);
 
     row.open(folder.path());
-    for (const rx47::ColumnSpec& c : rx47::kSettingsColumns) {
+    for (const rx47::ColumnInfo& c : rx47::kSettingsColumns) {
         const SettingValue value = row.value(c.name);
         switch (c.kind) {
             case rx47::ColumnKind::Text:
@@ -210,7 +210,7 @@ TEST_F(SettingsTest, TheTableOfColumnsIsTheSuppliedFile) {
     fs::remove(file());
     fs::copy_file(kLegacyFile, file());
     row.open(folder.path());
-    for (const rx47::ColumnSpec& c : rx47::kSettingsColumns)
+    for (const rx47::ColumnInfo& c : rx47::kSettingsColumns)
         EXPECT_EQ(row.hasColumn(c.name), c.presence == rx47::Presence::Always) << c.name;
 }
 
