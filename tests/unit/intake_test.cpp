@@ -5,7 +5,9 @@
 // time against a real settings file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 #include "device/received.h"
 #include "model/dose.h"
@@ -27,32 +29,24 @@ struct Intake : ::testing::Test {
     void receive(const std::string& text) { m.receive(text); }
     const std::string& caption(int label) { return m.form.Label[label].caption; }
     bool errorLampBlinking() {
-        if (m.timers.isRunning(timer::kErrorLamp)) return true;
-        for (int index : m.timers.fired())
-            if (index == timer::kErrorLamp) return true;
-        return false;
+        return m.timers.isRunning(timer::kErrorLamp) || std::ranges::count(m.timers.fired(), timer::kErrorLamp) > 0;
     }
 };
 
-TEST_F(Intake, AReadingIsShownAsCpmAndDose) {
-    receive("25\r\n");
-    EXPECT_EQ(caption(kRealtimeCpm), "25");
-    EXPECT_EQ(caption(kRealtimeDose), "0.208");
-    EXPECT_EQ(m.state.readingCount, 1);
-    EXPECT_EQ(m.state.readingSum, 25);
-    EXPECT_EQ(m.state.minuteCpm, 25);
-    EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
-}
-
-TEST_F(Intake, TwoReadingsInOneIntakeCountOnce) {
-    receive("25\r\n26\r\n");
-    EXPECT_EQ(caption(kRealtimeCpm), "25");
-    EXPECT_EQ(m.state.readingCount, 1);
-}
-
-TEST_F(Intake, BlanksInsideANumberAreIgnored) {
-    receive("1 2\r\n");
-    EXPECT_EQ(caption(kRealtimeCpm), "12");
+TEST(IntakeReading, IsShownAsCpmAndDoseOncePerIntakeWithBlanksInsideIgnored) {
+    for (auto [text, cpm, dose] :
+         {std::tuple{"25\r\n", 25, "0.208"}, {"25\r\n26\r\n", 25, "0.208"}, {"1 2\r\n", 12, "0.100"}}) {
+        SCOPED_TRACE(text);
+        TestMonitor m;
+        m.connectDevice();
+        m.receive(text);
+        EXPECT_EQ(m.form.Label[kRealtimeCpm].caption, std::to_string(cpm));
+        EXPECT_EQ(m.form.Label[kRealtimeDose].caption, dose);
+        EXPECT_EQ(m.state.readingCount, 1);
+        EXPECT_EQ(m.state.readingSum, cpm);
+        EXPECT_EQ(m.state.minuteCpm, cpm);
+        EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
+    }
 }
 
 TEST_F(Intake, ZeroNegativeAndAboveAThousandAreRejected) {
@@ -79,7 +73,11 @@ TEST_F(Intake, MinuteCpmIsTheMeanRoundedHalfUp) {
     EXPECT_EQ(m.state.minuteCpm, 10);  // 31 / 3
 }
 
-TEST_F(Intake, AStatusReportFillsUnknownValuesAndTheTotalCount) {
+TEST_F(Intake, AStatusReportFillsOnlyUnknownValuesAndTheTotalCount) {
+    receive("gms:150\r\natc:300\r\nttc:1\r\n");  // known values are not overwritten by the device
+    EXPECT_EQ(m.values.gammaCoefficient, 120);
+    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
+
     m.values.gammaCoefficient = 0;
     m.values.cpmAlarmLevel = 0;
     m.setSetting("gkeisuu", std::int64_t{99});
@@ -90,54 +88,37 @@ TEST_F(Intake, AStatusReportFillsUnknownValuesAndTheTotalCount) {
     EXPECT_EQ(caption(kTotalCount), "5432");
     EXPECT_EQ(m.state.readingCount, 0);
     EXPECT_FALSE(errorLampBlinking());
-    // Both values are on disk.
     const test::StoredSettings onDisk(m.folder.path());
     EXPECT_EQ(onDisk.int16("gkeisuu"), 120);
     EXPECT_EQ(onDisk.int16("warnCPMlevel"), 100);
 }
 
-TEST_F(Intake, KnownValuesAreNotOverwrittenByTheDevice) {
-    receive("gms:150\r\natc:300\r\nttc:1\r\n");
-    EXPECT_EQ(m.values.gammaCoefficient, 120);
-    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
-}
-
 TEST_F(Intake, TheAlarmLineFollowsTheReportedLevel) {
-    m.values.cpmAlarmLevel = 0;
+    // The supplied settings show the line. A level whose height does not fit 16 bits (1000) leaves the
+    // line where it was, and hides it even when the line is switched on: shown, it would read as
+    // another level. So is a level that fits but lies above the plot (150).
     m.values.cpmScaleFactor = 60;
-    receive("atc:40\r\nttc:1\r\n");
-    EXPECT_EQ(m.form.lne[kAlarmLine].y1, 4200);
-    EXPECT_EQ(m.form.lne[kAlarmLine].y2, 4200);
-    EXPECT_TRUE(m.form.lne[kAlarmLine].visible);  // the supplied settings show the line
-
-    // A level whose height does not fit 16 bits leaves the line where it was, and hides it even when
-    // the line is switched on: shown, it would read as another level.
-    m.values.cpmAlarmLevel = 0;
-    m.values.cpmScaleFactor = 60;
-    receive("atc:1000\r\nttc:1\r\n");
-    EXPECT_EQ(m.values.cpmAlarmLevel, 1000);
-    EXPECT_EQ(m.form.lne[kAlarmLine].y1, 4200);
-    EXPECT_FALSE(m.form.lne[kAlarmLine].visible);
-
-    // So is a level that fits but lies above the plot.
-    m.values.cpmAlarmLevel = 0;
-    receive("atc:150\r\nttc:1\r\n");
-    EXPECT_EQ(m.form.lne[kAlarmLine].y1, -2400);
-    EXPECT_FALSE(m.form.lne[kAlarmLine].visible);
+    for (auto [level, y, shown] : {std::tuple{40, 4200, true}, {1000, 4200, false}, {150, -2400, false}}) {
+        m.values.cpmAlarmLevel = 0;
+        receive("atc:" + std::to_string(level) + "\r\nttc:1\r\n");
+        EXPECT_EQ(m.values.cpmAlarmLevel, level);
+        EXPECT_EQ(m.form.lne[kAlarmLine].y1, y) << level;
+        EXPECT_EQ(m.form.lne[kAlarmLine].y2, y) << level;
+        EXPECT_EQ(m.form.lne[kAlarmLine].visible, shown) << level;
+    }
 }
 
-TEST_F(Intake, AReportWithoutTotalCountIsARejectedReading) {
+TEST_F(Intake, AReadingBeforeAReportIsNotCountedAndAReportWithoutTotalCountIsARejectedReading) {
+    receive("25\r\ngms:120\r\natc:100\r\nttc:5432\r\n");
+    EXPECT_EQ(m.state.readingCount, 0);
+    EXPECT_EQ(caption(kTotalCount), "5432");
+    EXPECT_FALSE(errorLampBlinking());
+
     m.values.gammaCoefficient = 0;
     receive("gms:120\r\n");
     EXPECT_EQ(m.values.gammaCoefficient, 120);
     EXPECT_EQ(m.state.readingCount, 0);
     EXPECT_TRUE(errorLampBlinking());
-}
-
-TEST_F(Intake, AReadingBeforeAReportIsNotCounted) {
-    receive("25\r\ngms:120\r\natc:100\r\nttc:5432\r\n");
-    EXPECT_EQ(m.state.readingCount, 0);
-    EXPECT_EQ(caption(kTotalCount), "5432");
 }
 
 TEST_F(Intake, TagsAtTheVeryEndStoreZeroAndFallBackToTheColumn) {
@@ -156,10 +137,11 @@ TEST_F(Intake, TagsAtTheVeryEndStoreZeroAndFallBackToTheColumn) {
 }
 
 TEST(TagValue, IsTheNumberAfterTheTagOrNothingWithoutTheTag) {
-    EXPECT_EQ(tagValue("gms:120\r\n", "gms:"), 120.0);
-    EXPECT_EQ(tagValue("atc:40\r\nttc:5\r\n", "ttc:"), 5.0);
-    EXPECT_EQ(tagValue("ttc:", "ttc:"), 0.0);  // the tag with no number is there, as 0
-    EXPECT_EQ(tagValue("25\r\n", "gms:"), std::nullopt);
+    const std::tuple<const char*, const char*, std::optional<double>> rows[] = {{"gms:120\r\n", "gms:", 120.0},
+                                                                                {"atc:40\r\nttc:5\r\n", "ttc:", 5.0},
+                                                                                {"ttc:", "ttc:", 0.0},
+                                                                                {"25\r\n", "gms:", std::nullopt}};
+    for (auto [text, tag, value] : rows) EXPECT_EQ(tagValue(text, tag), value) << text;  // a bare tag is there, as 0
 }
 
 TEST_F(Intake, AGarbledTagValueLeavesTheStoredValueAlone) {
@@ -193,16 +175,12 @@ TEST_F(Intake, WaitsWhileTheSaveDelayRuns) {
 }
 
 TEST(FormatDose, TruncatesToThousandthsAndPadsToFiveCharacters) {
-    EXPECT_EQ(doseText(30, 120), "0.250");
-    EXPECT_EQ(doseText(25, 120), "0.208");
-    EXPECT_EQ(doseText(1, 120), "0.008");
-    EXPECT_EQ(doseText(0, 120), "0.000");
-    EXPECT_EQ(doseText(120, 120), "1.000");
-    EXPECT_EQ(doseText(1500, 120), "12.50");
-    EXPECT_EQ(doseText(1481, 120), "12.341");
-    EXPECT_EQ(doseText(1000, 100), "10.00");
-    EXPECT_EQ(doseText(12350, 100), "123.5");
-    EXPECT_EQ(doseText(12345, 1000), "12.345");
+    const std::tuple<int, std::uint16_t, const char*> rows[] = {
+        {30, 120, "0.250"},    {25, 120, "0.208"},     {1, 120, "0.008"},     {0, 120, "0.000"},
+        {120, 120, "1.000"},   {1500, 120, "12.50"},   {1481, 120, "12.341"}, {1000, 100, "10.00"},
+        {12350, 100, "123.5"}, {12345, 1000, "12.345"}};
+    for (auto [cpm, coefficient, text] : rows)
+        EXPECT_EQ(doseText(cpm, coefficient), text) << cpm << " / " << coefficient;
 }
 
 TEST(FormatDose, ExactQuotientsAreNotOneUnitShort) {
