@@ -48,18 +48,16 @@ TEST_F(AlarmSound, TheWaitServesEventsUntilThePlayerReportsTheEnd) {
 }
 
 TEST_F(AlarmSound, APlaybackThatCannotStartEndsAtOnceWithThePlayerClosed) {
-    m.player.failOpen = true;
-    playAlarmSound(m.ctx);
-    EXPECT_EQ(m.pump.calls, 0);
-    EXPECT_TRUE(m.values.soundFinished);
-    EXPECT_EQ(m.player.commands, (Commands{"Open RX47.wav", "Stop", "Rew", "Close"}));
-
-    m.player.commands.clear();
-    m.player.failOpen = false;
-    m.player.failPlay = true;
-    playAlarmSound(m.ctx);
-    EXPECT_EQ(m.pump.calls, 0);
-    EXPECT_EQ(m.player.commands, (Commands{"Open RX47.wav", "Play", "Stop", "Rew", "Close"}));
+    for (bool failOpen : {true, false}) {
+        m.player.commands.clear();
+        m.player.failOpen = failOpen;
+        m.player.failPlay = !failOpen;
+        playAlarmSound(m.ctx);
+        EXPECT_EQ(m.pump.calls, 0);
+        EXPECT_TRUE(m.values.soundFinished);
+        EXPECT_EQ(m.player.commands, (failOpen ? Commands{"Open RX47.wav", "Stop", "Rew", "Close"}
+                                               : Commands{"Open RX47.wav", "Play", "Stop", "Rew", "Close"}));
+    }
 }
 
 TEST_F(AlarmSound, ASoundThatCannotPlayIsShownOnceUntilASoundPlaysAgain) {
@@ -119,15 +117,11 @@ TEST_F(AlarmSound, ASecondSoundThatCannotStartEndsTheFirstWaitToo) {
 struct AlarmWithSound : AlarmSound {
     void SetUp() override {
         AlarmSound::SetUp();
-        m.plugIn();
-        m.values.gammaCoefficient = 120;
-        m.values.cpmAlarmLevel = 100;
+        m.connectDevice();
         m.state.isLoading = false;
     }
-    void read(int cpm) {
-        m.port.received += std::to_string(cpm) + "\r\n";
-        m.timers.start(timer::kIntake);
-        m.timers.advance(500);
+    void readThree(int cpm) {
+        for (int i = 0; i < 3; ++i) m.read(cpm);
     }
 };
 
@@ -141,10 +135,10 @@ TEST_F(AlarmWithSound, TheAlarmTickWaitsForTheSoundWhileTheFlashGoesOn) {
                          m.player.finish();
                          soundEnded = true;
                      }};
-    read(150);
-    read(150);
+    m.read(150);
+    m.read(150);
     EXPECT_TRUE(m.player.commands.empty());
-    read(150);
+    m.read(150);
     EXPECT_TRUE(soundEnded);
     EXPECT_TRUE(m.timers.isRunning(timer::kAlarmFlash));
     EXPECT_TRUE(m.form.Label[kAlarmBanner].visible);
@@ -156,9 +150,7 @@ TEST_F(AlarmWithSound, AcknowledgedWhileItsSoundPlaysTheAlarmEndsAndTheReadingCo
     // 150 CPM is above both levels: the reading that raised the CPM alarm must not go on to count
     // for the dose once the operator has acknowledged the alarm inside the sound's wait.
     m.pump.script = {[&] { cmd_Click(m.ctx, 0); }, [&] { m.player.finish(); }};
-    read(150);
-    read(150);
-    read(150);
+    readThree(150);
     EXPECT_FALSE(m.timers.isRunning(timer::kAlarmFlash));
     EXPECT_FALSE(m.form.Label[kAlarmBanner].visible);
     EXPECT_EQ(m.form.Label[kAlarmBanner].caption, kCpmAlarmText);
@@ -168,7 +160,7 @@ TEST_F(AlarmWithSound, AcknowledgedWhileItsSoundPlaysTheAlarmEndsAndTheReadingCo
 
 TEST_F(AlarmWithSound, WithSoundOffTheAlarmDoesNotWait) {
     m.setSetting("sound", std::int64_t{0});
-    for (int i = 0; i < 3; ++i) read(150);
+    readThree(150);
     EXPECT_TRUE(m.timers.isRunning(timer::kAlarmFlash));
     EXPECT_TRUE(m.player.commands.empty());
     EXPECT_EQ(m.pump.calls, 0);

@@ -56,9 +56,15 @@ TEST_F(Alarms, TheThirdReadingAboveTheCpmLevelRaisesTheCpmAlarmEvenWithReadingsB
     EXPECT_FALSE(m.form.Shape1[2].visible);
 }
 
-TEST_F(Alarms, AReadingEqualToALevelDoesNotCount) {
+TEST_F(Alarms, AReadingEqualToALevelDoesNotCountAndWithWarningOffNothingCounts) {
     m.setSetting("warnLineLevel", 0.833);  // the dose of 100 CPM
     readAll({100, 100, 100, 100});
+    EXPECT_FALSE(alarmShown());
+    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    EXPECT_EQ(m.state.doseAlarmHits, 0);
+
+    m.setSetting("warning", std::int64_t{0});
+    readAll({500, 500, 500, 500});
     EXPECT_FALSE(alarmShown());
     EXPECT_EQ(m.state.cpmAlarmHits, 0);
     EXPECT_EQ(m.state.doseAlarmHits, 0);
@@ -75,24 +81,11 @@ TEST_F(Alarms, TheDoseAlarmCountsTheRealTimeDoseAgainstItsLevel) {
     EXPECT_EQ(m.state.cpmAlarmHits, 0);
 }
 
-TEST_F(Alarms, OneReadingRaisesOneAlarmAndTheCpmAlarmWins) {
+TEST_F(Alarms, OneReadingRaisesOneAlarmTheCpmAlarmWinsAndWhileItIsShownNoReadingCounts) {
     readAll({101, 101, 101});  // above both levels
-    EXPECT_TRUE(alarmShown());
+    ASSERT_TRUE(alarmShown());
     EXPECT_EQ(banner().caption, kCpmAlarmText);
     EXPECT_EQ(m.state.doseAlarmHits, 2);  // the raising reading did not count for the dose
-}
-
-TEST_F(Alarms, WithWarningOffNothingCounts) {
-    m.setSetting("warning", std::int64_t{0});
-    readAll({500, 500, 500, 500});
-    EXPECT_FALSE(alarmShown());
-    EXPECT_EQ(m.state.cpmAlarmHits, 0);
-    EXPECT_EQ(m.state.doseAlarmHits, 0);
-}
-
-TEST_F(Alarms, WhileAnAlarmIsShownNoReadingCounts) {
-    readAll({101, 101, 101});
-    ASSERT_TRUE(alarmShown());
     readAll({101, 101, 101, 101});
     EXPECT_EQ(m.state.cpmAlarmHits, 0);
     EXPECT_EQ(m.state.doseAlarmHits, 2);
@@ -176,7 +169,7 @@ TEST_F(Alarms, AcknowledgementShowsEveryBarWithAValueAndStartsCountingAgain) {
     EXPECT_TRUE(alarmShown());
 }
 
-TEST_F(Alarms, PopUpBringsTheWindowBackAsTheSettingsSay) {
+TEST(AlarmPopUp, BringsTheWindowBackAsTheSettingsSay) {
     using enum WindowState;
     const struct {
         bool popup, tasktray;
@@ -198,10 +191,10 @@ TEST_F(Alarms, PopUpBringsTheWindowBackAsTheSettingsSay) {
         t.form.windowState = c.before;
         t.desktop.trayIcons = c.before == Hidden ? 1 : 0;
         for (int i = 0; i < 3; ++i) evaluateAlarms(t.ctx, 101, "0.841");
-        const std::string which = "popup " + std::to_string(c.popup) + " tasktray " + std::to_string(c.tasktray);
-        EXPECT_TRUE(t.timers.isRunning(timer::kAlarmFlash)) << which;
-        EXPECT_EQ(t.form.windowState, c.after) << which;
-        EXPECT_EQ(t.desktop.trayIconShown(), c.iconAfter) << which;
+        SCOPED_TRACE(::testing::Message() << "popup " << c.popup << " tasktray " << c.tasktray);
+        EXPECT_TRUE(t.timers.isRunning(timer::kAlarmFlash));
+        EXPECT_EQ(t.form.windowState, c.after);
+        EXPECT_EQ(t.desktop.trayIconShown(), c.iconAfter);
     }
 }
 

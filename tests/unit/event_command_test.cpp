@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <tuple>
 
 #include "model/main_form.h"
 #include "model/monitor_state.h"
@@ -36,30 +38,32 @@ struct AlarmCommand : ::testing::Test {
     int hookLines(const std::string& text) const { return m.logLines.count(LogCategory::Hook, text); }
 };
 
-TEST_F(AlarmCommand, EachKindOfAlarmRunsTheCommandWithTheAlarmInItsEnvironment) {
-    readThree(101);
-    ASSERT_EQ(m.commands.runs.size(), 1u);
-    const auto cpm = m.commands.runs[0];  // a copy: the next alarm adds to the runs
-    EXPECT_EQ(cpm.program, "/usr/local/bin/rx47 notify");
-    EXPECT_EQ(cpm.arguments, (Arguments{"--to", "a b", "$(touch x); 'y'"}));
-    EXPECT_EQ(cpm.variable("RX47_ALARM_KIND"), "cpm");
-    EXPECT_EQ(cpm.variable("RX47_ALARM_VALUE"), "101");
-    EXPECT_EQ(cpm.variable("RX47_ALARM_LEVEL"), "100");
-    EXPECT_EQ(cpm.variable("RX47_ALARM_TIME"), "2026-05-07T09:30:12+09:00");
-    EXPECT_EQ(cpm.variable("RX47_ALARM_MESSAGE"), kCpmAlarmText);
-    EXPECT_EQ(cpm.variable("RX47_PROGRAM_FOLDER"), m.folder.path().string());
-    m.commands.finish();
-    acknowledgeAlarm(m.ctx);
+/// The values of the named variables in a run's environment.
+Arguments variables(const test::RecordingCommandRunner::Run& run, std::initializer_list<const char*> names) {
+    Arguments values;
+    for (const char* name : names) values.push_back(run.variable(name));
+    return values;
+}
 
-    m.setSetting("warnLineLevel", 0.55);
-    readThree(70);  // 0.583 μSv/h
-    ASSERT_EQ(m.commands.runs.size(), 2u);
-    const auto& dose = m.commands.runs[1];
-    EXPECT_EQ(dose.variable("RX47_ALARM_KIND"), "dose");
-    EXPECT_EQ(dose.variable("RX47_ALARM_VALUE"), "0.583");
-    EXPECT_EQ(dose.variable("RX47_ALARM_LEVEL"), "0.55");
-    EXPECT_EQ(dose.variable("RX47_ALARM_MESSAGE"), kDoseAlarmText);
-    EXPECT_EQ(dose.arguments, cpm.arguments);
+TEST_F(AlarmCommand, EachKindOfAlarmRunsTheCommandWithTheAlarmInItsEnvironment) {
+    // A CPM alarm, then a dose alarm at 0.583 μSv/h.
+    const std::tuple<double, int, const char*, const char*, const char*, const char*> alarms[] = {
+        {0.5, 101, "cpm", "101", "100", kCpmAlarmText}, {0.55, 70, "dose", "0.583", "0.55", kDoseAlarmText}};
+    for (std::size_t i = 0; i < std::size(alarms); ++i) {
+        const auto [doseLevel, cpm, kind, value, level, message] = alarms[i];
+        SCOPED_TRACE(kind);
+        m.setSetting("warnLineLevel", doseLevel);
+        readThree(cpm);
+        ASSERT_EQ(m.commands.runs.size(), i + 1);
+        const auto& run = m.commands.runs[i];
+        EXPECT_EQ(run.program, "/usr/local/bin/rx47 notify");
+        EXPECT_EQ(run.arguments, (Arguments{"--to", "a b", "$(touch x); 'y'"}));
+        EXPECT_EQ(variables(run, {"RX47_ALARM_KIND", "RX47_ALARM_VALUE", "RX47_ALARM_LEVEL", "RX47_ALARM_MESSAGE",
+                                  "RX47_ALARM_TIME", "RX47_PROGRAM_FOLDER"}),
+                  (Arguments{kind, value, level, message, "2026-05-07T09:30:12+09:00", m.folder.path().string()}));
+        m.commands.finish();
+        acknowledgeAlarm(m.ctx);
+    }
 }
 
 TEST_F(AlarmCommand, OneRunsAtATimeTheNextWaitsItsTurnAndHowEachEndedIsLogged) {
@@ -114,9 +118,8 @@ TEST_F(AlarmCommand, TheEventCommandHearsOfEveryEventAndTheOldestWaitingOneGoesF
     m.ctx.reporting.alarmCommand.clear();
     readThree(101);
     ASSERT_EQ(events.runs.size(), 1u);
-    EXPECT_EQ(events.runs[0].variable("RX47_EVENT"), "alarm");
-    EXPECT_EQ(events.runs[0].variable("RX47_ALARM_KIND"), "cpm");
-    EXPECT_EQ(events.runs[0].variable("RX47_TIME"), "2026-05-07T09:30:12+09:00");
+    EXPECT_EQ(variables(events.runs[0], {"RX47_EVENT", "RX47_ALARM_KIND", "RX47_TIME"}),
+              (Arguments{"alarm", "cpm", "2026-05-07T09:30:12+09:00"}));
     EXPECT_EQ(events.runs[0].arguments, (Arguments{"--map"}));
     EXPECT_EQ(events.timeLimit, std::chrono::seconds(7));
     acknowledgeAlarm(m.ctx);
@@ -134,10 +137,8 @@ TEST_F(AlarmCommand, TheEventCommandHearsOfEveryEventAndTheOldestWaitingOneGoesF
     EXPECT_EQ(events.runs[1].variable("RX47_EVENT"), "acknowledged");
     EXPECT_EQ(events.runs[2].variable("RX47_EVENT"), "device-lost");
     EXPECT_EQ(events.runs[2].variable("RX47_PORT"), "COM" + m.form.Combo1[kPortList].text);
-    const auto minute = events.runs[3];
-    EXPECT_EQ(minute.variable("RX47_EVENT"), "minute");
-    EXPECT_EQ(minute.variable("RX47_CPM"), "25");
-    EXPECT_EQ(minute.variable("RX47_TOTAL_COUNT"), "123456");
+    EXPECT_EQ(variables(events.runs[3], {"RX47_EVENT", "RX47_CPM", "RX47_TOTAL_COUNT"}),
+              (Arguments{"minute", "25", "123456"}));
 
     // Too many wait: the oldest that is not an alarm goes, the alarm stays.
     reportAlarmRaised(m.ctx, {AlarmKind::Cpm, "150", "100"});
