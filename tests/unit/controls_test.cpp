@@ -61,6 +61,10 @@ struct Controls : ::testing::Test {
         return f.cmd[0].enabled == enabled && f.cmd[1].enabled == enabled && f.Option2[0].enabled == enabled &&
                f.Option2[1].enabled == enabled;
     }
+    /// Whether option `index` of the pair is set and the other one not.
+    static bool chosen(const std::array<OptionControl, 2>& pair, int index) {
+        return pair[index].value && !pair[1 - index].value;
+    }
     bool buzzerStored() { return test::StoredSettings(m.folder.path()).isTrue("buzzer"); }
 };
 
@@ -76,7 +80,7 @@ TEST_F(Controls, TheSettingsButtonClearsTheHitCountersBeforeTheDialogOpens) {
     EXPECT_TRUE(m.port.sent.empty());
 }
 
-TEST_F(Controls, TheResetClearsStatisticsGraphAndTheDevicesTotalCount) {
+TEST_F(Controls, TheResetClearsStatisticsGraphAndTheDevicesTotalCountAndWaitsForTheNextMinute) {
     fillStatistics();
     m.timers.start(timer::kIntake);
     cmd_Click(m.ctx, 0);
@@ -104,10 +108,8 @@ TEST_F(Controls, TheResetClearsStatisticsGraphAndTheDevicesTotalCount) {
     EXPECT_FALSE(m.form.tgt[graph::kPeakMarker].visible);
     for (const auto& b : m.form.bar) EXPECT_FALSE(b.visible);
     EXPECT_FALSE(m.form.cmd[0].enabled);
-}
 
-TEST_F(Controls, AfterAResetTheButtonStaysDisabledUntilTheNextMinuteUpdate) {
-    cmd_Click(m.ctx, 0);
+    // The button stays disabled until the next minute update.
     m.timers.advance(30000);
     EXPECT_FALSE(m.form.cmd[0].enabled);
     m.clock.time.minute += 1;
@@ -115,13 +117,30 @@ TEST_F(Controls, AfterAResetTheButtonStaysDisabledUntilTheNextMinuteUpdate) {
     EXPECT_TRUE(m.form.cmd[0].enabled);
 }
 
-TEST_F(Controls, TheResetWithThePortClosedResetsTheWindowOnly) {
-    fillStatistics();
+TEST_F(Controls, WithThePortClosedEachControlChangesTheWindowOnly) {
+    m.setSetting("buzzer", std::int64_t{-1});
     m.port.close();
-    cmd_Click(m.ctx, 0);
-    EXPECT_TRUE(m.port.sent.empty());
+    Option1_Click(m.ctx, 1);  // stop: the caption only
+    EXPECT_EQ(m.form.caption, " RX47 monitor 【データ通信停止】");
+    EXPECT_TRUE(deviceControlsEnabled(true));
+    EXPECT_FALSE(m.timers.isRunning(timer::kTxLamp));
+
+    Option2_Click(m.ctx, 1);  // the buzzer: the save delay only
+    EXPECT_TRUE(m.form.Option2[1].value);
+    EXPECT_TRUE(buzzerStored());
+    EXPECT_TRUE(m.timers.isRunning(timer::kSaveDelay));
+    m.timers.advance(4000);
+
+    fillStatistics();
+    cmd_Click(m.ctx, 0);  // the reset: the window only
     EXPECT_EQ(m.form.Label[kAverageCpm].caption, "");
     EXPECT_FALSE(m.form.cmd[0].enabled);
+
+    Option1_Click(m.ctx, 0);  // receive: the search message, and the controls disabled
+    EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
+    EXPECT_TRUE(deviceControlsEnabled(false));
+    EXPECT_EQ(m.form.caption, " RX47 monitor");
+    EXPECT_TRUE(m.port.sent.empty());
 }
 
 TEST_F(Controls, PressingResetWhileAnAlarmBlinksAcknowledgesItOnlyAndASecondPressResets) {
@@ -167,8 +186,7 @@ TEST_F(Controls, StopAndReceiveWithThePortOpen) {
     m.form.Label[kTxLamp].backColour = kLampGreen;
     m.timers.start(timer::kIntake);
     Option1_Click(m.ctx, 1);
-    EXPECT_TRUE(m.form.Option1[1].value);
-    EXPECT_FALSE(m.form.Option1[0].value);
+    EXPECT_TRUE(chosen(m.form.Option1, 1));
     EXPECT_EQ(m.port.sent, std::vector<std::string>{"stop\r\n"});
     EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
     EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
@@ -180,39 +198,18 @@ TEST_F(Controls, StopAndReceiveWithThePortOpen) {
 
     m.timers.advance(200);
     Option1_Click(m.ctx, 0);
-    EXPECT_TRUE(m.form.Option1[0].value);
-    EXPECT_FALSE(m.form.Option1[1].value);
+    EXPECT_TRUE(chosen(m.form.Option1, 0));
     EXPECT_EQ(m.port.sent.back(), "go\r\n");
     EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
     EXPECT_TRUE(deviceControlsEnabled(true));
     EXPECT_EQ(m.form.caption, " RX47 monitor");
 }
 
-TEST_F(Controls, StopWithThePortClosedChangesTheCaptionOnly) {
-    m.port.close();
-    Option1_Click(m.ctx, 1);
-    EXPECT_EQ(m.form.caption, " RX47 monitor 【データ通信停止】");
-    EXPECT_TRUE(deviceControlsEnabled(true));
-    EXPECT_TRUE(m.port.sent.empty());
-    EXPECT_FALSE(m.timers.isRunning(timer::kTxLamp));
-}
-
-TEST_F(Controls, ReceiveWithThePortClosedShowsTheSearchMessageAndDisablesTheControls) {
-    Option1_Click(m.ctx, 1);
-    m.port.close();
-    Option1_Click(m.ctx, 0);
-    EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
-    EXPECT_TRUE(deviceControlsEnabled(false));
-    EXPECT_EQ(m.form.caption, " RX47 monitor");
-    EXPECT_EQ(m.port.sent, std::vector<std::string>{"stop\r\n"});
-}
-
 TEST_F(Controls, BuzzerOnIsSentStoredAndSavedInTheDevice) {
     m.state.cpmAlarmHits = 2;
     m.timers.start(timer::kIntake);
     Option2_Click(m.ctx, 0);
-    EXPECT_TRUE(m.form.Option2[0].value);
-    EXPECT_FALSE(m.form.Option2[1].value);
+    EXPECT_TRUE(chosen(m.form.Option2, 0));
     EXPECT_EQ(m.port.sent, std::vector<std::string>{"set snd=on\r\n"});
     EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
     EXPECT_TRUE(buzzerStored());
@@ -223,17 +220,6 @@ TEST_F(Controls, BuzzerOnIsSentStoredAndSavedInTheDevice) {
     Option2_Click(m.ctx, 1);
     EXPECT_EQ(m.port.sent.back(), "set snd=off\r\n");
     EXPECT_FALSE(buzzerStored());
-}
-
-TEST_F(Controls, BuzzerWithThePortClosedOnlyStartsTheSaveDelay) {
-    m.setSetting("buzzer", std::int64_t{-1});
-    m.port.close();
-    Option2_Click(m.ctx, 1);
-    EXPECT_TRUE(m.form.Option2[1].value);
-    EXPECT_TRUE(buzzerStored());
-    EXPECT_TRUE(m.timers.isRunning(timer::kSaveDelay));
-    m.timers.advance(4000);
-    EXPECT_TRUE(m.port.sent.empty());
 }
 
 TEST_F(Controls, TwoHitsFollowedByABuzzerClickNeedThreeMoreReadings) {
@@ -253,10 +239,8 @@ TEST_F(Controls, WhileLoadingTheOptionsOnlyFollowTheClick) {
     m.state.cpmAlarmHits = 2;
     Option1_Click(m.ctx, 1);
     Option2_Click(m.ctx, 0);
-    EXPECT_TRUE(m.form.Option1[1].value);
-    EXPECT_FALSE(m.form.Option1[0].value);
-    EXPECT_TRUE(m.form.Option2[0].value);
-    EXPECT_FALSE(m.form.Option2[1].value);
+    EXPECT_TRUE(chosen(m.form.Option1, 1));
+    EXPECT_TRUE(chosen(m.form.Option2, 0));
     EXPECT_EQ(m.form.caption, " RX47 monitor");
     EXPECT_TRUE(m.port.sent.empty());
     EXPECT_FALSE(buzzerStored());

@@ -54,16 +54,13 @@ TEST_F(Tray, AnotherCopyBringsTheWindowBackOnlyWhenItIsNotNormal) {
     EXPECT_FALSE(m.timers.isRunning(timer::kTrayIconRemoval));
 }
 
-TEST_F(Tray, OtherMouseEventsOnTheIconDoNothing) {
+TEST_F(Tray, OtherMouseEventsOnTheIconDoNothingAndAMinimiseRightAfterARestoreKeepsTheWayBack) {
     Form_Resize(m.ctx, WindowState::Minimised);
     taskicon_MouseDown(m.ctx, TrayButton::Other);
     m.timers.advance(1000);
     EXPECT_EQ(m.form.windowState, WindowState::Hidden);
     EXPECT_TRUE(m.desktop.trayIconShown());
-}
 
-TEST_F(Tray, AMinimiseRightAfterARestoreKeepsTheWayBack) {
-    Form_Resize(m.ctx, WindowState::Minimised);
     taskicon_MouseDown(m.ctx, TrayButton::Left);
     m.timers.advance(200);
     Form_Resize(m.ctx, WindowState::Normal);
@@ -92,10 +89,6 @@ TEST_F(Tray, WithoutTheSettingOrANotificationAreaTheWindowStaysMinimised) {
     EXPECT_FALSE(m.desktop.trayIconShown());
 }
 
-int storedRunning(const TestMonitor& m) {
-    return test::StoredSettings(m.folder.path()).int16("running");
-}
-
 TEST(Shutdown, CountsTheExitAndCompactsEveryHundredth) {
     for (auto [before, after] : {std::pair{1, 2}, {99, 100}, {100, 1}}) {
         TestMonitor m;
@@ -107,7 +100,7 @@ TEST(Shutdown, CountsTheExitAndCompactsEveryHundredth) {
         EXPECT_FALSE(m.port.isOpen());
         EXPECT_FALSE(m.desktop.trayIconShown());
         EXPECT_TRUE(m.port.sent.empty());
-        EXPECT_EQ(storedRunning(m), after) << before;
+        EXPECT_EQ(test::StoredSettings(m.folder.path()).int16("running"), after) << before;
         EXPECT_FALSE(std::filesystem::exists(m.folder.path() / kSettingsTempFileName));
     }
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "monitor/link.h"
 #include "monitor/timer_schedule.h"
@@ -29,7 +31,7 @@ TEST(Timers, TheScheduleStopsWhatRunsAndATickWithoutAnEntryChangesNothing) {
     EXPECT_EQ(m.state, state);
 }
 
-TEST(Timers, ALampBlinkIsBrightForOneTickThenDim) {
+TEST(Timers, ALampBlinkIsBrightForOneTickThenDimAndRestartingItDoesNotLengthenIt) {
     TestMonitor m;
     LabelControl& lamp = m.form.Label[kRxLamp];
     m.timers.start(timer::kRxLamp);
@@ -40,6 +42,15 @@ TEST(Timers, ALampBlinkIsBrightForOneTickThenDim) {
     EXPECT_FALSE(m.timers.isRunning(timer::kRxLamp));  // its timer runs only while the lamp is lit
     EXPECT_TRUE(m.state.rxLampLit);                    // the next blink starts bright again
     EXPECT_EQ(m.state.rxBlinkTicks, 0);
+
+    // Restarting a blink does not lengthen it.
+    m.timers.start(timer::kErrorLamp);
+    m.timers.advance(50);
+    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampRed);
+    m.timers.start(timer::kErrorLamp);
+    m.timers.advance(100);
+    EXPECT_FALSE(m.timers.isRunning(timer::kErrorLamp));
+    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampDarkRed);
 
     // Off screen nobody sees a blink: the lamp is left as a blink ends, and no timer wakes for it.
     m.form.windowState = WindowState::Minimised;
@@ -52,34 +63,10 @@ TEST(Timers, ALampBlinkIsBrightForOneTickThenDim) {
     EXPECT_TRUE(m.timers.isRunning(timer::kErrorLamp));
 }
 
-TEST(Timers, RestartingABlinkDoesNotLengthenIt) {
-    TestMonitor m;
-    m.timers.start(timer::kErrorLamp);
-    m.timers.advance(50);
-    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampRed);
-    m.timers.start(timer::kErrorLamp);
-    m.timers.advance(100);
-    EXPECT_FALSE(m.timers.isRunning(timer::kErrorLamp));
-    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampDarkRed);
-}
-
-TEST(Timers, TheSplashDelayStartsTheMinuteTimerOnItsSecondTick) {
-    TestMonitor m;
-    m.timers.start(timer::kSplash);
-    m.timers.advance(1000);
-    EXPECT_FALSE(m.timers.isRunning(timer::kMinute));
-    m.timers.advance(1000);
-    EXPECT_TRUE(m.timers.isRunning(timer::kMinute));
-    EXPECT_FALSE(m.timers.isRunning(timer::kSplash));
-    EXPECT_EQ(m.desktop.splashClosed, 1);
-    EXPECT_EQ(m.state.splashTicks, 0);
-}
-
 TEST(Timers, TheMinuteTimerSleepsToTheNextMinuteFollowsAClockThatJumpsOrRunsFastAndNeverSpins) {
     TestMonitor m;
-    m.port.devices = {1};
-    m.port.open(1);
-    m.port.setDataReceivedHandler([&] { onDataReceived(m.ctx); });
+    m.plugIn();
+    m.dispatchReceivedData();
     // The wall clock in tenths of a second since 09:00:00; time passes in steps of 100 ms, with a
     // reading each second, and the wall clock moves on `pace` times as fast as the timers.
     long wall = 0;
@@ -179,31 +166,36 @@ TEST(Timers, TheMinuteTimerSleepsToTheNextMinuteFollowsAClockThatJumpsOrRunsFast
     EXPECT_LE(minuteTicks() - ticks, 2 * 13);
 }
 
-TEST(Timers, TheSaveDelaySendsSaveOnItsFourthTick) {
-    TestMonitor m;
-    m.port.devices = {1};
-    m.port.open(1);
-    m.timers.start(timer::kSaveDelay);
-    m.timers.advance(3000);
-    EXPECT_TRUE(m.port.sent.empty());
-    m.timers.advance(1000);
-    ASSERT_EQ(m.port.sent.size(), 1u);
-    EXPECT_EQ(m.port.sent[0], "save\r\n");
-    EXPECT_FALSE(m.timers.isRunning(timer::kSaveDelay));
-    EXPECT_TRUE(m.timers.isRunning(timer::kIntake));
-    EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
+TEST(Timers, TheSaveDelaySendsSaveOnItsFourthTickIfThePortIsOpen) {
+    for (bool open : {true, false}) {
+        SCOPED_TRACE(open ? "open" : "closed");
+        TestMonitor m;
+        if (open) m.plugIn();
+        m.timers.start(timer::kSaveDelay);
+        m.timers.advance(3000);
+        EXPECT_TRUE(m.port.sent.empty());
+        m.timers.advance(1000);
+        EXPECT_EQ(m.port.sent, open ? std::vector<std::string>{"save\r\n"} : std::vector<std::string>{});
+        EXPECT_FALSE(m.timers.isRunning(timer::kSaveDelay));
+        EXPECT_TRUE(m.timers.isRunning(timer::kIntake));
+        EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
+    }
 }
 
-TEST(Timers, SplashAndSaveDelayEachCountTheirOwnTicks) {
+TEST(Timers, TheSplashStartsTheMinuteTimerOnItsSecondTickAndItAndTheSaveDelayEachCountTheirOwnTicks) {
     TestMonitor m;
-    m.port.devices = {1};
-    m.port.open(1);
+    m.plugIn();
     m.timers.start(timer::kSplash);
     m.timers.advance(500);
     m.timers.start(timer::kSaveDelay);
     const auto saves = [&] { return std::count(m.port.sent.begin(), m.port.sent.end(), "save\r\n"); };
-    m.timers.advance(1500);  // the splash's second tick, the save delay's second
+    m.timers.advance(500);
+    EXPECT_FALSE(m.timers.isRunning(timer::kMinute));
+    m.timers.advance(1000);  // the splash's second tick, the save delay's second
+    EXPECT_TRUE(m.timers.isRunning(timer::kMinute));
+    EXPECT_FALSE(m.timers.isRunning(timer::kSplash));
     EXPECT_EQ(m.desktop.splashClosed, 1);
+    EXPECT_EQ(m.state.splashTicks, 0);
     EXPECT_EQ(saves(), 0);
     m.timers.advance(2500);  // the save delay's fourth tick: neither delay cut the other short
     EXPECT_EQ(saves(), 1);
@@ -212,14 +204,6 @@ TEST(Timers, SplashAndSaveDelayEachCountTheirOwnTicks) {
     EXPECT_EQ(saves(), 1);
     EXPECT_FALSE(m.timers.isRunning(timer::kSplash));
     EXPECT_FALSE(m.timers.isRunning(timer::kSaveDelay));
-}
-
-TEST(Timers, NothingIsSentWhileThePortIsClosed) {
-    TestMonitor m;
-    m.timers.start(timer::kSaveDelay);
-    m.timers.advance(4000);
-    EXPECT_TRUE(m.port.sent.empty());
-    EXPECT_TRUE(m.timers.isRunning(timer::kIntake));
 }
 
 }  // namespace
