@@ -5,6 +5,8 @@
 // the acknowledgement, through the intake as the program runs them, in virtual time.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "display/trend_graph.h"
 #include "monitor/alarms.h"
 #include "monitor/timer_schedule.h"
@@ -24,6 +26,8 @@ struct Alarms : ::testing::Test {
     void readAll(std::initializer_list<int> readings) {
         for (int cpm : readings) read(cpm);
     }
+    /// The readings counted towards the CPM alarm and towards the dose alarm.
+    std::pair<int, int> hits() const { return {m.state.cpmAlarmHits, m.state.doseAlarmHits}; }
     bool alarmShown() const { return m.timers.isRunning(timer::kAlarmFlash); }
     const LabelControl& banner() const { return m.form.Label[kAlarmBanner]; }
     /// Bars with the given captions in the newest slots, shown as the graph shows them.
@@ -60,14 +64,12 @@ TEST_F(Alarms, AReadingEqualToALevelDoesNotCountAndWithWarningOffNothingCounts) 
     m.setSetting("warnLineLevel", 0.833);  // the dose of 100 CPM
     readAll({100, 100, 100, 100});
     EXPECT_FALSE(alarmShown());
-    EXPECT_EQ(m.state.cpmAlarmHits, 0);
-    EXPECT_EQ(m.state.doseAlarmHits, 0);
+    EXPECT_EQ(hits(), std::pair(0, 0));
 
     m.setSetting("warning", std::int64_t{0});
     readAll({500, 500, 500, 500});
     EXPECT_FALSE(alarmShown());
-    EXPECT_EQ(m.state.cpmAlarmHits, 0);
-    EXPECT_EQ(m.state.doseAlarmHits, 0);
+    EXPECT_EQ(hits(), std::pair(0, 0));
 }
 
 TEST_F(Alarms, TheDoseAlarmCountsTheRealTimeDoseAgainstItsLevel) {
@@ -77,8 +79,7 @@ TEST_F(Alarms, TheDoseAlarmCountsTheRealTimeDoseAgainstItsLevel) {
     read(70);
     EXPECT_TRUE(alarmShown());
     EXPECT_EQ(banner().caption, kDoseAlarmText);
-    EXPECT_EQ(m.state.doseAlarmHits, 0);
-    EXPECT_EQ(m.state.cpmAlarmHits, 0);
+    EXPECT_EQ(hits(), std::pair(0, 0));
 }
 
 TEST_F(Alarms, OneReadingRaisesOneAlarmTheCpmAlarmWinsAndWhileItIsShownNoReadingCounts) {
@@ -87,8 +88,7 @@ TEST_F(Alarms, OneReadingRaisesOneAlarmTheCpmAlarmWinsAndWhileItIsShownNoReading
     EXPECT_EQ(banner().caption, kCpmAlarmText);
     EXPECT_EQ(m.state.doseAlarmHits, 2);  // the raising reading did not count for the dose
     readAll({101, 101, 101, 101});
-    EXPECT_EQ(m.state.cpmAlarmHits, 0);
-    EXPECT_EQ(m.state.doseAlarmHits, 2);
+    EXPECT_EQ(hits(), std::pair(0, 2));
     EXPECT_EQ(banner().caption, kCpmAlarmText);
 }
 

@@ -5,6 +5,7 @@
 // data-link and buzzer option pairs and the hover highlight, in virtual time.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "display/trend_graph.h"
@@ -69,12 +70,9 @@ struct Controls : ::testing::Test {
 };
 
 TEST_F(Controls, TheSettingsButtonClearsTheHitCountersBeforeTheDialogOpens) {
-    m.state.cpmAlarmHits = 2;
-    m.state.doseAlarmHits = 1;
-    m.desktop.onSetupDialog = [&] {
-        EXPECT_EQ(m.state.cpmAlarmHits, 0);
-        EXPECT_EQ(m.state.doseAlarmHits, 0);
-    };
+    const auto hits = [&] { return std::tie(m.state.cpmAlarmHits, m.state.doseAlarmHits); };
+    hits() = std::tuple(2, 1);
+    m.desktop.onSetupDialog = [&] { EXPECT_EQ(hits(), std::tuple(0, 0)); };
     cmd_Click(m.ctx, 1);
     EXPECT_EQ(m.desktop.setupDialogs, 1);
     EXPECT_TRUE(m.port.sent.empty());
@@ -94,11 +92,8 @@ TEST_F(Controls, TheResetClearsStatisticsGraphAndTheDevicesTotalCountAndWaitsFor
         EXPECT_EQ(m.form.Label[i].caption, i == kRealtimeCpm || i == kRealtimeDose ? "42" : "") << i;
     EXPECT_EQ(m.form.Label[kMaxCpm].foreColour, kBlack);
     EXPECT_EQ(m.form.Label[kMaxDose].foreColour, kBlack);
-    EXPECT_EQ(m.state.minCpm, 500);
-    EXPECT_EQ(m.state.maxCpm, 0);
-    EXPECT_EQ(m.state.minuteCount, 0);
-    EXPECT_EQ(m.state.minuteSum, 0);
-    EXPECT_EQ(m.state.minuteCpm, 0);
+    const MonitorState& s = m.state;
+    EXPECT_EQ(std::tie(s.minCpm, s.maxCpm, s.minuteCount, s.minuteSum, s.minuteCpm), std::make_tuple(500, 0, 0, 0, 0));
     for (int i = 0; i <= graph::kNewest; ++i) {
         EXPECT_FALSE(m.form.tgt[i].visible) << i;
         EXPECT_EQ(m.form.tgt[i].caption, "0") << i;

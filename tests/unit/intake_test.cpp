@@ -27,6 +27,8 @@ struct Intake : ::testing::Test {
     TestMonitor m;
     void SetUp() override { m.connectDevice(); }
     void receive(const std::string& text) { m.receive(text); }
+    /// The coefficient and the CPM alarm level the program knows.
+    auto known() { return std::tie(m.values.gammaCoefficient, m.values.cpmAlarmLevel); }
     const std::string& caption(int label) { return m.form.Label[label].caption; }
     bool errorLampBlinking() {
         return m.timers.isRunning(timer::kErrorLamp) || std::ranges::count(m.timers.fired(), timer::kErrorLamp) > 0;
@@ -42,24 +44,20 @@ TEST(IntakeReading, IsShownAsCpmAndDoseOncePerIntakeWithBlanksInsideIgnored) {
         m.receive(text);
         EXPECT_EQ(m.form.Label[kRealtimeCpm].caption, std::to_string(cpm));
         EXPECT_EQ(m.form.Label[kRealtimeDose].caption, dose);
-        EXPECT_EQ(m.state.readingCount, 1);
-        EXPECT_EQ(m.state.readingSum, cpm);
-        EXPECT_EQ(m.state.minuteCpm, cpm);
+        EXPECT_EQ(std::tie(m.state.readingCount, m.state.readingSum, m.state.minuteCpm), std::tuple(1, cpm, cpm));
         EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
     }
 }
 
 TEST_F(Intake, ZeroNegativeAndAboveAThousandAreRejected) {
-    m.state.cpmAlarmHits = 2;
-    m.state.doseAlarmHits = 1;
+    std::tie(m.state.cpmAlarmHits, m.state.doseAlarmHits) = std::tuple(2, 1);
     for (const char* text : {"0\r\n", "1001\r\n", "-5\r\n", "\r\n", "garbage"}) {
         receive(text);
         EXPECT_EQ(m.state.readingCount, 0) << text;
         EXPECT_EQ(caption(kRealtimeCpm), "") << text;
     }
     EXPECT_TRUE(errorLampBlinking());
-    EXPECT_EQ(m.state.cpmAlarmHits, 0);
-    EXPECT_EQ(m.state.doseAlarmHits, 0);
+    EXPECT_EQ(std::tie(m.state.cpmAlarmHits, m.state.doseAlarmHits), std::tuple(0, 0));
     receive("1000\r\n");
     EXPECT_EQ(m.state.readingCount, 1);
     EXPECT_EQ(caption(kRealtimeCpm), "1000");
@@ -75,22 +73,18 @@ TEST_F(Intake, MinuteCpmIsTheMeanRoundedHalfUp) {
 
 TEST_F(Intake, AStatusReportFillsOnlyUnknownValuesAndTheTotalCount) {
     receive("gms:150\r\natc:300\r\nttc:1\r\n");  // known values are not overwritten by the device
-    EXPECT_EQ(m.values.gammaCoefficient, 120);
-    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
+    EXPECT_EQ(known(), std::tuple(120, 100));
 
-    m.values.gammaCoefficient = 0;
-    m.values.cpmAlarmLevel = 0;
+    known() = std::tuple(0, 0);
     m.setSetting("gkeisuu", std::int64_t{99});
     m.setSetting("warnCPMlevel", std::int64_t{77});
     receive("gms:120\r\natc:100\r\nttc:5432\r\n");
-    EXPECT_EQ(m.values.gammaCoefficient, 120);
-    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
+    EXPECT_EQ(known(), std::tuple(120, 100));
     EXPECT_EQ(caption(kTotalCount), "5432");
     EXPECT_EQ(m.state.readingCount, 0);
     EXPECT_FALSE(errorLampBlinking());
     const test::StoredSettings onDisk(m.folder.path());
-    EXPECT_EQ(onDisk.int16("gkeisuu"), 120);
-    EXPECT_EQ(onDisk.int16("warnCPMlevel"), 100);
+    EXPECT_EQ(std::tuple(onDisk.int16("gkeisuu"), onDisk.int16("warnCPMlevel")), std::tuple(120, 100));
 }
 
 TEST_F(Intake, TheAlarmLineFollowsTheReportedLevel) {
@@ -122,8 +116,7 @@ TEST_F(Intake, AReadingBeforeAReportIsNotCountedAndAReportWithoutTotalCountIsARe
 }
 
 TEST_F(Intake, TagsAtTheVeryEndStoreZeroAndFallBackToTheColumn) {
-    m.values.gammaCoefficient = 0;
-    m.values.cpmAlarmLevel = 0;
+    known() = std::tuple(0, 0);
     receive("x gms:");
     EXPECT_EQ(m.values.gammaCoefficient, 0);
     EXPECT_EQ(m.settings.int16("gkeisuu"), 0);
@@ -137,21 +130,18 @@ TEST_F(Intake, TagsAtTheVeryEndStoreZeroAndFallBackToTheColumn) {
 }
 
 TEST(TagValue, IsTheNumberAfterTheTagOrNothingWithoutTheTag) {
-    const std::tuple<const char*, const char*, std::optional<double>> rows[] = {{"gms:120\r\n", "gms:", 120.0},
-                                                                                {"atc:40\r\nttc:5\r\n", "ttc:", 5.0},
-                                                                                {"ttc:", "ttc:", 0.0},
-                                                                                {"25\r\n", "gms:", std::nullopt}};
-    for (auto [text, tag, value] : rows) EXPECT_EQ(tagValue(text, tag), value) << text;  // a bare tag is there, as 0
+    EXPECT_EQ(tagValue("gms:120\r\n", "gms:"), 120.0);
+    EXPECT_EQ(tagValue("atc:40\r\nttc:5\r\n", "ttc:"), 5.0);
+    EXPECT_EQ(tagValue("ttc:", "ttc:"), 0.0);  // the tag with no number is there, as 0
+    EXPECT_EQ(tagValue("25\r\n", "gms:"), std::nullopt);
 }
 
 TEST_F(Intake, AGarbledTagValueLeavesTheStoredValueAlone) {
-    m.values.gammaCoefficient = 0;
-    m.values.cpmAlarmLevel = 0;
+    known() = std::tuple(0, 0);
     receive("gms:99999\r\natc:-70000\r\nttc:7\r\n");
-    EXPECT_EQ(m.settings.int16("gkeisuu"), 120);  // not overwritten by a value it cannot hold
-    EXPECT_EQ(m.settings.int16("warnCPMlevel"), 100);
-    EXPECT_EQ(m.values.gammaCoefficient, 120);  // so the stored value is used
-    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
+    // Not overwritten by a value it cannot hold, so the stored value is used.
+    EXPECT_EQ(std::tuple(m.settings.int16("gkeisuu"), m.settings.int16("warnCPMlevel")), std::tuple(120, 100));
+    EXPECT_EQ(known(), std::tuple(120, 100));
     EXPECT_EQ(caption(kTotalCount), "7");
 
     // A total count beyond any number is not a reading either, and the intake goes on afterwards.

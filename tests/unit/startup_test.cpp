@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "display/trend_graph.h"
 #include "model/monitor_state.h"
@@ -106,27 +107,14 @@ TEST(StartUp, PuttingTheStoredChoicesIntoTheControlsSendsAndWritesNothing) {
 TEST(StartUp, TheMonitorStateStartsOverWhateverItHeld) {
     TestMonitor m;
     m.port.devices = {1};
-    m.state.minCpm = 3;
-    m.state.maxCpm = 900;
-    m.state.linkUp = false;
-    m.state.isLoading = false;
-    m.state.splashTicks = 1;
-    m.state.saveDelayTicks = 2;
-    m.state.hoverButton = 0;
-    m.state.cpmAlarmHits = 2;
-    m.state.txLampLit = false;
-    m.values.soundFinished = true;
+    MonitorState& s = m.state;
+    const auto fields = [&] {
+        return std::tie(s.minCpm, s.maxCpm, s.linkUp, s.isLoading, s.splashTicks, s.saveDelayTicks, s.hoverButton,
+                        s.cpmAlarmHits, s.txLampLit, m.values.soundFinished);
+    };
+    fields() = std::make_tuple(3, 900, false, false, 1, 2, 0, 2, false, true);
     Form_Load(m.ctx);
-    EXPECT_EQ(m.state.minCpm, kNoMinimumCpm);
-    EXPECT_EQ(m.state.maxCpm, 0);
-    EXPECT_TRUE(m.state.linkUp);
-    EXPECT_TRUE(m.state.isLoading);
-    EXPECT_EQ(m.state.splashTicks, 0);
-    EXPECT_EQ(m.state.saveDelayTicks, 0);
-    EXPECT_EQ(m.state.hoverButton, 9);
-    EXPECT_EQ(m.state.cpmAlarmHits, 0);
-    EXPECT_TRUE(m.state.txLampLit);
-    EXPECT_FALSE(m.values.soundFinished);
+    EXPECT_EQ(fields(), std::make_tuple(kNoMinimumCpm, 0, true, true, 0, 0, 9, 0, true, false));
 }
 
 TEST(StartUp, TheShowRequestGoesOutOnlyWhenThePortOpened) {
