@@ -5,6 +5,7 @@
 // the acknowledgement, through the intake as the program runs them, in virtual time.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 
 #include "display/trend_graph.h"
@@ -30,6 +31,12 @@ struct Alarms : ::testing::Test {
     std::pair<int, int> hits() const { return {m.state.cpmAlarmHits, m.state.doseAlarmHits}; }
     bool alarmShown() const { return m.timers.isRunning(timer::kAlarmFlash); }
     const LabelControl& banner() const { return m.form.Label[kAlarmBanner]; }
+    /// Which bars show, from bar `first` to the newest: "1" shown, "0" hidden.
+    std::string barsShown(int first) const {
+        std::string shown;
+        for (int i = first; i <= graph::kNewest; ++i) shown += m.form.tgt[i].visible ? '1' : '0';
+        return shown;
+    }
     /// Bars with the given captions in the newest slots, shown as the graph shows them.
     void showBars(std::initializer_list<const char*> captions) {
         int i = graph::kNewest - static_cast<int>(captions.size()) + 1;
@@ -113,15 +120,10 @@ TEST_F(Alarms, TheFlashBlinksTheBarsAboveTheCpmLevelOnly) {
     showBars({"0", "40", "100", "150", "300"});
     m.setSetting("warnLineLevel", 100.0);
     readAll({101, 101, 101});
-    const auto& t = m.form.tgt;
     for (bool shown : {true, false, true}) {
         m.timers.advance(1000);
         EXPECT_EQ(banner().visible, shown);
-        EXPECT_EQ(t[79].visible, shown);  // 150
-        EXPECT_EQ(t[80].visible, shown);  // 300
-        EXPECT_TRUE(t[78].visible);       // 100, the level itself
-        EXPECT_TRUE(t[77].visible);       // 40
-        EXPECT_FALSE(t[76].visible);      // 0
+        EXPECT_EQ(barsShown(76), shown ? "01111" : "01100");  // 0, 40, 100 (the level itself), 150, 300
     }
 }
 
@@ -139,8 +141,7 @@ TEST_F(Alarms, WithFlashOffTheBarsKeepTheirVisibility) {
     readAll({101, 101, 101});
     for (int tick = 0; tick < 3; ++tick) {
         m.timers.advance(1000);
-        EXPECT_TRUE(m.form.tgt[79].visible);
-        EXPECT_TRUE(m.form.tgt[80].visible);
+        EXPECT_EQ(barsShown(79), "11");
     }
     EXPECT_TRUE(banner().visible);  // the bar itself still blinks
 }
@@ -155,10 +156,7 @@ TEST_F(Alarms, AcknowledgementShowsEveryBarWithAValueAndStartsCountingAgain) {
     EXPECT_FALSE(alarmShown());
     EXPECT_FALSE(banner().visible);
     EXPECT_FALSE(m.form.Shape1[2].visible);
-    EXPECT_FALSE(m.form.tgt[77].visible);
-    EXPECT_TRUE(m.form.tgt[78].visible);
-    EXPECT_TRUE(m.form.tgt[79].visible);
-    EXPECT_TRUE(m.form.tgt[80].visible);
+    EXPECT_EQ(barsShown(77), "0111");
     EXPECT_EQ(m.state.doseAlarmHits, 0);
     m.timers.advance(5000);
     EXPECT_TRUE(m.form.tgt[80].visible);
