@@ -176,18 +176,18 @@ TEST_F(Controls, WhileTheDeviceIsNotHeardTheButtonSearchesThePortsAgain) {
 }
 
 TEST_F(Controls, StopAndReceiveWithThePortOpen) {
-    m.form.Label[kRxLamp].backColour = kLampGreen;
-    m.form.Label[kErrorLamp].backColour = kLampRed;
-    m.form.Label[kTxLamp].backColour = kLampGreen;
+    const auto lamps = [&] {
+        return std::tie(m.form.Label[kRxLamp].backColour, m.form.Label[kErrorLamp].backColour,
+                        m.form.Label[kTxLamp].backColour);
+    };
+    lamps() = std::tuple(kLampGreen, kLampRed, kLampGreen);
     m.timers.start(timer::kIntake);
     Option1_Click(m.ctx, 1);
     EXPECT_TRUE(chosen(m.form.Option1, 1));
     EXPECT_EQ(m.port.sent, std::vector<std::string>{"stop\r\n"});
     EXPECT_FALSE(m.timers.isRunning(timer::kIntake));
     EXPECT_TRUE(m.timers.isRunning(timer::kTxLamp));
-    EXPECT_EQ(m.form.Label[kRxLamp].backColour, kLampDarkGreen);
-    EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampDarkRed);
-    EXPECT_EQ(m.form.Label[kTxLamp].backColour, kLampDarkGreen);
+    EXPECT_EQ(lamps(), std::tuple(kLampDarkGreen, kLampDarkRed, kLampDarkGreen));
     EXPECT_TRUE(deviceControlsEnabled(false));
     EXPECT_EQ(m.form.caption, " RX47 monitor 【データ通信停止】");
 
@@ -259,24 +259,21 @@ TEST_F(Controls, AWriteThatFailsIsSkippedAndTheClickGoesOn) {
 
 TEST_F(Controls, TheButtonUnderThePointerIsGreyAndRepaintsOnlyWhenThePointerChangesButton) {
     const Colour kUntouched = rgb(1, 2, 3);
+    // The buttons' colours and the button under the pointer.
+    const auto hover = [&] {
+        return std::tuple(m.form.cmd[0].backColour, m.form.cmd[1].backColour, m.state.hoverButton);
+    };
     cmd_MouseMove(m.ctx, 0);
-    EXPECT_EQ(m.form.cmd[0].backColour, kHoverGrey);
-    EXPECT_EQ(m.form.cmd[1].backColour, kWhite);
-    EXPECT_EQ(m.state.hoverButton, 0);
+    EXPECT_EQ(hover(), std::tuple(kHoverGrey, kWhite, 0));
 
     m.form.cmd[1].backColour = kUntouched;
     cmd_MouseMove(m.ctx, 0);  // within the same button: no repaint
     EXPECT_EQ(m.form.cmd[1].backColour, kUntouched);
 
     cmd_MouseMove(m.ctx, 1);
-    EXPECT_EQ(m.form.cmd[0].backColour, kWhite);
-    EXPECT_EQ(m.form.cmd[1].backColour, kHoverGrey);
-    EXPECT_EQ(m.state.hoverButton, 1);
-
+    EXPECT_EQ(hover(), std::tuple(kWhite, kHoverGrey, 1));
     Form_MouseMove(m.ctx);
-    EXPECT_EQ(m.form.cmd[0].backColour, kWhite);
-    EXPECT_EQ(m.form.cmd[1].backColour, kWhite);
-    EXPECT_EQ(m.state.hoverButton, kNoHoverButton);
+    EXPECT_EQ(hover(), std::tuple(kWhite, kWhite, kNoHoverButton));
 
     m.form.cmd[0].backColour = kUntouched;
     Form_MouseMove(m.ctx);  // already over the window: no repaint
