@@ -106,9 +106,7 @@ TEST_F(MetricsFile, AnAlarmShowsAtOnceAndSoDoesItsAcknowledgement) {
 
 TEST_F(MetricsFile, AFileThatCannotBeWrittenIsLoggedOnceUntilItIsWrittenAgain) {
     m.ctx.reporting.metricsFile = m.folder.path() / "textfiles" / "rx47.prom";
-    minute({20});
-    minute({20});
-    minute({20});
+    for (int i = 0; i < 3; ++i) minute({20});
     EXPECT_EQ(m.logLines.count(LogCategory::Metrics, "not written"), 1);
     fs::create_directory(m.folder.path() / "textfiles");
     minute({20});
