@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/main_form.h"
@@ -47,20 +48,16 @@ std::vector<Placed> controlsOf(const MainForm& f) {
     return all;
 }
 
-TEST(MainFormDesign, TheClientAreaHoldsEveryControl) {
+TEST(MainFormDesign, TheClientAreaHoldsEveryControlAndThePanelControlsLieInTheirPanelsWithoutOverlap) {
     const MainForm f = makeMainForm();
     const Geometry client{0, 0, f.clientWidth, f.clientHeight};
-    EXPECT_EQ(f.clientWidth, 12780);
-    EXPECT_EQ(f.clientHeight, 7260);
+    EXPECT_EQ(std::pair(f.clientWidth, f.clientHeight), std::pair(12780, 7260));
     for (const Placed& c : controlsOf(f)) {
         EXPECT_TRUE(inside(c.g, client)) << c.name;
         EXPECT_GT(c.g.width, 0) << c.name;
     }
     for (const ShapeControl& s : f.Shape1) EXPECT_TRUE(inside(s.geometry, client));
-}
 
-TEST(MainFormDesign, ThePanelControlsLieInTheirPanelsAndDoNotOverlap) {
-    const MainForm f = makeMainForm();
     // One column, in the order they are drawn, top to bottom.
     std::vector<Geometry> panels;
     for (int i : kPanels) panels.push_back(f.Shape1[i].geometry);
@@ -92,14 +89,10 @@ TEST(MainFormDesign, ThePanelControlsLieInTheirPanelsAndDoNotOverlap) {
     EXPECT_FALSE(overlap(f.Image1[kLogo].geometry, panels.back()));
 }
 
-/// The middle of a control from top to bottom.
-double middleY(const Geometry& g) {
-    return g.top + g.height / 2.0;
-}
-
 TEST(MainFormDesign, EveryScaleValueStandsAtTheHeightOfItsValue) {
     const MainForm f = makeMainForm();
     constexpr double kPixel = 15;  // at 96 dpi
+    const auto middleY = [](const Geometry& g) { return g.top + g.height / 2.0; };
     // A bar or a dose point of a label's value reaches the middle of the label, and every grid line
     // runs through a value label.
     const auto checkScale = [&](InclusiveRange values, InclusiveRange grid) {
