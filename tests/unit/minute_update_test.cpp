@@ -14,6 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TestMonitor;
+using Texts = std::vector<std::string>;
 
 struct MinuteUpdate : ::testing::Test {
     TestMonitor m;
@@ -32,42 +33,36 @@ struct MinuteUpdate : ::testing::Test {
         minuteUpdate(m.ctx);
     }
     const std::string& caption(int label) { return m.form.Label[label].caption; }
+    Texts captions(std::initializer_list<int> labels) {
+        Texts all;
+        for (int label : labels) all.push_back(caption(label));
+        return all;
+    }
 };
 
 TEST_F(MinuteUpdate, TheMinuteCpmIsTheRoundedMeanOfItsReadingsOrTheLastValueWithoutAny) {
     minute({10, 11});
     EXPECT_EQ(caption(kAverageCpm), "11");
     minute({10, 10, 11});
-    EXPECT_EQ(caption(kAverageCpm), "10");
-    EXPECT_EQ(caption(kAverageDose), "0.083");
-    EXPECT_EQ(m.state.readingCount, 0);
-    EXPECT_EQ(m.state.readingSum, 0);
+    EXPECT_EQ(captions({kAverageCpm, kAverageDose}), (Texts{"10", "0.083"}));
+    EXPECT_EQ(std::pair(m.state.readingCount, m.state.readingSum), std::pair(0, 0));
 
     minute({});  // a minute without readings repeats the last value
-    EXPECT_EQ(caption(kAverageCpm), "10");
-    EXPECT_EQ(m.form.tgt[79].caption, "10");
-    EXPECT_EQ(m.form.tgt[80].caption, "10");
+    EXPECT_EQ((Texts{caption(kAverageCpm), m.form.tgt[79].caption, m.form.tgt[80].caption}), (Texts{"10", "10", "10"}));
 }
 
 TEST_F(MinuteUpdate, MaximumMinimumAndRunningAverage) {
-    minute({10});
-    EXPECT_EQ(caption(kMaxCpm), "10");  // the first value is both
-    EXPECT_EQ(caption(kMinCpm), "10");
-    minute({11});
-    EXPECT_EQ(caption(kMaxCpm), "11");
-    EXPECT_EQ(caption(kMinCpm), "10");
-    EXPECT_EQ(caption(kRunningCpm), "11");  // 10.5 rounds up
-    EXPECT_EQ(caption(kRunningDose), "0.091");
-    minute({5});
-    EXPECT_EQ(caption(kMinCpm), "5");
-    EXPECT_EQ(caption(kMinDose), "0.041");
-    EXPECT_EQ(caption(kRunningCpm), "9");  // 26 / 3 = 8.67
+    minute({10});  // the first value is both
+    EXPECT_EQ(captions({kMaxCpm, kMinCpm}), (Texts{"10", "10"}));
+    minute({11});  // the running average 10.5 rounds up
+    EXPECT_EQ(captions({kMaxCpm, kMinCpm, kRunningCpm, kRunningDose}), (Texts{"11", "10", "11", "0.091"}));
+    minute({5});  // 26 / 3 = 8.67
+    EXPECT_EQ(captions({kMinCpm, kMinDose, kRunningCpm}), (Texts{"5", "0.041", "9"}));
 }
 
 TEST_F(MinuteUpdate, AFirstValueAboveFiveHundredIsNotTheMinimum) {
     minute({600});
-    EXPECT_EQ(caption(kMaxCpm), "600");
-    EXPECT_EQ(caption(kMinCpm), "");
+    EXPECT_EQ(captions({kMaxCpm, kMinCpm}), (Texts{"600", ""}));
     minute({500});
     EXPECT_EQ(caption(kMinCpm), "500");
 }
