@@ -54,6 +54,11 @@ std::string recordLine(std::int64_t t, int cpm, long total) {
     return line;
 }
 
+void writeFile(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
 struct RunResult {
     int exitCode = -1;
     std::string out;
@@ -170,19 +175,13 @@ TEST(Year, AOneMinuteSpikeAmongAYearOfFlatMinutesStandsOutInThePng) {
     // A year of 20 CPM, one minute of 90 in June: a column of the picture stands for about six hours.
     test::TimeZone zone{test::kJapan};
     test::TempProgramFolder folder{test::TempProgramFolder::Settings::None};
-    const fs::path master = folder.path() / "record" / "master record.csv";
-    fs::create_directories(master.parent_path());
     const std::int64_t start = *localSeconds(2026, 1, 1), end = *localSeconds(2027, 1, 1);
     const std::int64_t spike = *localSeconds(2026, 6, 15, 12, 0);
-    {
-        std::string text = kHeaders;
-        long total = 0;
-        for (std::int64_t t = start; t < end; t += 60) {
-            const int cpm = t == spike ? 90 : 20;
-            text += recordLine(t + 1, cpm, total += cpm);
-        }
-        std::ofstream(master, std::ios::binary) << text;
-    }
+    std::string text = kHeaders;
+    long total = 0;
+    for (std::int64_t t = start; t < end; t += 60)
+        text += recordLine(t + 1, t == spike ? 90 : 20, total += t == spike ? 90 : 20);
+    writeFile(folder.path() / "record" / "master record.csv", text);
     const fs::path png = folder.path() / "year.png";
     const RunResult r =
         runHistory({"--png", QString::fromStdString(png.string()), QString::fromStdString(folder.path().string())});
@@ -237,32 +236,28 @@ TEST_F(Week, TheCsvOfARangeAndTheCommandLinesErrors) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
     EXPECT_FALSE(QImage(QString::fromStdString(png.string())).isNull());
 
-    r = runHistory({"--from", "6 May", "--csv", "-", programFolder});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("--from: \"6 May\" is not an ISO 8601 date"), std::string::npos) << r.err;
-    EXPECT_TRUE(r.out.empty());
-    r = runHistory({"--from", "2026-05-06", "--to", "2026-05-05", "--csv", "-", programFolder});
-    EXPECT_EQ(r.exitCode, 2);
-    // A repeated option is refused, not the last one taken.
-    r = runHistory({"--from", "2026-05-01", "--csv", "-", "--from", "2026-05-06", programFolder});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("rx47-history: --from names one date"), std::string::npos) << r.err;
-    EXPECT_TRUE(r.out.empty());
-    r = runHistory({"--to", "2026-05-06", "--to", "2026-05-07", "--csv", "-", programFolder});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("rx47-history: --to names one date"), std::string::npos) << r.err;
-    r = runHistory({"--csv", QString::fromStdString(csv.string()), "--csv", "-", programFolder});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("rx47-history: --csv names one file"), std::string::npos) << r.err;
-    r = runHistory({"--png", "x.png", programFolder + "/no such folder"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("cannot read the program folder"), std::string::npos) << r.err;
-    r = runHistory({"--csv", "-", QString::fromStdString((folder.path() / "record").string())});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("no record folder"), std::string::npos) << r.err;
-    r = runHistory({"--png", QString::fromStdString((folder.path() / "missing/x.png").string()), programFolder});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    // Refused: a date that is not ISO 8601, a range that ends before it starts, a repeated option (not
+    // the last one taken), a folder that is not there, one without records, a picture that cannot be
+    // written.
+    const auto refused = [&](const QStringList& arguments, int exitCode, const char* error = "") {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const RunResult run = runHistory(arguments);
+        EXPECT_EQ(run.exitCode, exitCode);
+        EXPECT_NE(run.err.find(error), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty());
+    };
+    refused({"--from", "6 May", "--csv", "-", programFolder}, 2, "--from: \"6 May\" is not an ISO 8601 date");
+    refused({"--from", "2026-05-06", "--to", "2026-05-05", "--csv", "-", programFolder}, 2);
+    refused({"--from", "2026-05-01", "--csv", "-", "--from", "2026-05-06", programFolder}, 2,
+            "rx47-history: --from names one date");
+    refused({"--to", "2026-05-06", "--to", "2026-05-07", "--csv", "-", programFolder}, 2,
+            "rx47-history: --to names one date");
+    refused({"--csv", QString::fromStdString(csv.string()), "--csv", "-", programFolder}, 2,
+            "rx47-history: --csv names one file");
+    refused({"--png", "x.png", programFolder + "/no such folder"}, 1, "cannot read the program folder");
+    refused({"--csv", "-", QString::fromStdString((folder.path() / "record").string())}, 1, "no record folder");
+    refused({"--png", QString::fromStdString((folder.path() / "missing/x.png").string()), programFolder}, 1,
+            "cannot write");
 
     r = runHistory({"--help"});
     EXPECT_EQ(r.exitCode, 0);
@@ -292,11 +287,8 @@ TEST(ClockChanges, TheCsvOfEachChangesDayHasEveryMinuteOnceWithTheOffsetOfItsMom
             daily += line;
         }
     }
-    for (const auto& [name, bytes] : dailies) {
-        fs::create_directories((record / name).parent_path());
-        std::ofstream(record / name, std::ios::binary) << bytes;
-    }
-    std::ofstream(record / "master record.csv", std::ios::binary) << master;
+    for (const auto& [name, bytes] : dailies) writeFile(record / name, bytes);
+    writeFile(record / "master record.csv", master);
 
     const QString programFolder = QString::fromStdString(folder.path().string());
     const auto csvLines = [&](const char* from, const char* to) {
@@ -400,10 +392,9 @@ TEST(BeforeTheMonitor, TheWindowOverAProgramFolderNotYetMadeShowsItsRecordsOnceW
     EXPECT_TRUE(window.store().minutes().empty());
     EXPECT_NE(window.statusText().indexOf(QStringLiteral("がありません")), -1) << window.statusText().toStdString();
 
-    fs::create_directories(folder / "record");
     const std::int64_t t = *localSeconds(2026, 5, 1, 12, 0);
-    std::ofstream(folder / "record" / "master record.csv", std::ios::binary)
-        << kHeaders << recordLine(t + 1, 21, 100) << recordLine(t + 61, 22, 122);
+    writeFile(folder / "record" / "master record.csv",
+              kHeaders + recordLine(t + 1, 21, 100) + recordLine(t + 61, 22, 122));
     ASSERT_TRUE(test::runEventsUntil([&] { return window.store().minutes().size() == 2; }, 30s));
     EXPECT_EQ(window.statusText().indexOf(QStringLiteral("がありません")), -1) << window.statusText().toStdString();
 }
