@@ -110,6 +110,15 @@ bool bluish(QRgb c) {
 bool reddish(QRgb c) {
     return qRed(c) >= 200 && qGreen(c) <= 80 && qBlue(c) <= 80;
 }
+bool orange(QRgb c) {
+    return qRed(c) - qBlue(c) >= 60 && qGreen(c) > 90;
+}
+/// Whether a pixel of column x from row `top` to row `bottom` (both included) has the colour.
+bool anyIn(const QImage& image, int x, int top, int bottom, bool (*colour)(QRgb)) {
+    for (int y = top; y <= bottom; ++y)
+        if (colour(image.pixel(x, y))) return true;
+    return false;
+}
 
 TEST_F(Week, ThePngShowsTheWeekWithItsGapsAndTheAlarmLineWithoutADisplay) {
     const fs::path png = folder.path() / "week.png";
@@ -127,11 +136,7 @@ TEST_F(Week, ThePngShowsTheWeekWithItsGapsAndTheAlarmLineWithoutADisplay) {
     const auto column = [&](std::int64_t t) {
         return cpm.left() + static_cast<int>((t - view.from) * layout.columns() / view.length());
     };
-    const auto blueIn = [&](int x) {
-        for (int y = cpm.top() + 1; y < cpm.bottom(); ++y)
-            if (bluish(image.pixel(x, y))) return true;
-        return false;
-    };
+    const auto blueIn = [&](int x) { return anyIn(image, x, cpm.top() + 1, cpm.bottom() - 1, bluish); };
     // Every column of a recorded day holds the series; none within the missing day or hours does.
     for (int x = column(start + 2 * 3600); x < column(start + 2 * day) - 1; ++x) ASSERT_TRUE(blueIn(x)) << x;
     for (int x = column(start + 2 * day) + 2; x < column(start + 3 * day) - 2; ++x) ASSERT_FALSE(blueIn(x)) << x;
@@ -145,27 +150,17 @@ TEST_F(Week, ThePngShowsTheWeekWithItsGapsAndTheAlarmLineWithoutADisplay) {
     };
     const int spikeX = column(start + 5 * day + 12 * 3600);
     bool spikeShown = false;
-    for (int x = spikeX - 1; x <= spikeX + 1; ++x)
-        for (int y = rowOf(90) - 2; y <= rowOf(90) + 3; ++y) spikeShown |= bluish(image.pixel(x, y));
+    for (int x = spikeX - 1; x <= spikeX + 1; ++x) spikeShown |= anyIn(image, x, rowOf(90) - 2, rowOf(90) + 3, bluish);
     EXPECT_TRUE(spikeShown);
 
     // The alarm line at 100 CPM, across the panel.
     int red = 0;
-    for (int x = cpm.left(); x <= cpm.right(); ++x)
-        for (int y = rowOf(100) - 1; y <= rowOf(100) + 1; ++y)
-            if (reddish(image.pixel(x, y))) {
-                ++red;
-                break;
-            }
+    for (int x = cpm.left(); x <= cpm.right(); ++x) red += anyIn(image, x, rowOf(100) - 1, rowOf(100) + 1, reddish);
     EXPECT_GT(red, layout.columns() / 3);
 
     // The dose panel has its series too (orange), and a gap on the missing day.
     const auto orangeIn = [&](int x) {
-        for (int y = layout.dose.top() + 1; y < layout.dose.bottom(); ++y) {
-            const QRgb c = image.pixel(x, y);
-            if (qRed(c) - qBlue(c) >= 60 && qGreen(c) > 90) return true;
-        }
-        return false;
+        return anyIn(image, x, layout.dose.top() + 1, layout.dose.bottom() - 1, orange);
     };
     EXPECT_TRUE(orangeIn(column(start + day)));
     EXPECT_FALSE(orangeIn(column(start + 2 * day + day / 2)));
