@@ -419,13 +419,11 @@ TEST(RecordClockChanges, EveryMinuteAroundBothClockChangesReadsAsTheMomentItWasW
     std::string early = kHeaders, late;
     std::map<std::string, std::string> dailies;
     for (std::int64_t t : written) {
-        (t < firstPassEnd ? early : late) += line(t);
-        const LocalFields f = localFields(t);
-        char daily[40];
-        std::snprintf(daily, sizeof daily, "%04d_%02d/%04d-%02d-%02d.csv", f.year, f.month, f.year, f.month, f.day);
-        std::string& bytes = dailies[daily];
+        const std::string text = line(t);
+        (t < firstPassEnd ? early : late) += text;
+        std::string& bytes = dailies[text.substr(0, 4) + "_" + text.substr(5, 2) + "/" + text.substr(0, 10) + ".csv"];
         if (bytes.empty()) bytes = kHeaders;
-        bytes += line(t);
+        bytes += text;
     }
     write(master, early);
     RecordStore store(folder.path());
