@@ -9,6 +9,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "display/scales.h"
 #include "display/trend_graph.h"
@@ -47,6 +48,9 @@ struct Graph : ::testing::Test {
     }
     const LabelControl& slot(int i) { return m.form.tgt[i]; }
     const LineControl& segment(int i) { return m.form.bar[i]; }
+    /// A bar's or marker's height and top, and a segment's visibility and ends, each compared as one.
+    auto heightTop(int i) { return std::tie(slot(i).geometry.height, slot(i).geometry.top); }
+    auto ends(int i) { return std::tie(segment(i).visible, segment(i).y1, segment(i).y2); }
 };
 
 TEST_F(Graph, TheTimeAxisMarksTheTenMinuteTimesAroundNowEachOverItsMinute) {
@@ -101,51 +105,37 @@ TEST_F(Graph, TheTimeAxisWrapsAtMidnightBothWays) {
 
 TEST_F(Graph, BarsStandOnTheBaseLineAndStopAtFullScale) {
     setNewestBar(m.ctx, 25);
-    EXPECT_EQ(slot(80).geometry.height, 1500);
-    EXPECT_EQ(slot(80).geometry.top, 5100);
-    EXPECT_TRUE(slot(80).visible);
-    EXPECT_EQ(slot(80).caption, "25");
-
+    EXPECT_EQ(heightTop(80), std::tuple(1500, 5100));
+    EXPECT_EQ(std::tie(slot(80).visible, slot(80).caption), std::tuple(true, "25"));
     setNewestBar(m.ctx, 150);
-    EXPECT_EQ(slot(80).geometry.height, 6000);
-    EXPECT_EQ(slot(80).geometry.top, 600);
-
+    EXPECT_EQ(heightTop(80), std::tuple(6000, 600));
     setNewestBar(m.ctx, 0);
-    EXPECT_FALSE(slot(80).visible);
-    EXPECT_EQ(slot(80).caption, "0");
-
+    EXPECT_EQ(std::tie(slot(80).visible, slot(80).caption), std::tuple(false, "0"));
     showBarValue(m.ctx, 5, "abc");  // not a number: counts as 0
-    EXPECT_FALSE(slot(5).visible);
-    EXPECT_EQ(slot(5).geometry.height, 0);
+    EXPECT_EQ(std::tie(slot(5).visible, slot(5).geometry.height), std::tuple(false, 0));
 }
 
 TEST_F(Graph, ScrollingMovesEveryValueOneSlotLeftAndKeepsTheNewest) {
     minute(10);
     minute(20);
-    EXPECT_EQ(slot(79).caption, "10");
-    EXPECT_EQ(slot(79).geometry.height, 600);
-    EXPECT_EQ(slot(80).caption, "20");
-    scrollBars(m.ctx);
-    EXPECT_EQ(slot(78).caption, "10");
-    EXPECT_EQ(slot(79).caption, "20");
-    EXPECT_EQ(slot(80).caption, "20");  // until the minute's own value arrives
+    EXPECT_EQ(std::tie(slot(79).caption, slot(79).geometry.height, slot(80).caption), std::tuple("10", 600, "20"));
+    scrollBars(m.ctx);  // the newest keeps its value until the minute's own arrives
+    EXPECT_EQ(std::tie(slot(78).caption, slot(79).caption, slot(80).caption), std::tuple("10", "20", "20"));
     clearNewestBar(m.ctx);
-    EXPECT_FALSE(slot(80).visible);
-    EXPECT_EQ(slot(80).geometry.height, 0);
+    EXPECT_EQ(std::tie(slot(80).visible, slot(80).geometry.height), std::tuple(false, 0));
 }
 
 TEST_F(Graph, DosePointsFollowTheDoseScaleAndStopAtTheTopLine) {
-    EXPECT_EQ(dosePointY(m.ctx, "24"), 3600);  // 0.200 μSv/h
-    EXPECT_EQ(dosePointY(m.ctx, "60"), 600);   // 0.500: above full scale
-    EXPECT_EQ(dosePointY(m.ctx, "0"), 6600);
-    EXPECT_EQ(dosePointY(m.ctx, "25"), 3480);  // 0.208
+    // 0.200 μSv/h, 0.500 (above full scale), none, 0.208.
+    EXPECT_EQ(
+        std::tuple(dosePointY(m.ctx, "24"), dosePointY(m.ctx, "60"), dosePointY(m.ctx, "0"), dosePointY(m.ctx, "25")),
+        std::tuple(3600, 600, 6600, 3480));
 }
 
 TEST_F(Graph, WithoutACoefficientTheDosePointLiesOnTheBaseLineAndDrawingDecidesNothing) {
     m.values.gammaCoefficient = 0;
     const MonitorState before = m.state;
-    EXPECT_EQ(dosePointY(m.ctx, "24"), 6600);
-    EXPECT_EQ(dosePointY(m.ctx, "0"), 6600);
+    EXPECT_EQ(std::tuple(dosePointY(m.ctx, "24"), dosePointY(m.ctx, "0")), std::tuple(6600, 6600));
     // Neither the coefficient is fetched nor a search started by drawing: the minute's dose captions
     // do that, in their own step.
     EXPECT_EQ(m.values.gammaCoefficient, 0);
@@ -156,9 +146,7 @@ TEST_F(Graph, WithoutACoefficientTheDosePointLiesOnTheBaseLineAndDrawingDecidesN
 TEST_F(Graph, SegmentsJoinOnlyNeighbouringShownBars) {
     minute(24);
     minute(36);
-    EXPECT_TRUE(segment(79).visible);
-    EXPECT_EQ(segment(79).y1, 3600);
-    EXPECT_EQ(segment(79).y2, 2100);  // 0.300
+    EXPECT_EQ(ends(79), std::tuple(true, 3600, 2100));  // 0.200 to 0.300
     EXPECT_FALSE(segment(78).visible);
 }
 
@@ -166,46 +154,33 @@ TEST_F(Graph, ABarBetweenTwoEmptySlotsHasNoSegment) {
     minute(std::nullopt);
     minute(30);
     minute(std::nullopt);
-    EXPECT_TRUE(slot(79).visible);
-    EXPECT_FALSE(slot(80).visible);
-    EXPECT_FALSE(segment(79).visible);
+    EXPECT_EQ(std::tie(slot(79).visible, slot(80).visible, segment(79).visible), std::tuple(true, false, false));
     minute(std::nullopt);
-    EXPECT_TRUE(slot(78).visible);
-    EXPECT_FALSE(segment(77).visible);
-    EXPECT_FALSE(segment(78).visible);
-    EXPECT_FALSE(segment(79).visible);
+    EXPECT_EQ(std::tie(slot(78).visible, segment(77).visible, segment(78).visible, segment(79).visible),
+              std::tuple(true, false, false, false));
     minute(36);  // the graph goes on where it left off
-    EXPECT_TRUE(slot(80).visible);
-    EXPECT_FALSE(segment(79).visible);
+    EXPECT_EQ(std::tie(slot(80).visible, segment(79).visible), std::tuple(true, false));
     minute(24);
-    EXPECT_TRUE(segment(79).visible);
-    EXPECT_EQ(segment(79).y1, 2100);
-    EXPECT_EQ(segment(79).y2, 3600);
+    EXPECT_EQ(ends(79), std::tuple(true, 2100, 3600));
 }
 
 TEST_F(Graph, ThePeakMarkersMoveOnlyWithANewMaximum) {
     minute(24);
     const LabelControl& peak = slot(81);
     const LabelControl& star = slot(82);
-    EXPECT_TRUE(peak.visible);
-    EXPECT_TRUE(star.visible);
-    EXPECT_EQ(peak.geometry.height, 1440);
-    EXPECT_EQ(peak.geometry.top, 5160);
+    EXPECT_TRUE(peak.visible && star.visible);
+    EXPECT_EQ(heightTop(81), std::tuple(1440, 5160));
     EXPECT_EQ(star.geometry.top, 3540);  // 60 above the dose point of 0.200
-
     minute(12);
     minute(std::nullopt);
-    EXPECT_EQ(peak.geometry.top, 5160);
-    EXPECT_EQ(star.geometry.top, 3540);
-    EXPECT_TRUE(peak.visible);
+    EXPECT_EQ(std::tie(peak.geometry.top, star.geometry.top, peak.visible), std::tuple(5160, 3540, true));
 }
 
 TEST_F(Graph, ThePeakDoseMarkerHasALowerLimitButNoUpperOne) {
     m.state.maxCpm = 120;  // 1.000 μSv/h, far above full scale
     m.form.Label[kMaxCpm].caption = "120";
     movePeakMarkers(m.ctx, 120);
-    EXPECT_EQ(slot(82).geometry.top, 6600 - 15000 - 60);
-    EXPECT_EQ(slot(81).geometry.height, 6000);
+    EXPECT_EQ(std::tie(slot(82).geometry.top, slot(81).geometry.height), std::tuple(6600 - 15000 - 60, 6000));
 
     m.state.maxCpm = 1;  // 0.008: 6420, kept above the axis
     movePeakMarkers(m.ctx, 1);
@@ -215,8 +190,7 @@ TEST_F(Graph, ThePeakDoseMarkerHasALowerLimitButNoUpperOne) {
 TEST_F(Graph, AMaximumOfZeroLeavesThePeakMarkersHidden) {
     m.form.Label[kMaxCpm].caption = "0";
     movePeakMarkers(m.ctx, 0);
-    EXPECT_FALSE(slot(graph::kPeakBar).visible);
-    EXPECT_FALSE(slot(graph::kPeakMarker).visible);
+    EXPECT_EQ(std::tie(slot(graph::kPeakBar).visible, slot(graph::kPeakMarker).visible), std::tuple(false, false));
 }
 
 struct Scales : ::testing::Test {
@@ -246,10 +220,9 @@ struct Scales : ::testing::Test {
 };
 
 TEST_F(Scales, StartUpAppliesTheStoredScales) {
-    EXPECT_EQ(m.form.Combo1[kCpmScaleList].text, "100");
-    EXPECT_EQ(m.form.lbl[graph::kCpmValues.last].caption, "100");
-    EXPECT_EQ(m.form.Combo1[kDoseScaleList].text, "0.400");
-    EXPECT_EQ(m.form.lbl[graph::kDoseValues.last].caption, "0.400");
+    EXPECT_EQ(std::tie(m.form.Combo1[kCpmScaleList].text, m.form.lbl[graph::kCpmValues.last].caption,
+                       m.form.Combo1[kDoseScaleList].text, m.form.lbl[graph::kDoseValues.last].caption),
+              std::tuple("100", "100", "0.400", "0.400"));
     showBarValue(m.ctx, 40, "50");
     EXPECT_EQ(m.form.tgt[40].geometry.height, graph::kFullHeight / 2);
 }
@@ -292,9 +265,8 @@ TEST_F(Scales, ChoosingFiveHundredRedrawsTheBarsAndIsStored) {
     showBarValue(m.ctx, 11, "600");
     choose(0, "500");
     EXPECT_EQ(m.form.lbl[graph::kCpmValues.first].caption, "50");
-    EXPECT_EQ(m.form.tgt[10].geometry.height, 3000);
-    EXPECT_EQ(m.form.tgt[10].geometry.top, 3600);
-    EXPECT_EQ(m.form.tgt[11].geometry.height, 6000);
+    EXPECT_EQ(std::tie(m.form.tgt[10].geometry.height, m.form.tgt[10].geometry.top, m.form.tgt[11].geometry.height),
+              std::tuple(3000, 3600, 6000));
     EXPECT_EQ(m.form.lne[2].y1, gridBefore);
     EXPECT_EQ(stored("CPMscale"), "500");
 }
@@ -305,8 +277,7 @@ TEST_F(Scales, AfterACpmScaleChangeThePeakBarTakesTheMaximumCaption) {
     EXPECT_EQ(m.form.tgt[81].geometry.height, 3600);
     m.form.Label[kMaxCpm].caption = "";  // after a reset
     choose(0, "100");
-    EXPECT_EQ(m.form.tgt[81].geometry.height, 0);
-    EXPECT_EQ(m.form.tgt[81].geometry.top, 6600);
+    EXPECT_EQ(std::tie(m.form.tgt[81].geometry.height, m.form.tgt[81].geometry.top), std::tuple(0, 6600));
 }
 
 TEST_F(Scales, TheAlarmLineStandsAtTheAlarmLevelOrHidesWhereTheScaleCannotPlaceIt) {
@@ -333,11 +304,10 @@ TEST_F(Scales, TheAlarmLineStandsAtTheAlarmLevelOrHidesWhereTheScaleCannotPlaceI
         EXPECT_EQ(m.form.lbl[graph::kCpmValues.last].caption, s.scale);
         EXPECT_EQ(m.values.cpmScaleFactor, s.factor);
         EXPECT_EQ(stored("CPMscale"), s.scale);
-        if (s.y) {
-            EXPECT_EQ(alarmLine().y1, *s.y);
-            EXPECT_EQ(alarmLine().y2, *s.y);
-        }
         EXPECT_EQ(alarmLine().visible, s.visible);
+        if (s.y) {
+            EXPECT_EQ(std::tie(alarmLine().y1, alarmLine().y2), std::tuple(*s.y, *s.y));
+        }
     }
 }
 
@@ -375,10 +345,9 @@ TEST_F(Scales, ChoosingADoseScaleRelabelsAndRedrawsEverySegment) {
     m.state.maxCpm = 30;
     choose(2, "0.200");
     EXPECT_EQ(m.form.lbl[graph::kDoseValues.first].caption, "0.033");
-    EXPECT_EQ(m.form.bar[40].y1, 3600);
-    EXPECT_EQ(m.form.bar[40].y2, 600);  // above full scale: on the top line
-    EXPECT_EQ(m.form.bar[39].y2, 3600);
-    EXPECT_EQ(m.form.bar[10].y1, 6600);
+    // 0.100 to 0.250, above full scale: on the top line.
+    EXPECT_EQ(std::tie(m.form.bar[40].y1, m.form.bar[40].y2, m.form.bar[39].y2, m.form.bar[10].y1),
+              std::tuple(3600, 600, 3600, 6600));
     EXPECT_EQ(m.form.tgt[82].geometry.top, 6600 - 7500 - 60);
     EXPECT_EQ(stored("LINEscale"), "0.200");
 }
