@@ -14,6 +14,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "monitor/timer_schedule.h"
@@ -73,9 +74,9 @@ struct SetupRig : ::testing::Test {
     /// The alarm group as the master switch leaves it: its boxes, level texts and line swatch enabled
     /// or not, their captions black or grey.
     void expectAlarmGroup(bool enabled) {
-        EXPECT_EQ(form.txt[kCpmLevelText].enabled, enabled);
-        EXPECT_EQ(form.txt[kDoseLevelText].enabled, enabled);
-        EXPECT_EQ(form.Label1[kAlarmLineColourSwatch].enabled, enabled);
+        EXPECT_EQ(std::tie(form.txt[kCpmLevelText].enabled, form.txt[kDoseLevelText].enabled,
+                           form.Label1[kAlarmLineColourSwatch].enabled),
+                  std::tuple(enabled, enabled, enabled));
         for (int i : {1, 2, 3, 5}) EXPECT_EQ(form.Check1[i].enabled, enabled) << i;
         for (int i : {2, 8, 1}) EXPECT_EQ(form.Label1[i].foreColour, enabled ? kBlack : kGreyText) << i;
     }
@@ -140,12 +141,11 @@ TEST_F(SetupLoad, TheSuppliedSettingsFillTheDialogAndAreCommitted) {
         EXPECT_EQ(form.Check1[i].value, checked[i]) << i;
         EXPECT_TRUE(form.Check1[i].enabled && form.Check1[i].visible) << i;
     }
-    EXPECT_EQ(form.txt[kCpmLevelText].text, "100");
-    EXPECT_EQ(form.txt[kDoseLevelText].text, "0.3");
-    EXPECT_EQ(form.txt[kGammaText].text, "40000");
-    EXPECT_EQ(form.Label1[kAlarmLineColourSwatch].backColour, 0x0000FFu);
-    EXPECT_EQ(form.Label1[kBarColourSwatch].backColour, 0xC08000u);
-    EXPECT_EQ(form.Label1[kDoseColourSwatch].backColour, 0x0080FFu);
+    EXPECT_EQ(std::tie(form.txt[kCpmLevelText].text, form.txt[kDoseLevelText].text, form.txt[kGammaText].text),
+              std::tuple("100", "0.3", "40000"));
+    EXPECT_EQ(std::tie(form.Label1[kAlarmLineColourSwatch].backColour, form.Label1[kBarColourSwatch].backColour,
+                       form.Label1[kDoseColourSwatch].backColour),
+              std::tuple(0x0000FFu, 0xC08000u, 0x0080FFu));
     EXPECT_FALSE(form.Label1[kNoteLine1].visible);
     EXPECT_TRUE(m.form.lne[kAlarmLine].visible);
     EXPECT_FALSE(form.cmd.enabled);  // no RX47.wav in the program folder
@@ -164,8 +164,7 @@ TEST_F(SetupLoad, AlarmsAndRecordingOffDisableTheirControlsOnly) {
     // The record-file boxes keep their checks.
     for (int i : {kMasterRecordBox, kDailyRecordBox}) EXPECT_TRUE(form.Check1[i].value && !form.Check1[i].enabled);
     // Not governed by either.
-    EXPECT_TRUE(form.cmd.enabled);
-    EXPECT_TRUE(form.txt[kGammaText].enabled);
+    EXPECT_TRUE(form.cmd.enabled && form.txt[kGammaText].enabled);
     EXPECT_TRUE(form.Label1[kBarColourSwatch].enabled && form.Label1[kDoseColourSwatch].enabled);
     for (int i : {4, 6, 7}) EXPECT_TRUE(form.Check1[i].enabled) << i;
 }
@@ -173,9 +172,8 @@ TEST_F(SetupLoad, AlarmsAndRecordingOffDisableTheirControlsOnly) {
 TEST_F(SetupLoad, AFailingStepShowsTheOldFileNoteAndTheLoadGoesOn) {
     m.setSetting("warnLineLevel", std::monostate{});
     load();
-    EXPECT_TRUE(form.Label1[kNoteLine1].visible);
-    EXPECT_TRUE(form.Check1[kAlarmLineBox].value);
-    EXPECT_EQ(form.txt[kGammaText].text, "40000");
+    EXPECT_EQ(std::tie(form.Label1[kNoteLine1].visible, form.Check1[kAlarmLineBox].value, form.txt[kGammaText].text),
+              std::tuple(true, true, "40000"));
 }
 
 TEST_F(SetupLoadLegacy, AnOldSettingsFileShowsTheNoteCentredInPlaceOfTheRecordingBoxes) {
@@ -193,8 +191,8 @@ TEST_F(SetupLoadLegacy, AnOldSettingsFileShowsTheNoteCentredInPlaceOfTheRecordin
         EXPECT_LE(note.geometry.top + note.geometry.height, frame.top + frame.height);
     }
     for (int i : {0, 1, 2, 3, 5}) EXPECT_TRUE(form.Check1[i].value) << i;
-    EXPECT_EQ(form.txt[kDoseLevelText].text, "0.5");
-    EXPECT_EQ(form.Label1[kDoseColourSwatch].backColour, 0x0080FFu);
+    EXPECT_EQ(std::tie(form.txt[kDoseLevelText].text, form.Label1[kDoseColourSwatch].backColour),
+              std::tuple("0.5", 0x0080FFu));
 }
 
 TEST_F(SetupCheckBoxes, EachBoxWritesItsColumnAndCommitsAtOnce) {
@@ -227,8 +225,7 @@ TEST_F(SetupCheckBoxes, TheAlarmLineBoxShowsTheLineAtOnceWhereItsLevelLies) {
     click(kAlarmLineBox, false);
     EXPECT_FALSE(line.visible);
     click(kAlarmLineBox, true);
-    EXPECT_TRUE(line.visible);
-    EXPECT_EQ(line.y1, 4200);
+    EXPECT_EQ(std::tie(line.visible, line.y1), std::tuple(true, 4200));
 
     m.values.cpmScaleFactor = 120;
     m.values.cpmAlarmLevel = 300;  // above the graph: shown, it would stand at another level
@@ -305,8 +302,8 @@ TEST_F(SetupSwatches, ACancelACaptionOrADisabledSwatchChangesNothing) {
     EXPECT_EQ(m.desktop.pickerOpened, 1);  // for the cancelled pick only
     EXPECT_TRUE(holding(m.form, kPicked).empty());
     for (const LabelControl& label : form.Label1) EXPECT_NE(label.backColour, kPicked);
-    EXPECT_EQ(onDisk().int32("graphcolor"), 0xC08000);
-    EXPECT_EQ(onDisk().int32("warnlinecolor"), 0x0000FF);
+    EXPECT_EQ(std::tuple(onDisk().int32("graphcolor"), onDisk().int32("warnlinecolor")),
+              std::tuple(0xC08000, 0x0000FF));
 }
 
 TEST_F(SetupSwatches, AFailureEndsTheClickKeepingWhatWasDone) {
@@ -351,8 +348,7 @@ TEST_F(SetupValidation, LevelsUpTo65535AreAcceptedAndAppliedEverywhere) {
     type(kCpmLevelText, "65535");
     EXPECT_FALSE(closeWith(kGammaText, "40000"));
     EXPECT_EQ(m.desktop.messages, Texts{kCpmMessage});
-    EXPECT_EQ(m.values.cpmAlarmLevel, 65535);
-    EXPECT_EQ(m.values.gammaCoefficient, 40000);
+    EXPECT_EQ(std::tie(m.values.cpmAlarmLevel, m.values.gammaCoefficient), std::tuple(65535, 40000));
     EXPECT_EQ(onDisk().number("gkeisuu"), 40000);
     EXPECT_EQ(m.port.sent, (Texts{"set atc=65535\r\n", "set gms=40000\r\n"}));
 }
@@ -379,9 +375,7 @@ TEST_F(SetupValidation, TheCpmLevelMovesTheAlarmLineAndIsNotStored) {
     line.visible = false;
     m.port.close();
     EXPECT_FALSE(closeWith(kCpmLevelText, "40"));
-    EXPECT_EQ(line.y1, 4200);
-    EXPECT_EQ(line.y2, 4200);
-    EXPECT_FALSE(line.visible);
+    EXPECT_EQ(std::tie(line.y1, line.y2, line.visible), std::tuple(4200, 4200, false));
     EXPECT_EQ(onDisk().number("warnCPMlevel"), 100);
     EXPECT_TRUE(m.port.sent.empty());  // the port is closed, yet the device-save delay runs
     EXPECT_TRUE(saveDelayRuns());
@@ -390,11 +384,9 @@ TEST_F(SetupValidation, TheCpmLevelMovesTheAlarmLineAndIsNotStored) {
     EXPECT_FALSE(closeWith(kCpmLevelText, "30"));
     EXPECT_TRUE(line.visible);
     EXPECT_FALSE(closeWith(kCpmLevelText, "65535"));  // beyond the graph's 16-bit arithmetic: not at 30 any more
-    EXPECT_EQ(m.values.cpmAlarmLevel, 65535);
-    EXPECT_FALSE(line.visible);
+    EXPECT_EQ(std::tie(m.values.cpmAlarmLevel, line.visible), std::tuple(65535, false));
     EXPECT_FALSE(closeWith(kCpmLevelText, "50"));  // back on the scale: drawn where it belongs
-    EXPECT_EQ(line.y1, 3600);
-    EXPECT_TRUE(line.visible);
+    EXPECT_EQ(std::tie(line.y1, line.visible), std::tuple(3600, true));
 }
 
 TEST_F(SetupValidation, BoxesAreCheckedInOrderAndDoneStepsStayDone) {
