@@ -21,6 +21,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/number.h"
@@ -177,9 +178,8 @@ TEST_F(Records, ADayTheMasterHasWholeComesFromItButMinutesOnlyInDailyFilesAreSti
     ASSERT_EQ(minutes.size(), 2880u + 9 + 1 + 1);
     EXPECT_TRUE(inTimeOrder(minutes));
     EXPECT_EQ(std::count_if(minutes.begin(), minutes.end(), [](const Minute& m) { return m.cpm == 25; }), 2889);
-    EXPECT_EQ(minutes[2880 + 5].cpm, 26);  // 31 May 00:05, only in its daily file
-    EXPECT_EQ(minutes.back().time, k0601_0002);
-    EXPECT_EQ(minutes.back().cpm, 27);
+    // 31 May 00:05, only in its daily file, and the last minute.
+    EXPECT_EQ(std::tie(minutes[2880 + 5].cpm, minutes.back().time, minutes.back().cpm), std::tuple(26, k0601_0002, 27));
     EXPECT_EQ(countsText(store.counts()),
               std::to_string(2889 + 1440 + 1441 + 10) + " records, 8 headers, 0 foreign, 0 malformed, 0 torn");
 
@@ -187,8 +187,7 @@ TEST_F(Records, ADayTheMasterHasWholeComesFromItButMinutesOnlyInDailyFilesAreSti
     EXPECT_FALSE(store.refresh());
     write(record / "2026_05/2026-05-29.csv", minutesOf(5, 29, 1439, 1440, 1, 26), std::ios::app);
     EXPECT_FALSE(store.refresh());
-    EXPECT_EQ(store.minutes().size(), 2891u);
-    EXPECT_EQ(store.counts().records, 2889u + 1441 + 1441 + 10);
+    EXPECT_EQ(std::tuple(store.minutes().size(), store.counts().records), std::tuple(2891u, 2889u + 1441 + 1441 + 10));
 }
 
 TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
@@ -217,8 +216,7 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     {
         const auto [again, againCounts] = read();
         EXPECT_TRUE(sameAs(again, minutes));
-        EXPECT_EQ(againCounts.records, counts.records);
-        EXPECT_EQ(againCounts.headers, 2u);
+        EXPECT_EQ(std::tie(againCounts.records, againCounts.headers), std::tuple(counts.records, 2u));
     }
     {
         // A window open before the master appears: its minutes come from the cache, and are news.
@@ -266,10 +264,9 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
         const auto [withDays, withDaysCounts] = read();
         ASSERT_EQ(withDays.size(), minutes.size() + 2 * 1440);
         EXPECT_TRUE(inTimeOrder(withDays));
-        EXPECT_EQ(withDays.front().cpm, 6666);
         EXPECT_TRUE(sameAs({withDays.begin() + 1440, withDays.begin() + 1440 + count}, minutes));
-        EXPECT_EQ(withDays.back().cpm, 7777);
-        EXPECT_EQ(withDaysCounts.records, counts.records + 3 * 1440);
+        EXPECT_EQ(std::tie(withDays.front().cpm, withDays.back().cpm, withDaysCounts.records),
+                  std::tuple(6666, 7777, counts.records + 3 * 1440));
     }
     fs::remove_all(record / "2026_04");
     fs::remove_all(record / "2026_05");
@@ -293,8 +290,7 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     {
         const auto [now, nowCounts] = read();
         ASSERT_EQ(now.size(), static_cast<std::size_t>(count));
-        EXPECT_EQ(now[5000].cpm, 99);
-        EXPECT_EQ(now[4999].cpm, minutes[4999].cpm);
+        EXPECT_EQ(std::tie(now[5000].cpm, now[4999].cpm), std::tuple(99, minutes[4999].cpm));
     }
 
     // The monitor appends; then the last cached line is rewritten with the file grown further.
@@ -308,10 +304,8 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     {
         const auto [now, nowCounts] = read();
         ASSERT_EQ(now.size(), static_cast<std::size_t>(count + 2));
-        EXPECT_EQ(now[count - 1].cpm, 98);
-        EXPECT_EQ(now[5000].cpm, 99);
-        EXPECT_EQ(now.back().cpm, 43);
-        EXPECT_EQ(nowCounts.records, static_cast<std::size_t>(count + 2));
+        EXPECT_EQ(std::tie(now[count - 1].cpm, now[5000].cpm, now.back().cpm, nowCounts.records),
+                  std::tuple(98, 99, 43, static_cast<std::size_t>(count + 2)));
     }
     // Nothing was written into the record folder.
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(record), fs::recursive_directory_iterator()), 1);
