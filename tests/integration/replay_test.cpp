@@ -14,7 +14,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "model/main_form.h"
@@ -46,14 +45,10 @@ std::string unescape(const std::string& text) {
             continue;
         }
         const char c = text[++i];
-        if (c == 'r')
-            out += '\r';
-        else if (c == 'n')
-            out += '\n';
-        else if (c == 'x')
+        if (c == 'x')
             out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)), i += 2;
         else
-            out += c;
+            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c;
     }
     return out;
 }
@@ -118,11 +113,10 @@ TEST(Replay, ACounterSessionGivesTheGoldenRecordsAndCommands) {
     }
     Form_QueryUnload(m.ctx);
 
-    const fs::path records = m.folder.path() / "record";
-    EXPECT_EQ(bytesOf(records / "master record.csv"),
-              golden("master record.csv", bytesOf(records / "master record.csv")));
-    EXPECT_EQ(bytesOf(records / "2026_05/2026-05-07.csv"),
-              golden("2026-05-07.csv", bytesOf(records / "2026_05/2026-05-07.csv")));
+    for (const fs::path file : {"master record.csv", "2026_05/2026-05-07.csv"}) {
+        const std::string written = bytesOf(m.folder.path() / "record" / file);
+        EXPECT_EQ(written, golden(file.filename(), written)) << file;
+    }
     EXPECT_EQ(sent.str(), golden("sent.txt", sent.str()));
 }
 

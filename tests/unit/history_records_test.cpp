@@ -21,6 +21,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/number.h"
@@ -50,6 +51,34 @@ constexpr std::int64_t k0601_0002 = 1780239720;
 void write(const fs::path& file, const std::string& bytes, std::ios::openmode mode = std::ios::trunc) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary | mode) << bytes;
+}
+
+/// A record line of 2026 with the other figures of 30 May 23:58.
+std::string recordLine(int month, int day, int minuteOfDay, int second, long long total, int cpm,
+                       const char* dose = "0.208") {
+    char text[112];
+    std::snprintf(text, sizeof text, "2026-%02d-%02d,%02d:%02d:%02d,%lld,24,0.200,%d,%s,30,0.250,20,0.166\r\n", month,
+                  day, minuteOfDay / 60, minuteOfDay % 60, second, total, cpm, dose);
+    return text;
+}
+
+/// The lines of the minutes [from, to) of a day but `skip`, each written `second` into its minute.
+std::string minutesOf(int month, int day, int from, int to, int second, int cpm, int skip = -1) {
+    std::string text;
+    for (int m = from; m < to; ++m)
+        if (m != skip) text += recordLine(month, day, m, second, 5432, cpm);
+    return text;
+}
+
+template <class Minutes>
+bool inTimeOrder(const Minutes& minutes) {
+    return std::is_sorted(minutes.begin(), minutes.end(), [](auto& a, auto& b) { return a.time < b.time; });
+}
+
+std::string countsText(const LineCounts& c) {
+    return std::to_string(c.records) + " records, " + std::to_string(c.headers) + " headers, " +
+           std::to_string(c.foreign) + " foreign, " + std::to_string(c.malformed) + " malformed, " +
+           std::to_string(c.torn) + " torn";
 }
 
 struct Expected {
@@ -101,13 +130,8 @@ TEST_F(Records, DailyFilesOfAMonitorWithoutMasterReadIntoTheSeries) {
                                    {k0530_2359, 23, 0.191f, 24, 0.2f, 5440},
                                    {k0601_0000_01, 1000, 8.333f, 24, 0.2f, 5460},
                                    {k0601_0001, 12, 0.1f, NAN, NAN, NAN}});
-    const LineCounts counts = store.counts();
-    EXPECT_EQ(counts.records, 4u);
-    EXPECT_EQ(counts.headers, 4u);
-    EXPECT_EQ(counts.foreign, 1u);
-    EXPECT_EQ(counts.malformed, 1u);
-    EXPECT_EQ(counts.torn, 1u);
-    EXPECT_EQ(counts.skipped(), 3u);
+    EXPECT_EQ(countsText(store.counts()), "4 records, 4 headers, 1 foreign, 1 malformed, 1 torn");
+    EXPECT_EQ(store.counts().skipped(), 3u);
     EXPECT_EQ(store.unreadable(), 0u);
 }
 
@@ -141,54 +165,34 @@ TEST_F(Records, TheMasterComesFirstAndTheDailyFilesFillWhatItLacks) {
 TEST_F(Records, ADayTheMasterHasWholeComesFromItButMinutesOnlyInDailyFilesAreStillShown) {
     // The master has every minute of 29 and 30 May, and 31 May from midnight but for 00:05; the
     // daily files have the same minutes a second later, with a CPM of 26 where the master has 25.
-    const auto lines = [](const char* date, int from, int to, int cpm, int skip = -1) {
-        std::string text;
-        for (int m = from; m < to; ++m) {
-            if (m == skip) continue;
-            char line[96];
-            std::snprintf(line, sizeof line, "%s,%02d:%02d:%02d,5432,24,0.200,%d,0.208,30,0.250,20,0.166\r\n", date,
-                          m / 60, m % 60, cpm == 25 ? 0 : 1, cpm);
-            text += line;
-        }
-        return text;
-    };
-    write(record / "master record.csv", kHeaders + lines("2026-05-29", 0, 1440, 25) + lines("2026-05-30", 0, 1440, 25) +
-                                            lines("2026-05-31", 0, 10, 25, 5));
-    write(record / "2026_05/2026-05-29.csv", kHeaders + lines("2026-05-29", 0, 1440, 26));
-    write(record / "2026_05/2026-05-31.csv", kHeaders + lines("2026-05-31", 0, 10, 26));
+    write(record / "master record.csv", kHeaders + minutesOf(5, 29, 0, 1440, 0, 25) + minutesOf(5, 30, 0, 1440, 0, 25) +
+                                            minutesOf(5, 31, 0, 10, 0, 25, 5));
+    write(record / "2026_05/2026-05-29.csv", kHeaders + minutesOf(5, 29, 0, 1440, 1, 26));
+    write(record / "2026_05/2026-05-31.csv", kHeaders + minutesOf(5, 31, 0, 10, 1, 26));
     // A line of another day in a file the master has whole: it is read, and its minute shown.
-    write(record / "2026_05/2026-05-30.csv", kHeaders + lines("2026-05-30", 0, 1440, 26) +
+    write(record / "2026_05/2026-05-30.csv", kHeaders + minutesOf(5, 30, 0, 1440, 1, 26) +
                                                  "2026-06-01,00:02:00,5510,24,0.200,27,0.225,30,0.250,20,0.166\r\n");
     RecordStore store(folder.path());
     store.refresh();
     const std::span<const Minute> minutes = store.minutes();
     ASSERT_EQ(minutes.size(), 2880u + 9 + 1 + 1);
-    EXPECT_TRUE(std::is_sorted(minutes.begin(), minutes.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+    EXPECT_TRUE(inTimeOrder(minutes));
     EXPECT_EQ(std::count_if(minutes.begin(), minutes.end(), [](const Minute& m) { return m.cpm == 25; }), 2889);
-    EXPECT_EQ(minutes[2880 + 5].cpm, 26);  // 31 May 00:05, only in its daily file
-    EXPECT_EQ(minutes.back().time, k0601_0002);
-    EXPECT_EQ(minutes.back().cpm, 27);
-    const LineCounts counts = store.counts();
-    EXPECT_EQ(counts.records, 2889u + 1440 + 1441 + 10);
-    EXPECT_EQ(counts.headers, 8u);
-    EXPECT_EQ(counts.skipped(), 0u);
+    // 31 May 00:05, only in its daily file, and the last minute.
+    EXPECT_EQ(std::tie(minutes[2880 + 5].cpm, minutes.back().time, minutes.back().cpm), std::tuple(26, k0601_0002, 27));
+    EXPECT_EQ(countsText(store.counts()),
+              std::to_string(2889 + 1440 + 1441 + 10) + " records, 8 headers, 0 foreign, 0 malformed, 0 torn");
 
     // The window's next check finds nothing new, then a line appended to a day the master has.
     EXPECT_FALSE(store.refresh());
-    write(record / "2026_05/2026-05-29.csv", lines("2026-05-29", 1439, 1440, 26), std::ios::app);
+    write(record / "2026_05/2026-05-29.csv", minutesOf(5, 29, 1439, 1440, 1, 26), std::ios::app);
     EXPECT_FALSE(store.refresh());
-    EXPECT_EQ(store.minutes().size(), 2891u);
-    EXPECT_EQ(store.counts().records, 2889u + 1441 + 1441 + 10);
+    EXPECT_EQ(std::tuple(store.minutes().size(), store.counts().records), std::tuple(2891u, 2889u + 1441 + 1441 + 10));
 }
 
 TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     // Two weeks of minutes from 1 May, the CPM counting up; the file last changed an hour ago.
-    const auto line = [](int i, int cpm) {
-        char text[96];
-        std::snprintf(text, sizeof text, "2026-05-%02d,%02d:%02d:00,%d,24,0.200,%d,0.208,30,0.250,20,0.166\r\n",
-                      1 + i / 1440, i % 1440 / 60, i % 60, 5000 + i, cpm);
-        return std::string(text);
-    };
+    const auto line = [](int i, int cpm) { return recordLine(5, 1 + i / 1440, i % 1440, 0, 5000 + i, cpm); };
     const int count = 20000;
     std::string text = kHeaders;
     for (int i = 0; i < count; ++i) text += line(i, 10 + i % 80);
@@ -212,8 +216,7 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     {
         const auto [again, againCounts] = read();
         EXPECT_TRUE(sameAs(again, minutes));
-        EXPECT_EQ(againCounts.records, counts.records);
-        EXPECT_EQ(againCounts.headers, 2u);
+        EXPECT_EQ(std::tie(againCounts.records, againCounts.headers), std::tuple(counts.records, 2u));
     }
     {
         // A window open before the master appears: its minutes come from the cache, and are news.
@@ -254,27 +257,16 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     // With the minutes from the cache, the daily file of a day the master has whole still gives
     // none of its own, and those of a day before the master's first and after its last give all
     // of theirs (the earlier ones merged into the mapped minutes).
-    const auto day = [](const char* date, int cpm) {
-        std::string text = kHeaders;
-        for (int m = 0; m < 1440; ++m) {
-            char line[96];
-            std::snprintf(line, sizeof line, "%s,%02d:%02d:30,5432,24,0.200,%d,0.208,30,0.250,20,0.166\r\n", date,
-                          m / 60, m % 60, cpm);
-            text += line;
-        }
-        return text;
-    };
-    write(record / "2026_05/2026-05-03.csv", day("2026-05-03", 7777));
-    write(record / "2026_05/2026-05-20.csv", day("2026-05-20", 7777));
-    write(record / "2026_04/2026-04-30.csv", day("2026-04-30", 6666));
+    write(record / "2026_05/2026-05-03.csv", kHeaders + minutesOf(5, 3, 0, 1440, 30, 7777));
+    write(record / "2026_05/2026-05-20.csv", kHeaders + minutesOf(5, 20, 0, 1440, 30, 7777));
+    write(record / "2026_04/2026-04-30.csv", kHeaders + minutesOf(4, 30, 0, 1440, 30, 6666));
     {
         const auto [withDays, withDaysCounts] = read();
         ASSERT_EQ(withDays.size(), minutes.size() + 2 * 1440);
-        EXPECT_TRUE(std::is_sorted(withDays.begin(), withDays.end(), [](auto& a, auto& b) { return a.time < b.time; }));
-        EXPECT_EQ(withDays.front().cpm, 6666);
+        EXPECT_TRUE(inTimeOrder(withDays));
         EXPECT_TRUE(sameAs({withDays.begin() + 1440, withDays.begin() + 1440 + count}, minutes));
-        EXPECT_EQ(withDays.back().cpm, 7777);
-        EXPECT_EQ(withDaysCounts.records, counts.records + 3 * 1440);
+        EXPECT_EQ(std::tie(withDays.front().cpm, withDays.back().cpm, withDaysCounts.records),
+                  std::tuple(6666, 7777, counts.records + 3 * 1440));
     }
     fs::remove_all(record / "2026_04");
     fs::remove_all(record / "2026_05");
@@ -298,8 +290,7 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     {
         const auto [now, nowCounts] = read();
         ASSERT_EQ(now.size(), static_cast<std::size_t>(count));
-        EXPECT_EQ(now[5000].cpm, 99);
-        EXPECT_EQ(now[4999].cpm, minutes[4999].cpm);
+        EXPECT_EQ(std::tie(now[5000].cpm, now[4999].cpm), std::tuple(99, minutes[4999].cpm));
     }
 
     // The monitor appends; then the last cached line is rewritten with the file grown further.
@@ -313,10 +304,8 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     {
         const auto [now, nowCounts] = read();
         ASSERT_EQ(now.size(), static_cast<std::size_t>(count + 2));
-        EXPECT_EQ(now[count - 1].cpm, 98);
-        EXPECT_EQ(now[5000].cpm, 99);
-        EXPECT_EQ(now.back().cpm, 43);
-        EXPECT_EQ(nowCounts.records, static_cast<std::size_t>(count + 2));
+        EXPECT_EQ(std::tie(now[count - 1].cpm, now[5000].cpm, now.back().cpm, nowCounts.records),
+                  std::tuple(98, 99, 43, static_cast<std::size_t>(count + 2)));
     }
     // Nothing was written into the record folder.
     EXPECT_EQ(std::distance(fs::recursive_directory_iterator(record), fs::recursive_directory_iterator()), 1);
@@ -332,7 +321,7 @@ TEST_F(Records, ALargeMasterIsKeptInTheCacheButNeverTrustedOverTheFile) {
     EXPECT_GT(fs::last_write_time(kept), cachedBefore);
     const auto [second, secondCounts] = read();
     ASSERT_EQ(first.size(), static_cast<std::size_t>(count));
-    EXPECT_TRUE(std::is_sorted(first.begin(), first.end(), [](auto& a, auto& b) { return a.time < b.time; }));
+    EXPECT_TRUE(inTimeOrder(first));
     EXPECT_TRUE(sameAs(second, first));
     EXPECT_EQ(secondCounts.records, firstCounts.records);
 }
@@ -386,9 +375,7 @@ TEST_F(Records, AFollowedFileIsReadOnlyWhereItGrewAndATornLineWaitsForItsEnd) {
     write(master, ":00,5440,24,0.200,23,0.191,30,0.250,20,0.166\r\n", std::ios::app);
     EXPECT_TRUE(store.refresh());
     expectSeries(store.minutes(), {{k0530_2358, 25, 0.208f, 24, 0.2f, 5432}, {k0530_2359, 23, 0.191f, 24, 0.2f, 5440}});
-    EXPECT_EQ(store.counts().torn, 0u);
-    EXPECT_EQ(store.counts().headers, 2u);
-    EXPECT_EQ(store.counts().records, 2u);
+    EXPECT_EQ(countsText(store.counts()), "2 records, 2 headers, 0 foreign, 0 malformed, 0 torn");
 
     // A master cut back (a user started it afresh) is read again from its start.
     write(master, kHeaders + "2026-06-01,00:02:00,5510,24,0.200,27,0.225,30,0.250,20,0.166\r\n");
@@ -404,9 +391,7 @@ TEST_F(Records, AClockSetBackStillGivesASeriesInTimeOrder) {
     RecordStore store(folder.path());
     store.refresh();
     ASSERT_EQ(store.minutes().size(), 3u);
-    EXPECT_EQ(store.minutes()[0].cpm, 1);
-    EXPECT_EQ(store.minutes()[1].cpm, 2);
-    EXPECT_EQ(store.minutes()[2].cpm, 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(store.minutes()[i].cpm, i + 1) << i;
 }
 
 TEST(RecordClockChanges, EveryMinuteAroundBothClockChangesReadsAsTheMomentItWasWritten) {
@@ -421,23 +406,18 @@ TEST(RecordClockChanges, EveryMinuteAroundBothClockChangesReadsAsTheMomentItWasW
         for (std::int64_t t = day; t < day + 3 * 86400; t += 60) written.push_back(t + 1);
     const auto line = [](std::int64_t t) {
         const LocalFields f = localFields(t);
-        char text[96];
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d,%02d:%02d:%02d,%lld,24,0.200,%d,0.200,30,0.250,20,0.166\r\n",
-                      f.year, f.month, f.day, f.hour, f.minute, f.second, static_cast<long long>(t / 60), 20 + f.hour);
-        return std::string(text);
+        return recordLine(f.month, f.day, f.hour * 60 + f.minute, f.second, t / 60, 20 + f.hour, "0.200");
     };
     // The master is read while the monitor writes it: up to the first 01:59 of 1 November, then the rest.
     const std::int64_t firstPassEnd = *parseIsoTime("2026-11-01T01:59:30-04:00");
     std::string early = kHeaders, late;
     std::map<std::string, std::string> dailies;
     for (std::int64_t t : written) {
-        (t < firstPassEnd ? early : late) += line(t);
-        const LocalFields f = localFields(t);
-        char daily[40];
-        std::snprintf(daily, sizeof daily, "%04d_%02d/%04d-%02d-%02d.csv", f.year, f.month, f.year, f.month, f.day);
-        std::string& bytes = dailies[daily];
+        const std::string text = line(t);
+        (t < firstPassEnd ? early : late) += text;
+        std::string& bytes = dailies[text.substr(0, 4) + "_" + text.substr(5, 2) + "/" + text.substr(0, 10) + ".csv"];
         if (bytes.empty()) bytes = kHeaders;
-        bytes += line(t);
+        bytes += text;
     }
     write(master, early);
     RecordStore store(folder.path());
@@ -478,10 +458,7 @@ TEST(RecordLines, WhatIsNotARecordLineIsCountedByKind) {
         "\x00\x00\x00\x00\r\n"
         "2028-02-29,12:00:00,1,2,0.016,3,0.025,4,0.033,1,0.008\n"  // a bare LF ends a line too
         "2026-05-30,23:58:00,1,1,1,1,1,1,1,1,1"sv);
-    EXPECT_EQ(r.counts.malformed, 6u);
-    EXPECT_EQ(r.counts.foreign, 2u);
-    EXPECT_EQ(r.counts.records, 1u);
-    EXPECT_EQ(r.counts.torn, 1u);
+    EXPECT_EQ(countsText(r.counts), "1 records, 0 headers, 2 foreign, 6 malformed, 1 torn");
     ASSERT_EQ(r.minutes.size(), 1u);
     EXPECT_EQ(r.minutes[0].cpm, 3.0f);
     EXPECT_EQ(r.minutes[0].dose, 0.025f);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <random>
 #include <span>
+#include <tuple>
 
 #include "history/local_time.h"
 #include "history/series.h"
@@ -88,12 +89,11 @@ TEST(Reduction, EachColumnHoldsTheMinimumMaximumAndMeanOfItsMinutes) {
                 ++count;
             }
             const Bucket& b = buckets[c];
-            ASSERT_EQ(b.span, (TimeSpan{start, end})) << c;
-            ASSERT_EQ(b.minutes.size(), inside) << c;
-            ASSERT_EQ(b.cpm.count, count) << c;
+            ASSERT_EQ(std::tuple(b.span, b.minutes.size(), b.cpm.count),
+                      std::tuple(TimeSpan{start, end}, inside, count))
+                << c;
             if (count) {
-                ASSERT_EQ(b.cpm.min, lo);
-                ASSERT_EQ(b.cpm.max, hi);
+                ASSERT_EQ(std::tie(b.cpm.min, b.cpm.max), std::tie(lo, hi));
                 ASSERT_NEAR(b.cpm.mean(), sum / count, 1e-9);
             }
             // A line leaves the column when the next recorded minute in view follows without a gap.
@@ -102,9 +102,8 @@ TEST(Reduction, EachColumnHoldsTheMinimumMaximumAndMeanOfItsMinutes) {
             // The tool tip's bucket is the same one.
             if (c % 97 == 0) {
                 const Bucket single = bucketAt(minutes, view, columns, c, blocks ? &index : nullptr);
-                ASSERT_EQ(single.minutes.first, b.minutes.first);
-                ASSERT_EQ(single.minutes.last, b.minutes.last);
-                ASSERT_EQ(single.joinsNext, b.joinsNext);
+                ASSERT_EQ(std::tie(single.minutes.first, single.minutes.last, single.joinsNext),
+                          std::tie(b.minutes.first, b.minutes.last, b.joinsNext));
             }
         }
     }
@@ -188,9 +187,8 @@ TEST(View, TheValueScaleHoldsTheDataAndTheAlarmLevel) {
     const ValueScale dose = valueScale(0.31, std::nullopt);
     EXPECT_GT(dose.top, 0.31);
     EXPECT_NEAR(dose.step, 0.1, 1e-12);
-    EXPECT_EQ(valueText(0.3, dose.step), "0.3");
-    EXPECT_EQ(valueText(0.25, 0.05), "0.25");
-    EXPECT_EQ(valueText(40, 20), "40");
+    EXPECT_EQ(std::tuple(valueText(0.3, dose.step), valueText(0.25, 0.05), valueText(40, 20)),
+              std::tuple("0.3", "0.25", "40"));
     EXPECT_EQ(valueScale(0, std::nullopt).top, 1);
 }
 

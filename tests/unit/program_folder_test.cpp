@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,23 +24,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+/// An environment variable for one test, put back after.
 struct Environment {
-    explicit Environment(const char* name) : name_(name) {
-        if (const char* v = std::getenv(name)) old_ = v, had_ = true;
+    explicit Environment(const char* name) : name(name) {
+        if (const char* v = std::getenv(name)) old = v;
     }
-    ~Environment() {
-        if (had_)
-            ::setenv(name_, old_.c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    void set(const char* value) { ::setenv(name_, value, 1); }
-    void unset() { ::unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
+    ~Environment() { old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name); }
+    void set(const char* value) { ::setenv(name, value, 1); }
+    void unset() { ::unsetenv(name); }
+    const char* name;
+    std::optional<std::string> old;
 };
 
 std::vector<std::string> entries(const fs::path& folder) {
