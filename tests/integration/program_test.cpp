@@ -15,7 +15,6 @@
 #include <fstream>
 #include <functional>
 #include <iomanip>
-#include <iterator>
 #include <memory>
 #include <vector>
 
