@@ -162,7 +162,9 @@ TEST_F(View, TheWidgetsFollowTheModel) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral(" RX47 monitor 【データ通信停止】"));
 }
 
-TEST_F(View, AScalePickReachesTheHandlerOnceLoadingIsOverAndOptionButtonsShowTheModelAfterTheirHandler) {
+TEST_F(
+    View,
+    AScalePickReachesTheHandlerOnceLoadingIsOverOptionButtonsShowTheModelAfterTheirHandlerAndAButtonTakesItsOwnMoves) {
     QComboBox* cpm = window->combo(0);
     // While loading the pick only changes the list's own text.
     m.state.isLoading = true;
@@ -187,6 +189,13 @@ TEST_F(View, AScalePickReachesTheHandlerOnceLoadingIsOverAndOptionButtonsShowThe
     window->option2(0)->click();
     EXPECT_EQ(window->option2(0)->isChecked(), m.form.Option2[0].value);
     EXPECT_EQ(window->option2(1)->isChecked(), m.form.Option2[1].value);
+
+    // A move over a button is the button's own: cmd_MouseMove, and no window move after it.
+    m.state.hoverButton = 1;
+    const int before = syncs;
+    moveTo(window->button(1), QPoint(5, 5));
+    EXPECT_EQ(syncs, before + 1);
+    EXPECT_EQ(m.state.hoverButton, 1);
 }
 
 TEST_F(View, MouseMovesOverBarsSetTheirToolTipsAndAToolTipEventShowsTheTipUnderThePointer) {
@@ -233,14 +242,6 @@ TEST_F(View, MouseMovesOverBarsSetTheirToolTipsAndAToolTipEventShowsTheTipUnderT
     window->sync();
     EXPECT_EQ(window->barAt(star), -1);
     EXPECT_EQ(window->barAt(centreOf(m.form.tgt[10].geometry)), -1);
-}
-
-TEST_F(View, AMoveOverAButtonIsTheButtonsOwn) {
-    m.state.hoverButton = 1;
-    const int before = syncs;
-    moveTo(window->button(1), QPoint(5, 5));
-    EXPECT_EQ(syncs, before + 1);  // cmd_MouseMove, and no window move after it
-    EXPECT_EQ(m.state.hoverButton, 1);
 }
 
 /// Records the paint events a widget receives.
