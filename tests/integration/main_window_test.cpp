@@ -162,9 +162,7 @@ TEST_F(View, TheWidgetsFollowTheModel) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral(" RX47 monitor 【データ通信停止】"));
 }
 
-TEST_F(
-    View,
-    AScalePickReachesTheHandlerOnceLoadingIsOverOptionButtonsShowTheModelAfterTheirHandlerAndAButtonTakesItsOwnMoves) {
+TEST_F(View, AScalePickOptionButtonsAndAMoveOverAButtonReachTheirHandlersOnceLoadingIsOver) {
     QComboBox* cpm = window->combo(0);
     // While loading the pick only changes the list's own text.
     m.state.isLoading = true;
