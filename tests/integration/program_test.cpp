@@ -16,6 +16,7 @@
 #include <functional>
 #include <iomanip>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/failure.h"
@@ -221,23 +222,40 @@ void writeLongSound(const fs::path& file, int seconds) {
     out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
 }
 
-TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
-    ProgramCopy folder;
-    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
-    set(folder, "COMport", std::string("1"));
-    // The counter's terminal belongs to another user, root:root with mode 0600: as root, the program
-    // runs as nobody; else the terminal is closed to everyone.
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(device.ptyPath().c_str(), 0, 0), 0);
-        ::chmod(device.ptyPath().c_str(), 0600);
+TEST(Program, APortTheUserMayNotOpenOrThatAnotherProgramHoldsIsToldOfInTheLog) {
+    // Two counters out of reach of the program, which runs as an ordinary user (nobody, as root). One
+    // terminal belongs to another user, root:root with mode 0600 (else it is closed to everyone).
+    // The other (as root only) the program may use, but root's live process holds its lock file in
+    // the lock folder every user may write to, which nobody cannot take away.
+    const bool root = ::geteuid() == 0;
+    ProgramCopy closedFolder, heldFolder;
+    rx47sim::Simulator closed(test::deviceOn(closedFolder.port(1))), held(test::deviceOn(heldFolder.port(1)));
+    set(closedFolder, "COMport", std::string("1"));
+    set(heldFolder, "COMport", std::string("1"));
+    if (root) {
+        ASSERT_EQ(::chown(closed.ptyPath().c_str(), 0, 0), 0);
+        ::chmod(closed.ptyPath().c_str(), 0600);
     } else {
-        ::chmod(device.ptyPath().c_str(), 0);
+        ::chmod(closed.ptyPath().c_str(), 0);
     }
+    ::chmod(held.ptyPath().c_str(), 0666);
+    std::string name = held.ptyPath().substr(std::string("/dev/").size());
+    std::replace(name.begin(), name.end(), '/', '_');
+    const fs::path lock = fs::path("/run/lock") / ("LCK.." + name);
+    fs::remove(lock);  // left by a program that held an earlier terminal of that number and was killed
+    if (root) std::ofstream(lock) << std::setw(10) << ::getpid() << "\n";
+    struct RemoveAtEnd {
+        fs::path file;
+        ~RemoveAtEnd() { fs::remove(file); }
+    } removeAtEnd{lock};
     LaunchOptions launch;
     launch.ordinaryUser = true;
-    RealProgram program(folder, launch);
-    const fs::path log = folder.logFile();
-    ASSERT_TRUE(program.started());
+    RealProgram closedProgram(closedFolder, launch);
+    std::optional<RealProgram> heldProgram;
+    if (root) heldProgram.emplace(heldFolder, launch);
+
+    const fs::path log = closedFolder.logFile();
+    ASSERT_TRUE(closedProgram.started());
     EXPECT_TRUE(waitFor([&] { return test::bytesOf(log).find("no counter answers") != std::string::npos; }, 60s))
         << test::bytesOf(log);
     const std::string text = test::bytesOf(log);
@@ -246,46 +264,24 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
          at = text.find("permission denied", at + 1))
         ++refusals;
     EXPECT_EQ(refusals, 1u) << text;
-    EXPECT_NE(text.find("cannot open COM1 (" + device.ptyPath() + "): permission denied"), std::string::npos) << text;
+    EXPECT_NE(text.find("cannot open COM1 (" + closed.ptyPath() + "): permission denied"), std::string::npos) << text;
     // No group may open it, and the superuser's group is no advice: who must grant access is named.
     EXPECT_EQ(text.find("adduser"), std::string::npos) << text;
     EXPECT_NE(text.find("the administrator must grant access"), std::string::npos) << text;
-    if (::geteuid() == 0) {
-        EXPECT_NE(text.find("(root:root 0600)"), std::string::npos) << text;
-    }
-    EXPECT_TRUE(program.endWith(SIGTERM));
-}
+    EXPECT_EQ(text.find("(root:root 0600)") != std::string::npos, root) << text;
+    EXPECT_TRUE(closedProgram.endWith(SIGTERM));
+    if (!root) return;
 
-TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs a lock file of another user: run as root";
-    ProgramCopy folder;
-    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
-    set(folder, "COMport", std::string("1"));
-    // The program (as nobody) may use the terminal, but root's live process holds its lock file in the
-    // lock folder every user may write to, which nobody cannot take away.
-    ::chmod(device.ptyPath().c_str(), 0666);
-    std::string name = device.ptyPath().substr(std::string("/dev/").size());
-    std::replace(name.begin(), name.end(), '/', '_');
-    const fs::path lock = fs::path("/run/lock") / ("LCK.." + name);
-    fs::remove(lock);  // left by a program that held an earlier terminal of that number and was killed
-    std::ofstream(lock) << std::setw(10) << ::getpid() << "\n";
-    struct RemoveAtEnd {
-        fs::path file;
-        ~RemoveAtEnd() { fs::remove(file); }
-    } removeAtEnd{lock};
-    LaunchOptions launch;
-    launch.ordinaryUser = true;
-    RealProgram program(folder, launch);
-    const fs::path log = folder.logFile();
-    ASSERT_TRUE(program.started());
-    const std::string expected = "cannot open COM1 (" + device.ptyPath() +
+    const fs::path heldLog = heldFolder.logFile();
+    ASSERT_TRUE(heldProgram->started());
+    const std::string expected = "cannot open COM1 (" + held.ptyPath() +
                                  "): another program holds it through the lock file " + lock.string() + " (process " +
                                  std::to_string(::getpid());
-    EXPECT_TRUE(waitFor([&] { return test::bytesOf(log).find(expected) != std::string::npos; }, 60s))
-        << test::bytesOf(log);
-    EXPECT_NE(test::bytesOf(log).find(" of user root)"), std::string::npos) << test::bytesOf(log);
+    EXPECT_TRUE(waitFor([&] { return test::bytesOf(heldLog).find(expected) != std::string::npos; }, 60s))
+        << test::bytesOf(heldLog);
+    EXPECT_NE(test::bytesOf(heldLog).find(" of user root)"), std::string::npos) << test::bytesOf(heldLog);
     EXPECT_TRUE(fs::exists(lock));  // the lock is honoured: still there, still root's
-    EXPECT_TRUE(program.endWith(SIGTERM));
+    EXPECT_TRUE(heldProgram->endWith(SIGTERM));
 }
 
 /// A program folder made for a case beside the program's copy, with an empty port table (so that no
