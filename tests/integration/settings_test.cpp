@@ -108,16 +108,15 @@ protected:
 
 // ---- the supplied file ----
 
-TEST_F(SettingsTest, SuppliedFileIsEncryptedWithTheKey) {
+TEST_F(SettingsTest, TheFileIsEncryptedWithThePasswordOrTheKeyTheLibraryDerivesFromIt) {
     EXPECT_EQ(queryWithKey(file(), nullptr, "SELECT * FROM setting"), SQLITE_NOTADB);
     EXPECT_EQ(queryWithKey(file(), "wrong", "SELECT * FROM setting"), SQLITE_NOTADB);
     EXPECT_EQ(queryWithKey(file(), "tamelox", "SELECT * FROM setting"), SQLITE_OK);
     EXPECT_EQ(Raw(file(), "tamelox", SQLITE_OPEN_READONLY).values("SELECT count(*) FROM setting"),
               std::vector<std::string>{"1"});
-}
 
-TEST_F(SettingsTest, TheDerivedKeyIsTheOneTheLibraryDerivesFromThePassword) {
-    // The supplied file, the legacy one and a compacted one (a new salt) all open with it directly.
+    // The supplied file, the legacy one and a compacted one (a new salt) all open with the derived
+    // key directly.
     const std::string derived = rx47::derivedSettingsKey(file());
     ASSERT_EQ(derived.size(), 2 + 64 + 1u);
     EXPECT_EQ(queryWithKey(file(), derived.c_str(), "SELECT * FROM setting"), SQLITE_OK);
@@ -128,9 +127,7 @@ TEST_F(SettingsTest, TheDerivedKeyIsTheOneTheLibraryDerivesFromThePassword) {
     EXPECT_NE(rx47::derivedSettingsKey(file()), derived);
     EXPECT_EQ(queryWithKey(file(), rx47::derivedSettingsKey(file()).c_str(), "SELECT * FROM setting"), SQLITE_OK);
     EXPECT_EQ(rx47::derivedSettingsKey(folder.path() / "missing.dat"), "");
-}
 
-TEST_F(SettingsTest, AFileWithOtherKeySettingsOpensWithThePassword) {
     // A library whose own key derivation differs (fewer rounds here, for every new connection of
     // this process) made the file: the derived key does not open it, the password does.
     fs::remove(file());
@@ -145,27 +142,19 @@ TEST_F(SettingsTest, AFileWithOtherKeySettingsOpensWithThePassword) {
 
 TEST_F(SettingsTest, SuppliedFileHoldsEveryDefault) {
     row.open(folder.path());
-    const std::map<std::string, SettingValue> expected = {{"COMport", std::int64_t{1}},
-                                                          {"graphcolor", std::int64_t{0x00C08000}},
-                                                          {"linecolor", std::int64_t{0x000080FF}},
-                                                          {"warnlinecolor", std::int64_t{0x000000FF}},
-                                                          {"CPMscale", std::string("100")},
-                                                          {"LINEscale", std::string("0.400")},
-                                                          {"buzzer", std::int64_t{0}},
-                                                          {"startup", std::int64_t{0}},
-                                                          {"tasktray", std::int64_t{0}},
-                                                          {"running", std::int64_t{1}},
-                                                          {"gkeisuu", std::int64_t{120}},
-                                                          {"warning", std::int64_t{-1}},
-                                                          {"warnline", std::int64_t{-1}},
-                                                          {"warnCPMlevel", std::int64_t{100}},
-                                                          {"warnLineLevel", 0.5},
-                                                          {"popup", std::int64_t{-1}},
-                                                          {"sound", std::int64_t{-1}},
-                                                          {"flash", std::int64_t{-1}},
-                                                          {"record", std::int64_t{-1}},
-                                                          {"masterrecord", std::int64_t{-1}},
-                                                          {"dailyrecord", std::int64_t{-1}}};
+    std::map<std::string, SettingValue> expected{
+        {"CPMscale", std::string("100")}, {"LINEscale", std::string("0.400")}, {"warnLineLevel", 0.5}};
+    const std::pair<std::int64_t, std::vector<const char*>> numbers[] = {
+        {1, {"COMport", "running"}},
+        {0x00C08000, {"graphcolor"}},
+        {0x000080FF, {"linecolor"}},
+        {0x000000FF, {"warnlinecolor"}},
+        {120, {"gkeisuu"}},
+        {100, {"warnCPMlevel"}},
+        {0, {"buzzer", "startup", "tasktray"}},
+        {-1, {"warning", "warnline", "popup", "sound", "flash", "record", "masterrecord", "dailyrecord"}}};
+    for (const auto& [value, names] : numbers)
+        for (const char* name : names) expected[name] = value;
     EXPECT_EQ(allValues(folder.path()), expected);
     EXPECT_TRUE(row.isTrue("popup"));
     EXPECT_TRUE(row.isFalse("buzzer"));
