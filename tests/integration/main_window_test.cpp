@@ -74,7 +74,7 @@ int pixels(const QImage& shot, const QRect& area, const std::function<bool(const
     return n;
 }
 
-TEST_F(View, TheWindowHasTheDesignSizeCaptionAndFont) {
+TEST_F(View, TheWindowHasTheDesignSizeCaptionAndFontAndItsWidgetsFollowTheModel) {
     const double ppt = window->pixelsPerTwip();
     EXPECT_DOUBLE_EQ(ppt, window->logicalDpiX() / 1440.0);
     EXPECT_EQ(window->size(), QSize(qRound(12780 * ppt), qRound(7260 * ppt)));
@@ -90,9 +90,34 @@ TEST_F(View, TheWindowHasTheDesignSizeCaptionAndFont) {
     const QFontMetrics metrics(heading);
     for (QChar c : QStringLiteral("受信送信エラー放射線検出数【警報】線量スケール"))
         EXPECT_TRUE(metrics.inFont(c)) << QString(c).toStdString();
+
+    // The widgets follow the model.
+    QComboBox* cpm = window->combo(0);
+    ASSERT_EQ(cpm->count(), 4);
+    EXPECT_EQ(cpm->itemText(3), QStringLiteral("500"));
+    EXPECT_EQ(cpm->currentText(), QStringLiteral("100"));
+    EXPECT_FALSE(cpm->isEditable());
+    EXPECT_EQ(window->combo(2)->currentText(), QStringLiteral("0.400"));
+    EXPECT_TRUE(window->combo(1)->isEditable());
+    EXPECT_EQ(window->combo(1)->currentText(), QStringLiteral("1"));
+    EXPECT_TRUE(window->option1(0)->isChecked());
+    EXPECT_TRUE(window->option2(1)->isChecked());  // buzzer off in the supplied settings
+    EXPECT_EQ(window->button(0)->toolTip(), QStringLiteral(" システムを初期化します "));
+
+    m.form.cmd[0].enabled = false;
+    m.form.cmd[0].caption = "再検索";
+    m.form.Option2[0].value = true;
+    m.form.Option2[1].value = false;
+    m.form.caption = " RX47 monitor 【データ通信停止】";
+    window->sync();
+    EXPECT_FALSE(window->button(0)->isEnabled());
+    EXPECT_EQ(window->button(0)->text(), QStringLiteral("再検索"));
+    EXPECT_TRUE(window->option2(0)->isChecked());
+    EXPECT_FALSE(window->option2(1)->isChecked());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral(" RX47 monitor 【データ通信停止】"));
 }
 
-TEST_F(View, ThePaintedGraphShowsTheModel) {
+TEST_F(View, ThePaintedGraphBannerAndNoticeShowTheModel) {
     m.values.gammaCoefficient = 120;
     setNewestBar(m.ctx, 50);  // half of full scale
     const QImage shot = image();
@@ -120,13 +145,12 @@ TEST_F(View, ThePaintedGraphShowsTheModel) {
     EXPECT_EQ(alarmed.pixelColor(box.topLeft() + QPoint(3, 3)), QColor(Qt::red));
     EXPECT_GT(pixels(alarmed, box, [](const QColor& c) { return c.red() > 200 && c.green() > 200 && c.blue() < 100; }),
               100);  // the yellow text
-}
 
-TEST_F(View, ANoticeIsDrawnAtTheFootOfTheWindowAndTellsItsWholeTextOnHover) {
+    // A notice is drawn at the foot of the window and tells its whole text on hover.
     const QRect strip = window->toPixels(m.form.notice.geometry);
     EXPECT_LE(strip.bottom(), window->height());
-    const auto reddish = [&](const QImage& shot) {
-        return pixels(shot, strip, [](const QColor& c) { return c.red() > 120 && c.green() < 80 && c.blue() < 80; });
+    const auto reddish = [&](const QImage& picture) {
+        return pixels(picture, strip, [](const QColor& c) { return c.red() > 120 && c.green() < 80 && c.blue() < 80; });
     };
     EXPECT_EQ(reddish(image()), 0);
     const std::string text = "測定結果を " + std::string(300, 'x') + " に記録できません（Read-only file system）";
@@ -134,32 +158,6 @@ TEST_F(View, ANoticeIsDrawnAtTheFootOfTheWindowAndTellsItsWholeTextOnHover) {
     EXPECT_GT(reddish(image()), 50);
     QRect area;
     EXPECT_EQ(window->toolTipAt(strip.center(), &area).toStdString(), text);
-}
-
-TEST_F(View, TheWidgetsFollowTheModel) {
-    QComboBox* cpm = window->combo(0);
-    ASSERT_EQ(cpm->count(), 4);
-    EXPECT_EQ(cpm->itemText(3), QStringLiteral("500"));
-    EXPECT_EQ(cpm->currentText(), QStringLiteral("100"));
-    EXPECT_FALSE(cpm->isEditable());
-    EXPECT_EQ(window->combo(2)->currentText(), QStringLiteral("0.400"));
-    EXPECT_TRUE(window->combo(1)->isEditable());
-    EXPECT_EQ(window->combo(1)->currentText(), QStringLiteral("1"));
-    EXPECT_TRUE(window->option1(0)->isChecked());
-    EXPECT_TRUE(window->option2(1)->isChecked());  // buzzer off in the supplied settings
-    EXPECT_EQ(window->button(0)->toolTip(), QStringLiteral(" システムを初期化します "));
-
-    m.form.cmd[0].enabled = false;
-    m.form.cmd[0].caption = "再検索";
-    m.form.Option2[0].value = true;
-    m.form.Option2[1].value = false;
-    m.form.caption = " RX47 monitor 【データ通信停止】";
-    window->sync();
-    EXPECT_FALSE(window->button(0)->isEnabled());
-    EXPECT_EQ(window->button(0)->text(), QStringLiteral("再検索"));
-    EXPECT_TRUE(window->option2(0)->isChecked());
-    EXPECT_FALSE(window->option2(1)->isChecked());
-    EXPECT_EQ(window->windowTitle(), QStringLiteral(" RX47 monitor 【データ通信停止】"));
 }
 
 TEST_F(View, AScalePickOptionButtonsAndAMoveOverAButtonReachTheirHandlersOnceLoadingIsOver) {
