@@ -51,10 +51,15 @@ SingleInstance::Answer secondCopyIsAnswered(const fs::path& folder, bool serve,
     return answer.get();
 }
 
-TEST(SingleInstance, ASecondCopyIsToldWhetherTheFirstBroughtItsWindowForward) {
+/// A copy's private runtime folder, its log and its program folder.
+struct SingleInstanceTest : ::testing::Test {
     RuntimeFolder runtime;
-    FailureLog log;
-    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+    test::RecordingLogSink lines;
+    FailureLog log{&lines};
+    test::TempProgramFolder folder{test::TempProgramFolder::Settings::None};
+};
+
+TEST_F(SingleInstanceTest, ASecondCopyIsToldWhetherTheFirstBroughtItsWindowForward) {
     int requests = 0;
     bool desktopLetsIt = true;
     SingleInstance first(folder.path(), log);
@@ -81,43 +86,27 @@ TEST(SingleInstance, ASecondCopyIsToldWhetherTheFirstBroughtItsWindowForward) {
     EXPECT_TRUE(elsewhere.claim());
 }
 
-TEST(SingleInstance, TheFolderIsFreeAgainWhenTheFirstCopyEnds) {
-    RuntimeFolder runtime;
-    FailureLog log;
-    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+TEST_F(SingleInstanceTest, TheSocketLiesInTheUsersOwnRuntimeFolderAndTheFolderIsFreeAgainWhenTheFirstCopyEnds) {
     {
         SingleInstance first(folder.path(), log);
         ASSERT_TRUE(first.claim());
+        const fs::path socket = first.socketPath().toStdString();
+        EXPECT_EQ(socket.parent_path(), runtime.folder.path());
+        struct stat st {};
+        ASSERT_EQ(::lstat(socket.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISSOCK(st.st_mode));
+        EXPECT_EQ(st.st_mode & 077, 0u);
     }
     SingleInstance next(folder.path(), log);
     EXPECT_TRUE(next.claim());
-}
-
-TEST(SingleInstance, TheSocketLiesInTheUsersOwnRuntimeFolder) {
-    RuntimeFolder runtime;
-    FailureLog log;
-    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
-    SingleInstance first(folder.path(), log);
-    ASSERT_TRUE(first.claim());
-    const fs::path socket = first.socketPath().toStdString();
-    EXPECT_EQ(socket.parent_path(), runtime.folder.path());
-    struct stat st {};
-    ASSERT_EQ(::lstat(socket.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISSOCK(st.st_mode));
-    EXPECT_EQ(st.st_mode & 077, 0u);
 
     // A runtime folder others may write to is not taken for the user's own.
     ::chmod(runtime.folder.path().c_str(), 0777);
-    const auto chosen = SingleInstance::privateRuntimeFolder();
-    EXPECT_NE(chosen, std::optional<fs::path>(runtime.folder.path()));
+    EXPECT_NE(SingleInstance::privateRuntimeFolder(), std::optional<fs::path>(runtime.folder.path()));
     ::chmod(runtime.folder.path().c_str(), 0700);
 }
 
-TEST(SingleInstance, ASocketThatCannotBeOpenedIsToldOfAndTheFolderStaysGuarded) {
-    RuntimeFolder runtime;
-    test::RecordingLogSink lines;
-    FailureLog log(&lines);
-    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+TEST_F(SingleInstanceTest, ASocketThatCannotBeOpenedIsToldOfAndTheFolderStaysGuarded) {
     SingleInstance first(folder.path(), log);
     fs::create_directories(first.socketPath().toStdString() + "/taken");
     ASSERT_TRUE(first.claim());
@@ -149,9 +138,7 @@ bool onlyTheFirstCopyClaims(const fs::path& folder, const fs::path& runtime) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-TEST(SingleInstance, AReadOnlyProgramFolderIsGuardedAllTheSame) {
-    RuntimeFolder runtime;
-    test::TempProgramFolder folder(test::TempProgramFolder::Settings::None);
+TEST_F(SingleInstanceTest, AReadOnlyProgramFolderIsGuardedAllTheSame) {
     ::chmod(folder.path().c_str(), 0555);
     EXPECT_TRUE(onlyTheFirstCopyClaims(folder.path(), runtime.folder.path()));
     ::chmod(folder.path().c_str(), 0755);

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <csignal>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -42,6 +43,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Labels = std::map<std::string, std::string>;
+const char* const kPromtool = "/usr/bin/promtool";
 
 /// A metrics text as the Prometheus client's parser reads it.
 struct ParsedMetrics {
@@ -122,7 +124,7 @@ struct LiveStation : test::LiveCore {
     std::unique_ptr<rx47sim::Simulator> device;
 };
 
-TEST(Metrics, AMinuteAgainstTheCounterIsReadBackByThePrometheusParser) {
+TEST(Metrics, AMinuteAgainstTheCounterIsReadBackByThePrometheusParserAndPromtoolFindsNothingToMend) {
     LiveStation s;
     ASSERT_TRUE(test::runEventsUntil([&] { return s.state.measuring && s.values.gammaCoefficient != 0; }, 30s));
     ASSERT_TRUE(s.nextMinute());
@@ -154,9 +156,8 @@ TEST(Metrics, AMinuteAgainstTheCounterIsReadBackByThePrometheusParser) {
         EXPECT_EQ(m.types.count(family) ? m.types.at(family) : "none", type) << name;
     }
     EXPECT_EQ(m.value("rx47_link_up", station), 1.0);
-    Labels cpm = station, dose = station;
-    cpm["kind"] = "cpm";
-    dose["kind"] = "dose";
+    const Labels cpm{{"folder", s.programFolder.string()}, {"kind", "cpm"}};
+    const Labels dose{{"folder", s.programFolder.string()}, {"kind", "dose"}};
     EXPECT_EQ(m.value("rx47_alarm", cpm), 0.0);
     EXPECT_EQ(m.value("rx47_alarm", dose), 0.0);
     EXPECT_EQ(m.value("rx47_last_minute_timestamp_seconds", station),
@@ -169,9 +170,24 @@ TEST(Metrics, AMinuteAgainstTheCounterIsReadBackByThePrometheusParser) {
     EXPECT_TRUE(m.has("rx47_reading_dose_usv_per_hour"));
     EXPECT_EQ(m.value("rx47_cpm_alarm_level", station), 100.0);
     EXPECT_TRUE(m.has("rx47_dose_alarm_level_usv_per_hour"));
-    Labels build = station;
-    build["version"] = kVersionText;
-    EXPECT_EQ(m.value("rx47_build_info", build), 1.0);
+    EXPECT_EQ(m.value("rx47_build_info", {{"folder", s.programFolder.string()}, {"version", kVersionText}}), 1.0);
+
+    // The counter answers the first minute's "show" with its total count, which the second minute
+    // writes: with every figure in the file, promtool (reading standard input only) finds nothing
+    // to mend.
+    ASSERT_TRUE(test::runEventsUntil([&] { return !s.form.Label[kTotalCount].caption.empty(); }, 30s));
+    ASSERT_TRUE(s.nextMinute());
+    ASSERT_TRUE(parseMetrics(s.ctx.reporting.metricsFile).has("rx47_counts_total"));
+    if (::access(kPromtool, X_OK) == 0) {
+        const test::Finished check = test::runProgram(
+            {"/bin/sh", "-c", "\"$0\" check metrics < \"$1\"", kPromtool, s.ctx.reporting.metricsFile.string()}, {},
+            60s);
+        EXPECT_EQ(check.exitCode, 0) << check.output;
+        EXPECT_EQ(check.output, "");
+    } else {
+        std::cout << kPromtool
+                  << " is missing (Debian's package prometheus, which scripts/install-deps test installs)\n";
+    }
 
     // A counter silent on its open port: the first minute update that takes in nothing says the link
     // is down, and the counter's figures leave the file.
@@ -187,29 +203,6 @@ TEST(Metrics, AMinuteAgainstTheCounterIsReadBackByThePrometheusParser) {
     EXPECT_EQ(quiet.value("rx47_alarm", cpm), 0.0);
 }
 
-TEST(Metrics, PromtoolFindsNothingToMendInTheFile) {
-    const std::string promtool = "/usr/bin/promtool";
-    if (::access(promtool.c_str(), X_OK) != 0)
-        GTEST_SKIP() << promtool
-                     << " is missing (Debian's package prometheus, which scripts/install-deps test installs)";
-    LiveStation s;
-    ASSERT_TRUE(test::runEventsUntil([&] { return s.state.measuring && s.values.gammaCoefficient != 0; }, 30s));
-    // The counter answers the first minute's "show" with its total count, which the second minute
-    // writes: every figure is in the file.
-    ASSERT_TRUE(s.nextMinute());
-    ASSERT_TRUE(test::runEventsUntil([&] { return !s.form.Label[kTotalCount].caption.empty(); }, 30s));
-    ASSERT_TRUE(s.nextMinute());
-    const ParsedMetrics m = parseMetrics(s.ctx.reporting.metricsFile);
-    ASSERT_TRUE(m.has("rx47_counts_total")) << m.error;
-
-    // promtool reads standard input only.
-    const test::Finished check = test::runProgram(
-        {"/bin/sh", "-c", "\"$0\" check metrics < \"$1\"", promtool, s.ctx.reporting.metricsFile.string()}, {}, 60s);
-    EXPECT_EQ(check.exitCode, 0) << check.output;
-    EXPECT_EQ(check.output, "");
-}
-
-/// A TCP port on the loopback interface that nothing listens on just now.
 TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsCommand) {
     test::TempProgramFolder folder;
     const fs::path textfiles = folder.path() / "textfiles";
@@ -244,8 +237,7 @@ TEST(Metrics, NodeExporterServesTheRunningProgramsValuesAndTheAlarmRunsItsComman
     ASSERT_TRUE(exporter.started());
     const fs::path page = folder.path() / "metrics-page.txt";
     const Labels station{{"folder", folder.path().string()}};
-    Labels cpmAlarm = station;
-    cpmAlarm["kind"] = "cpm";
+    const Labels cpmAlarm{{"folder", folder.path().string()}, {"kind", "cpm"}};
     ParsedMetrics served;
     const bool shown = test::waitFor(
         [&] {

@@ -15,8 +15,8 @@
 #include <fstream>
 #include <functional>
 #include <iomanip>
-#include <iterator>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/failure.h"
@@ -66,70 +66,63 @@ TEST(Program, FindsTheDeviceOnAnotherPortAndRemembersIt) {
     ProgramCopy folder;
     rx47sim::Simulator device(test::deviceOn(folder.port(2)));
     set(folder, "COMport", std::string("1"));
-    RealProgram program(folder);
+    // Under a fake clock ten seconds before a minute, the first per-minute update comes at once; on
+    // the real one, in minute 00 of an hour it waits for minute 01.
+    LaunchOptions launch;
+    if (!test::fakeTimeLibrary().empty()) launch.fakeStart = LocalDateTime{2026, 5, 7, 9, 29, 50};
+    RealProgram program(folder, launch);
     ASSERT_TRUE(program.started());
-    // The first per-minute update finds nothing on port 1 and the search moves on to port 2. (When
-    // the test starts in minute 00 of an hour the first update waits for minute 01.)
+    // The first per-minute update finds nothing on port 1 and the search moves on to port 2.
     EXPECT_TRUE(waitFor([&] { return stored(folder, "COMport") == "2"; }, 90s));
     EXPECT_TRUE(waitFor([&] { return test::timesReceived(device, "show") > 0; }, 10s));
     EXPECT_TRUE(fs::is_directory(folder.recordFolder()));
     // The sound libraries are loaded with the first alarm sound, not at start.
-    std::ifstream maps("/proc/" + std::to_string(program.pid()) + "/maps");
-    const std::string mapped{std::istreambuf_iterator<char>(maps), {}};
+    const std::string mapped = test::bytesOf("/proc/" + std::to_string(program.pid()) + "/maps");
     EXPECT_NE(mapped.find("libQt6Core"), std::string::npos);
     EXPECT_EQ(mapped.find("libQt6Multimedia"), std::string::npos);
     ASSERT_TRUE(program.endWith(SIGTERM));
     EXPECT_EQ(program.exitCode(), 0);
 }
 
-TEST(Program, EveryWayOfEndingCountsTheExit) {
+TEST(Program, EveryWayOfEndingCountsTheExitTheHundredthCompactsAndASecondCopyLeavesTheFirstAlone) {
     ProgramCopy folder;
     rx47sim::Simulator device(test::deviceOn(folder.port(1)));
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        const std::string before = stored(folder, "running");
+    // The hundredth exit compacts the settings. What a compaction and a seeding cut off left behind
+    // is gone once the program has started.
+    set(folder, "running", std::int64_t{100});
+    set(folder, "warnLineLevel", 0.75);
+    const fs::path seeded = folder.path() / ".RX47.dat.Ab12Cd";
+    std::ofstream(seeded) << "half a copy";
+    std::ofstream(folder.path() / kSettingsTempFileName) << "half a compaction";
+    const struct {
+        int signal;
+        bool secondCopy;
+        const char* counted;
+    } endings[] = {{SIGTERM, false, "1"}, {SIGTERM, true, "2"}, {SIGINT, false, "3"}, {SIGHUP, false, "4"}};
+    for (const auto& e : endings) {
+        SCOPED_TRACE(e.counted);
         fs::remove_all(folder.recordFolder());
         RealProgram program(folder);
         ASSERT_TRUE(program.started());
         ASSERT_TRUE(startedUp(folder));
-        ASSERT_TRUE(program.endWith(signal)) << signal;
-        EXPECT_EQ(program.exitCode(), 0) << signal;
-        EXPECT_EQ(std::stoi(stored(folder, "running")), std::stoi(before) + 1) << signal;
+        EXPECT_FALSE(fs::exists(seeded));
+        EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+        if (e.secondCopy) {
+            RealProgram second(folder);
+            ASSERT_TRUE(second.waitForExit(20s));
+            EXPECT_EQ(second.exitCode(), 0);
+            // The first copy answered that it brought its window forward (the offscreen desktop lets
+            // it), and runs on; the second counted nothing.
+            EXPECT_NE(test::bytesOf(folder.logFile()).find("; brought its window forward"), std::string::npos)
+                << test::bytesOf(folder.logFile());
+            EXPECT_TRUE(program.running());
+        }
+        ASSERT_TRUE(program.endWith(e.signal));
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_EQ(stored(folder, "running"), e.counted);
     }
-}
-
-TEST(Program, TheHundredthExitCompactsTheSettings) {
-    ProgramCopy folder;
-    set(folder, "running", std::int64_t{100});
-    set(folder, "warnLineLevel", 0.75);
-    // What a compaction and a seeding cut off left behind is gone once the program has started.
-    const fs::path seeded = folder.path() / ".RX47.dat.Ab12Cd";
-    std::ofstream(seeded) << "half a copy";
-    std::ofstream(folder.path() / kSettingsTempFileName) << "half a compaction";
-    RealProgram program(folder);
-    ASSERT_TRUE(program.started());
-    ASSERT_TRUE(startedUp(folder));
-    EXPECT_FALSE(fs::exists(seeded));
-    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
-    ASSERT_TRUE(program.endWith(SIGTERM));
-    EXPECT_EQ(stored(folder, "running"), "1");
     EXPECT_EQ(stored(folder, "warnLineLevel"), "0.75");
     EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
-}
-
-TEST(Program, ASecondCopyInTheSameFolderLeavesTheFirstAlone) {
-    ProgramCopy folder;
-    RealProgram first(folder);
-    ASSERT_TRUE(first.started());
-    ASSERT_TRUE(startedUp(folder));
-    RealProgram second(folder);
-    ASSERT_TRUE(second.waitForExit(20s));
-    EXPECT_EQ(second.exitCode(), 0);
-    // The first copy answered that it brought its window forward (the offscreen desktop lets it).
-    EXPECT_NE(test::bytesOf(folder.logFile()).find("; brought its window forward"), std::string::npos)
-        << test::bytesOf(folder.logFile());
-    EXPECT_FALSE(first.waitForExit(500ms));  // still running
-    ASSERT_TRUE(first.endWith(SIGTERM));
-    EXPECT_EQ(stored(folder, "running"), "2");  // the second copy counted nothing
 }
 
 /// The lines of a system-call trace (strace -f -y) in order.
@@ -229,23 +222,40 @@ void writeLongSound(const fs::path& file, int seconds) {
     out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
 }
 
-TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
-    ProgramCopy folder;
-    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
-    set(folder, "COMport", std::string("1"));
-    // The counter's terminal belongs to another user, root:root with mode 0600: as root, the program
-    // runs as nobody; else the terminal is closed to everyone.
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(device.ptyPath().c_str(), 0, 0), 0);
-        ::chmod(device.ptyPath().c_str(), 0600);
+TEST(Program, APortTheUserMayNotOpenOrThatAnotherProgramHoldsIsToldOfInTheLog) {
+    // Two counters out of reach of the program, which runs as an ordinary user (nobody, as root). One
+    // terminal belongs to another user, root:root with mode 0600 (else it is closed to everyone).
+    // The other (as root only) the program may use, but root's live process holds its lock file in
+    // the lock folder every user may write to, which nobody cannot take away.
+    const bool root = ::geteuid() == 0;
+    ProgramCopy closedFolder, heldFolder;
+    rx47sim::Simulator closed(test::deviceOn(closedFolder.port(1))), held(test::deviceOn(heldFolder.port(1)));
+    set(closedFolder, "COMport", std::string("1"));
+    set(heldFolder, "COMport", std::string("1"));
+    if (root) {
+        ASSERT_EQ(::chown(closed.ptyPath().c_str(), 0, 0), 0);
+        ::chmod(closed.ptyPath().c_str(), 0600);
     } else {
-        ::chmod(device.ptyPath().c_str(), 0);
+        ::chmod(closed.ptyPath().c_str(), 0);
     }
+    ::chmod(held.ptyPath().c_str(), 0666);
+    std::string name = held.ptyPath().substr(std::string("/dev/").size());
+    std::replace(name.begin(), name.end(), '/', '_');
+    const fs::path lock = fs::path("/run/lock") / ("LCK.." + name);
+    fs::remove(lock);  // left by a program that held an earlier terminal of that number and was killed
+    if (root) std::ofstream(lock) << std::setw(10) << ::getpid() << "\n";
+    struct RemoveAtEnd {
+        fs::path file;
+        ~RemoveAtEnd() { fs::remove(file); }
+    } removeAtEnd{lock};
     LaunchOptions launch;
     launch.ordinaryUser = true;
-    RealProgram program(folder, launch);
-    const fs::path log = folder.logFile();
-    ASSERT_TRUE(program.started());
+    RealProgram closedProgram(closedFolder, launch);
+    std::optional<RealProgram> heldProgram;
+    if (root) heldProgram.emplace(heldFolder, launch);
+
+    const fs::path log = closedFolder.logFile();
+    ASSERT_TRUE(closedProgram.started());
     EXPECT_TRUE(waitFor([&] { return test::bytesOf(log).find("no counter answers") != std::string::npos; }, 60s))
         << test::bytesOf(log);
     const std::string text = test::bytesOf(log);
@@ -254,46 +264,24 @@ TEST(Program, APortTheUserMayNotOpenIsToldOfOnceInTheLog) {
          at = text.find("permission denied", at + 1))
         ++refusals;
     EXPECT_EQ(refusals, 1u) << text;
-    EXPECT_NE(text.find("cannot open COM1 (" + device.ptyPath() + "): permission denied"), std::string::npos) << text;
+    EXPECT_NE(text.find("cannot open COM1 (" + closed.ptyPath() + "): permission denied"), std::string::npos) << text;
     // No group may open it, and the superuser's group is no advice: who must grant access is named.
     EXPECT_EQ(text.find("adduser"), std::string::npos) << text;
     EXPECT_NE(text.find("the administrator must grant access"), std::string::npos) << text;
-    if (::geteuid() == 0) {
-        EXPECT_NE(text.find("(root:root 0600)"), std::string::npos) << text;
-    }
-    EXPECT_TRUE(program.endWith(SIGTERM));
-}
+    EXPECT_EQ(text.find("(root:root 0600)") != std::string::npos, root) << text;
+    EXPECT_TRUE(closedProgram.endWith(SIGTERM));
+    if (!root) return;
 
-TEST(Program, APortHeldThroughItsLockFileNamesTheFileAndWhoHoldsIt) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs a lock file of another user: run as root";
-    ProgramCopy folder;
-    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
-    set(folder, "COMport", std::string("1"));
-    // The program (as nobody) may use the terminal, but root's live process holds its lock file in the
-    // lock folder every user may write to, which nobody cannot take away.
-    ::chmod(device.ptyPath().c_str(), 0666);
-    std::string name = device.ptyPath().substr(std::string("/dev/").size());
-    std::replace(name.begin(), name.end(), '/', '_');
-    const fs::path lock = fs::path("/run/lock") / ("LCK.." + name);
-    fs::remove(lock);  // left by a program that held an earlier terminal of that number and was killed
-    std::ofstream(lock) << std::setw(10) << ::getpid() << "\n";
-    struct RemoveAtEnd {
-        fs::path file;
-        ~RemoveAtEnd() { fs::remove(file); }
-    } removeAtEnd{lock};
-    LaunchOptions launch;
-    launch.ordinaryUser = true;
-    RealProgram program(folder, launch);
-    const fs::path log = folder.logFile();
-    ASSERT_TRUE(program.started());
-    const std::string expected = "cannot open COM1 (" + device.ptyPath() +
+    const fs::path heldLog = heldFolder.logFile();
+    ASSERT_TRUE(heldProgram->started());
+    const std::string expected = "cannot open COM1 (" + held.ptyPath() +
                                  "): another program holds it through the lock file " + lock.string() + " (process " +
                                  std::to_string(::getpid());
-    EXPECT_TRUE(waitFor([&] { return test::bytesOf(log).find(expected) != std::string::npos; }, 60s))
-        << test::bytesOf(log);
-    EXPECT_NE(test::bytesOf(log).find(" of user root)"), std::string::npos) << test::bytesOf(log);
+    EXPECT_TRUE(waitFor([&] { return test::bytesOf(heldLog).find(expected) != std::string::npos; }, 60s))
+        << test::bytesOf(heldLog);
+    EXPECT_NE(test::bytesOf(heldLog).find(" of user root)"), std::string::npos) << test::bytesOf(heldLog);
     EXPECT_TRUE(fs::exists(lock));  // the lock is honoured: still there, still root's
-    EXPECT_TRUE(program.endWith(SIGTERM));
+    EXPECT_TRUE(heldProgram->endWith(SIGTERM));
 }
 
 /// A program folder made for a case beside the program's copy, with an empty port table (so that no

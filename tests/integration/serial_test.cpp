@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,10 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <memory>
 #include <regex>
 #include <stdexcept>
 #include <string>
@@ -82,26 +80,37 @@ private:
     rx47::test::TempProgramFolder folder_{rx47::test::TempProgramFolder::Settings::None};
 };
 
+/// The Qt serial port of such a folder.
+struct SerialPort : ::testing::Test {
+    ProgramFolder folder;
+    rx47::QtSerialPort port{folder.path()};
+    int notices = 0;
+    void countNotices() {
+        port.setDataReceivedHandler([this] { ++notices; });
+    }
+    /// What the device sends until a whole line is in.
+    std::string aLine() {
+        return receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); });
+    }
+};
+
 // What every port promises (a port without a device, bytes unchanged both ways, clearing, closing)
 // is checked on both ports by tests/contract/serial_port_contract_test; here is what the device
 // and the terminal add.
-TEST(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
-    ProgramFolder folder;
+TEST_F(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
     rx47sim::Simulator sim(rx47::test::deviceOn(folder.port(2), 0.2));
-    rx47::QtSerialPort port(folder.path());
 
     std::this_thread::sleep_for(600ms);  // readings pile up in the terminal meanwhile
     ASSERT_TRUE(port.open(2));
     // Readings sent before the port was opened waited in the terminal as they were sent.
-    const std::string waiting = receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); });
+    const std::string waiting = aLine();
     EXPECT_TRUE(contains(waiting, "\r\n") && !contains(waiting, "\n\n")) << waiting;
     // The first reading already counts over a minute at the mean of 25 CPM: never a second's
     // count scaled up (0, 60, 120).
     const int first = std::atoi(waiting.substr(0, waiting.find("\r\n")).c_str());
     EXPECT_GE(first, 5) << waiting;
     EXPECT_LE(first, 55) << waiting;
-    int notices = 0;
-    port.setDataReceivedHandler([&] { ++notices; });
+    countNotices();
     port.clearInput();
 
     port.write("show\r\n");
@@ -120,13 +129,11 @@ TEST(SerialPort, ReadingsWaitInTheTerminalAndTheDeviceAnswersWithoutEcho) {
     EXPECT_TRUE(std::regex_search(readings, reading)) << readings;
 }
 
-TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
-    ProgramFolder folder;
+TEST_F(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
     const fs::path state = folder.path() / "device-state";
     rx47sim::Options options = rx47::test::deviceOn(folder.port(2), 0.2);
     options.stateFile = state;
     options.meanCpm = 60000;  // a total count that grows by about a thousand a second
-    rx47::QtSerialPort port(folder.path());
     {
         rx47sim::Simulator sim(options);
         ASSERT_TRUE(port.open(2));
@@ -150,7 +157,7 @@ TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
                   1)
             << answer;
         port.write("go\r\n");
-        EXPECT_NE(receiveUntil(port, [](const std::string& s) { return contains(s, "\r\n"); }), "");
+        EXPECT_NE(aLine(), "");
 
         // Clearing the total count.
         ASSERT_TRUE(runEventsUntil([&] { return sim.totalCount() > 2500; }, 10s));
@@ -174,13 +181,10 @@ TEST(SerialPort, CommandsChangeTheDeviceAndSaveKeepsItsSettings) {
     EXPECT_TRUE(contains(report, "snd:off\r\n")) << report;
 }
 
-TEST(SerialPort, AnUnpluggedDeviceClosesThePortAndPlugsInAgain) {
-    ProgramFolder folder;
+TEST_F(SerialPort, AnUnpluggedDeviceClosesThePortAndPlugsInAgain) {
     rx47sim::Simulator sim(rx47::test::deviceOn(folder.port(2), 0.2));
-    rx47::QtSerialPort port(folder.path());
     ASSERT_TRUE(port.open(2));
-    int notices = 0;
-    port.setDataReceivedHandler([&] { ++notices; });
+    countNotices();
     ASSERT_TRUE(runEventsUntil([&] { return notices > 0; }, 5s)) << "no readings before unplugging";
 
     sim.unplug();
@@ -262,13 +266,10 @@ private:
     std::atomic<bool> stop_{false};
 };
 
-TEST(SerialPort, WritesLeaveAtOnceAndAFloodOnlyFillsTheReceiveBuffer) {
-    ProgramFolder folder;
+TEST_F(SerialPort, WritesLeaveAtOnceAndAFloodOnlyFillsTheReceiveBuffer) {
     TestLine line(folder.port(1));
-    rx47::QtSerialPort port(folder.path());
     ASSERT_TRUE(port.open(1));
-    int notices = 0;
-    port.setDataReceivedHandler([&] { ++notices; });
+    countNotices();
 
     // A command is on the line when write() returns, not at the event loop's next turn.
     port.write("show\r\n");
@@ -290,70 +291,20 @@ TEST(SerialPort, WritesLeaveAtOnceAndAFloodOnlyFillsTheReceiveBuffer) {
     EXPECT_EQ(receiveUntil(port, [](const std::string& s) { return s.size() >= 4; }), "77\r\n");
 }
 
-/// The rx47-sim program with its standard input and output on pipes.
-class SimulatorProgram : public rx47::test::Child {
-public:
-    explicit SimulatorProgram(const std::vector<std::string>& arguments) {
-        std::vector<std::string> all{RX47_PROGRAM_FOLDER "/rx47-sim"};
-        if (::access(all[0].c_str(), X_OK) != 0) throw std::runtime_error(all[0] + " has not been built");
-        all.insert(all.end(), arguments.begin(), arguments.end());
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-        std::vector<char*> argv;
-        for (auto& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_ = rx47::test::startChild(argv[0], argv.data(), environ, in[0], -1,
-                                      [&] { return ::dup2(out[1], STDOUT_FILENO) >= 0; });
-        ::close(in[0]);
-        ::close(out[1]);
-        input_ = in[1];
-        output_ = out[0];
-        if (pid_ < 0) throw std::runtime_error("cannot start " + all[0]);
-    }
-    ~SimulatorProgram() {
-        closeInput();
-        ::close(output_);
-    }
-
-    /// The next line of its output, "" when none comes in time.
-    std::string readLine(std::chrono::milliseconds timeout = 5s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            if (const auto end = pendingOutput_.find('\n'); end != std::string::npos) {
-                std::string line = pendingOutput_.substr(0, end);
-                pendingOutput_.erase(0, end + 1);
-                return line;
-            }
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd fd{output_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&fd, 1, static_cast<int>(left.count())) <= 0) return "";
-            char buffer[256];
-            const ssize_t n = ::read(output_, buffer, sizeof buffer);
-            if (n <= 0) return "";
-            pendingOutput_.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    void send(const std::string& text) {
-        ASSERT_EQ(::write(input_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    }
-    void closeInput() {
-        if (input_ >= 0) ::close(input_);
-        input_ = -1;
-    }
-
-private:
-    int input_ = -1;
-    int output_ = -1;
-    std::string pendingOutput_;
-};
-
 TEST(SimulatorProgram, ServesTheLinkUntilTerminatedAndCleansUp) {
     ProgramFolder folder;
     const fs::path log = folder.path() / "received.log";
-    SimulatorProgram sim(
-        {"--link", folder.port(3).string(), "--interval", "0.2", "--log", log.string(), "--seed", "7"});
-    const std::string pty = sim.readLine();
+    // Its standard input a pipe of the test's own.
+    const fs::path input = folder.path() / "input";
+    ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
+    rx47::test::Process sim({"/bin/sh", "-c", "exec \"$@\" < \"$0\"", input.string(), RX47_PROGRAM_FOLDER "/rx47-sim",
+                             "--link", folder.port(3).string(), "--interval", "0.2", "--log", log.string(), "--seed",
+                             "7"});
+    int toSim = -1;
+    ASSERT_TRUE(rx47::test::waitFor(
+        [&] { return (toSim = ::open(input.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0; }, 5s));
+    ASSERT_TRUE(rx47::test::waitFor([&] { return contains(sim.output(), "\n"); }, 5s));
+    const std::string pty = sim.output().substr(0, sim.output().find('\n'));
     ASSERT_EQ(pty.rfind("/dev/pts/", 0), 0u) << "first line: " << pty;
     ASSERT_TRUE(fs::is_symlink(folder.port(3)));
     EXPECT_EQ(fs::read_symlink(folder.port(3)), fs::path(pty));
@@ -365,11 +316,9 @@ TEST(SimulatorProgram, ServesTheLinkUntilTerminatedAndCleansUp) {
     EXPECT_TRUE(hasReport(receiveUntil(port, hasReport)));
 
     // Commands on its input; the end of the input does not end it.
-    sim.send("silence on\n");
-    sim.closeInput();
-    std::string said;
-    for (int i = 0; i < 3 && said != "silence on"; ++i) said = sim.readLine();
-    ASSERT_EQ(said, "silence on");
+    ASSERT_EQ(::write(toSim, "silence on\n", 11), 11);
+    ::close(toSim);
+    ASSERT_TRUE(rx47::test::waitFor([&] { return contains(sim.output(), "\nsilence on\n"); }, 5s)) << sim.output();
     port.clearInput();  // what was on its way before the silence
     EXPECT_EQ(receiveUntil(
                   port, [](const std::string& s) { return !s.empty(); }, 800ms),

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
@@ -36,25 +35,46 @@ namespace {
 const fs::path kSuppliedFile = fs::path(RX47_SUPPLIED_FOLDER) / "RX47.dat";
 const fs::path kLegacyFile = fs::path(RX47_TEST_DATA) / "RX47_legacy.dat";
 
-/// Opens a file with the plain SQLite API, optionally with a key, and runs one query.
-int queryWithKey(const fs::path& file, const char* key, const char* sql) {
+/// A connection of the plain SQLite API to a file, with a key (none: without one).
+struct Raw {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    if (rc == SQLITE_OK && key) rc = sqlite3_key(db, key, static_cast<int>(std::strlen(key)));
-    if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    sqlite3_close_v2(db);
-    return rc;
+    int opened;
+    explicit Raw(const fs::path& file, const char* key = "tamelox",
+                 int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE)
+        : opened(sqlite3_open_v2(file.c_str(), &db, flags, nullptr)) {
+        if (opened == SQLITE_OK && key) opened = sqlite3_key(db, key, static_cast<int>(std::strlen(key)));
+    }
+    ~Raw() { sqlite3_close_v2(db); }
+    int exec(const std::string& sql) {
+        return opened != SQLITE_OK ? opened : sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    /// The given columns of a query's rows, row by row, as text.
+    std::vector<std::string> values(const char* sql, std::initializer_list<int> columns = {0}) {
+        std::vector<std::string> all;
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+        while (stmt && sqlite3_step(stmt) == SQLITE_ROW)
+            for (int i : columns) all.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+        sqlite3_finalize(stmt);
+        return all;
+    }
+};
+
+/// Opens a file read-only, optionally with a key, and runs one query.
+int queryWithKey(const fs::path& file, const char* key, const char* sql) {
+    return Raw(file, key, SQLITE_OPEN_READONLY).exec(sql);
+}
+
+/// Runs SQL on a settings file with its key.
+void alter(const fs::path& file, const std::string& sql) {
+    EXPECT_EQ(Raw(file).exec(sql), SQLITE_OK) << sql;
 }
 
 /// Every column of the row by its stored name.
 std::map<std::string, SettingValue> allValues(const fs::path& folder) {
-    static const char* const names[] = {
-        "COMport",       "graphcolor", "linecolor", "warnlinecolor", "CPMscale", "LINEscale",    "buzzer",
-        "startup",       "tasktray",   "running",   "gkeisuu",       "warning",  "warnline",     "warnCPMlevel",
-        "warnLineLevel", "popup",      "sound",     "flash",         "record",   "masterrecord", "dailyrecord"};
     const rx47::test::StoredSettings row(folder);
     std::map<std::string, SettingValue> values;
-    for (const char* name : names) values[name] = row.value(name);
+    for (const rx47::ColumnInfo& c : rx47::kSettingsColumns) values[std::string(c.name)] = row.value(c.name);
     return values;
 }
 
@@ -73,31 +93,30 @@ protected:
         writer.write(column, std::move(value));
         writer.commit();
     }
+    /// The settings file replaced by a copy of `source`.
+    void replaceFile(const fs::path& source) {
+        fs::remove(file());
+        fs::copy_file(source, file());
+    }
 
     rx47::test::TempProgramFolder folder;  // with the supplied settings file
+    rx47::test::RecordingLogSink lines;
+    rx47::FailureLog log{&lines};
     SettingsRow row;
+    SettingsTest() { row.setLog(&log); }
 };
 
 // ---- the supplied file ----
 
-TEST_F(SettingsTest, SuppliedFileIsEncryptedWithTheKey) {
+TEST_F(SettingsTest, TheFileIsEncryptedWithThePasswordOrTheKeyTheLibraryDerivesFromIt) {
     EXPECT_EQ(queryWithKey(file(), nullptr, "SELECT * FROM setting"), SQLITE_NOTADB);
     EXPECT_EQ(queryWithKey(file(), "wrong", "SELECT * FROM setting"), SQLITE_NOTADB);
     EXPECT_EQ(queryWithKey(file(), "tamelox", "SELECT * FROM setting"), SQLITE_OK);
+    EXPECT_EQ(Raw(file(), "tamelox", SQLITE_OPEN_READONLY).values("SELECT count(*) FROM setting"),
+              std::vector<std::string>{"1"});
 
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(file().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_key(db, "tamelox", 7);
-    sqlite3_stmt* stmt = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM setting", -1, &stmt, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(stmt, 0), 1);
-    sqlite3_finalize(stmt);
-    sqlite3_close_v2(db);
-}
-
-TEST_F(SettingsTest, TheDerivedKeyIsTheOneTheLibraryDerivesFromThePassword) {
-    // The supplied file, the legacy one and a compacted one (a new salt) all open with it directly.
+    // The supplied file, the legacy one and a compacted one (a new salt) all open with the derived
+    // key directly.
     const std::string derived = rx47::derivedSettingsKey(file());
     ASSERT_EQ(derived.size(), 2 + 64 + 1u);
     EXPECT_EQ(queryWithKey(file(), derived.c_str(), "SELECT * FROM setting"), SQLITE_OK);
@@ -108,56 +127,34 @@ TEST_F(SettingsTest, TheDerivedKeyIsTheOneTheLibraryDerivesFromThePassword) {
     EXPECT_NE(rx47::derivedSettingsKey(file()), derived);
     EXPECT_EQ(queryWithKey(file(), rx47::derivedSettingsKey(file()).c_str(), "SELECT * FROM setting"), SQLITE_OK);
     EXPECT_EQ(rx47::derivedSettingsKey(folder.path() / "missing.dat"), "");
-}
 
-TEST_F(SettingsTest, AFileWithOtherKeySettingsOpensWithThePassword) {
     // A library whose own key derivation differs (fewer rounds here, for every new connection of
     // this process) made the file: the derived key does not open it, the password does.
     fs::remove(file());
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "PRAGMA cipher_default_kdf_iter = 4000", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close_v2(db);
-    ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-    sqlite3_key(db, "tamelox", 7);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE setting (COMport SMALLINT); INSERT INTO setting VALUES (5);", nullptr,
-                           nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close_v2(db);
+    ASSERT_EQ(Raw(":memory:", nullptr).exec("PRAGMA cipher_default_kdf_iter = 4000"), SQLITE_OK);
+    ASSERT_EQ(Raw(file()).exec("CREATE TABLE setting (COMport SMALLINT); INSERT INTO setting VALUES (5);"), SQLITE_OK);
     EXPECT_NE(queryWithKey(file(), rx47::derivedSettingsKey(file()).c_str(), "SELECT * FROM setting"), SQLITE_OK);
     row.open(folder.path());
     EXPECT_EQ(row.int16("COMport"), 5);
     row.close();
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    sqlite3_exec(db, "PRAGMA cipher_default_kdf_iter = 64000", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(db);
+    Raw(":memory:", nullptr).exec("PRAGMA cipher_default_kdf_iter = 64000");
 }
 
 TEST_F(SettingsTest, SuppliedFileHoldsEveryDefault) {
     row.open(folder.path());
-    const std::map<std::string, SettingValue> expected = {
-        {"COMport", std::int64_t{1}},
-        {"graphcolor", std::int64_t{0x00C08000}},
-        {"linecolor", std::int64_t{0x000080FF}},
-        {"warnlinecolor", std::int64_t{0x000000FF}},
-        {"CPMscale", std::string("100")},
-        {"LINEscale", std::string("0.400")},
-        {"buzzer", std::int64_t{0}},
-        {"startup", std::int64_t{0}},
-        {"tasktray", std::int64_t{0}},
-        {"running", std::int64_t{1}},
-        {"gkeisuu", std::int64_t{120}},
-        {"warning", std::int64_t{-1}},
-        {"warnline", std::int64_t{-1}},
-        {"warnCPMlevel", std::int64_t{100}},
-        {"warnLineLevel", 0.5},
-        {"popup", std::int64_t{-1}},
-        {"sound", std::int64_t{-1}},
-        {"flash", std::int64_t{-1}},
-        {"record", std::int64_t{-1}},
-        {"masterrecord", std::int64_t{-1}},
-        {"dailyrecord", std::int64_t{-1}},
-    };
+    std::map<std::string, SettingValue> expected{
+        {"CPMscale", std::string("100")}, {"LINEscale", std::string("0.400")}, {"warnLineLevel", 0.5}};
+    const std::pair<std::int64_t, std::vector<const char*>> numbers[] = {
+        {1, {"COMport", "running"}},
+        {0x00C08000, {"graphcolor"}},
+        {0x000080FF, {"linecolor"}},
+        {0x000000FF, {"warnlinecolor"}},
+        {120, {"gkeisuu"}},
+        {100, {"warnCPMlevel"}},
+        {0, {"buzzer", "startup", "tasktray"}},
+        {-1, {"warning", "warnline", "popup", "sound", "flash", "record", "masterrecord", "dailyrecord"}}};
+    for (const auto& [value, names] : numbers)
+        for (const char* name : names) expected[name] = value;
     EXPECT_EQ(allValues(folder.path()), expected);
     EXPECT_TRUE(row.isTrue("popup"));
     EXPECT_TRUE(row.isFalse("buzzer"));
@@ -167,22 +164,14 @@ TEST_F(SettingsTest, SuppliedFileHoldsEveryDefault) {
     EXPECT_DOUBLE_EQ(row.number("LINEscale"), 0.4);
 }
 
-TEST_F(SettingsTest, TheTableOfColumnsIsTheSuppliedFile) {
+TEST_F(SettingsTest, TheTableOfColumnsIsTheSuppliedFileAndALegacyFileLacksTheRecordingColumns) {
     // Every column of the supplied file is in the program's table, in the same order, with the type
     // the file declares and the value it supplies; and every column of the table is in the file.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(file().c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_key(db, "tamelox", 7);
-    sqlite3_stmt* stmt = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA table_info(setting)", -1, &stmt, nullptr), SQLITE_OK);
-    std::vector<std::pair<std::string, std::string>> stored;  // name, declared type
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-        stored.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
-                            reinterpret_cast<const char*>(sqlite3_column_text(stmt, 2)));
-    sqlite3_finalize(stmt);
-    sqlite3_close_v2(db);
-    std::vector<std::pair<std::string, std::string>> table;
-    for (const rx47::ColumnInfo& c : rx47::kSettingsColumns) table.emplace_back(c.name, c.storedType);
+    std::vector<std::string> table;  // name, declared type, name...
+    for (const rx47::ColumnInfo& c : rx47::kSettingsColumns)
+        table.insert(table.end(), {std::string(c.name), std::string(c.storedType)});
+    const std::vector<std::string> stored =
+        Raw(file(), "tamelox", SQLITE_OPEN_READONLY).values("PRAGMA table_info(setting)", {1, 2});
     EXPECT_EQ(stored, table);
 
     row.open(folder.path());
@@ -205,20 +194,13 @@ TEST_F(SettingsTest, TheTableOfColumnsIsTheSuppliedFile) {
         }
     }
 
-    // A file of an older version lacks exactly the recording switches.
+    // A file of an older version lacks exactly the recording switches, and they are neither read
+    // nor written.
     row.close();
-    fs::remove(file());
-    fs::copy_file(kLegacyFile, file());
+    replaceFile(kLegacyFile);
     row.open(folder.path());
     for (const rx47::ColumnInfo& c : rx47::kSettingsColumns)
         EXPECT_EQ(row.hasColumn(c.name), c.presence == rx47::Presence::Always) << c.name;
-}
-
-TEST_F(SettingsTest, LegacyFileLacksTheRecordingColumns) {
-    fs::remove(file());
-    fs::copy_file(kLegacyFile, file());
-    row.open(folder.path());
-    EXPECT_TRUE(row.hasColumn("warnLineLevel"));
     for (const char* name : {"record", "masterrecord", "dailyrecord"}) {
         EXPECT_FALSE(row.hasColumn(name)) << name;
         EXPECT_THROW(row.isTrue(name), rx47::MissingColumn) << name;
@@ -228,35 +210,24 @@ TEST_F(SettingsTest, LegacyFileLacksTheRecordingColumns) {
 
 // ---- opening ----
 
-TEST_F(SettingsTest, MissingFileFailsAndCreatesNothing) {
-    fs::remove(file());
-    EXPECT_THROW(row.open(folder.path()), rx47::DatabaseError);
-    EXPECT_FALSE(row.isOpen());
-    EXPECT_FALSE(fs::exists(file()));
-    EXPECT_TRUE(fs::is_empty(folder.path()));
-}
-
-TEST_F(SettingsTest, UnreadableOrEmptyDatabaseFailsToOpen) {
-    // A database readable without the key is not ours: the key makes it unreadable.
-    fs::remove(file());
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE setting (COMport SMALLINT); INSERT INTO setting VALUES (1);", nullptr,
-                           nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close_v2(db);
-    EXPECT_THROW(row.open(folder.path()), rx47::DatabaseError);
-    EXPECT_FALSE(row.isOpen());
-
-    // The right key but no row.
-    fs::remove(file());
-    fs::copy_file(kSuppliedFile, file());
-    ASSERT_EQ(sqlite3_open(file().c_str(), &db), SQLITE_OK);
-    sqlite3_key(db, "tamelox", 7);
-    ASSERT_EQ(sqlite3_exec(db, "DELETE FROM setting", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close_v2(db);
-    EXPECT_THROW(row.open(folder.path()), rx47::DatabaseError);
-    EXPECT_FALSE(row.isOpen());
+TEST_F(SettingsTest, AMissingUnreadableOrEmptyDatabaseFailsToOpen) {
+    // No file (none is made); a database readable without the key is not ours; the right key but no row.
+    const std::pair<const char*, const char*> files[] = {
+        {nullptr, nullptr},
+        {nullptr, "CREATE TABLE setting (COMport SMALLINT); INSERT INTO setting VALUES (1);"},
+        {"tamelox", "DELETE FROM setting"}};
+    for (const auto& [key, sql] : files) {
+        SCOPED_TRACE(sql ? sql : "missing");
+        fs::remove(file());
+        if (key) fs::copy_file(kSuppliedFile, file());
+        if (sql) {
+            ASSERT_EQ(Raw(file(), key).exec(sql), SQLITE_OK);
+        }
+        EXPECT_THROW(row.open(folder.path()), rx47::DatabaseError);
+        EXPECT_FALSE(row.isOpen());
+        EXPECT_EQ(fs::exists(file()), sql != nullptr);
+        EXPECT_EQ(fs::is_empty(folder.path()), sql == nullptr);
+    }
 }
 
 TEST_F(SettingsTest, OpenedAheadOnAWorkerTheRowIsTheSameAndFailsTheSame) {
@@ -288,17 +259,6 @@ TEST_F(SettingsTest, OpenedAheadOnAWorkerTheRowIsTheSameAndFailsTheSame) {
     EXPECT_FALSE(fs::exists(file()));
 }
 
-/// Runs SQL on a settings file with its key.
-void alter(const fs::path& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    sqlite3_key(db, "tamelox", 7);
-    char* error = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close_v2(db);
-}
-
 TEST_F(SettingsTest, AFileWithMoreThanTheSettingsTableIsRefusedAndLeftAsItIs) {
     struct Crafted {
         const char* sql;
@@ -315,13 +275,9 @@ TEST_F(SettingsTest, AFileWithMoreThanTheSettingsTableIsRefusedAndLeftAsItIs) {
         {"CREATE TABLE other (x)", "table \"other\""},
         {"CREATE INDEX byPort ON setting (COMport)", "index \"byPort\""},
     };
-    rx47::test::RecordingLogSink lines;
-    rx47::FailureLog log(&lines);
-    row.setLog(&log);
     for (const Crafted& c : crafted) {
         SCOPED_TRACE(c.sql);
-        fs::remove(file());
-        fs::copy_file(kSuppliedFile, file());
+        replaceFile(kSuppliedFile);
         alter(file(), c.sql);
         const std::string before = bytesOf(file());
         try {
@@ -329,9 +285,8 @@ TEST_F(SettingsTest, AFileWithMoreThanTheSettingsTableIsRefusedAndLeftAsItIs) {
             ADD_FAILURE() << "opened";
         } catch (const rx47::DatabaseError& e) {
             const std::string message = e.what();
-            EXPECT_NE(message.find(file().string()), std::string::npos) << message;
-            EXPECT_NE(message.find(c.named), std::string::npos) << message;
-            EXPECT_NE(message.find("Move it away"), std::string::npos) << message;
+            for (const std::string& part : {file().string(), std::string(c.named), std::string("Move it away")})
+                EXPECT_NE(message.find(part), std::string::npos) << message;
         }
         EXPECT_FALSE(row.isOpen());
         EXPECT_THROW(row.commit(), rx47::DatabaseError);
@@ -341,8 +296,7 @@ TEST_F(SettingsTest, AFileWithMoreThanTheSettingsTableIsRefusedAndLeftAsItIs) {
     EXPECT_EQ(lines.count(rx47::LogCategory::Settings, "is not used and is left as it is"), 1);  // once until it opens
 
     // What the library keeps of its own does not act.
-    fs::remove(file());
-    fs::copy_file(kSuppliedFile, file());
+    replaceFile(kSuppliedFile);
     alter(file(),
           "ANALYZE; CREATE TABLE counted (id INTEGER PRIMARY KEY AUTOINCREMENT, u UNIQUE);"
           "INSERT INTO counted (u) VALUES (1); DROP TABLE counted;");
@@ -352,9 +306,6 @@ TEST_F(SettingsTest, AFileWithMoreThanTheSettingsTableIsRefusedAndLeftAsItIs) {
 
 TEST_F(SettingsTest, AValueLongerThanAnySettingIsNotReadAndStaysInTheFile) {
     alter(file(), "UPDATE setting SET CPMscale = '100' || zeroblob(5000), LINEscale = printf('%1024s', '0.3')");
-    rx47::test::RecordingLogSink lines;
-    rx47::FailureLog log(&lines);
-    row.setLog(&log);
     row.open(folder.path());
     EXPECT_THROW(row.text("CPMscale"), rx47::TypeMismatch);  // as an empty value: the step is skipped
     EXPECT_EQ(lines.count(rx47::LogCategory::Settings, "setting CPMscale holds 5003 bytes"), 1);
@@ -388,48 +339,36 @@ TEST_F(SettingsTest, EveryOperationFailsWhenNotOpen) {
 
 // ---- writing ----
 
-TEST_F(SettingsTest, NamesMatchWithoutRegardToCase) {
+TEST_F(SettingsTest, NamesMatchWithoutRegardToCaseAndOnlyCommittedChangesReachTheFile) {
     row.open(folder.path());
     row.write("warnLineLevel", 1.25);
     EXPECT_EQ(row.number("warnLinelevel"), 1.25);
     EXPECT_TRUE(row.hasColumn("COMPORT"));
     EXPECT_THROW(row.value("nosuchcolumn"), rx47::MissingColumn);
     EXPECT_THROW(row.write("nosuchcolumn", std::int64_t{1}), rx47::MissingColumn);
-    row.commit();
-    reopen();
-    EXPECT_EQ(row.value("WARNLINELEVEL"), SettingValue(1.25));
-}
-
-TEST_F(SettingsTest, OnlyCommittedChangesReachTheFile) {
-    row.open(folder.path());
     row.write("gkeisuu", std::int64_t{150});
     row.writeFlag("buzzer", true);
     row.commit();
     row.write("gkeisuu", std::int64_t{999});  // dropped by close
     reopen();
+    EXPECT_EQ(row.value("WARNLINELEVEL"), SettingValue(1.25));
     EXPECT_EQ(row.int16("gkeisuu"), 150);
     EXPECT_TRUE(row.isTrue("buzzer"));
 }
 
 TEST_F(SettingsTest, FailedCommitKeepsTheChangesForTheNextCommit) {
-    rx47::test::RecordingLogSink lines;
-    rx47::FailureLog log(&lines);
-    row.setLog(&log);
     row.open(folder.path());
     row.write("warnCPMlevel", std::int64_t{250});
-
-    // Another connection holding the write lock makes the commit fail.
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(file().c_str(), &other), SQLITE_OK);
-    sqlite3_key(other, "tamelox", 7);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_THROW(row.commit(), rx47::DatabaseError);
-    EXPECT_THROW(row.commit(), rx47::DatabaseError);
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(other);
+    {
+        // Another connection holding the write lock makes the commit fail.
+        Raw other(file());
+        ASSERT_EQ(other.exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+        EXPECT_THROW(row.commit(), rx47::DatabaseError);
+        EXPECT_THROW(row.commit(), rx47::DatabaseError);
+        other.exec("ROLLBACK");
+    }
     // Never silent, never flooding: one line for the failure, one when it is over.
     EXPECT_EQ(lines.count(rx47::LogCategory::Settings, "not saved"), 1);
-
     EXPECT_EQ(row.int16("warnCPMlevel"), 250);
     row.commit();
     EXPECT_EQ(lines.count(rx47::LogCategory::Settings, "saved again"), 1);
@@ -439,31 +378,7 @@ TEST_F(SettingsTest, FailedCommitKeepsTheChangesForTheNextCommit) {
 
 // ---- conversions ----
 
-TEST_F(SettingsTest, PortWrittenAsTextReadsAsNumberAndText) {
-    row.open(folder.path());
-    row.write("COMport", std::string("3"));
-    EXPECT_EQ(row.int16("COMport"), 3);
-    EXPECT_EQ(row.text("COMport"), "3");
-    row.commit();
-    EXPECT_EQ(row.int16("COMport"), 3);
-    EXPECT_EQ(row.text("COMport"), "3");
-    reopen();
-    EXPECT_EQ(row.int16("COMport"), 3);
-    EXPECT_EQ(row.text("COMport"), "3");
-}
-
-TEST_F(SettingsTest, NumbersOutsideSixteenBitsOverflow) {
-    store("COMport", std::int64_t{40000});
-    store("warnCPMlevel", std::string("-32769"));
-    row.open(folder.path());
-    EXPECT_THROW(row.int16("COMport"), rx47::Overflow);
-    EXPECT_EQ(row.int32("COMport"), 40000);
-    EXPECT_THROW(row.int16("warnCPMlevel"), rx47::Overflow);
-    row.write("COMport", std::int64_t{-32768});
-    EXPECT_EQ(row.int16("COMport"), -32768);
-}
-
-TEST_F(SettingsTest, TextsConvertOnlyWhenTheyAreNumbers) {
+TEST_F(SettingsTest, TextsConvertOnlyWhenTheyAreNumbersAndAPortWrittenAsTextReadsAsNumberAndText) {
     row.open(folder.path());
     row.write("CPMscale", std::string(" 12.5 "));
     EXPECT_EQ(row.int16("CPMscale"), 12);  // halves go to the even neighbour
@@ -478,11 +393,27 @@ TEST_F(SettingsTest, TextsConvertOnlyWhenTheyAreNumbers) {
     }
     row.write("warnLineLevel", 0.1 + 0.2);
     EXPECT_EQ(row.text("warnLineLevel"), "0.3");
+
+    row.write("COMport", std::string("3"));
+    for (const char* when : {"written", "committed", "reopened"}) {
+        if (when[0] == 'c') row.commit();
+        if (when[0] == 'r') reopen();
+        EXPECT_EQ(row.int16("COMport"), 3) << when;
+        EXPECT_EQ(row.text("COMport"), "3") << when;
+    }
 }
 
-TEST_F(SettingsTest, EmptyValueIsNeitherTrueNorFalseNorANumber) {
+TEST_F(SettingsTest, NumbersOutsideSixteenBitsOverflowAndAnEmptyValueIsNeitherTrueNorFalseNorANumber) {
+    store("COMport", std::int64_t{40000});
+    store("warnCPMlevel", std::string("-32769"));
     store("buzzer", std::monostate{});
     row.open(folder.path());
+    EXPECT_THROW(row.int16("COMport"), rx47::Overflow);
+    EXPECT_EQ(row.int32("COMport"), 40000);
+    EXPECT_THROW(row.int16("warnCPMlevel"), rx47::Overflow);
+    row.write("COMport", std::int64_t{-32768});
+    EXPECT_EQ(row.int16("COMport"), -32768);
+
     EXPECT_EQ(row.value("buzzer"), SettingValue(std::monostate{}));
     EXPECT_FALSE(row.isTrue("buzzer"));
     EXPECT_FALSE(row.isFalse("buzzer"));
@@ -491,8 +422,6 @@ TEST_F(SettingsTest, EmptyValueIsNeitherTrueNorFalseNorANumber) {
     row.write("buzzer", -1.0);
     EXPECT_TRUE(row.isTrue("buzzer"));
 }
-
-// ---- exit counter ----
 
 TEST_F(SettingsTest, ExitCounterComesDueAfterHundredExits) {
     struct Case {
@@ -515,7 +444,6 @@ TEST_F(SettingsTest, ExitCounterComesDueAfterHundredExits) {
 class CompactionTest : public SettingsTest {
 protected:
     void SetUp() override {
-        SettingsTest::SetUp();
         // Settings that differ from the defaults, so a copy of the supplied file would not pass.
         row.open(folder.path());
         row.write("COMport", std::string("3"));
@@ -525,32 +453,29 @@ protected:
         row.commit();
         row.close();
         before = allValues(folder.path());
+        std::ofstream(temp()) << "stale half-written copy";
     }
     std::map<std::string, SettingValue> before;
 };
 
-TEST_F(CompactionTest, ReplacesTheFileAndKeepsEverySetting) {
-    std::ofstream(temp()) << "stale half-written copy";
-    const auto inodeBefore = [&] {
+TEST_F(CompactionTest, ReplacesTheFileKeepingEverySettingAndTheModeAndWritesThroughALink) {
+    const auto inode = [](const fs::path& f) {
         struct stat st {};
-        ::stat(file().c_str(), &st);
+        ::stat(f.c_str(), &st);
         return st.st_ino;
     };
-    const auto oldInode = inodeBefore();
-    rx47::compactSettingsDatabase(folder.path());
-
-    EXPECT_FALSE(fs::exists(temp()));
-    EXPECT_NE(inodeBefore(), oldInode);  // a new file took the place of the old one
-    EXPECT_EQ(queryWithKey(file(), nullptr, "SELECT * FROM setting"), SQLITE_NOTADB);
-    EXPECT_EQ(allValues(folder.path()), before);
-}
-
-TEST_F(CompactionTest, KeepsTheModeAndWritesThroughALink) {
+    const auto mode = [](const fs::path& f) {
+        struct stat st {};
+        EXPECT_EQ(::stat(f.c_str(), &st), 0);
+        return st.st_mode & 07777;
+    };
+    const auto oldInode = inode(file());
     ::chmod(file().c_str(), 0600);
     rx47::compactSettingsDatabase(folder.path());
-    struct stat st {};
-    ASSERT_EQ(::stat(file().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_FALSE(fs::exists(temp()));
+    EXPECT_NE(inode(file()), oldInode);  // a new file took the place of the old one
+    EXPECT_EQ(mode(file()), 0600u);
+    EXPECT_EQ(queryWithKey(file(), nullptr, "SELECT * FROM setting"), SQLITE_NOTADB);
     EXPECT_EQ(allValues(folder.path()), before);
 
     // RX47.dat a link to the settings kept elsewhere: the target is compacted, the link stays.
@@ -563,8 +488,7 @@ TEST_F(CompactionTest, KeepsTheModeAndWritesThroughALink) {
     EXPECT_TRUE(fs::is_symlink(file()));
     EXPECT_EQ(fs::read_symlink(file()), fs::path("kept/settings.dat"));
     EXPECT_FALSE(fs::exists(elsewhere / rx47::kSettingsTempFileName));
-    ASSERT_EQ(::stat((elsewhere / "settings.dat").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(mode(elsewhere / "settings.dat"), 0640u);
     EXPECT_EQ(queryWithKey(elsewhere / "settings.dat", nullptr, "SELECT * FROM setting"), SQLITE_NOTADB);
     EXPECT_EQ(allValues(folder.path()), before);
 }
@@ -572,7 +496,6 @@ TEST_F(CompactionTest, KeepsTheModeAndWritesThroughALink) {
 class CompactionFailureTest : public CompactionTest, public ::testing::WithParamInterface<rx47::CompactionStep> {};
 
 TEST_P(CompactionFailureTest, FailingStepLeavesEverySettingReadable) {
-    std::ofstream(temp()) << "stale half-written copy";
     const auto failing = GetParam();
     std::vector<rx47::CompactionStep> reached;
     EXPECT_THROW(rx47::compactSettingsDatabase(folder.path(),
@@ -604,6 +527,7 @@ INSTANTIATE_TEST_SUITE_P(EachStep, CompactionFailureTest,
                          stepName);
 
 TEST_F(CompactionTest, UnreadableSettingsFileFailsTheExportAndStaysUntouched) {
+    fs::remove(temp());
     std::ofstream(file(), std::ios::trunc) << "not a database";
     EXPECT_THROW(rx47::compactSettingsDatabase(folder.path()), rx47::DatabaseError);
     EXPECT_FALSE(fs::exists(temp()));
