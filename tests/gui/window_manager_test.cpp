@@ -256,7 +256,7 @@ TEST_F(Windows, TheSettingsDialogOpensCentredOverTheMainWindowsFrame) {
         main = session->frameOf(window->winId());
         shown->close();
     });
-    runSetupDialog(dispatcher, window.get());
+    desktop.showSetupDialog();
     ASSERT_TRUE(settled);
     EXPECT_LE(std::abs(dialog.centreX2() - main.centreX2()), 2) << dialog.x << "," << dialog.y;
     EXPECT_LE(std::abs(dialog.centreY2() - main.centreY2()), 2) << dialog.x << "," << dialog.y;
