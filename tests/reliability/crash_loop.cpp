@@ -46,16 +46,8 @@ enum class Kind { Random, Commit, Compaction, Record };
 constexpr Kind kKinds[] = {Kind::Random, Kind::Commit, Kind::Compaction, Kind::Record};
 
 const char* nameOf(Kind kind) {
-    switch (kind) {
-        case Kind::Random:
-            return "random moment";
-        case Kind::Commit:
-            return "settings commit";
-        case Kind::Compaction:
-            return "compaction";
-        default:
-            return "record append";
-    }
+    constexpr const char* kNames[] = {"random moment", "settings commit", "compaction", "record append"};
+    return kNames[static_cast<int>(kind)];
 }
 
 /// Where a kind's kill points lie, and how many calls a round offers there (measured on this program

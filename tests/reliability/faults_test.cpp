@@ -72,6 +72,21 @@ void expectEndsInOrder(RealProgram& program) {
     EXPECT_EQ(program.exitCode(), 0);
 }
 
+/// No journal and no temporary settings file left behind.
+void expectNoLeftovers(const ProgramCopy& folder) {
+    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
+    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+}
+
+/// The supplied settings, whole, with the exit counted once more.
+void expectSuppliedSettingsCountedTwice(const ProgramCopy& folder) {
+    const auto settings = test::checkSettingsFile(folder.settingsFile());
+    EXPECT_EQ(settings.problem, "");
+    EXPECT_EQ(test::settingDifferences(settings.row, test::suppliedSettings(), {"running"}),
+              std::vector<std::string>{});
+    EXPECT_EQ(std::get<std::int64_t>(settings.row.at("running")), 2);
+}
+
 // ---- bad settings files ----
 
 /// Writes a settings file with SQLCipher: the given key (none: plain SQLite) and statements.
@@ -199,8 +214,7 @@ TEST(BadSettingsFile, EachKindStartsMonitorsAndIsLeftAsItWas) {
         expectEndsInOrder(*c.program);
         const fs::path file = c.folder->settingsFile();
         expectRecordsWhole(*c.folder);
-        EXPECT_FALSE(fs::exists(c.folder->path() / kSettingsTempFileName));
-        EXPECT_FALSE(fs::exists(file.string() + "-journal"));
+        expectNoLeftovers(*c.folder);
         if (c.file.name == "missing") {
             EXPECT_FALSE(fs::exists(file));  // the program never makes one
         } else if (!c.file.readable) {
@@ -293,12 +307,7 @@ TEST(FullDisk, TheProgramMonitorsOnAFullDiskAndTakesUpItsRecordsWhenThereIsRoom)
     expectEndsInOrder(program);
 
     expectRecordsWhole(*folder);
-    const auto settings = test::checkSettingsFile(folder->settingsFile());
-    EXPECT_EQ(settings.problem, "");
-    EXPECT_EQ(test::settingDifferences(settings.row, test::suppliedSettings(), {"running"}),
-              std::vector<std::string>{});
-    // The exit was counted once there was room for it.
-    EXPECT_EQ(std::get<std::int64_t>(settings.row.at("running")), 2);
+    expectSuppliedSettingsCountedTwice(*folder);  // the exit was counted once there was room for it
 }
 
 /// Read-only for the program: permissions bind it (as root the program runs as an ordinary user).
@@ -347,8 +356,7 @@ TEST(ReadOnlySettingsFile, TheProgramRunsOnWhatItReadAndTheFileStaysAsItWas) {
     EXPECT_TRUE(test::waitFor([&] { return dataLinesIn(folder.recordFolder()) > 0; }, 30s));
     expectEndsInOrder(program);
     EXPECT_EQ(bytesOf(folder.settingsFile()), before);
-    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
-    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+    expectNoLeftovers(folder);
     expectRecordsWhole(folder);
 }
 
@@ -372,8 +380,7 @@ TEST(ReadOnlyProgramFolder, TheProgramStartsMonitorsAndEndsWithoutWritingIntoIt)
     fs::permissions(folder.path(), fs::perms(0755));
     EXPECT_FALSE(fs::exists(folder.recordFolder()));
     EXPECT_EQ(bytesOf(folder.settingsFile()), settingsBefore);  // the exit could not be counted
-    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
-    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+    expectNoLeftovers(folder);
 }
 
 TEST(DeletedSettingsFile, TheProgramRunsOnMakesNoFileAndTakesUpTheFilePutBack) {
@@ -390,19 +397,14 @@ TEST(DeletedSettingsFile, TheProgramRunsOnMakesNoFileAndTakesUpTheFilePutBack) {
     }
     EXPECT_FALSE(fs::exists(folder.settingsFile()));
     // Nothing of the deleted file is left to be taken for part of a file put back later.
-    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
-    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+    expectNoLeftovers(folder);
 
     // The user puts the file back: the next start reads it and counts its exit.
     fs::copy_file(test::suppliedSettingsFile(), folder.settingsFile());
     RealProgram again(folder, fastClock());
     EXPECT_TRUE(device.keepsAsking(2));
     expectEndsInOrder(again);
-    const auto settings = test::checkSettingsFile(folder.settingsFile());
-    EXPECT_EQ(settings.problem, "");
-    EXPECT_EQ(test::settingDifferences(settings.row, test::suppliedSettings(), {"running"}),
-              std::vector<std::string>{});
-    EXPECT_EQ(std::get<std::int64_t>(settings.row.at("running")), 2);
+    expectSuppliedSettingsCountedTwice(folder);
     expectRecordsWhole(folder);
 }
 

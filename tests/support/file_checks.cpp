@@ -106,6 +106,13 @@ bool sameSetting(const SettingValue& a, const SettingValue& b) {
     return a == b;
 }
 
+std::string settingText(const SettingValue& value) {
+    if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+    if (const auto* d = std::get_if<double>(&value)) return std::to_string(*d);
+    if (const auto* s = std::get_if<std::string>(&value)) return "\"" + *s + "\"";
+    return "NULL";
+}
+
 }  // namespace
 
 std::string bytesOf(const fs::path& file) {
@@ -289,13 +296,6 @@ std::vector<std::string> settingDifferences(const std::map<std::string, SettingV
             differences.push_back(name + ": found " + settingText(*it->second) + ", expected " + settingText(value));
     }
     return differences;
-}
-
-std::string settingText(const SettingValue& value) {
-    if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
-    if (const auto* d = std::get_if<double>(&value)) return std::to_string(*d);
-    if (const auto* s = std::get_if<std::string>(&value)) return "\"" + *s + "\"";
-    return "NULL";
 }
 
 }  // namespace rx47::test

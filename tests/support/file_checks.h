@@ -69,7 +69,4 @@ std::vector<std::string> settingDifferences(const std::map<std::string, SettingV
                                             const std::map<std::string, SettingValue>& expected,
                                             const std::vector<std::string>& ignore = {});
 
-/// A setting as text, for messages.
-std::string settingText(const SettingValue& value);
-
 }  // namespace rx47::test
