@@ -54,9 +54,10 @@ struct DesktopContract : ::testing::Test {
     }
     void userClosesTheMessage() {
         whenOpened<QMessageBox>([this](QMessageBox* box) {
-            // The program's title and an information icon, whatever the text.
+            // The program's title, an information icon and an OK button, whatever the text.
             EXPECT_EQ(box->windowTitle(), QStringLiteral(" RX47 monitor"));
             EXPECT_EQ(box->icon(), QMessageBox::Information);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
             message = box->text().toStdString();
             box->accept();
         });

@@ -19,6 +19,7 @@
 #include "support/fakes.h"
 #include "support/program_folder.h"
 #include "support/qt_events.h"
+#include "support/simulated_device.h"
 
 namespace rx47 {
 namespace {
@@ -47,9 +48,8 @@ struct QtRig {
     std::unique_ptr<rx47sim::Simulator> sim;
     std::unique_ptr<QtSerialPort> port;
     QtRig() {
-        rx47sim::Options options;
-        options.link = folder.path() / "ports" / ("COM" + std::to_string(kDevicePort));
-        sim = std::make_unique<rx47sim::Simulator>(options);
+        sim = std::make_unique<rx47sim::Simulator>(
+            test::deviceOn(folder.path() / "ports" / ("COM" + std::to_string(kDevicePort))));
         sim->silence(true);  // the line carries only what a test sends
         port = std::make_unique<QtSerialPort>(folder.path());
     }

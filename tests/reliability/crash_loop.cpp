@@ -19,7 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -126,13 +125,6 @@ rx47::LocalDateTime roundStart(int round) {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-std::string firstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 /// Whether a kill hit the compaction itself rather than the commit before it (SQLite syncs the
 /// folder with fdatasync in its commits; the compaction syncs it with fsync).
 bool inCompaction(const std::string& hit, const fs::path& folder) {
@@ -167,9 +159,7 @@ int main(int argc, char** argv) {
     ProgramCopy folder;
     const fs::path work = folder.path().string() + ".work";
     fs::create_directories(work);
-    rx47sim::Options deviceOptions;
-    deviceOptions.link = folder.port(1);
-    deviceOptions.intervalSeconds = 0.5;
+    rx47sim::Options deviceOptions = rx47::test::deviceOn(folder.port(1));
     deviceOptions.seed = options.seed;
     rx47sim::Simulator device(deviceOptions);
 
@@ -242,7 +232,8 @@ int main(int argc, char** argv) {
         const double lasted = std::chrono::duration<double>(SteadyClock::now() - roundStarted).count();
 
         // How the round ended.
-        const std::string hit = fs::exists(killLog) ? firstLine(killLog) : "";
+        std::string hit = rx47::test::bytesOf(killLog);  // its first line, when it was killed
+        hit.erase(std::min(hit.find('\n'), hit.size()));
         ++roundsOf[nameOf(kind)];
         if (!hit.empty()) {
             ++killsOf[nameOf(kind)];

@@ -159,29 +159,6 @@ std::vector<BadFile> badFiles() {
     };
 }
 
-/// Every row of the table, as text, for comparing before and after.
-std::vector<std::string> rowsOf(const fs::path& file) {
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_key(db, kSettingsPassword, static_cast<int>(std::strlen(kSettingsPassword)));
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT * FROM setting ORDER BY rowid", -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                const unsigned char* text = sqlite3_column_text(stmt, i);
-                row += std::string(sqlite3_column_name(stmt, i)) + "=" +
-                       (text ? reinterpret_cast<const char*>(text) : "NULL") + ";";
-            }
-            rows.push_back(row);
-        }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close_v2(db);
-    return rows;
-}
-
 TEST(BadSettingsFile, EachKindStartsMonitorsAndIsLeftAsItWas) {
     // All at once, one program folder, device and program each.
     struct Case {
@@ -190,18 +167,14 @@ TEST(BadSettingsFile, EachKindStartsMonitorsAndIsLeftAsItWas) {
         std::unique_ptr<Device> device;
         std::unique_ptr<RealProgram> program;
         std::string before;
-        std::vector<std::string> rowsBefore;
-        std::size_t columnsBefore = 0;
+        test::SettingsFileCheck readBefore;
     };
     std::vector<Case> cases;
     for (const BadFile& file : badFiles()) {
-        Case c{file, std::make_unique<ProgramCopy>(false), nullptr, nullptr, "", {}, 0};
+        Case c{file, std::make_unique<ProgramCopy>(false), nullptr, nullptr, "", {}};
         file.make(c.folder->settingsFile());
         c.before = bytesOf(c.folder->settingsFile());
-        if (file.readable) {
-            c.rowsBefore = rowsOf(c.folder->settingsFile());
-            c.columnsBefore = test::checkSettingsFile(c.folder->settingsFile()).row.size();
-        }
+        if (file.readable) c.readBefore = test::checkSettingsFile(c.folder->settingsFile());
         c.device = std::make_unique<Device>(*c.folder);
         cases.push_back(std::move(c));
     }
@@ -223,10 +196,10 @@ TEST(BadSettingsFile, EachKindStartsMonitorsAndIsLeftAsItWas) {
             // Readable: it may store what it learnt, but the file stays whole and keeps its shape.
             const auto check = test::checkSettingsFile(file);
             EXPECT_TRUE(check.problem.empty() || check.problem == "2 rows") << check.problem;
-            const auto rows = rowsOf(file);
-            ASSERT_EQ(rows.size(), c.rowsBefore.size());
-            for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(rows[i], c.rowsBefore[i]);  // only the first is its
-            EXPECT_EQ(check.row.size(), c.columnsBefore);
+            ASSERT_EQ(check.everyRow.size(), c.readBefore.everyRow.size());
+            for (std::size_t i = 1; i < check.everyRow.size(); ++i)  // only the first is its
+                EXPECT_TRUE(check.everyRow[i] == c.readBefore.everyRow[i]) << "row " << i + 1;
+            EXPECT_EQ(check.row.size(), c.readBefore.row.size());
         }
     }
 }

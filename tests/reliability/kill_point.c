@@ -39,42 +39,36 @@ static const char* setting(const char* name) {
     return value && *value ? value : NULL;
 }
 
-static int callChosen(const char* call) {
-    const char* calls = setting("RX47_KILL_CALLS");
-    if (!calls || !setting("RX47_KILL_AT")) return 0;
-    const size_t n = strlen(call);
-    for (const char* p = calls; *p;) {
-        const char* end = strchr(p, ',');
+/// Whether an item of the `separator`-separated list matches `name` (an fnmatch pattern).
+static int listMatches(const char* list, char separator, const char* name) {
+    char item[PATH_MAX];
+    for (const char* p = list; p && *p;) {
+        const char* end = strchr(p, separator);
         const size_t len = end ? (size_t)(end - p) : strlen(p);
-        if (len == n && strncmp(p, call, n) == 0) return 1;
+        if (len < sizeof item) {
+            memcpy(item, p, len);
+            item[len] = '\0';
+            if (fnmatch(item, name, 0) == 0) return 1;
+        }
         if (!end) break;
         p = end + 1;
     }
     return 0;
 }
 
+static int callChosen(const char* call) {
+    return setting("RX47_KILL_AT") && listMatches(setting("RX47_KILL_CALLS"), ',', call);
+}
+
 static int fileChosen(const char* path) {
-    const char* patterns = setting("RX47_KILL_FILES");
-    if (!patterns || !path) return 0;
+    if (!path) return 0;
     const char* slash = strrchr(path, '/');
     char base[NAME_MAX + 1];
     snprintf(base, sizeof base, "%s", slash ? slash + 1 : path);
     // A file deleted while open reads back as "name (deleted)".
     char* deleted = strstr(base, " (deleted)");
     if (deleted) *deleted = '\0';
-    char pattern[PATH_MAX];
-    for (const char* p = patterns; *p;) {
-        const char* end = strchr(p, ':');
-        const size_t len = end ? (size_t)(end - p) : strlen(p);
-        if (len < sizeof pattern) {
-            memcpy(pattern, p, len);
-            pattern[len] = '\0';
-            if (fnmatch(pattern, base, 0) == 0) return 1;
-        }
-        if (!end) break;
-        p = end + 1;
-    }
-    return 0;
+    return listMatches(setting("RX47_KILL_FILES"), ':', base);
 }
 
 static int pathOfDescriptor(int fd, char* path, size_t size) {
@@ -138,72 +132,46 @@ static int dieAfter(void) {
         return result_;                                                                                                \
     } while (0)
 
-typedef ssize_t (*WriteFn)(int, const void*, size_t);
-typedef ssize_t (*PwriteFn)(int, const void*, size_t, off_t);
-typedef ssize_t (*WritevFn)(int, const struct iovec*, int);
-typedef int (*SyncFn)(int);
-typedef int (*TruncateFn)(int, off_t);
-typedef int (*RenameFn)(const char*, const char*);
-typedef int (*RenameatFn)(int, const char*, int, const char*);
-typedef int (*Renameat2Fn)(int, const char*, int, const char*, unsigned);
-typedef int (*UnlinkFn)(const char*);
-typedef int (*UnlinkatFn)(int, const char*, int);
-typedef int (*OpenFn)(const char*, int, ...);
-typedef int (*OpenatFn)(int, const char*, int, ...);
-
-/// The C library's own functions, looked up once (memcpy: C has no cast from object to function
+/// The C library's own function, looked up once (memcpy: C has no cast from object to function
 /// pointers).
-#define DEFINE_REAL(type, name)                          \
-    static type real_##name(void) {                      \
-        static type function;                            \
-        if (!function) {                                 \
-            void* symbol = dlsym(RTLD_NEXT, #name);      \
-            memcpy(&function, &symbol, sizeof function); \
-        }                                                \
-        return function;                                 \
+#define REAL(type, name, ...)                  \
+    static type (*real)(__VA_ARGS__);          \
+    if (!real) {                               \
+        void* symbol = dlsym(RTLD_NEXT, name); \
+        memcpy(&real, &symbol, sizeof real);   \
     }
-DEFINE_REAL(WriteFn, write)
-DEFINE_REAL(WritevFn, writev)
-DEFINE_REAL(PwriteFn, pwrite)
-DEFINE_REAL(PwriteFn, pwrite64)
-DEFINE_REAL(SyncFn, fsync)
-DEFINE_REAL(SyncFn, fdatasync)
-DEFINE_REAL(TruncateFn, ftruncate)
-DEFINE_REAL(TruncateFn, ftruncate64)
-DEFINE_REAL(RenameFn, rename)
-DEFINE_REAL(RenameatFn, renameat)
-DEFINE_REAL(Renameat2Fn, renameat2)
-DEFINE_REAL(UnlinkFn, unlink)
-DEFINE_REAL(UnlinkFn, remove)
-DEFINE_REAL(UnlinkatFn, unlinkat)
-DEFINE_REAL(OpenFn, open)
-DEFINE_REAL(OpenFn, open64)
-DEFINE_REAL(OpenatFn, openat)
-DEFINE_REAL(OpenatFn, openat64)
 
 ssize_t write(int fd, const void* buf, size_t count) {
-    AROUND_FD("write", fd, ssize_t, real_write()(fd, buf, count));
+    REAL(ssize_t, "write", int, const void*, size_t)
+    AROUND_FD("write", fd, ssize_t, real(fd, buf, count));
 }
 ssize_t writev(int fd, const struct iovec* iov, int n) {
-    AROUND_FD("write", fd, ssize_t, real_writev()(fd, iov, n));
+    REAL(ssize_t, "writev", int, const struct iovec*, int)
+    AROUND_FD("write", fd, ssize_t, real(fd, iov, n));
 }
 ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset) {
-    AROUND_FD("pwrite", fd, ssize_t, real_pwrite()(fd, buf, count, offset));
+    REAL(ssize_t, "pwrite", int, const void*, size_t, off_t)
+    AROUND_FD("pwrite", fd, ssize_t, real(fd, buf, count, offset));
 }
 ssize_t pwrite64(int fd, const void* buf, size_t count, off_t offset) {
-    AROUND_FD("pwrite", fd, ssize_t, real_pwrite64()(fd, buf, count, offset));
+    REAL(ssize_t, "pwrite64", int, const void*, size_t, off_t)
+    AROUND_FD("pwrite", fd, ssize_t, real(fd, buf, count, offset));
 }
 int fsync(int fd) {
-    AROUND_FD("fsync", fd, int, real_fsync()(fd));
+    REAL(int, "fsync", int)
+    AROUND_FD("fsync", fd, int, real(fd));
 }
 int fdatasync(int fd) {
-    AROUND_FD("fdatasync", fd, int, real_fdatasync()(fd));
+    REAL(int, "fdatasync", int)
+    AROUND_FD("fdatasync", fd, int, real(fd));
 }
 int ftruncate(int fd, off_t length) {
-    AROUND_FD("ftruncate", fd, int, real_ftruncate()(fd, length));
+    REAL(int, "ftruncate", int, off_t)
+    AROUND_FD("ftruncate", fd, int, real(fd, length));
 }
 int ftruncate64(int fd, off_t length) {
-    AROUND_FD("ftruncate", fd, int, real_ftruncate64()(fd, length));
+    REAL(int, "ftruncate64", int, off_t)
+    AROUND_FD("ftruncate", fd, int, real(fd, length));
 }
 
 /// Around a call on a path (relative names are taken as they stand; only the base name matters).
@@ -224,23 +192,29 @@ int ftruncate64(int fd, off_t length) {
     } while (0)
 
 int rename(const char* from, const char* to) {
-    AROUND_PATH("rename", from, to, int, real_rename()(from, to));
+    REAL(int, "rename", const char*, const char*)
+    AROUND_PATH("rename", from, to, int, real(from, to));
 }
 int renameat(int fromDir, const char* from, int toDir, const char* to) {
-    AROUND_PATH("rename", from, to, int, real_renameat()(fromDir, from, toDir, to));
+    REAL(int, "renameat", int, const char*, int, const char*)
+    AROUND_PATH("rename", from, to, int, real(fromDir, from, toDir, to));
 }
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
-    AROUND_PATH("rename", from, to, int, real_renameat2()(fromDir, from, toDir, to, flags));
+    REAL(int, "renameat2", int, const char*, int, const char*, unsigned)
+    AROUND_PATH("rename", from, to, int, real(fromDir, from, toDir, to, flags));
 }
 int unlink(const char* path) {
-    AROUND_PATH("unlink", path, (const char*)NULL, int, real_unlink()(path));
+    REAL(int, "unlink", const char*)
+    AROUND_PATH("unlink", path, (const char*)NULL, int, real(path));
 }
 int unlinkat(int dir, const char* path, int flags) {
-    AROUND_PATH("unlink", path, (const char*)NULL, int, real_unlinkat()(dir, path, flags));
+    REAL(int, "unlinkat", int, const char*, int)
+    AROUND_PATH("unlink", path, (const char*)NULL, int, real(dir, path, flags));
 }
 int remove(const char* path) {
+    REAL(int, "remove", const char*)
     // The C library's remove() reaches the kernel without passing through unlink() above.
-    AROUND_PATH("unlink", path, (const char*)NULL, int, real_remove()(path));
+    AROUND_PATH("unlink", path, (const char*)NULL, int, real(path));
 }
 
 /// Only opens that may create a file count: they are the first step of a new file.
@@ -262,14 +236,18 @@ int remove(const char* path) {
     } while (0)
 
 int open(const char* path, int flags, ...) {
-    AROUND_OPEN("open", path, flags, real_open()(path, flags, mode_));
+    REAL(int, "open", const char*, int, ...)
+    AROUND_OPEN("open", path, flags, real(path, flags, mode_));
 }
 int open64(const char* path, int flags, ...) {
-    AROUND_OPEN("open64", path, flags, real_open64()(path, flags, mode_));
+    REAL(int, "open64", const char*, int, ...)
+    AROUND_OPEN("open64", path, flags, real(path, flags, mode_));
 }
 int openat(int dir, const char* path, int flags, ...) {
-    AROUND_OPEN("openat", path, flags, real_openat()(dir, path, flags, mode_));
+    REAL(int, "openat", int, const char*, int, ...)
+    AROUND_OPEN("openat", path, flags, real(dir, path, flags, mode_));
 }
 int openat64(int dir, const char* path, int flags, ...) {
-    AROUND_OPEN("openat64", path, flags, real_openat64()(dir, path, flags, mode_));
+    REAL(int, "openat64", int, const char*, int, ...)
+    AROUND_OPEN("openat64", path, flags, real(dir, path, flags, mode_));
 }

@@ -30,7 +30,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -55,12 +54,9 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Row = std::map<std::string, rx47::SettingValue>;
 using rx47::test::bytesOf;
+using rx47::test::writeBytes;
 
 const std::string kDb = rx47::kSettingsFileName, kJournal = kDb + "-journal", kMetrics = "rx47.prom";
-
-void put(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // ---- the log ----
 
@@ -233,10 +229,10 @@ struct Checker {
                                 (journal == files.end() ? "-" : "+" + journal->second);
         auto [it, added] = settingsChecks.try_emplace(std::hash<std::string>{}(key));
         if (added) {
-            if (db != files.end()) put(scratch / kDb, db->second);
+            if (db != files.end()) writeBytes(scratch / kDb, db->second);
             fs::remove(scratch / kJournal);
-            if (journal != files.end()) put(scratch / kJournal, journal->second);
-            it->second = db == files.end() ? rx47::test::SettingsFileCheck{"missing", 0, {}}
+            if (journal != files.end()) writeBytes(scratch / kJournal, journal->second);
+            it->second = db == files.end() ? rx47::test::SettingsFileCheck{"missing", 0, {}, {}}
                                            : rx47::test::checkSettingsFile(scratch / kDb);
             fs::remove(scratch / kDb);
         }
@@ -245,7 +241,7 @@ struct Checker {
     const std::string& record(const std::string& bytes) {
         auto [it, added] = recordChecks.try_emplace(std::hash<std::string>{}(bytes));
         if (added) {
-            put(scratch / "record.csv", bytes);
+            writeBytes(scratch / "record.csv", bytes);
             it->second = rx47::test::checkRecordFile(scratch / "record.csv").problem;
         }
         return it->second;
@@ -400,14 +396,10 @@ struct Run {
     std::vector<std::string> problems;
 
     std::vector<Call> calls() const { return fs::exists(log) ? readLog(log, data.string()) : std::vector<Call>{}; }
-    int count(const std::string& kind, const std::string& path) const {
+    /// How many calls of a kind the log has on a file, by its path or its name.
+    int count(const std::string& kind, const std::string& file) const {
         int n = 0;
-        for (const Call& c : calls()) n += c.kind == kind && c.path == path;
-        return n;
-    }
-    int daily(const std::string& date) const {
-        int n = 0;
-        for (const Call& c : calls()) n += c.kind == "sync" && fs::path(c.path).filename() == date + ".csv";
+        for (const Call& c : calls()) n += c.kind == kind && (c.path == file || fs::path(c.path).filename() == file);
         return n;
     }
     /// One run of the program from `start` (local, fake clock ten times as fast), ending by SIGTERM
@@ -457,7 +449,7 @@ struct Run {
             if (!rx47::test::waitFor([&] { return commits() > before; }, 10s))
                 problems.push_back("the wheel over the CPM scale list committed nothing");
         }
-        if (!rx47::test::waitFor([&] { return daily("2026-06-01") >= lines; }, 60s))
+        if (!rx47::test::waitFor([&] { return count("sync", "2026-06-01.csv") >= lines; }, 60s))
             problems.push_back("fewer than " + std::to_string(lines) + " lines for 2026-06-01");
         if (!program.endWith(SIGTERM, 20s) || program.exitCode() != 0) problems.push_back("did not end in order");
         return calls();
@@ -496,9 +488,7 @@ int main(int argc, char** argv) {
     {
         rx47::test::ProgramCopy program(work / "bin", false);
         rx47::test::DesktopSession desktop;
-        rx47sim::Options deviceOptions;
-        deviceOptions.link = work / "data/ports/COM1";
-        deviceOptions.intervalSeconds = 0.5;
+        rx47sim::Options deviceOptions = rx47::test::deviceOn(work / "data/ports/COM1");
         deviceOptions.gms = 150;  // the device's first report changes both stored values
         deviceOptions.atc = 250;
         rx47sim::Simulator device(deviceOptions);
@@ -530,7 +520,7 @@ int main(int argc, char** argv) {
                     files[master] += piece;
                     for (const auto& [p, bytes] : files) {
                         fs::create_directories((work / "torn" / p).parent_path());
-                        put(work / "torn" / p, bytes);
+                        writeBytes(work / "torn" / p, bytes);
                     }
                     fs::create_directories(work / "torn/ports");
                     fs::create_symlink(device.ptyPath(), work / "torn/ports/COM1");
@@ -542,7 +532,7 @@ int main(int argc, char** argv) {
                     } else {
                         after.erase(0, kept.size());
                         if (after.rfind(piece + "\r\n", 0) == 0) after.erase(0, piece.size() + 2);
-                        put(work / "scratch/restart.csv", rx47::test::kRecordHeaders + after);
+                        writeBytes(work / "scratch/restart.csv", rx47::test::kRecordHeaders + after);
                         problem = rx47::test::checkRecordFile(work / "scratch/restart.csv").problem;
                         if (after.empty()) problem = "no line after the restart";
                     }

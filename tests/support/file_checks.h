@@ -53,7 +53,8 @@ RecordFolderCheck checkRecordFolder(const std::filesystem::path& folder);
 struct SettingsFileCheck {
     std::string problem;  ///< empty when it opens, passes the integrity check and has one row
     int rows = 0;
-    std::map<std::string, SettingValue> row;  ///< the first row, by stored column name
+    std::map<std::string, SettingValue> row;                    ///< the first row, by stored column name
+    std::vector<std::map<std::string, SettingValue>> everyRow;  ///< all of them, in the order of their rowid
 };
 
 /// Checks a copy of the file (and of its journal, when there is one) so that recovering an
