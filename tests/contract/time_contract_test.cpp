@@ -22,15 +22,10 @@ using namespace std::chrono_literals;
 // --- Clock ---
 
 /// Seconds since 1970 of a local date and time read as if it were UTC: two of them compare.
-std::time_t asSeconds(const LocalDateTime& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    return ::timegm(&tm);
+long long asSeconds(const LocalDateTime& t) {
+    using namespace std::chrono;
+    const sys_days date = year{t.year} / month{static_cast<unsigned>(t.month)} / day{static_cast<unsigned>(t.day)};
+    return (date.time_since_epoch() + hours{t.hour} + minutes{t.minute} + seconds{t.second}) / 1s;
 }
 
 TEST(ClockContract, NowIsTheLocalTimeOfDayInTheMachinesZone) {

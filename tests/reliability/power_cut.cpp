@@ -427,22 +427,17 @@ struct Run {
             // (Qt on the test's X server lays the window out at 96 dpi: 15 twips a pixel.)
             const auto box = rx47::makeMainForm().Combo1[rx47::kCpmScaleList].geometry;
             const auto commits = [&] { return count("unlink", kJournal); };
-            std::vector<unsigned long> windows;
+            unsigned long window = 0;  // the main window, not the splash of the same title
             rx47::test::waitFor(
                 [&] {
-                    windows = desktop->windowsNamed("^ RX47 monitor$");
-                    // The main window, not the splash of the same title.
-                    for (unsigned long w : windows) {
-                        if (desktop->frameOf(w).width < 800) continue;
-                        windows = {w};
-                        return true;
-                    }
-                    return false;
+                    for (unsigned long w : desktop->windowsNamed("^ RX47 monitor$"))
+                        if (!window && desktop->frameOf(w).width >= 800) window = w;
+                    return window != 0;
                 },
                 20s);
             const int before = commits();
-            if (windows.size() == 1) {
-                desktop->run("xdotool mousemove --window " + std::to_string(windows[0]) + " " +
+            if (window) {
+                desktop->run("xdotool mousemove --window " + std::to_string(window) + " " +
                              std::to_string((box.left + box.width / 2) / 15) + " " +
                              std::to_string((box.top + box.height / 2) / 15) + " click 5");
             }
