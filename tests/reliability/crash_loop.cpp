@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
         launch.fakeSpeed = 10;
         launch.errorLog = work / "program.log";
         if (kind != Kind::Random) {
-            launch.preload.push_back(RX47_KILL_POINT_LIBRARY);
+            launch.preload.push_back(RX47_FILE_HOOKS_LIBRARY);
             launch.environment = {"RX47_KILL_FILES=" + plan.files, "RX47_KILL_CALLS=" + plan.calls,
                                   "RX47_KILL_AT=" + std::to_string(uniform(1, plan.points)),
                                   std::string("RX47_KILL_WHEN=") + (uniform(0, 1) ? "after" : "before"),

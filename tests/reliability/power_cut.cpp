@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The power-cut replay: the real program runs against the device simulator with a write log
-// preloaded (write_log.c), through its first start (seeding the program folder), the settings
+// preloaded (file_hooks.c), through its first start (seeding the program folder), the settings
 // commits of the device's first report and of the window (the CPM scale turned by the mouse wheel),
 // record minutes across midnight at the end of a month, the metrics file and its exit; with --full
 // a second run makes the 100th exit, which compacts the settings. Then the folder is rebuilt as a
@@ -409,7 +409,7 @@ struct Run {
         rx47::test::LaunchOptions launch;
         launch.fakeStart = start;
         launch.fakeSpeed = 10;
-        launch.preload = {RX47_WRITE_LOG_LIBRARY};
+        launch.preload = {RX47_FILE_HOOKS_LIBRARY};
         launch.environment = {"RX47_WRITE_LOG=" + log.string(), "RX47_WRITE_LOG_ROOT=" + data.string()};
         launch.arguments = {"--folder", data.string(), "--metrics", (data / kMetrics).string()};
         launch.errorLog = work / "program.log";
