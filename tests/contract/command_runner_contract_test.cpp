@@ -2,17 +2,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The command runner's contract (platform/command_runner.h) held by the QProcess runner with real
-// programs. (The recording double the core's tests run on ends a command as the test tells it.)
+// programs. (The recording double the core's tests run on ends a command as the test tells it.) A
+// start that fails only after start() returned needs a system slower to start a program than any here.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/qt/qt_command_runner.h"
 #include "support/fakes.h"
+#include "support/process.h"
 #include "support/qt_events.h"
 
 namespace rx47 {
@@ -41,18 +45,59 @@ struct CommandRunnerContract : ::testing::Test {
     static bool runUntil(const std::function<bool()>& done) { return test::runEventsUntil(done, 30s); }
 };
 
-TEST_F(CommandRunnerContract, TheEndIsReportedOnceLaterWithTheExitStatus) {
-    const CommandStart started = start(exitingWith(3));
-    ASSERT_TRUE(started.started) << started.error;
-    EXPECT_TRUE(runner.running());
-    EXPECT_TRUE(ends.empty()) << "reported inside start()";
+TEST_F(CommandRunnerContract, TheEndIsReportedOnceLaterWithHowItEnded) {
+    const std::pair<Command, bool> cases[] = {{exitingWith(3), false},
+                                              {{"/bin/sh", {"-c", "sleep 0.3; kill -KILL $$"}}, true}};
+    for (const auto& [command, crashes] : cases) {
+        SCOPED_TRACE(command.arguments[1]);
+        ends.clear();
+        const CommandStart started = start(command);
+        ASSERT_TRUE(started.started) << started.error;
+        EXPECT_TRUE(runner.running());
+        EXPECT_TRUE(ends.empty()) << "reported inside start()";
 
+        ASSERT_TRUE(runUntil([&] { return !ends.empty(); }));
+        EXPECT_FALSE(runner.running());
+        ASSERT_EQ(ends.size(), 1u);
+        EXPECT_TRUE(ends[0].started);
+        EXPECT_FALSE(ends[0].timedOut);
+        EXPECT_EQ(ends[0].crashed, crashes);
+        if (crashes)
+            EXPECT_FALSE(ends[0].error.empty());
+        else
+            EXPECT_EQ(ends[0].exitCode, 3);
+    }
+}
+
+TEST_F(CommandRunnerContract, ArgumentsAndEnvironmentGoAsTheyStandAndTheOutputComesBackCut) {
+    // Far more than a pipe holds, on the error output first and then the standard one: the command
+    // never waits for its reader, and the report keeps the first bytes of both.
+    const std::string script = R"(printf '%s|' "$0" "$1" "$RX47_TEST" >&2; head -c 200000 /dev/zero)";
+    ASSERT_TRUE(start({"/bin/sh", {"-c", script, "a b;$HOME", "*"}}).started);
     ASSERT_TRUE(runUntil([&] { return !ends.empty(); }));
-    EXPECT_FALSE(runner.running());
-    ASSERT_EQ(ends.size(), 1u);
-    EXPECT_TRUE(ends[0].started);
-    EXPECT_FALSE(ends[0].crashed);
-    EXPECT_EQ(ends[0].exitCode, 3);
+    const std::string echoed = "a b;$HOME|*|1|";
+    EXPECT_EQ(ends[0].exitCode, 0);
+    EXPECT_FALSE(ends[0].timedOut);
+    EXPECT_EQ(ends[0].output.substr(0, echoed.size()), echoed);
+    EXPECT_EQ(ends[0].output.size(), CommandRunner::kOutputKept);
+    EXPECT_EQ(ends[0].outputLeftOut, echoed.size() + 200000 - CommandRunner::kOutputKept);
+}
+
+TEST_F(CommandRunnerContract, ACommandPastTheTimeLimitIsEndedWithWhatItStarted) {
+    runner.setTimeLimit(300ms);
+    ASSERT_TRUE(start({"/bin/sh", {"-c", "sleep 60 & echo $!; wait"}}).started);
+    ASSERT_TRUE(runUntil([&] { return !ends.empty(); }));
+    EXPECT_TRUE(ends[0].timedOut);
+    // The sleep it started is gone too (or a zombie nobody reaps).
+    const std::string stat = "/proc/" + std::to_string(std::stoi(ends[0].output)) + "/stat";
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            std::ifstream in(stat);
+            std::string line;
+            return !std::getline(in, line) || line.find(") Z ") != std::string::npos;
+        },
+        10s))
+        << ends[0].output;
 }
 
 TEST_F(CommandRunnerContract, OneAtATimeASecondStartIsRefusedAndTheFirstRunsOn) {

@@ -1,9 +1,10 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
-// The desktop's contract (platform/desktop.h) held by the Qt desktop offscreen: the splash and the
-// notification-area icon, and the dialogs with a user played by a timer that answers the modal
-// dialog once it is up. (The recording double the core's tests run on answers what the test scripts.)
+// The desktop's contract (platform/desktop.h) held by the Qt desktop offscreen: the splash, the
+// notification-area icon, the main window brought forward, and the dialogs with a user played by a
+// timer that answers the modal dialog once it is up. On a real X display: trayAvailable() with and
+// without a tray host (gui/tray_test), notify() and showSetupDialog() (gui/window_manager_test).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -44,6 +45,7 @@ struct DesktopContract : ::testing::Test {
     }
     void userPicks(std::optional<Colour> colour) {
         whenOpened<QColorDialog>([colour](QColorDialog* picker) {
+            EXPECT_EQ(picker->currentColor(), QColor(Qt::white)) << "opened on a colour of the caller's";
             if (!colour) return picker->reject();
             picker->setCurrentColor(QColor(static_cast<int>(*colour & 0xFF), static_cast<int>(*colour >> 8 & 0xFF),
                                            static_cast<int>(*colour >> 16 & 0xFF)));
@@ -52,9 +54,10 @@ struct DesktopContract : ::testing::Test {
     }
     void userClosesTheMessage() {
         whenOpened<QMessageBox>([this](QMessageBox* box) {
-            // The program's title and an information icon, whatever the text.
+            // The program's title, an information icon and an OK button, whatever the text.
             EXPECT_EQ(box->windowTitle(), QStringLiteral(" RX47 monitor"));
             EXPECT_EQ(box->icon(), QMessageBox::Information);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
             message = box->text().toStdString();
             box->accept();
         });
@@ -78,6 +81,21 @@ TEST_F(DesktopContract, TheMessageBoxReturnsOnceClosedHavingShownTheText) {
     userClosesTheMessage();
     desktop.showMessage("警報値を入力してください");
     EXPECT_EQ(message, "警報値を入力してください");
+}
+
+TEST_F(DesktopContract, TheMainWindowIsActiveOnceRaisedAndNotWhenMinimised) {
+    EXPECT_FALSE(desktop.mainWindowActive());  // there is none yet
+    QWidget main, other;
+    desktop.setMainWindow(&main);
+    main.show();
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(test::runEventsUntil([&] { return other.isActiveWindow(); }, 5s));
+    EXPECT_FALSE(desktop.mainWindowActive());
+    desktop.raiseMainWindow();
+    EXPECT_TRUE(test::runEventsUntil([&] { return desktop.mainWindowActive(); }, 5s));
+    main.showMinimized();
+    EXPECT_FALSE(desktop.mainWindowActive());
 }
 
 TEST_F(DesktopContract, TheSplashAndTheIconComeOnceAndGoWhetherTheyAreThereOrNot) {

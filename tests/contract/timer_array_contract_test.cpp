@@ -6,7 +6,6 @@
 // nothing is asserted about speed.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <chrono>
 #include <functional>
 #include <map>

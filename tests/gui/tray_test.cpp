@@ -11,6 +11,7 @@
 #include <QSystemTrayIcon>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "model/main_form.h"
 #include "monitor/timer_schedule.h"
@@ -36,9 +37,6 @@ struct TrayHost {
         // Let the display notice that the tray is gone.
         runEventsUntil([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }, 5s);
     }
-    bool ready() const {
-        return trayer.started() && runEventsUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10s);
-    }
 };
 
 struct TrayParts : test::Fakes {
@@ -59,92 +57,89 @@ struct Shell : ::testing::Test, test::BasicTestMonitor<TrayParts> {
         dispatcher.run([](Context&) {});
         ASSERT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
     }
-    void minimise() { window->showMinimized(); }
+    /// A tray host is up and the desktop sees its notification area; the icon is asked for.
+    void withTrayHost(bool tasktray = true) {
+        host.emplace();
+        ASSERT_TRUE(host->trayer.started());
+        ASSERT_TRUE(runEventsUntil([&] { return desktop.trayAvailable(); }, 10s));
+        setSetting("tasktray", std::int64_t{tasktray ? -1 : 0});
+    }
     /// Minimised, it stays an ordinary minimised window. The handler of the state change decides on
     /// the icon: one would have come before the state shows.
     void expectMinimisedOnTheTaskBar() {
-        minimise();
+        window->showMinimized();
         ASSERT_TRUE(runEventsUntil([&] { return form.windowState == WindowState::Minimised; }, 5s));
         EXPECT_FALSE(desktop.trayIconShown());
     }
-    bool hiddenInTray() {
+    bool minimisedIntoTheTray() {
+        window->showMinimized();
         return runEventsUntil([&] { return !window->isVisible() && desktop.trayIconShown(); }, 5s);
     }
+    /// A press on the icon: its handler has run when this returns.
     void press(QSystemTrayIcon::ActivationReason reason) { emit desktop.trayIcon()->activated(reason); }
+    bool restored() {
+        return runEventsUntil([&] { return window->isVisible(); }, 5s);
+    }
+    /// Virtual time passes; the ticks' handlers have run when this returns.
     void advance(std::chrono::milliseconds time) {
         timers.advance(time.count());
-        test::runEventsFor(100ms);
+        QCoreApplication::processEvents();
     }
 
+    std::optional<TrayHost> host;
     Dispatcher dispatcher{ctx};
     std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(Shell, WithoutATrayHostMinimiseLeavesAnOrdinaryMinimisedWindow) {
-    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    ASSERT_FALSE(desktop.trayAvailable());
     setSetting("tasktray", std::int64_t{-1});
     expectMinimisedOnTheTaskBar();
 }
 
 TEST_F(Shell, MinimiseHidesBehindOneIconAndEitherButtonRestores) {
-    TrayHost host;
-    ASSERT_TRUE(host.ready());
-    setSetting("tasktray", std::int64_t{-1});
-
-    minimise();
-    ASSERT_TRUE(hiddenInTray());
-    EXPECT_EQ(desktop.trayIcon()->toolTip(), "RX47 monitor");
-
-    press(QSystemTrayIcon::Context);  // the right button restores like the left
-    EXPECT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
-    EXPECT_TRUE(desktop.trayIconShown());
-    advance(500ms);
-    EXPECT_FALSE(desktop.trayIconShown());
-
-    minimise();  // a second time: again one icon
-    ASSERT_TRUE(hiddenInTray());
-    press(QSystemTrayIcon::Trigger);
-    EXPECT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
-    advance(500ms);
-    EXPECT_FALSE(desktop.trayIconShown());
+    withTrayHost();
+    // The right button restores like the left; each time the icon goes half a second later, and a
+    // second minimise again shows one icon.
+    for (auto button : {QSystemTrayIcon::Context, QSystemTrayIcon::Trigger}) {
+        SCOPED_TRACE(button);
+        ASSERT_TRUE(minimisedIntoTheTray());
+        EXPECT_EQ(desktop.trayIcon()->toolTip(), "RX47 monitor");
+        press(button);
+        EXPECT_TRUE(restored());
+        EXPECT_TRUE(desktop.trayIconShown());
+        advance(500ms);
+        EXPECT_FALSE(desktop.trayIconShown());
+    }
 
     // A minimise within the half second after a restore keeps the icon as the way back.
-    minimise();
-    ASSERT_TRUE(hiddenInTray());
+    ASSERT_TRUE(minimisedIntoTheTray());
     press(QSystemTrayIcon::Trigger);
-    ASSERT_TRUE(runEventsUntil([&] { return window->isVisible(); }, 5s));
-    minimise();
-    ASSERT_TRUE(hiddenInTray());
+    ASSERT_TRUE(restored());
+    ASSERT_TRUE(minimisedIntoTheTray());
     advance(2s);
     EXPECT_TRUE(desktop.trayIconShown());
     EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(Shell, OtherEventsOnTheIconDoNothing) {
-    TrayHost host;
-    ASSERT_TRUE(host.ready());
-    setSetting("tasktray", std::int64_t{-1});
-    minimise();
-    ASSERT_TRUE(hiddenInTray());
+    withTrayHost();
+    ASSERT_TRUE(minimisedIntoTheTray());
     press(QSystemTrayIcon::MiddleClick);
     advance(1s);
+    EXPECT_EQ(form.windowState, WindowState::Hidden);
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(desktop.trayIconShown());
 }
 
 TEST_F(Shell, WithoutTheSettingMinimiseStaysOnTheTaskBar) {
-    TrayHost host;
-    ASSERT_TRUE(host.ready());
-    setSetting("tasktray", std::int64_t{0});
+    withTrayHost(false);
     expectMinimisedOnTheTaskBar();
 }
 
 TEST_F(Shell, TheShutdownRemovesTheIcon) {
-    TrayHost host;
-    ASSERT_TRUE(host.ready());
-    setSetting("tasktray", std::int64_t{-1});
-    minimise();
-    ASSERT_TRUE(hiddenInTray());
+    withTrayHost();
+    ASSERT_TRUE(minimisedIntoTheTray());
     dispatcher.run(Form_QueryUnload);
     EXPECT_FALSE(desktop.trayIconShown());
 }

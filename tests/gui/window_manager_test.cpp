@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 
 #include "base/log.h"
@@ -64,6 +65,14 @@ bool twoReadingsTakenIn(const fs::path& metrics) {
     return true;
 }
 
+/// The device on port 1, and these options.
+void writeSettings(const test::ProgramCopy& folder, std::initializer_list<std::pair<const char*, bool>> flags) {
+    test::StoredSettings row(folder.path());
+    for (const auto& [column, on] : flags) row.writeFlag(column, on);
+    row.write("COMport", std::string("1"));
+    row.commit();
+}
+
 struct OnTheDesktop : ::testing::Test {
     void SetUp() override {
         if (!session || !session->ready()) GTEST_SKIP() << "no Xvfb with openbox here";
@@ -90,13 +99,7 @@ struct OnTheDesktop : ::testing::Test {
 
 TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestoresIt) {
     test::ProgramCopy folder;
-    {
-        test::StoredSettings row(folder.path());
-        row.writeFlag("startup", true);
-        row.writeFlag("tasktray", false);
-        row.write("COMport", std::string("1"));
-        row.commit();
-    }
+    writeSettings(folder, {{"startup", true}, {"tasktray", false}});
     rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     test::LaunchOptions launch;
     launch.display = session->display();
@@ -133,14 +136,8 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
 /// A program folder whose program starts minimised, asked to hide in the notification area (this
 /// desktop has none), with the alarms on and silent, and `popup` as given.
 void writeAlarmSettings(const test::ProgramCopy& folder, bool popup) {
-    test::StoredSettings row(folder.path());
-    row.writeFlag("startup", true);
-    row.writeFlag("tasktray", true);
-    row.writeFlag("popup", popup);
-    row.writeFlag("warning", true);
-    row.writeFlag("sound", false);
-    row.write("COMport", std::string("1"));
-    row.commit();
+    writeSettings(folder,
+                  {{"startup", true}, {"tasktray", true}, {"popup", popup}, {"warning", true}, {"sound", false}});
 }
 
 int linesWith(const std::string& log, const std::string& text) {
@@ -256,7 +253,7 @@ TEST_F(Windows, TheSettingsDialogOpensCentredOverTheMainWindowsFrame) {
         main = session->frameOf(window->winId());
         shown->close();
     });
-    runSetupDialog(dispatcher, window.get());
+    desktop.showSetupDialog();
     ASSERT_TRUE(settled);
     EXPECT_LE(std::abs(dialog.centreX2() - main.centreX2()), 2) << dialog.x << "," << dialog.y;
     EXPECT_LE(std::abs(dialog.centreY2() - main.centreY2()), 2) << dialog.x << "," << dialog.y;

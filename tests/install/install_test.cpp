@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -144,36 +145,34 @@ TEST_F(Installed, WatchesTwoCountersFromTheUsersDataFolderAndANamedOne) {
     // The user links the counters into the port tables of two program folders: the data folder
     // (which has nothing else yet) and a folder named on the command line, which is not there yet.
     const fs::path second = root_ / "second counter";
-    const std::vector<std::string> session = Installed::session();
-    test::Process counter({program("rx47-sim").string(), "--link", (userData() / "ports/COM1").string(), "--interval",
-                           "0.5", "--log", (root_ / "counter.log").string()});
-    test::Process secondCounter({program("rx47-sim").string(), "--link", (second / "ports/COM1").string(), "--interval",
-                                 "0.5", "--log", (root_ / "second.log").string()});
-    ASSERT_TRUE(test::waitFor([&] { return fs::is_symlink(userData() / "ports/COM1"); }, 10s)) << counter.output();
-    ASSERT_TRUE(test::waitFor([&] { return fs::is_symlink(second / "ports/COM1"); }, 10s));
-
-    test::Process monitor({program("rx47-monitor").string()}, session);
-    test::Process secondMonitor({program("rx47-monitor").string(), "--folder", second.string()}, session);
-    EXPECT_TRUE(test::waitFor([&] { return received(root_ / "counter.log", "show"); }, 60s)) << monitor.output();
-    EXPECT_TRUE(test::waitFor([&] { return received(root_ / "second.log", "show"); }, 60s)) << secondMonitor.output();
+    std::vector<std::unique_ptr<test::Process>> counters, monitors;
     for (const fs::path& folder : {userData(), second}) {
+        const fs::path log = root_ / (std::to_string(counters.size()) + ".log");
+        counters.push_back(std::make_unique<test::Process>(
+            std::vector<std::string>{program("rx47-sim").string(), "--link", (folder / "ports/COM1").string(),
+                                     "--interval", "0.5", "--log", log.string()}));
+        ASSERT_TRUE(test::waitFor([&] { return fs::is_symlink(folder / "ports/COM1"); }, 10s)) << folder;
+        std::vector<std::string> command = {program("rx47-monitor").string()};
+        if (folder == second) command.insert(command.end(), {"--folder", second.string()});
+        monitors.push_back(std::make_unique<test::Process>(command, session()));
+        EXPECT_TRUE(test::waitFor([&] { return received(log, "show"); }, 60s)) << monitors.back()->output();
         EXPECT_TRUE(fs::is_regular_file(folder / "RX47.dat")) << folder;
         EXPECT_TRUE(fs::is_regular_file(folder / "RX47.wav")) << folder;
         EXPECT_TRUE(test::waitFor([&] { return fs::is_directory(folder / "record"); }, 10s)) << folder;
     }
 
     // A second copy in the same folder says why it ends.
-    const test::Finished again = test::runProgram({program("rx47-monitor").string()}, session, 30s);
+    const test::Finished again = test::runProgram({program("rx47-monitor").string()}, session(), 30s);
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_NE(again.output.find("another copy already runs in " + userData().string()), std::string::npos)
         << again.output;
 
-    ASSERT_TRUE(monitor.endWith(SIGTERM));
-    ASSERT_TRUE(secondMonitor.endWith(SIGTERM));
-    EXPECT_EQ(monitor.exitCode(), 0);
-    for (const fs::path& folder : {userData(), second}) {
-        EXPECT_EQ(test::StoredSettings(folder).int16("running"), 2) << folder;  // the supplied 1, and this exit
+    for (auto& monitor : monitors) {
+        ASSERT_TRUE(monitor->endWith(SIGTERM));
+        EXPECT_EQ(monitor->exitCode(), 0);
     }
+    for (const fs::path& folder : {userData(), second})
+        EXPECT_EQ(test::StoredSettings(folder).int16("running"), 2) << folder;  // the supplied 1, and this exit
     // The installed folders got nothing (as root, too, which may write anywhere).
     EXPECT_FALSE(fs::exists(prefix() / "bin" / "RX47.dat"));
     EXPECT_FALSE(fs::exists(prefix() / "bin" / "record"));

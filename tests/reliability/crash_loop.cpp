@@ -19,7 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -46,16 +45,8 @@ enum class Kind { Random, Commit, Compaction, Record };
 constexpr Kind kKinds[] = {Kind::Random, Kind::Commit, Kind::Compaction, Kind::Record};
 
 const char* nameOf(Kind kind) {
-    switch (kind) {
-        case Kind::Random:
-            return "random moment";
-        case Kind::Commit:
-            return "settings commit";
-        case Kind::Compaction:
-            return "compaction";
-        default:
-            return "record append";
-    }
+    constexpr const char* kNames[] = {"random moment", "settings commit", "compaction", "record append"};
+    return kNames[static_cast<int>(kind)];
 }
 
 /// Where a kind's kill points lie, and how many calls a round offers there (measured on this program
@@ -134,13 +125,6 @@ rx47::LocalDateTime roundStart(int round) {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-std::string firstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 /// Whether a kill hit the compaction itself rather than the commit before it (SQLite syncs the
 /// folder with fdatasync in its commits; the compaction syncs it with fsync).
 bool inCompaction(const std::string& hit, const fs::path& folder) {
@@ -175,9 +159,7 @@ int main(int argc, char** argv) {
     ProgramCopy folder;
     const fs::path work = folder.path().string() + ".work";
     fs::create_directories(work);
-    rx47sim::Options deviceOptions;
-    deviceOptions.link = folder.port(1);
-    deviceOptions.intervalSeconds = 0.5;
+    rx47sim::Options deviceOptions = rx47::test::deviceOn(folder.port(1));
     deviceOptions.seed = options.seed;
     rx47sim::Simulator device(deviceOptions);
 
@@ -214,7 +196,7 @@ int main(int argc, char** argv) {
         launch.fakeSpeed = 10;
         launch.errorLog = work / "program.log";
         if (kind != Kind::Random) {
-            launch.preload.push_back(rx47::test::killPointLibrary());
+            launch.preload.push_back(RX47_FILE_HOOKS_LIBRARY);
             launch.environment = {"RX47_KILL_FILES=" + plan.files, "RX47_KILL_CALLS=" + plan.calls,
                                   "RX47_KILL_AT=" + std::to_string(uniform(1, plan.points)),
                                   std::string("RX47_KILL_WHEN=") + (uniform(0, 1) ? "after" : "before"),
@@ -250,7 +232,8 @@ int main(int argc, char** argv) {
         const double lasted = std::chrono::duration<double>(SteadyClock::now() - roundStarted).count();
 
         // How the round ended.
-        const std::string hit = fs::exists(killLog) ? firstLine(killLog) : "";
+        std::string hit = rx47::test::bytesOf(killLog);  // its first line, when it was killed
+        hit.erase(std::min(hit.find('\n'), hit.size()));
         ++roundsOf[nameOf(kind)];
         if (!hit.empty()) {
             ++killsOf[nameOf(kind)];

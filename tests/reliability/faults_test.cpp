@@ -72,6 +72,21 @@ void expectEndsInOrder(RealProgram& program) {
     EXPECT_EQ(program.exitCode(), 0);
 }
 
+/// No journal and no temporary settings file left behind.
+void expectNoLeftovers(const ProgramCopy& folder) {
+    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
+    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+}
+
+/// The supplied settings, whole, with the exit counted once more.
+void expectSuppliedSettingsCountedTwice(const ProgramCopy& folder) {
+    const auto settings = test::checkSettingsFile(folder.settingsFile());
+    EXPECT_EQ(settings.problem, "");
+    EXPECT_EQ(test::settingDifferences(settings.row, test::suppliedSettings(), {"running"}),
+              std::vector<std::string>{});
+    EXPECT_EQ(std::get<std::int64_t>(settings.row.at("running")), 2);
+}
+
 // ---- bad settings files ----
 
 /// Writes a settings file with SQLCipher: the given key (none: plain SQLite) and statements.
@@ -144,29 +159,6 @@ std::vector<BadFile> badFiles() {
     };
 }
 
-/// Every row of the table, as text, for comparing before and after.
-std::vector<std::string> rowsOf(const fs::path& file) {
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_key(db, kSettingsPassword, static_cast<int>(std::strlen(kSettingsPassword)));
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT * FROM setting ORDER BY rowid", -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-                const unsigned char* text = sqlite3_column_text(stmt, i);
-                row += std::string(sqlite3_column_name(stmt, i)) + "=" +
-                       (text ? reinterpret_cast<const char*>(text) : "NULL") + ";";
-            }
-            rows.push_back(row);
-        }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close_v2(db);
-    return rows;
-}
-
 TEST(BadSettingsFile, EachKindStartsMonitorsAndIsLeftAsItWas) {
     // All at once, one program folder, device and program each.
     struct Case {
@@ -175,18 +167,14 @@ TEST(BadSettingsFile, EachKindStartsMonitorsAndIsLeftAsItWas) {
         std::unique_ptr<Device> device;
         std::unique_ptr<RealProgram> program;
         std::string before;
-        std::vector<std::string> rowsBefore;
-        std::size_t columnsBefore = 0;
+        test::SettingsFileCheck readBefore;
     };
     std::vector<Case> cases;
     for (const BadFile& file : badFiles()) {
-        Case c{file, std::make_unique<ProgramCopy>(false), nullptr, nullptr, "", {}, 0};
+        Case c{file, std::make_unique<ProgramCopy>(false), nullptr, nullptr, "", {}};
         file.make(c.folder->settingsFile());
         c.before = bytesOf(c.folder->settingsFile());
-        if (file.readable) {
-            c.rowsBefore = rowsOf(c.folder->settingsFile());
-            c.columnsBefore = test::checkSettingsFile(c.folder->settingsFile()).row.size();
-        }
+        if (file.readable) c.readBefore = test::checkSettingsFile(c.folder->settingsFile());
         c.device = std::make_unique<Device>(*c.folder);
         cases.push_back(std::move(c));
     }
@@ -199,8 +187,7 @@ TEST(BadSettingsFile, EachKindStartsMonitorsAndIsLeftAsItWas) {
         expectEndsInOrder(*c.program);
         const fs::path file = c.folder->settingsFile();
         expectRecordsWhole(*c.folder);
-        EXPECT_FALSE(fs::exists(c.folder->path() / kSettingsTempFileName));
-        EXPECT_FALSE(fs::exists(file.string() + "-journal"));
+        expectNoLeftovers(*c.folder);
         if (c.file.name == "missing") {
             EXPECT_FALSE(fs::exists(file));  // the program never makes one
         } else if (!c.file.readable) {
@@ -209,10 +196,10 @@ TEST(BadSettingsFile, EachKindStartsMonitorsAndIsLeftAsItWas) {
             // Readable: it may store what it learnt, but the file stays whole and keeps its shape.
             const auto check = test::checkSettingsFile(file);
             EXPECT_TRUE(check.problem.empty() || check.problem == "2 rows") << check.problem;
-            const auto rows = rowsOf(file);
-            ASSERT_EQ(rows.size(), c.rowsBefore.size());
-            for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(rows[i], c.rowsBefore[i]);  // only the first is its
-            EXPECT_EQ(check.row.size(), c.columnsBefore);
+            ASSERT_EQ(check.everyRow.size(), c.readBefore.everyRow.size());
+            for (std::size_t i = 1; i < check.everyRow.size(); ++i)  // only the first is its
+                EXPECT_TRUE(check.everyRow[i] == c.readBefore.everyRow[i]) << "row " << i + 1;
+            EXPECT_EQ(check.row.size(), c.readBefore.row.size());
         }
     }
 }
@@ -293,12 +280,7 @@ TEST(FullDisk, TheProgramMonitorsOnAFullDiskAndTakesUpItsRecordsWhenThereIsRoom)
     expectEndsInOrder(program);
 
     expectRecordsWhole(*folder);
-    const auto settings = test::checkSettingsFile(folder->settingsFile());
-    EXPECT_EQ(settings.problem, "");
-    EXPECT_EQ(test::settingDifferences(settings.row, test::suppliedSettings(), {"running"}),
-              std::vector<std::string>{});
-    // The exit was counted once there was room for it.
-    EXPECT_EQ(std::get<std::int64_t>(settings.row.at("running")), 2);
+    expectSuppliedSettingsCountedTwice(*folder);  // the exit was counted once there was room for it
 }
 
 /// Read-only for the program: permissions bind it (as root the program runs as an ordinary user).
@@ -347,8 +329,7 @@ TEST(ReadOnlySettingsFile, TheProgramRunsOnWhatItReadAndTheFileStaysAsItWas) {
     EXPECT_TRUE(test::waitFor([&] { return dataLinesIn(folder.recordFolder()) > 0; }, 30s));
     expectEndsInOrder(program);
     EXPECT_EQ(bytesOf(folder.settingsFile()), before);
-    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
-    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+    expectNoLeftovers(folder);
     expectRecordsWhole(folder);
 }
 
@@ -372,8 +353,7 @@ TEST(ReadOnlyProgramFolder, TheProgramStartsMonitorsAndEndsWithoutWritingIntoIt)
     fs::permissions(folder.path(), fs::perms(0755));
     EXPECT_FALSE(fs::exists(folder.recordFolder()));
     EXPECT_EQ(bytesOf(folder.settingsFile()), settingsBefore);  // the exit could not be counted
-    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
-    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+    expectNoLeftovers(folder);
 }
 
 TEST(DeletedSettingsFile, TheProgramRunsOnMakesNoFileAndTakesUpTheFilePutBack) {
@@ -390,19 +370,14 @@ TEST(DeletedSettingsFile, TheProgramRunsOnMakesNoFileAndTakesUpTheFilePutBack) {
     }
     EXPECT_FALSE(fs::exists(folder.settingsFile()));
     // Nothing of the deleted file is left to be taken for part of a file put back later.
-    EXPECT_FALSE(fs::exists(folder.settingsFile().string() + "-journal"));
-    EXPECT_FALSE(fs::exists(folder.path() / kSettingsTempFileName));
+    expectNoLeftovers(folder);
 
     // The user puts the file back: the next start reads it and counts its exit.
     fs::copy_file(test::suppliedSettingsFile(), folder.settingsFile());
     RealProgram again(folder, fastClock());
     EXPECT_TRUE(device.keepsAsking(2));
     expectEndsInOrder(again);
-    const auto settings = test::checkSettingsFile(folder.settingsFile());
-    EXPECT_EQ(settings.problem, "");
-    EXPECT_EQ(test::settingDifferences(settings.row, test::suppliedSettings(), {"running"}),
-              std::vector<std::string>{});
-    EXPECT_EQ(std::get<std::int64_t>(settings.row.at("running")), 2);
+    expectSuppliedSettingsCountedTwice(folder);
     expectRecordsWhole(folder);
 }
 

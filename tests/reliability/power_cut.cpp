@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // The power-cut replay: the real program runs against the device simulator with a write log
-// preloaded (write_log.c), through its first start (seeding the program folder), the settings
+// preloaded (file_hooks.c), through its first start (seeding the program folder), the settings
 // commits of the device's first report and of the window (the CPM scale turned by the mouse wheel),
 // record minutes across midnight at the end of a month, the metrics file and its exit; with --full
 // a second run makes the 100th exit, which compacts the settings. Then the folder is rebuilt as a
@@ -30,7 +30,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -55,12 +54,9 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Row = std::map<std::string, rx47::SettingValue>;
 using rx47::test::bytesOf;
+using rx47::test::writeBytes;
 
 const std::string kDb = rx47::kSettingsFileName, kJournal = kDb + "-journal", kMetrics = "rx47.prom";
-
-void put(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // ---- the log ----
 
@@ -233,10 +229,10 @@ struct Checker {
                                 (journal == files.end() ? "-" : "+" + journal->second);
         auto [it, added] = settingsChecks.try_emplace(std::hash<std::string>{}(key));
         if (added) {
-            if (db != files.end()) put(scratch / kDb, db->second);
+            if (db != files.end()) writeBytes(scratch / kDb, db->second);
             fs::remove(scratch / kJournal);
-            if (journal != files.end()) put(scratch / kJournal, journal->second);
-            it->second = db == files.end() ? rx47::test::SettingsFileCheck{"missing", 0, {}}
+            if (journal != files.end()) writeBytes(scratch / kJournal, journal->second);
+            it->second = db == files.end() ? rx47::test::SettingsFileCheck{"missing", 0, {}, {}}
                                            : rx47::test::checkSettingsFile(scratch / kDb);
             fs::remove(scratch / kDb);
         }
@@ -245,7 +241,7 @@ struct Checker {
     const std::string& record(const std::string& bytes) {
         auto [it, added] = recordChecks.try_emplace(std::hash<std::string>{}(bytes));
         if (added) {
-            put(scratch / "record.csv", bytes);
+            writeBytes(scratch / "record.csv", bytes);
             it->second = rx47::test::checkRecordFile(scratch / "record.csv").problem;
         }
         return it->second;
@@ -400,14 +396,10 @@ struct Run {
     std::vector<std::string> problems;
 
     std::vector<Call> calls() const { return fs::exists(log) ? readLog(log, data.string()) : std::vector<Call>{}; }
-    int count(const std::string& kind, const std::string& path) const {
+    /// How many calls of a kind the log has on a file, by its path or its name.
+    int count(const std::string& kind, const std::string& file) const {
         int n = 0;
-        for (const Call& c : calls()) n += c.kind == kind && c.path == path;
-        return n;
-    }
-    int daily(const std::string& date) const {
-        int n = 0;
-        for (const Call& c : calls()) n += c.kind == "sync" && fs::path(c.path).filename() == date + ".csv";
+        for (const Call& c : calls()) n += c.kind == kind && (c.path == file || fs::path(c.path).filename() == file);
         return n;
     }
     /// One run of the program from `start` (local, fake clock ten times as fast), ending by SIGTERM
@@ -417,7 +409,7 @@ struct Run {
         rx47::test::LaunchOptions launch;
         launch.fakeStart = start;
         launch.fakeSpeed = 10;
-        launch.preload = {RX47_WRITE_LOG_LIBRARY};
+        launch.preload = {RX47_FILE_HOOKS_LIBRARY};
         launch.environment = {"RX47_WRITE_LOG=" + log.string(), "RX47_WRITE_LOG_ROOT=" + data.string()};
         launch.arguments = {"--folder", data.string(), "--metrics", (data / kMetrics).string()};
         launch.errorLog = work / "program.log";
@@ -435,29 +427,24 @@ struct Run {
             // (Qt on the test's X server lays the window out at 96 dpi: 15 twips a pixel.)
             const auto box = rx47::makeMainForm().Combo1[rx47::kCpmScaleList].geometry;
             const auto commits = [&] { return count("unlink", kJournal); };
-            std::vector<unsigned long> windows;
+            unsigned long window = 0;  // the main window, not the splash of the same title
             rx47::test::waitFor(
                 [&] {
-                    windows = desktop->windowsNamed("^ RX47 monitor$");
-                    // The main window, not the splash of the same title.
-                    for (unsigned long w : windows) {
-                        if (desktop->frameOf(w).width < 800) continue;
-                        windows = {w};
-                        return true;
-                    }
-                    return false;
+                    for (unsigned long w : desktop->windowsNamed("^ RX47 monitor$"))
+                        if (!window && desktop->frameOf(w).width >= 800) window = w;
+                    return window != 0;
                 },
                 20s);
             const int before = commits();
-            if (windows.size() == 1) {
-                desktop->run("xdotool mousemove --window " + std::to_string(windows[0]) + " " +
+            if (window) {
+                desktop->run("xdotool mousemove --window " + std::to_string(window) + " " +
                              std::to_string((box.left + box.width / 2) / 15) + " " +
                              std::to_string((box.top + box.height / 2) / 15) + " click 5");
             }
             if (!rx47::test::waitFor([&] { return commits() > before; }, 10s))
                 problems.push_back("the wheel over the CPM scale list committed nothing");
         }
-        if (!rx47::test::waitFor([&] { return daily("2026-06-01") >= lines; }, 60s))
+        if (!rx47::test::waitFor([&] { return count("sync", "2026-06-01.csv") >= lines; }, 60s))
             problems.push_back("fewer than " + std::to_string(lines) + " lines for 2026-06-01");
         if (!program.endWith(SIGTERM, 20s) || program.exitCode() != 0) problems.push_back("did not end in order");
         return calls();
@@ -496,9 +483,7 @@ int main(int argc, char** argv) {
     {
         rx47::test::ProgramCopy program(work / "bin", false);
         rx47::test::DesktopSession desktop;
-        rx47sim::Options deviceOptions;
-        deviceOptions.link = work / "data/ports/COM1";
-        deviceOptions.intervalSeconds = 0.5;
+        rx47sim::Options deviceOptions = rx47::test::deviceOn(work / "data/ports/COM1");
         deviceOptions.gms = 150;  // the device's first report changes both stored values
         deviceOptions.atc = 250;
         rx47sim::Simulator device(deviceOptions);
@@ -530,7 +515,7 @@ int main(int argc, char** argv) {
                     files[master] += piece;
                     for (const auto& [p, bytes] : files) {
                         fs::create_directories((work / "torn" / p).parent_path());
-                        put(work / "torn" / p, bytes);
+                        writeBytes(work / "torn" / p, bytes);
                     }
                     fs::create_directories(work / "torn/ports");
                     fs::create_symlink(device.ptyPath(), work / "torn/ports/COM1");
@@ -542,7 +527,7 @@ int main(int argc, char** argv) {
                     } else {
                         after.erase(0, kept.size());
                         if (after.rfind(piece + "\r\n", 0) == 0) after.erase(0, piece.size() + 2);
-                        put(work / "scratch/restart.csv", rx47::test::kRecordHeaders + after);
+                        writeBytes(work / "scratch/restart.csv", rx47::test::kRecordHeaders + after);
                         problem = rx47::test::checkRecordFile(work / "scratch/restart.csv").problem;
                         if (after.empty()) problem = "no line after the restart";
                     }

@@ -141,6 +141,13 @@ int main(int argc, char** argv) {
         disturbed.insert(minuteOf(plusSeconds(now, 60)));
     };
 
+    const auto checkSettings = [&](const std::string& when) {
+        const auto settings = test::checkSettingsFile(rig.folder.settingsFile());
+        if (!settings.problem.empty()) tally.fail("RX47.dat " + when + ": " + settings.problem);
+        for (const std::string& d : test::settingDifferences(settings.row, expected))
+            tally.fail("RX47.dat " + when + ": " + d);
+    };
+
     // The settings dialog, as an operator changes it: a level, the coefficient, an option box.
     rig.desktop.onSetupDialog = [&] {
         SetupForm form = setup::makeSetupForm();
@@ -314,12 +321,8 @@ int main(int argc, char** argv) {
             const std::string current = minuteOf(rig.clock.now());
             linesOfMinute.erase(linesOfMinute.begin(), linesOfMinute.lower_bound(current));
             disturbed.erase(disturbed.begin(), disturbed.lower_bound(current));
-            const auto settings = test::checkSettingsFile(rig.folder.settingsFile());
             ++tally.settingsChecks;
-            if (!settings.problem.empty())
-                tally.fail("RX47.dat at hour " + std::to_string(second / 3600) + ": " + settings.problem);
-            for (const std::string& d : test::settingDifferences(settings.row, expected))
-                tally.fail("RX47.dat at hour " + std::to_string(second / 3600) + ": " + d);
+            checkSettings("at hour " + std::to_string(second / 3600));
         }
         if (second % 86400 == 0 || second == seconds) {
             const auto records = test::checkRecordFolder(rig.folder.path() / kRecordFolder);
@@ -336,10 +339,7 @@ int main(int argc, char** argv) {
     // The end: the exit is counted and the file stays whole.
     rig.shutDown();
     expected["running"] = std::int64_t{2};
-    const auto settings = test::checkSettingsFile(rig.folder.settingsFile());
-    if (!settings.problem.empty()) tally.fail("RX47.dat after the exit: " + settings.problem);
-    for (const std::string& d : test::settingDifferences(settings.row, expected))
-        tally.fail("RX47.dat after the exit: " + d);
+    checkSettings("after the exit");
 
     std::printf("\nsoak: %ld simulated hours, seed %u\n", hours, seed);
     std::printf("  events:");

@@ -51,10 +51,6 @@ void DesktopSession::movePointer(int x, int y) const {
     run("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y));
 }
 
-void DesktopSession::click(int button) const {
-    run("xdotool click " + std::to_string(button));
-}
-
 std::vector<unsigned long> DesktopSession::windowsNamed(const std::string& pattern) const {
     std::istringstream ids(run("xdotool search --name '" + pattern + "'"));
     std::vector<unsigned long> windows;

@@ -31,7 +31,6 @@ public:
     std::string run(const std::string& command) const;
     /// Moves the pointer to a place on the screen, as a user's hand would (XTest).
     void movePointer(int x, int y) const;
-    void click(int button = 1) const;
     /// The ids of the top-level windows whose title matches a regular expression.
     std::vector<unsigned long> windowsNamed(const std::string& pattern) const;
     /// A top-level window's frame on the screen as the X server has it: the client window's place and

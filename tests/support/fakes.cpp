@@ -30,23 +30,9 @@ void VirtualTimerArray::setSingleShot(int index, bool singleShot) {
     if (has(index)) timers_[index].singleShot = singleShot;
 }
 
-void VirtualTimerArray::setCoarse(int index, bool coarse) {
-    if (has(index)) timers_[index].coarse = coarse;
-}
-
 long VirtualTimerArray::dueAt(int index) const {
     const auto it = timers_.find(index);
     return it != timers_.end() && it->second.running ? it->second.due : -1;
-}
-
-bool VirtualTimerArray::singleShot(int index) const {
-    const auto it = timers_.find(index);
-    return it != timers_.end() && it->second.singleShot;
-}
-
-bool VirtualTimerArray::coarse(int index) const {
-    const auto it = timers_.find(index);
-    return it != timers_.end() && it->second.coarse;
 }
 
 void VirtualTimerArray::stop(int index) {
@@ -56,11 +42,6 @@ void VirtualTimerArray::stop(int index) {
 bool VirtualTimerArray::isRunning(int index) const {
     const auto it = timers_.find(index);
     return it != timers_.end() && it->second.running;
-}
-
-int VirtualTimerArray::interval(int index) const {
-    const auto it = timers_.find(index);
-    return it == timers_.end() ? 0 : it->second.interval;
 }
 
 void VirtualTimerArray::advance(long milliseconds) {

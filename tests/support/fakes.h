@@ -47,18 +47,15 @@ public:
     void stop(int index) override;
     bool isRunning(int index) const override;
     void setSingleShot(int index, bool singleShot) override;
-    void setCoarse(int index, bool coarse) override;
+    /// Virtual time has no wake-ups to share: a coarse timer ticks on time.
+    void setCoarse(int, bool) override {}
     void setTickHandler(TickHandler handler) override { handler_ = std::move(handler); }
 
     /// Moves time on by `milliseconds`, firing every tick that falls due.
     void advance(long milliseconds);
     long now() const { return now_; }
-    int interval(int index) const;
     /// When a running timer ticks next (virtual milliseconds); -1 for a stopped one.
     long dueAt(int index) const;
-    bool singleShot(int index) const;
-    /// A coarse timer ticks on time here: virtual time has no wake-ups to share.
-    bool coarse(int index) const;
     /// Every tick fired so far, by index, in order.
     const std::vector<int>& fired() const { return fired_; }
     /// Forgets the ticks fired so far (a long run keeps its memory flat).
@@ -70,7 +67,6 @@ private:
         bool running = false;
         bool singleShot = false;
         bool singleShotArmed = false;  ///< the kind it was started with
-        bool coarse = false;
         long due = 0;
     };
     bool has(int index) const { return indices_.count(index) != 0; }

@@ -106,6 +106,13 @@ bool sameSetting(const SettingValue& a, const SettingValue& b) {
     return a == b;
 }
 
+std::string settingText(const SettingValue& value) {
+    if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+    if (const auto* d = std::get_if<double>(&value)) return std::to_string(*d);
+    if (const auto* s = std::get_if<std::string>(&value)) return "\"" + *s + "\"";
+    return "NULL";
+}
+
 }  // namespace
 
 std::string bytesOf(const fs::path& file) {
@@ -119,58 +126,39 @@ void writeBytes(const fs::path& file, const std::string& bytes) {
 
 RecordFileCheck checkRecordFile(const fs::path& file) {
     RecordFileCheck check;
+    const auto fail = [&check](std::string problem) {
+        check.problem = std::move(problem);
+        return check;
+    };
     const std::string bytes = bytesOf(file);
     if (bytes.empty()) {
         check.empty = true;
         return check;
     }
     std::string text;
-    if (!fromCodePage932(bytes, text)) {
-        check.problem = "not code page 932";
-        return check;
-    }
-    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) {
-        check.problem = "does not end with CR LF (a torn line)";
-        return check;
-    }
+    if (!fromCodePage932(bytes, text)) return fail("not code page 932");
+    if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0)
+        return fail("does not end with CR LF (a torn line)");
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = text.find('\n', start);
-        if (end == 0 || text[end - 1] != '\r') {
-            check.problem = "a line without CR before its LF";
-            return check;
-        }
+        if (end == 0 || text[end - 1] != '\r') return fail("a line without CR before its LF");
         lines.push_back(text.substr(start, end - 1 - start));
         start = end + 1;
     }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].find('\r') != std::string::npos) {
-            check.problem = "a stray CR in line " + std::to_string(i + 1);
-            return check;
-        }
-    }
-    if (lines.size() < 2 || lines[0] != kHeader1 || lines[1] != kHeader2) {
-        check.problem = "does not start with the two header lines";
-        return check;
-    }
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find('\r') != std::string::npos) return fail("a stray CR in line " + std::to_string(i + 1));
+    if (lines.size() < 2 || lines[0] != kHeader1 || lines[1] != kHeader2)
+        return fail("does not start with the two header lines");
     for (std::size_t i = 2; i < lines.size(); ++i) {
         const std::vector<std::string> fields = fieldsOf(lines[i]);
         const std::string where = "line " + std::to_string(i + 1) + " \"" + lines[i] + "\": ";
-        if (fields.size() != 11) {
-            check.problem = where + std::to_string(fields.size()) + " fields";
-            return check;
-        }
-        if (!matches(fields[0], "9999-99-99") || !matches(fields[1], "99:99:99")) {
-            check.problem = where + "no date and time";
-            return check;
-        }
-        for (std::size_t f = 2; f < fields.size(); ++f) {
-            if (!isFigure(fields[f])) {
-                check.problem = where + "field " + std::to_string(f + 1) + " is not a figure";
-                return check;
-            }
-        }
+        if (fields.size() != 11) return fail(where + std::to_string(fields.size()) + " fields");
+        if (!matches(fields[0], "9999-99-99") || !matches(fields[1], "99:99:99"))
+            return fail(where + "no date and time");
+        for (std::size_t f = 2; f < fields.size(); ++f)
+            if (!isFigure(fields[f])) return fail(where + "field " + std::to_string(f + 1) + " is not a figure");
         check.lastTime = fields[0] + " " + fields[1];
         ++check.dataLines;
     }
@@ -194,6 +182,10 @@ RecordFolderCheck checkRecordFolder(const fs::path& folder) {
 
 SettingsFileCheck checkSettingsFile(const fs::path& file) {
     SettingsFileCheck check;
+    const auto fail = [&check](std::string problem) {
+        check.problem = std::move(problem);
+        return check;
+    };
     static std::atomic<int> counter{0};
     const fs::path scratch =
         fs::temp_directory_path() / ("rx47-check-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
@@ -208,16 +200,10 @@ SettingsFileCheck checkSettingsFile(const fs::path& file) {
     } remove{scratch};
 
     std::error_code ec;
-    if (!fs::exists(file, ec)) {
-        check.problem = "missing";
-        return check;
-    }
+    if (!fs::exists(file, ec)) return fail("missing");
     const fs::path copy = scratch / file.filename();
     fs::copy_file(file, copy, ec);
-    if (ec) {
-        check.problem = "cannot be copied: " + ec.message();
-        return check;
-    }
+    if (ec) return fail("cannot be copied: " + ec.message());
     const fs::path journal = file.string() + "-journal";
     if (fs::exists(journal, ec)) fs::copy_file(journal, copy.string() + "-journal", ec);
 
@@ -247,19 +233,15 @@ SettingsFileCheck checkSettingsFile(const fs::path& file) {
         if (!integrity.empty()) integrity += "; ";
         integrity += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
     });
-    if (!error.empty() || integrity != "ok") {
-        check.problem = "integrity check: " + (error.empty() ? integrity : error);
-        return check;
-    }
+    if (!error.empty() || integrity != "ok") return fail("integrity check: " + (error.empty() ? integrity : error));
     error =
         query("SELECT count(*) FROM setting", [&](sqlite3_stmt* stmt) { check.rows = sqlite3_column_int(stmt, 0); });
-    if (!error.empty()) {
-        check.problem = "no settings table: " + error;
-        return check;
-    }
-    error = query("SELECT * FROM setting ORDER BY rowid LIMIT 1", [&](sqlite3_stmt* stmt) {
-        for (int i = 0; i < sqlite3_column_count(stmt); ++i) check.row[sqlite3_column_name(stmt, i)] = valueOf(stmt, i);
+    if (!error.empty()) return fail("no settings table: " + error);
+    error = query("SELECT * FROM setting ORDER BY rowid", [&](sqlite3_stmt* stmt) {
+        auto& row = check.everyRow.emplace_back();
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) row[sqlite3_column_name(stmt, i)] = valueOf(stmt, i);
     });
+    if (!check.everyRow.empty()) check.row = check.everyRow.front();
     if (!error.empty())
         check.problem = "the row cannot be read: " + error;
     else if (check.rows != 1)
@@ -289,13 +271,6 @@ std::vector<std::string> settingDifferences(const std::map<std::string, SettingV
             differences.push_back(name + ": found " + settingText(*it->second) + ", expected " + settingText(value));
     }
     return differences;
-}
-
-std::string settingText(const SettingValue& value) {
-    if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
-    if (const auto* d = std::get_if<double>(&value)) return std::to_string(*d);
-    if (const auto* s = std::get_if<std::string>(&value)) return "\"" + *s + "\"";
-    return "NULL";
 }
 
 }  // namespace rx47::test

@@ -53,7 +53,8 @@ RecordFolderCheck checkRecordFolder(const std::filesystem::path& folder);
 struct SettingsFileCheck {
     std::string problem;  ///< empty when it opens, passes the integrity check and has one row
     int rows = 0;
-    std::map<std::string, SettingValue> row;  ///< the first row, by stored column name
+    std::map<std::string, SettingValue> row;                    ///< the first row, by stored column name
+    std::vector<std::map<std::string, SettingValue>> everyRow;  ///< all of them, in the order of their rowid
 };
 
 /// Checks a copy of the file (and of its journal, when there is one) so that recovering an
@@ -68,8 +69,5 @@ const std::map<std::string, SettingValue>& suppliedSettings();
 std::vector<std::string> settingDifferences(const std::map<std::string, SettingValue>& row,
                                             const std::map<std::string, SettingValue>& expected,
                                             const std::vector<std::string>& ignore = {});
-
-/// A setting as text, for messages.
-std::string settingText(const SettingValue& value);
 
 }  // namespace rx47::test

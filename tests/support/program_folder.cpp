@@ -16,9 +16,6 @@ namespace rx47::test {
 std::filesystem::path suppliedSettingsFile() {
     return std::filesystem::path(RX47_SUPPLIED_FOLDER) / kSettingsFileName;
 }
-std::filesystem::path legacySettingsFile() {
-    return std::filesystem::path(RX47_TEST_DATA) / "RX47_legacy.dat";
-}
 std::filesystem::path suppliedSound() {
     return std::filesystem::path(RX47_SUPPLIED_FOLDER) / kAlarmSoundFile;
 }
@@ -30,7 +27,8 @@ TempProgramFolder::TempProgramFolder(Settings settings) {
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
     if (settings == Settings::Supplied) std::filesystem::copy_file(suppliedSettingsFile(), settingsFile());
-    if (settings == Settings::Legacy) std::filesystem::copy_file(legacySettingsFile(), settingsFile());
+    if (settings == Settings::Legacy)
+        std::filesystem::copy_file(std::filesystem::path(RX47_TEST_DATA) / "RX47_legacy.dat", settingsFile());
 }
 
 TempProgramFolder::~TempProgramFolder() {

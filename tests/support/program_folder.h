@@ -22,8 +22,6 @@ namespace rx47::test {
 
 /// The supplied settings file, as the build made it.
 std::filesystem::path suppliedSettingsFile();
-/// The older settings file without the recording columns.
-std::filesystem::path legacySettingsFile();
 /// The alarm sound the build supplies.
 std::filesystem::path suppliedSound();
 

@@ -108,10 +108,6 @@ std::string fakeTimeLibrary() {
     return "";
 }
 
-std::string killPointLibrary() {
-    return RX47_KILL_POINT_LIBRARY;
-}
-
 uid_t ordinaryUserId() {
     return kNobody;
 }
@@ -187,9 +183,8 @@ RealProgram::RealProgram(const ProgramCopy& folder, const LaunchOptions& options
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    int errorFd = -1;
     const fs::path errorLog = options.errorLog.empty() ? folder.logFile() : options.errorLog;
-    errorFd = ::open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int errorFd = ::open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);
     if (options.fileSizeLimit) limit.rlim_cur = static_cast<rlim_t>(*options.fileSizeLimit);

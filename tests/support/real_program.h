@@ -73,8 +73,6 @@ struct LaunchOptions {
 
 /// The preloadable libfaketime, or "" when it is not installed.
 std::string fakeTimeLibrary();
-/// The kill-point library the build made next to the tests.
-std::string killPointLibrary();
 /// The user id the ordinary-user option runs as (nobody).
 uid_t ordinaryUserId();
 
