@@ -91,6 +91,24 @@ struct EventContext {
     CommandRunner* eventRunner;
 };
 
+/// The reports of the monitor's state to the world (the metrics file, MQTT): they read the window's
+/// figures, the values and levels, whether the port is open and which timers run, and the clock; they
+/// write the file, publish and log. They change nothing the monitor works with, and never send to
+/// the device or move a timer (the one exception: the state keeps which minute was published).
+struct ReportContext {
+    const MainForm& form;
+    MonitorState& state;
+    const ProgramValues& values;
+    SettingsRow& settings;
+    const SerialPort& port;
+    const TimerArray& timers;
+    const Clock& clock;
+    FailureLog& log;
+    const std::filesystem::path& programFolder;
+    const Reporting& reporting;
+    MessageBroker* broker;
+};
+
 /// The main window's handlers that act on their own (the option pairs, the lists, the pointer, the
 /// notification-area icon and the window mode): the window model, the state, the settings, the port
 /// and the timers for the device commands, the desktop and the log; the display and the schedule's
@@ -165,6 +183,9 @@ struct Context {
     operator SoundContext() const { return {form, state, values, player, pump, log, programFolder}; }
     operator EventContext() const {
         return {form, state, clock, log, programFolder, reporting, commandRunner, eventRunner};
+    }
+    operator ReportContext() const {
+        return {form, state, values, settings, port, timers, clock, log, programFolder, reporting, broker};
     }
     operator UiContext() { return {form, state, values, settings, clock, port, timers, desktop, log, trayIconTick}; }
     operator SetupContext() const {

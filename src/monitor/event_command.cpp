@@ -54,7 +54,7 @@ const char* eventName(EventKind kind) {
 
 CommandRunner::Environment baseEnvironment(const EventContext& ctx, EventKind kind) {
     return {{"RX47_EVENT", eventName(kind)},
-            {"RX47_TIME", nowText(ctx)},
+            {"RX47_TIME", nowText(ctx.clock)},
             {"RX47_PROGRAM_FOLDER", ctx.programFolder.string()}};
 }
 
@@ -116,8 +116,8 @@ void run(EventContext& ctx, const Hook& hook, CommandRunner::Environment environ
 
 }  // namespace
 
-std::string nowText(const EventContext& ctx) {
-    const LocalDateTime t = ctx.clock.now();
+std::string nowText(const Clock& clock) {
+    const LocalDateTime t = clock.now();
     const auto seconds = localSeconds(t.year, t.month, t.day, t.hour, t.minute, t.second);
     return seconds ? isoText(*seconds) : std::string();
 }

@@ -29,6 +29,7 @@ namespace rx47 {
 
 struct EventContext;
 struct CommandExit;
+class Clock;
 
 /// An alarm being raised: its kind, the value that raised it and the level it went above, as texts.
 struct RaisedAlarm {
@@ -45,7 +46,7 @@ inline constexpr std::size_t kPendingRuns = 20;
 inline constexpr int kOutputLinesLogged = 10;
 
 /// The clock's local time now, as "2026-05-07T09:30:12+09:00" ("" when it names no moment).
-std::string nowText(const EventContext& ctx);
+std::string nowText(const Clock& clock);
 
 /// An alarm is raised: the alarm command and the event command hear of it.
 void reportAlarmRaised(EventContext ctx, const RaisedAlarm& alarm);

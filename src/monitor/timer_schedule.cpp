@@ -46,8 +46,12 @@ Lamp lampOf(int timerIndex) {
 
 }  // namespace
 
+bool alarmShown(const TimerArray& timers) {
+    return timers.isRunning(timer::kAlarmFlash);
+}
+
 bool alarmShown(ScheduleContext ctx) {
-    return ctx.timers.isRunning(timer::kAlarmFlash);
+    return alarmShown(ctx.timers);
 }
 
 bool savePending(ScheduleContext ctx) {

@@ -12,9 +12,11 @@ namespace rx47 {
 
 struct Context;
 struct ScheduleContext;
+class TimerArray;
 
 /// An alarm is shown (its message flashing) from its raising to its acknowledgement: while the
 /// alarm-flash timer runs.
+bool alarmShown(const TimerArray& timers);
 bool alarmShown(ScheduleContext ctx);
 /// A device save is pending (the device-save delay runs, replies wait in the buffer until "save"
 /// has gone out): while the save-delay timer runs.
