@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 //
 // Everything a handler of the main window works on: the window model, the monitor state, the
-// program-wide values and the outside world behind its interfaces. main() builds one for the real
-// program; tests build one over fakes. There are no globals.
+// program-wide values and the outside world behind its interfaces, and the narrow view of it that
+// each layer's handlers take. main() builds the one Context for the real program; the tests' rig
+// builds one over fakes. There are no globals.
 #pragma once
 
 #include <filesystem>
@@ -25,7 +26,134 @@ class EventPump;
 class FailureLog;
 class CommandRunner;
 class MessageBroker;
+struct Context;
 
+// The narrow views. Each says what one layer's handlers may touch, and no more; the Context makes
+// each of them wherever one is at hand, so a handler passes its own on as it is. A view holds
+// references only: it is passed by value, and a handler that keeps it for later (a completion
+// handler) keeps a copy, never a reference to its parameter.
+
+/// What the display's handlers work on, and all they may: the window model, the state and values they
+/// draw from, the settings they read and keep (the scales, the alarm line) and the clock (the time
+/// axis). Never the port, the timers, the desktop or the outside world.
+struct DisplayContext {
+    MainForm& form;
+    MonitorState& state;
+    ProgramValues& values;
+    SettingsRow& settings;
+    const Clock& clock;
+};
+
+/// The timer schedule's own part: the lamps' blinks, the arming of the minute's timer and what the
+/// running timers mean (an alarm shown, a device save pending). It reads the clock and paints the
+/// lamps; it never talks to the device.
+struct ScheduleContext {
+    MainForm& form;
+    MonitorState& state;
+    const Clock& clock;
+    TimerArray& timers;
+};
+
+/// The notices of the main window: the window model shows them, the state keeps them, the log says
+/// them once.
+struct NoticeContext {
+    MainForm& form;
+    MonitorState& state;
+    FailureLog& log;
+    const std::filesystem::path& programFolder;
+};
+
+/// The alarm sound: the player, the event pump that serves events while it plays, the sound file in
+/// the program folder, and the notice of a sound that cannot play.
+struct SoundContext {
+    MainForm& form;
+    MonitorState& state;
+    ProgramValues& values;
+    WavePlayer& player;
+    EventPump& pump;
+    FailureLog& log;
+    const std::filesystem::path& programFolder;
+
+    // NOLINTNEXTLINE(google-explicit-constructor): implicit, as the Context's views are
+    operator NoticeContext() const { return {form, state, log, programFolder}; }
+};
+
+/// The alarm and event commands: they read the window's figures and the clock, keep their waiting
+/// runs in the state and run commands; they never touch the device, the timers or the settings.
+struct EventContext {
+    const MainForm& form;
+    MonitorState& state;
+    const Clock& clock;
+    FailureLog& log;
+    const std::filesystem::path& programFolder;
+    const Reporting& reporting;
+    CommandRunner* commandRunner;
+    CommandRunner* eventRunner;
+};
+
+/// The reports of the monitor's state to the world (the metrics file, MQTT): they read the window's
+/// figures, the values and levels, whether the port is open and which timers run, and the clock; they
+/// write the file, publish and log. They change nothing the monitor works with, and never send to
+/// the device or move a timer (the one exception: the state keeps which minute was published).
+struct ReportContext {
+    const MainForm& form;
+    MonitorState& state;
+    const ProgramValues& values;
+    SettingsRow& settings;
+    const SerialPort& port;
+    const TimerArray& timers;
+    const Clock& clock;
+    FailureLog& log;
+    const std::filesystem::path& programFolder;
+    const Reporting& reporting;
+    MessageBroker* broker;
+};
+
+/// The main window's handlers that act on their own (the option pairs, the lists, the pointer, the
+/// notification-area icon and the window mode): the window model, the state, the settings, the port
+/// and the timers for the device commands, the desktop and the log; the display and the schedule's
+/// lamps below them.
+struct UiContext {
+    MainForm& form;
+    MonitorState& state;
+    ProgramValues& values;
+    SettingsRow& settings;
+    const Clock& clock;
+    SerialPort& port;
+    TimerArray& timers;
+    Desktop& desktop;
+    FailureLog& log;
+    /// Where the tray registers the tick of its icon's timer.
+    void (*&trayIconTick)(Context&);
+
+    // Implicit, as the Context's views are: a handler passes its own view on to the layer below.
+    // NOLINTBEGIN(google-explicit-constructor)
+    operator DisplayContext() const { return {form, state, values, settings, clock}; }
+    operator ScheduleContext() const { return {form, state, clock, timers}; }
+    // NOLINTEND(google-explicit-constructor)
+};
+
+/// The settings dialog's handlers: the settings row and the values they edit, the main window's
+/// model (its colours, its alarm line), the port and the timers for the device commands, the desktop
+/// (the colour picker, the message box) and the program folder (is there a sound to test).
+struct SetupContext {
+    MainForm& form;
+    MonitorState& state;
+    ProgramValues& values;
+    SettingsRow& settings;
+    const Clock& clock;
+    SerialPort& port;
+    TimerArray& timers;
+    Desktop& desktop;
+    const std::filesystem::path& programFolder;
+
+    // NOLINTNEXTLINE(google-explicit-constructor): implicit, as the Context's views are
+    operator DisplayContext() const { return {form, state, values, settings, clock}; }
+};
+
+/// Everything: what main() builds, and what the handlers that drive the whole monitor (a timer's
+/// tick, the intake, the minute, the link, the alarms, start-up and shutdown) work on. It makes each
+/// narrow view above.
 struct Context {
     MainForm& form;
     MonitorState& state;
@@ -46,22 +174,24 @@ struct Context {
     /// The tick of the notification-area icon's timer (index 11), registered by the tray when it
     /// loads the icon; none: the tick does nothing.
     void (*trayIconTick)(Context&) = nullptr;
-};
 
-/// What the display's handlers work on, and all they may: the window model, the state and values they
-/// draw from, the settings they read and keep (the scales, the alarm line) and the clock (the time
-/// axis). Never the port, the timers, the desktop or the outside world. Made from a Context wherever
-/// one is at hand, so a handler passes its own on.
-struct DisplayContext {
-    MainForm& form;
-    MonitorState& state;
-    ProgramValues& values;
-    SettingsRow& settings;
-    const Clock& clock;
-
-    // Implicit: every handler above the display hands its Context down as it is.
-    DisplayContext(Context& ctx)  // NOLINT(google-explicit-constructor)
-        : form(ctx.form), state(ctx.state), values(ctx.values), settings(ctx.settings), clock(ctx.clock) {}
+    // Implicit: every handler hands its Context down as it is.
+    // NOLINTBEGIN(google-explicit-constructor)
+    operator DisplayContext() const { return {form, state, values, settings, clock}; }
+    operator ScheduleContext() const { return {form, state, clock, timers}; }
+    operator NoticeContext() const { return {form, state, log, programFolder}; }
+    operator SoundContext() const { return {form, state, values, player, pump, log, programFolder}; }
+    operator EventContext() const {
+        return {form, state, clock, log, programFolder, reporting, commandRunner, eventRunner};
+    }
+    operator ReportContext() const {
+        return {form, state, values, settings, port, timers, clock, log, programFolder, reporting, broker};
+    }
+    operator UiContext() { return {form, state, values, settings, clock, port, timers, desktop, log, trayIconTick}; }
+    operator SetupContext() const {
+        return {form, state, values, settings, clock, port, timers, desktop, programFolder};
+    }
+    // NOLINTEND(google-explicit-constructor)
 };
 
 }  // namespace rx47

@@ -19,14 +19,14 @@
 
 namespace rx47 {
 
-void alarmSoundFinished(Context& ctx) {
+void alarmSoundFinished(SoundContext ctx) {
     step([&] { ctx.player.stop(); });
     step([&] { ctx.player.rewind(); });
     step([&] { ctx.player.close(); });
     ctx.values.soundFinished = true;
 }
 
-void playAlarmSound(Context& ctx) {
+void playAlarmSound(SoundContext ctx) {
     const std::filesystem::path file = ctx.programFolder / kAlarmSoundFile;
     if (!fileExists(file)) {
         soundFailed(ctx, file.string() + " does not exist", true);
@@ -34,7 +34,7 @@ void playAlarmSound(Context& ctx) {
     }
 
     ctx.values.soundFinished = false;
-    ctx.player.setCompletionHandler([&ctx] { alarmSoundFinished(ctx); });
+    ctx.player.setCompletionHandler([ctx] { alarmSoundFinished(ctx); });
     try {
         ctx.player.open(file);
         ctx.player.play();

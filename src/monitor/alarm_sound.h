@@ -17,7 +17,7 @@
 
 namespace rx47 {
 
-struct Context;
+struct SoundContext;
 
 /// Added to the file's playing time before the watchdog ends a wait the player never ended. Generous:
 /// a sound server may hold the first part of a sound for a couple of seconds before it is heard.
@@ -28,9 +28,9 @@ inline constexpr std::chrono::milliseconds kSoundUnknownLength{30000};
 inline constexpr std::chrono::milliseconds kSoundWaitSlice{100};
 
 /// Plays the alarm sound and returns when it has ended. Without the file it returns at once.
-void playAlarmSound(Context& ctx);
+void playAlarmSound(SoundContext ctx);
 
 /// The player's completion handler: stop, rewind and close the player; the sound has finished.
-void alarmSoundFinished(Context& ctx);
+void alarmSoundFinished(SoundContext ctx);
 
 }  // namespace rx47

@@ -28,11 +28,11 @@ struct Hook {
     bool alarm;
 };
 
-Hook alarmHook(Context& ctx) {
+Hook alarmHook(EventContext& ctx) {
     return {ctx.reporting.alarmCommand, ctx.commandRunner, ctx.state.pendingAlarmRuns, "alarm command", true};
 }
 
-Hook eventHook(Context& ctx) {
+Hook eventHook(EventContext& ctx) {
     return {ctx.reporting.events.command, ctx.eventRunner, ctx.state.pendingEventRuns, "event command", false};
 }
 
@@ -52,9 +52,9 @@ const char* eventName(EventKind kind) {
     return "";
 }
 
-CommandRunner::Environment baseEnvironment(const Context& ctx, EventKind kind) {
+CommandRunner::Environment baseEnvironment(const EventContext& ctx, EventKind kind) {
     return {{"RX47_EVENT", eventName(kind)},
-            {"RX47_TIME", nowText(ctx)},
+            {"RX47_TIME", nowText(ctx.clock)},
             {"RX47_PROGRAM_FOLDER", ctx.programFolder.string()}};
 }
 
@@ -69,12 +69,13 @@ std::string commandName(const Hook& hook) {
 }
 
 /// Starts the first waiting run; one that cannot start is logged and the next tried.
-void startNext(Context& ctx, const Hook& hook) {
+void startNext(EventContext& ctx, const Hook& hook) {
     while (!hook.pending.empty() && !hook.runner->running()) {
         const PendingRun run = hook.pending.front();
         hook.pending.erase(hook.pending.begin());
         const bool alarm = hook.alarm;
-        hook.runner->setFinishedHandler([&ctx, alarm](const CommandExit& exit) {
+        // A copy of the view: the command ends long after this call.
+        hook.runner->setFinishedHandler([ctx, alarm](const CommandExit& exit) {
             try {
                 commandEnded(ctx, alarm, exit);
             } catch (const std::exception&) {
@@ -93,7 +94,7 @@ void startNext(Context& ctx, const Hook& hook) {
     }
 }
 
-void run(Context& ctx, const Hook& hook, CommandRunner::Environment environment) {
+void run(EventContext& ctx, const Hook& hook, CommandRunner::Environment environment) {
     if (hook.command.empty() || !hook.runner) return;
     if (hook.pending.size() >= kPendingRuns) {
         // An alarm is what the command is there for: the oldest other event goes first, an alarm
@@ -115,13 +116,13 @@ void run(Context& ctx, const Hook& hook, CommandRunner::Environment environment)
 
 }  // namespace
 
-std::string nowText(const Context& ctx) {
-    const LocalDateTime t = ctx.clock.now();
+std::string nowText(const Clock& clock) {
+    const LocalDateTime t = clock.now();
     const auto seconds = localSeconds(t.year, t.month, t.day, t.hour, t.minute, t.second);
     return seconds ? isoText(*seconds) : std::string();
 }
 
-void reportAlarmRaised(Context& ctx, const RaisedAlarm& alarm) {
+void reportAlarmRaised(EventContext ctx, const RaisedAlarm& alarm) {
     const bool cpm = alarm.kind == AlarmKind::Cpm;
     CommandRunner::Environment environment = baseEnvironment(ctx, EventKind::Alarm);
     const std::string time = environment[1].second;
@@ -136,7 +137,7 @@ void reportAlarmRaised(Context& ctx, const RaisedAlarm& alarm) {
     run(ctx, eventHook(ctx), environment);
 }
 
-void reportEvent(Context& ctx, EventKind kind) {
+void reportEvent(EventContext ctx, EventKind kind) {
     if (kind == EventKind::Minute && !ctx.reporting.events.minutes) return;
     CommandRunner::Environment environment = baseEnvironment(ctx, kind);
     const MainForm& f = ctx.form;
@@ -153,7 +154,7 @@ void reportEvent(Context& ctx, EventKind kind) {
     run(ctx, eventHook(ctx), environment);
 }
 
-void commandEnded(Context& ctx, bool alarmCommand, const CommandExit& exit) {
+void commandEnded(EventContext ctx, bool alarmCommand, const CommandExit& exit) {
     const Hook hook = alarmCommand ? alarmHook(ctx) : eventHook(ctx);
     const std::string name = commandName(hook);
     if (!exit.started) {

@@ -27,8 +27,9 @@
 
 namespace rx47 {
 
-struct Context;
+struct EventContext;
 struct CommandExit;
+class Clock;
 
 /// An alarm being raised: its kind, the value that raised it and the level it went above, as texts.
 struct RaisedAlarm {
@@ -45,16 +46,16 @@ inline constexpr std::size_t kPendingRuns = 20;
 inline constexpr int kOutputLinesLogged = 10;
 
 /// The clock's local time now, as "2026-05-07T09:30:12+09:00" ("" when it names no moment).
-std::string nowText(const Context& ctx);
+std::string nowText(const Clock& clock);
 
 /// An alarm is raised: the alarm command and the event command hear of it.
-void reportAlarmRaised(Context& ctx, const RaisedAlarm& alarm);
+void reportAlarmRaised(EventContext ctx, const RaisedAlarm& alarm);
 /// An alarm is acknowledged, the counter is lost or found again, or a minute was entered: the event
 /// command hears of it (a minute only when asked for).
-void reportEvent(Context& ctx, EventKind kind);
+void reportEvent(EventContext ctx, EventKind kind);
 
 /// A command has ended (or turned out not to start): logs how and what it wrote, and starts the
 /// next waiting run. `alarmCommand` tells which of the two.
-void commandEnded(Context& ctx, bool alarmCommand, const CommandExit& exit);
+void commandEnded(EventContext ctx, bool alarmCommand, const CommandExit& exit);
 
 }  // namespace rx47

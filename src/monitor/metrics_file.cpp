@@ -21,7 +21,7 @@
 
 namespace rx47 {
 
-MetricsFigures currentMetrics(const Context& ctx) {
+MetricsFigures currentMetrics(const ReportContext& ctx) {
     const MainForm& f = ctx.form;
     const MonitorState& s = ctx.state;
     MetricsFigures m;
@@ -39,7 +39,7 @@ MetricsFigures currentMetrics(const Context& ctx) {
     // Start-up takes the device to be present before anything came from it: it is up once heard,
     // while its port is open, and down from the first minute update that took in nothing from it.
     m.linkUp = s.linkUp && s.deviceHeard && ctx.port.isOpen() && s.quietMinutes == 0;
-    if (alarmShown(ctx)) {
+    if (alarmShown(ctx.timers)) {
         const bool dose = s.shownAlarm == AlarmKind::Dose;
         m.doseAlarm = dose;
         m.cpmAlarm = !dose;
@@ -48,7 +48,7 @@ MetricsFigures currentMetrics(const Context& ctx) {
     return m;
 }
 
-void writeMetricsFile(Context& ctx) noexcept {
+void writeMetricsFile(ReportContext ctx) noexcept {
     const std::filesystem::path& file = ctx.reporting.metricsFile;
     if (file.empty()) return;
     try {
@@ -66,7 +66,7 @@ void writeMetricsFile(Context& ctx) noexcept {
     }
 }
 
-void publishStateNoexcept(Context& ctx) noexcept {
+void publishStateNoexcept(ReportContext ctx) noexcept {
     try {
         publishState(ctx);
     } catch (...) {

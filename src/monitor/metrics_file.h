@@ -7,26 +7,27 @@
 // can be again; the program goes on all the same.
 #pragma once
 
+#include "model/context.h"
 #include "storage/metrics.h"
 
 namespace rx47 {
 
-struct Context;
+struct ReportContext;
 
 /// The figures as they stand: the readout captions, the link and the alarm shown.
-MetricsFigures currentMetrics(const Context& ctx);
+MetricsFigures currentMetrics(const ReportContext& ctx);
 
 /// Rewrites the metrics file, when one is named. Never throws.
-void writeMetricsFile(Context& ctx) noexcept;
+void writeMetricsFile(ReportContext ctx) noexcept;
 
 /// Publishes the state over MQTT, when a broker is named. Never throws.
-void publishStateNoexcept(Context& ctx) noexcept;
+void publishStateNoexcept(ReportContext ctx) noexcept;
 
 /// Rewrites the metrics file and publishes the state when it goes: however a minute update ends (the
 /// data link stopped, a minute not measured, the figures entered), both show where it left them.
 class MetricsAtEnd {
 public:
-    explicit MetricsAtEnd(Context& ctx) : ctx_(ctx) {}
+    explicit MetricsAtEnd(ReportContext ctx) : ctx_(ctx) {}
     ~MetricsAtEnd() {
         writeMetricsFile(ctx_);
         publishStateNoexcept(ctx_);
@@ -35,7 +36,7 @@ public:
     MetricsAtEnd& operator=(const MetricsAtEnd&) = delete;
 
 private:
-    Context& ctx_;
+    ReportContext ctx_;
 };
 
 }  // namespace rx47

@@ -48,12 +48,12 @@ json number(const std::string& text) {
     return value;
 }
 
-void send(Context& ctx, const std::string& level, std::string payload, bool retain = true, int qos = 0) {
+void send(ReportContext& ctx, const std::string& level, std::string payload, bool retain = true, int qos = 0) {
     ctx.broker->publish({ctx.reporting.mqtt.topicPrefix + "/" + level, std::move(payload), qos, retain});
 }
 
 /// A figure of the counter: sent when known (a retained empty payload would erase it at the broker).
-void sendFigure(Context& ctx, const std::string& level, const std::string& caption) {
+void sendFigure(ReportContext& ctx, const std::string& level, const std::string& caption) {
     if (!caption.empty()) send(ctx, level, caption);
 }
 
@@ -222,7 +222,7 @@ std::vector<BrokerMessage> discoveryMessages(const MqttReporting& mqtt) {
     return messages;
 }
 
-void mqttConnected(Context& ctx) {
+void mqttConnected(ReportContext ctx) {
     if (!ctx.broker) return;
     for (BrokerMessage& message : discoveryMessages(ctx.reporting.mqtt)) ctx.broker->publish(std::move(message));
     publishState(ctx);
@@ -230,7 +230,7 @@ void mqttConnected(Context& ctx) {
     publishReading(ctx);
 }
 
-void publishState(Context& ctx) {
+void publishState(ReportContext ctx) {
     if (!ctx.broker) return;
     const MetricsFigures m = currentMetrics(ctx);
     if (m.linkUp) {
@@ -265,13 +265,13 @@ void publishState(Context& ctx) {
     }
 }
 
-void publishReading(Context& ctx) {
+void publishReading(ReportContext ctx) {
     if (!ctx.broker) return;
     sendFigure(ctx, "reading", ctx.form.Label[kRealtimeCpm].caption);
     sendFigure(ctx, "reading_dose", ctx.form.Label[kRealtimeDose].caption);
 }
 
-void publishAlarmRaised(Context& ctx, const RaisedAlarm& alarm) {
+void publishAlarmRaised(ReportContext ctx, const RaisedAlarm& alarm) {
     if (!ctx.broker) return;
     const bool cpm = alarm.kind == AlarmKind::Cpm;
     const json event = {
@@ -279,16 +279,16 @@ void publishAlarmRaised(Context& ctx, const RaisedAlarm& alarm) {
         {"kind", cpm ? "cpm" : "dose"},
         {"value", number(alarm.value)},
         {"level", number(alarm.level)},
-        {"time", nowText(ctx)},
+        {"time", nowText(ctx.clock)},
         {"message", cpm ? kCpmAlarmText : kDoseAlarmText},
     };
     send(ctx, "alarm/event", event.dump(), false, 1);
     publishState(ctx);
 }
 
-void publishAlarmAcknowledged(Context& ctx) {
+void publishAlarmAcknowledged(ReportContext ctx) {
     if (!ctx.broker) return;
-    const json event = {{"event", "acknowledged"}, {"time", nowText(ctx)}};
+    const json event = {{"event", "acknowledged"}, {"time", nowText(ctx.clock)}};
     send(ctx, "alarm/event", event.dump(), false, 1);
     publishState(ctx);
 }

@@ -31,7 +31,7 @@
 
 namespace rx47 {
 
-struct Context;
+struct ReportContext;
 struct RaisedAlarm;
 struct MqttReporting;
 
@@ -60,14 +60,14 @@ std::string mqttDeviceId(std::string_view host, const std::filesystem::path& fol
 std::vector<BrokerMessage> discoveryMessages(const MqttReporting& mqtt);
 
 /// A connection to the broker was made: discovery, then the state as it stands.
-void mqttConnected(Context& ctx);
+void mqttConnected(ReportContext ctx);
 /// Publishes the retained state: the figures (while the counter is heard), link, alarm, levels.
-void publishState(Context& ctx);
+void publishState(ReportContext ctx);
 /// Publishes the reading just taken in.
-void publishReading(Context& ctx);
+void publishReading(ReportContext ctx);
 /// Publishes an alarm raised, and the state.
-void publishAlarmRaised(Context& ctx, const RaisedAlarm& alarm);
+void publishAlarmRaised(ReportContext ctx, const RaisedAlarm& alarm);
 /// Publishes an alarm acknowledged, and the state.
-void publishAlarmAcknowledged(Context& ctx);
+void publishAlarmAcknowledged(ReportContext ctx);
 
 }  // namespace rx47

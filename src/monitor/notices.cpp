@@ -13,7 +13,7 @@
 
 namespace rx47 {
 
-void setNotice(Context& ctx, Notice notice, std::string text) {
+void setNotice(NoticeContext ctx, Notice notice, std::string text) {
     ctx.state.notices[static_cast<std::size_t>(notice)] = std::move(text);
     std::string line;
     for (const std::string& n : ctx.state.notices) {
@@ -31,12 +31,12 @@ constexpr const char* kReadingsCause = "readings";
 constexpr const char* kSoundCause = "alarm sound";
 constexpr const char* kNoReadingsText = "RX47から測定値が届きません。RX47の状態を確認してください";
 
-bool shown(const Context& ctx, Notice notice) {
+bool shown(const NoticeContext& ctx, Notice notice) {
     return !ctx.state.notices[static_cast<std::size_t>(notice)].empty();
 }
 }  // namespace
 
-void recordsFailed(Context& ctx, const std::string& why, bool ofTheFiles) {
+void recordsFailed(NoticeContext ctx, const std::string& why, bool ofTheFiles) {
     const std::string folder = (ctx.programFolder / kRecordFolder).string();
     ctx.log.fail(LogCategory::Records, kRecordsCause, "records are not written: " + why);
     if (!ofTheFiles) return;
@@ -46,28 +46,28 @@ void recordsFailed(Context& ctx, const std::string& why, bool ofTheFiles) {
     setNotice(ctx, Notice::Records, "測定結果を " + folder + " に記録できません（" + reason + "）");
 }
 
-void recordsWritten(Context& ctx) {
+void recordsWritten(NoticeContext ctx) {
     ctx.log.clear(LogCategory::Records, kRecordsCause, "records are written again");
     if (shown(ctx, Notice::Records)) setNotice(ctx, Notice::Records, "");
 }
 
-void readingsMissing(Context& ctx) {
+void readingsMissing(NoticeContext ctx) {
     ctx.log.fail(LogCategory::Port, kReadingsCause,
                  "the counter on COM" + ctx.form.Combo1[kPortList].text +
                      " answers but sends no readings; asked it again to send them (\"go\")");
     setNotice(ctx, Notice::NoReadings, kNoReadingsText);
 }
 
-void readingsArrive(Context& ctx) {
+void readingsArrive(NoticeContext ctx) {
     ctx.log.clear(LogCategory::Port, kReadingsCause, "the counter sends readings again");
     readingsNoticeOff(ctx);
 }
 
-void readingsNoticeOff(Context& ctx) {
+void readingsNoticeOff(NoticeContext ctx) {
     if (shown(ctx, Notice::NoReadings)) setNotice(ctx, Notice::NoReadings, "");
 }
 
-void soundFailed(Context& ctx, const std::string& why, bool fileMissing) {
+void soundFailed(NoticeContext ctx, const std::string& why, bool fileMissing) {
     ctx.log.fail(LogCategory::Sound, kSoundCause, "the alarm sound cannot play: " + why);
     std::string reason = "音声を再生できません";
     if (fileMissing)
@@ -77,7 +77,7 @@ void soundFailed(Context& ctx, const std::string& why, bool fileMissing) {
     setNotice(ctx, Notice::Sound, "警報音を鳴らせません（" + reason + "）");
 }
 
-void soundPlays(Context& ctx) {
+void soundPlays(NoticeContext ctx) {
     ctx.log.clear(LogCategory::Sound, kSoundCause, "the alarm sound plays again");
     if (shown(ctx, Notice::Sound)) setNotice(ctx, Notice::Sound, "");
 }

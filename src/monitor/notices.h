@@ -12,32 +12,32 @@
 
 namespace rx47 {
 
-struct Context;
+struct NoticeContext;
 
 enum class Notice { PortPermission, Records, NoReadings, Sound };
 
 /// Shows a notice, or takes it away with "". The line shows every notice in force.
-void setNotice(Context& ctx, Notice notice, std::string text);
+void setNotice(NoticeContext ctx, Notice notice, std::string text);
 
 /// Records could not be written: logged once until they can again. A failure of the files (not of
 /// the settings that switch them) is shown with the record folder and the system's words.
-void recordsFailed(Context& ctx, const std::string& why, bool ofTheFiles);
+void recordsFailed(NoticeContext ctx, const std::string& why, bool ofTheFiles);
 /// Records were written (or are switched off): a failure told of before is over.
-void recordsWritten(Context& ctx);
+void recordsWritten(NoticeContext ctx);
 
 /// The counter answers but has sent no reading for minutes while data is received: logged once and
 /// shown until a reading comes.
-void readingsMissing(Context& ctx);
+void readingsMissing(NoticeContext ctx);
 /// A reading came: a counter told of as sending none sends again.
-void readingsArrive(Context& ctx);
+void readingsArrive(NoticeContext ctx);
 /// The window no longer tells of missing readings (the data link is stopped, or the counter is not
 /// heard at all and the search tells of it); the log's line stays until a reading comes.
-void readingsNoticeOff(Context& ctx);
+void readingsNoticeOff(NoticeContext ctx);
 
 /// The alarm sound could not play (the file is missing, or the player failed with `why`): logged and
 /// shown once until a sound plays again.
-void soundFailed(Context& ctx, const std::string& why, bool fileMissing);
+void soundFailed(NoticeContext ctx, const std::string& why, bool fileMissing);
 /// A sound plays: a failure told of before is over.
-void soundPlays(Context& ctx);
+void soundPlays(NoticeContext ctx);
 
 }  // namespace rx47

@@ -46,15 +46,19 @@ Lamp lampOf(int timerIndex) {
 
 }  // namespace
 
-bool alarmShown(const Context& ctx) {
-    return ctx.timers.isRunning(timer::kAlarmFlash);
+bool alarmShown(const TimerArray& timers) {
+    return timers.isRunning(timer::kAlarmFlash);
 }
 
-bool savePending(const Context& ctx) {
+bool alarmShown(ScheduleContext ctx) {
+    return alarmShown(ctx.timers);
+}
+
+bool savePending(ScheduleContext ctx) {
     return ctx.timers.isRunning(timer::kSaveDelay);
 }
 
-void setUpTimers(Context& ctx) {
+void setUpTimers(ScheduleContext ctx) {
     const struct {
         int index;
         int milliseconds;
@@ -108,7 +112,7 @@ void minuteTick(Context& ctx) {
 
 }  // namespace
 
-void armMinuteTimer(Context& ctx) {
+void armMinuteTimer(ScheduleContext ctx) {
     MonitorState& s = ctx.state;
     const LocalDateTime now = ctx.clock.now();
     // In minute 0 a forced update waits for minute 1 as any other would: its minute equals lastMinute.
@@ -133,12 +137,12 @@ void armMinuteTimer(Context& ctx) {
     ctx.timers.start(timer::kMinute);
 }
 
-void forceMinuteUpdate(Context& ctx) {
+void forceMinuteUpdate(ScheduleContext ctx) {
     ctx.state.lastMinute = 0;
     keepTimersDue(ctx);
 }
 
-void keepTimersDue(Context& ctx) {
+void keepTimersDue(ScheduleContext ctx) {
     MonitorState& s = ctx.state;
     // An update the link forced (a port advance, a re-search, a regained link) comes at the next second.
     // Before the splash has gone, and within its own tick, the minute timer is not running: its
@@ -156,7 +160,7 @@ void keepTimersDue(Context& ctx) {
     }
 }
 
-void blinkLamp(Context& ctx, int timerIndex) {
+void blinkLamp(ScheduleContext ctx, int timerIndex) {
     if (ctx.form.windowState != WindowState::Normal && !ctx.timers.isRunning(timerIndex)) {
         const Lamp lamp = lampOf(timerIndex);
         ctx.form.Label[lamp.label].backColour = lamp.dim;
@@ -165,7 +169,7 @@ void blinkLamp(Context& ctx, int timerIndex) {
     ctx.timers.start(timerIndex);
 }
 
-void lampBlinkTick(Context& ctx, int timerIndex) {
+void lampBlinkTick(ScheduleContext ctx, int timerIndex) {
     const Lamp lamp = lampOf(timerIndex);
     MonitorState& s = ctx.state;
     LabelControl& label = ctx.form.Label[lamp.label];

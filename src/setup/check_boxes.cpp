@@ -41,14 +41,14 @@ void applyAlarmGroup(SetupForm& f, bool on) {
     for (int i : {kFlashBox, kSoundBox, kPopupBox}) step([&] { f.Check1[i].enabled = on; });
 }
 
-void setCheck(Context& ctx, SetupForm& form, int index, bool checked) {
+void setCheck(SetupContext ctx, SetupForm& form, int index, bool checked) {
     if (index < 0 || index >= static_cast<int>(form.Check1.size())) return;
     if (form.Check1[index].value == checked) return;
     form.Check1[index].value = checked;
     Check1_Click(ctx, form, index);
 }
 
-void Check1_Click(Context& ctx, SetupForm& form, int index) {
+void Check1_Click(SetupContext ctx, SetupForm& form, int index) {
     if (index >= 0 && index < static_cast<int>(kColumns.size())) {
         const bool on = form.Check1[index].value;
         // A failed write leaves the column as it was; the box still shows the new state.

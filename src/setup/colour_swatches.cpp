@@ -25,7 +25,7 @@ GraphColour swatchColour(int index) {
     }
 }
 
-void Label1_Click(Context& ctx, SetupForm& form, int index) {
+void Label1_Click(SetupContext ctx, SetupForm& form, int index) {
     if (!isSwatch(index)) return;
     LabelControl& swatch = form.Label1[index];
     if (!swatch.enabled) return;  // a disabled swatch cannot be clicked

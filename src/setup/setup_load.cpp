@@ -99,7 +99,7 @@ SetupForm makeSetupForm() {
     return f;
 }
 
-void Form_Load(Context& ctx, SetupForm& f) {
+void Form_Load(SetupContext ctx, SetupForm& f) {
     SettingsRow& s = ctx.settings;
     // Each step stands alone; a failing one brings up the note about an old settings file.
     const auto load = [&](auto&& statement) {
@@ -154,7 +154,7 @@ void txt_Change(SetupForm& form, int index, std::string text) {
     form.txt[index].text = std::move(text);
 }
 
-void cmd_Click(Context& ctx, SetupForm&) {
+void cmd_Click(SoundContext ctx, SetupForm&) {
     // Plays whether or not the sound is switched on for alarms; the dialog stays live meanwhile.
     step([&] { playAlarmSound(ctx); });
 }

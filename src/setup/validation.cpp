@@ -63,7 +63,7 @@ int characterCount(const std::string& utf8) {
 }
 
 /// Sends one device command, with the intake held off until the device-save delay restarts it.
-void sendToDevice(Context& ctx, const std::string& command) {
+void sendToDevice(SetupContext ctx, const std::string& command) {
     if (!ctx.port.isOpen()) return;
     ctx.timers.stop(timer::kIntake);
     step([&] { sendCommand(ctx.port, command); });
@@ -83,7 +83,7 @@ bool isDecimalText(std::string_view text) {
     return true;
 }
 
-bool Form_QueryUnload(Context& ctx, SetupForm& form, int reason) {
+bool Form_QueryUnload(SetupContext ctx, SetupForm& form, int reason) {
     if (reason != kCloseFromControlMenu) return false;
     SettingsRow& s = ctx.settings;
     ProgramValues& v = ctx.values;

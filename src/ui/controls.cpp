@@ -50,13 +50,13 @@ void enableDeviceControls(MainForm& f, bool enabled) {
 }
 
 /// Sends an operator's command: the intake waits, so the reply is read as a whole later.
-void sendOperatorCommand(Context& ctx, std::string_view text) {
+void sendOperatorCommand(UiContext ctx, std::string_view text) {
     ctx.timers.stop(timer::kIntake);
     step([&] { sendCommand(ctx.port, text); });
 }
 
 /// The reset: the device's total count, the statistics and the graph start again.
-void resetStatistics(Context& ctx) {
+void resetStatistics(UiContext ctx) {
     MainForm& f = ctx.form;
     MonitorState& s = ctx.state;
     blinkLamp(ctx, timer::kTxLamp);
@@ -112,7 +112,7 @@ void cmd_Click(Context& ctx, int index) {
     }
 }
 
-void Option1_Click(Context& ctx, int index) {
+void Option1_Click(UiContext ctx, int index) {
     if (!isPairIndex(index)) return;
     MainForm& f = ctx.form;
     select(f.Option1, index);
@@ -142,7 +142,7 @@ void Option1_Click(Context& ctx, int index) {
     f.caption = kNormalCaption;
 }
 
-void Option2_Click(Context& ctx, int index) {
+void Option2_Click(UiContext ctx, int index) {
     if (!isPairIndex(index)) return;
     select(ctx.form.Option2, index);
     if (ctx.state.isLoading) return;
@@ -158,26 +158,26 @@ void Option2_Click(Context& ctx, int index) {
     ctx.timers.start(timer::kSaveDelay);
 }
 
-void Combo1_Pick(Context& ctx, int index, int entry) {
+void Combo1_Pick(UiContext ctx, int index, int entry) {
     if (index < 0 || index >= static_cast<int>(ctx.form.Combo1.size())) return;
     pickEntry(ctx.form.Combo1[index], entry);
     Combo1_Click(ctx, index);
 }
 
-void Combo1_Change(Context& ctx, int index, std::string text) {
+void Combo1_Change(UiContext ctx, int index, std::string text) {
     if (index < 0 || index >= static_cast<int>(ctx.form.Combo1.size())) return;
     ComboControl& combo = ctx.form.Combo1[index];
     if (combo.editable) combo.text = std::move(text);
 }
 
-void cmd_MouseMove(Context& ctx, int index) {
+void cmd_MouseMove(UiContext ctx, int index) {
     if (!isPairIndex(index) || index == ctx.state.hoverButton) return;
     paintButtonsWhite(ctx.form);
     ctx.form.cmd[index].backColour = kHoverGrey;
     ctx.state.hoverButton = static_cast<std::int16_t>(index);
 }
 
-void Form_MouseMove(Context& ctx) {
+void Form_MouseMove(UiContext ctx) {
     if (ctx.state.hoverButton == kNoHoverButton) return;
     paintButtonsWhite(ctx.form);
     ctx.state.hoverButton = kNoHoverButton;

@@ -15,6 +15,7 @@
 namespace rx47 {
 
 struct Context;
+struct UiContext;
 
 /// Window captions: data flowing, and data stopped by "停止".
 inline constexpr const char* kNormalCaption = " RX47 monitor";
@@ -31,24 +32,24 @@ void cmd_Click(Context& ctx, int index);
 /// The handler itself selects the clicked option in the model (its value true, the other's false),
 /// even while isLoading, so the model always mirrors what the user clicked; everything else
 /// waits until loading is over. The view sets no option values of its own and syncs from the model.
-void Option1_Click(Context& ctx, int index);
+void Option1_Click(UiContext ctx, int index);
 
 /// Option2(0) "オン" / Option2(1) "オフ": the device's count buzzer ("set snd=on|off", column
 /// `buzzer`), followed by the device-save delay. Selects the clicked option in the model first, as
 /// Option1_Click does, and does nothing else while isLoading.
-void Option2_Click(Context& ctx, int index);
+void Option2_Click(UiContext ctx, int index);
 
 /// The user picked entry `entry` of Combo1(index): it becomes the list's choice and text, then
 /// Combo1_Click applies it (a scale). An entry outside the list picks nothing.
-void Combo1_Pick(Context& ctx, int index, int entry);
+void Combo1_Pick(UiContext ctx, int index, int entry);
 /// The user edited the text of an editable Combo1(index) (the port list): the model takes the text
 /// as it stands; nothing else follows until a port is opened from it. A list that cannot be edited
 /// takes no text.
-void Combo1_Change(Context& ctx, int index, std::string text);
+void Combo1_Change(UiContext ctx, int index, std::string text);
 
 /// The mouse moved over cmd(index): that button turns light grey, the other white.
-void cmd_MouseMove(Context& ctx, int index);
+void cmd_MouseMove(UiContext ctx, int index);
 /// The mouse moved over the main window's free area: both buttons white again.
-void Form_MouseMove(Context& ctx);
+void Form_MouseMove(UiContext ctx);
 
 }  // namespace rx47

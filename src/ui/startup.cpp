@@ -91,7 +91,7 @@ void Form_Load(Context& ctx) {
     }
 }
 
-void Form_Activate(Context& ctx) {
+void Form_Activate(UiContext ctx) {
     ctx.state.isLoading = false;
 }
 

@@ -10,11 +10,12 @@
 namespace rx47 {
 
 struct Context;
+struct UiContext;
 
 /// Runs the whole start-up sequence.
 void Form_Load(Context& ctx);
 
 /// The main window became active: loading is over, the controls act from now on.
-void Form_Activate(Context& ctx);
+void Form_Activate(UiContext ctx);
 
 }  // namespace rx47

@@ -14,7 +14,7 @@
 
 namespace rx47 {
 
-bool trayHere(Context& ctx) {
+bool trayHere(UiContext ctx) {
     constexpr const char* cause = "notification area";
     if (ctx.desktop.trayAvailable()) {
         ctx.log.clear(LogCategory::Program, cause, "the desktop has a notification area again");
@@ -26,21 +26,22 @@ bool trayHere(Context& ctx) {
     return false;
 }
 
-void loadTaskIcon(Context& ctx) {
+void loadTaskIcon(UiContext ctx) {
     // A minimise within the half second after a restore finds the icon still there: it must stay,
     // or the window would be hidden with no way back.
     ctx.timers.stop(timer::kTrayIconRemoval);
     ctx.timers.setInterval(timer::kTrayIconRemoval, 500);
-    ctx.trayIconTick = taskicon_TimerTick;  // the owner's timer ticks into its own handler
+    // The owner's timer ticks into its own handler.
+    ctx.trayIconTick = [](Context& whole) { taskicon_TimerTick(whole); };
     if (!ctx.desktop.trayIconShown()) ctx.desktop.addTrayIcon();
 }
 
-void unloadTaskIcon(Context& ctx) {
+void unloadTaskIcon(UiContext ctx) {
     ctx.timers.stop(timer::kTrayIconRemoval);
     ctx.desktop.removeTrayIcon();
 }
 
-void Form_Resize(Context& ctx, WindowState state) {
+void Form_Resize(UiContext ctx, WindowState state) {
     ctx.form.windowState = state;
     if (state != WindowState::Minimised) return;
     bool toTray = false;
@@ -51,13 +52,13 @@ void Form_Resize(Context& ctx, WindowState state) {
     ctx.form.windowState = WindowState::Hidden;
 }
 
-void taskicon_MouseDown(Context& ctx, TrayButton button) {
+void taskicon_MouseDown(UiContext ctx, TrayButton button) {
     if (button == TrayButton::Other) return;
     ctx.form.windowState = WindowState::Normal;
     ctx.timers.start(timer::kTrayIconRemoval);
 }
 
-void taskicon_TimerTick(Context& ctx) {
+void taskicon_TimerTick(UiContext ctx) {
     ctx.timers.stop(timer::kTrayIconRemoval);
     if (ctx.form.windowState == WindowState::Hidden) return;  // hidden again meanwhile: the icon stays
     ctx.desktop.removeTrayIcon();

@@ -11,7 +11,7 @@
 
 namespace rx47 {
 
-void chooseStartWindowMode(Context& ctx) {
+void chooseStartWindowMode(UiContext ctx) {
     bool startMinimised = false;
     bool inTray = false;
     step([&] { startMinimised = ctx.settings.isTrue(column::kStartMinimised); });
@@ -30,7 +30,7 @@ void chooseStartWindowMode(Context& ctx) {
     }
 }
 
-void anotherCopyStarted(Context& ctx) {
+void anotherCopyStarted(UiContext ctx) {
     if (ctx.form.windowState != WindowState::Normal) taskicon_MouseDown(ctx, TrayButton::Left);
 }
 
