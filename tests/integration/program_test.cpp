@@ -305,7 +305,7 @@ TEST(Program, AProgramFolderAnotherUserMadeOrCanWriteIsRefusedSayingWhichAndWhy)
         std::string name;
         fs::path folder;   // the program folder named
         std::string said;  // what the refusal says ("" when it starts)
-        std::unique_ptr<RealProgram> program;
+        std::unique_ptr<RealProgram> program = {};
     };
     std::vector<Case> cases;
     std::vector<std::unique_ptr<NamedFolder>> folders;
