@@ -53,12 +53,13 @@ Monitor::Monitor(const LocalDateTime& start)
 void Monitor::start() {
     // As the load handler runs it, less the opening of the settings (open already).
     step([&] { startUpConnection(ctx); });
-    for (const CpmScale& scale : kCpmScales) form.Combo1[0].items.emplace_back(scale.text);
-    form.Combo1[0].text = "100";
-    form.Combo1[0].listIndex = 1;
-    for (const DoseScale& scale : kDoseScales) form.Combo1[2].items.emplace_back(scale.text());
-    form.Combo1[2].text = "0.400";
-    form.Combo1[2].listIndex = 2;
+    // The window's design scales, picked as start-up picks a stored choice.
+    for (const CpmScale& scale : kCpmScales) form.Combo1[kCpmScaleList].items.emplace_back(scale.text);
+    form.Combo1[kCpmScaleList].text = kDesignCpmScale.text;
+    form.Combo1[kCpmScaleList].listIndex = static_cast<int>(&kDesignCpmScale - kCpmScales);
+    for (const DoseScale& scale : kDoseScales) form.Combo1[kDoseScaleList].items.emplace_back(scale.text());
+    form.Combo1[kDoseScaleList].text = kDesignDoseScale.text();
+    form.Combo1[kDoseScaleList].listIndex = static_cast<int>(&kDesignDoseScale - kDoseScales);
     setUpTimers(ctx);
     step([&] { applyCpmScale(ctx); });
     step([&] { applyDoseScale(ctx); });
