@@ -118,11 +118,11 @@ TEST(Search, TheStoredPortAnsweringNeedsNoSearch) {
     m.start();
     bool everLost = false;
     ASSERT_TRUE(m.until([&] {
-        everLost |= !m.state.linkUp;
+        everLost |= m.state.link != LinkState::Linked;
         return m.values.gammaCoefficient != 0 && !m.form.Label[kRealtimeCpm].caption.empty();
     }));
     ASSERT_TRUE(m.nextMinute());
-    EXPECT_FALSE(everLost || !m.state.linkUp);
+    EXPECT_FALSE(everLost || m.state.link != LinkState::Linked);
     EXPECT_EQ(m.values.gammaCoefficient, 103);
     EXPECT_EQ(m.port.portNumber(), 3);
     EXPECT_EQ(m.form.Combo1[1].items, (std::vector<std::string>{"2", "3"}));
@@ -137,7 +137,7 @@ TEST(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
     m.storePort("7");
     m.start();
     ASSERT_TRUE(m.until([&] { return statusOf(m) == "COMポート検索中"; }));
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.state.link == LinkState::Linked; }));
     EXPECT_EQ(m.port.portNumber(), 4);
     EXPECT_EQ(m.storedPort(), "4");
     EXPECT_EQ(statusOf(m), "");
@@ -198,7 +198,7 @@ TEST(Search, ACounterPluggedInMinutesAfterTheSearchGaveUpIsFoundWithoutAClick) {
     // Three minutes later the counter is plugged in, on a port that did not exist at start.
     auto& device = m.device(3);
     ASSERT_TRUE(m.nextMinute());
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.state.link == LinkState::Linked; }));
     EXPECT_EQ(m.port.portNumber(), 3);
     EXPECT_EQ(m.storedPort(), "3");
     EXPECT_EQ(statusOf(m), "");
@@ -226,7 +226,7 @@ TEST(Search, ADeviceUnpluggedWhileMonitoringIsFoundAgainOnAnotherPort) {
     ASSERT_TRUE(m.until([&] { return !m.port.isOpen(); }));
     second.silence(false);  // the counter is plugged in again, on port 2
     ASSERT_TRUE(m.nextMinute());
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.state.link == LinkState::Linked; }));
     EXPECT_EQ(m.port.portNumber(), 2);
     EXPECT_EQ(m.storedPort(), "2");
     EXPECT_EQ(statusOf(m), "");
@@ -238,7 +238,7 @@ TEST(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
     auto& device = m.device(2);
     m.storePort("1");
     m.start();
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp && m.port.portNumber() == 2; }));
+    ASSERT_TRUE(m.until([&] { return m.state.link == LinkState::Linked && m.port.portNumber() == 2; }));
     EXPECT_EQ(m.storedPort(), "2");
 
     // Unplugged: the next minute tries every listed port, the lost one included, and finds none.
@@ -254,7 +254,7 @@ TEST(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
     device.plugIn();
     const std::size_t shown = device.receivedLines().size();
     ASSERT_TRUE(m.nextMinute());
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.state.link == LinkState::Linked; }));
     EXPECT_TRUE(m.until([&] { return LiveMonitor::received(device, "show", shown); }));
     EXPECT_EQ(m.port.portNumber(), 2);
     EXPECT_EQ(m.storedPort(), "2");
@@ -277,9 +277,9 @@ TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     ASSERT_TRUE(m.until([&] { return !m.timers.isRunning(timer::kIntake); }));
     ASSERT_TRUE(m.nextMinute());  // 09:32: the readings before it fell silent
     ASSERT_TRUE(m.nextMinute());  // 09:33: one quiet minute repeats the last value
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::Linked);
     ASSERT_TRUE(m.nextMinute());  // 09:34: the second quiet minute: lost
-    EXPECT_FALSE(m.state.linkUp);
+    EXPECT_NE(m.state.link, LinkState::Linked);
     EXPECT_EQ(statusOf(m), "COMポート検索中");
     ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
     ASSERT_TRUE(m.nextMinute());  // 09:35: looked for again, nothing recorded
@@ -288,7 +288,7 @@ TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     EXPECT_EQ(whileLost.back(), "09:33");
 
     device.silence(false);  // it answers again
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.state.link == LinkState::Linked; }));
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
     ASSERT_TRUE(m.nextMinute());
     const auto minutes = m.recordedMinutes();
@@ -312,7 +312,7 @@ TEST(Search, ACounterStoppedAndUnpluggedIsToldToSendWhenItIsFoundWhileReceiving)
     const std::size_t heard = device.receivedLines().size();
     device.plugIn();
     ASSERT_TRUE(m.nextMinute());  // 09:31: lost, and found again by the search
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.state.link == LinkState::Linked; }));
     ASSERT_TRUE(m.until([&] { return !device.isStopped(); }));
     EXPECT_TRUE(LiveMonitor::received(device, "go", heard));
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
@@ -338,8 +338,8 @@ TEST(Search, ACounterThatAnswersButSendsNoReadingsIsToldToSendAndItsMinutesAreNo
     ASSERT_TRUE(m.nextMinute());  // 09:32: one minute without: the last value again
     EXPECT_FALSE(m.form.notice.visible);
     EXPECT_FALSE(LiveMonitor::received(device, "go"));
-    ASSERT_TRUE(m.nextMinute());  // 09:33: the second: asked to send once more, and told of
-    EXPECT_TRUE(m.state.linkUp);  // it answers "show": not lost
+    ASSERT_TRUE(m.nextMinute());                 // 09:33: the second: asked to send once more, and told of
+    EXPECT_EQ(m.state.link, LinkState::Linked);  // it answers "show": not lost
     EXPECT_EQ(m.form.notice.caption, "RX47から測定値が届きません。RX47の状態を確認してください");
     EXPECT_TRUE(m.form.notice.visible);
     EXPECT_EQ(m.recordedMinutes().back(), "09:32");
@@ -370,7 +370,7 @@ TEST(Search, OneRecordLinePerClockMinuteAndNoneBeforeTheFirstReading) {
     reSearch(m.ctx);
     const std::size_t shows = device.receivedLines().size();
     ASSERT_TRUE(m.until([&] { return LiveMonitor::received(device, "show", shows); }));
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.state.link == LinkState::Linked; }));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(m.nextMinute());
 
     // One line for each clock minute from the first reading on (09:30 itself when a reading came

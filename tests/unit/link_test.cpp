@@ -84,7 +84,7 @@ TEST_F(Link, TheSearchWalksThePortsUntilTheDeviceAnswers) {
     startOn({1, 2, 3}, "9");
 
     second();  // the first update finds nothing and starts the search
-    EXPECT_FALSE(m.state.linkUp);
+    EXPECT_NE(m.state.link, LinkState::Linked);
     EXPECT_EQ(m.form.Label[kStatusMessage].caption, "COMポート検索中");
     EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
     EXPECT_EQ(m.form.Label[kErrorLamp].backColour, kLampRed);
@@ -98,7 +98,7 @@ TEST_F(Link, TheSearchWalksThePortsUntilTheDeviceAnswers) {
     EXPECT_EQ(m.port.sent.back(), "show\r\n");
 
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");  // the device answers on port 3
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::Linked);
     EXPECT_EQ(m.port.sent.back(), "go\r\n");  // "受信" is selected: found, it is told to send
     EXPECT_FALSE(m.timers.isRunning(timer::kPortAdvance));
     EXPECT_EQ(m.settings.text("COMport"), "3");
@@ -173,7 +173,7 @@ TEST_F(Link, AnExhaustedSearchListsThePortsAgainEachMinuteKeepingItsOffer) {
     EXPECT_EQ(list().items, (std::vector<std::string>{"1", "2", "5"}));
     EXPECT_EQ(m.port.portNumber(), 5);
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::Linked);
     EXPECT_FALSE(m.form.Label[kStatusMessage].visible);
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "no counter answers"), 1);  // once, not per round
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "the counter answers on COM5"), 1);
@@ -193,7 +193,7 @@ TEST_F(Link, DataNotYetTakenInAfterTheReSearchIsTheCounter) {
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
     m.timers.advance(400);  // the update its arrival forces comes before its intake
     m.timers.advance(1000);
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::Linked);
     EXPECT_EQ(m.values.gammaCoefficient, 120);
     const auto& lines = m.logLines.lines;
     ASSERT_FALSE(lines.empty());
@@ -304,7 +304,7 @@ TEST_F(Link, TheReSearchTriesASingleListedPort) {
     second();
     EXPECT_EQ(m.port.sent.back(), "show\r\n");  // the next update asks the port at once
     m.port.deliver("gms:120\r\natc:100\r\nttc:5\r\n");
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::Linked);
     EXPECT_EQ(m.settings.text("COMport"), "4");
 }
 
@@ -325,12 +325,12 @@ TEST_F(Link, APortThatClosesWhileMonitoringStartsTheSearch) {
     m.port.devices = {2};  // unplugged from port 1: the adapter closes the port
     m.port.close();
     for (int i = 0; i < 60; ++i) second();
-    EXPECT_FALSE(m.state.linkUp);
+    EXPECT_NE(m.state.link, LinkState::Linked);
     EXPECT_EQ(m.form.Label[kStatusMessage].caption, "COMポート検索中");
     for (int i = 0; i < 3; ++i) second();
     EXPECT_EQ(m.port.portNumber(), 2);
     m.port.deliver("gms:110\r\natc:90\r\nttc:7\r\n");  // plugged in again on port 2
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::Linked);
     EXPECT_EQ(m.settings.text("COMport"), "2");
     for (int i = 0; i < 3; ++i) second();
     EXPECT_EQ(m.port.portNumber(), 2);
