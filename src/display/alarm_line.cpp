@@ -47,7 +47,7 @@ void updateCpmAlarmLine(DisplayContext ctx, AlarmLineChange change) {
             break;
         case AlarmLineChange::ScaleApplied:
         case AlarmLineChange::LevelEntered:
-            if (!ctx.state.isLoading && ctx.state.linkUp)
+            if (!ctx.state.isLoading && ctx.state.link == LinkState::Linked)
                 stepIf([&] { return ctx.settings.isTrue(column::kAlarms) && ctx.settings.isTrue(column::kAlarmLine); },
                        [&] { line.visible = true; });
             break;

@@ -14,6 +14,7 @@
 
 #include "base/number.h"
 #include "model/alarm_kind.h"
+#include "model/link_state.h"
 
 namespace rx47 {
 
@@ -28,7 +29,8 @@ struct PendingRun {
 };
 
 struct MonitorState {
-    bool linkUp = true;            ///< the device is taken to be present
+    /// where the device link stands: monitor/link.cpp moves it on, the shutdown ends it
+    LinkState link = LinkState::Linked;
     std::int32_t lastMinute = 0;   ///< clock minute of the last per-minute update; 0 forces the next
     std::int32_t minuteCount = 0;  ///< per-minute values added into minuteSum
     std::int32_t minuteSum = 0;    ///< sum of the per-minute CPM values since start or reset
@@ -63,7 +65,7 @@ struct MonitorState {
     bool heardThisMinute = false;           ///< the intake took in something since the last minute update
     int quietMinutes = 0;                   ///< minute updates in a row with nothing taken in from the device
     int readinglessMinutes = 0;             ///< minute updates in a row without a reading while receiving
-    bool searchingQuietly = false;          ///< the search gave up and runs again each minute on its own
+    bool searchingQuietly = false;          ///< the search gave up: a round each minute, Searching then NotFound
     std::int64_t publishedMinuteTime = -1;  ///< the minute last published over MQTT
 
     // The per-minute timer's last sleep, to follow a wall clock that moves on faster than the timers.

@@ -57,6 +57,19 @@ void offerReSearch(MainForm& f) {
     f.cmd[kResetButton].enabled = true;
 }
 
+/// Whether the walk stands on the last listed port, or none is listed: no port is left to try.
+bool walkAtEnd(const ComboControl& list) {
+    return static_cast<int>(list.items.size()) <= list.listIndex + 1;
+}
+
+/// The walk moved on to the port it opens now, with no advance pending: a search goes on, or has no
+/// port left to try. A link that stands, or one the program's end stopped, is not the search's.
+void walkMoved(Context& ctx) {
+    LinkState& link = ctx.state.link;
+    if (link == LinkState::Searching || link == LinkState::NotFound)
+        link = walkAtEnd(ctx.form.Combo1[kPortList]) ? LinkState::NotFound : LinkState::Searching;
+}
+
 }  // namespace
 
 void scanSerialPorts(Context& ctx) {
@@ -191,10 +204,10 @@ void onDataReceived(Context& ctx) {
         s.refusedPort = 0;
         setNotice(ctx, Notice::PortPermission, "");
     }
-    if (!s.linkUp) {
+    if (s.link != LinkState::Linked) {
         ctx.log.clear(LogCategory::Port, kDeviceCause, "the counter answers on COM" + ctx.form.Combo1[kPortList].text);
         step([&] { reportEvent(ctx, EventKind::DeviceFound); });
-        s.linkUp = true;
+        s.link = LinkState::Linked;
         s.quietMinutes = 0;
         s.minCpm = kNoMinimumCpm;
         s.lastMinute = 0;
@@ -221,8 +234,11 @@ void onDataReceived(Context& ctx) {
 void showDeviceNotFound(Context& ctx) {
     MainForm& f = ctx.form;
     // A counter that was heard and taken to be there is gone: the world hears of it once.
-    if (ctx.state.linkUp && ctx.state.deviceHeard) step([&] { reportEvent(ctx, EventKind::DeviceLost); });
-    ctx.state.linkUp = false;
+    if (ctx.state.link == LinkState::Linked && ctx.state.deviceHeard)
+        step([&] { reportEvent(ctx, EventKind::DeviceLost); });
+    const ComboControl& list = f.Combo1[kPortList];
+    const bool noPortLeft = static_cast<int>(list.items.size()) == list.listIndex + 1;
+    ctx.state.link = noPortLeft ? LinkState::NotFound : LinkState::Searching;
     ctx.state.measuring = false;
     ctx.state.quietMinutes = 0;
     f.Label[kStatusMessage].visible = true;
@@ -232,8 +248,7 @@ void showDeviceNotFound(Context& ctx) {
     f.Option2[kBuzzerOnOption].enabled = false;
     f.Option2[kBuzzerOffOption].enabled = false;
     f.cmd[kSettingsButton].enabled = false;
-    const ComboControl& list = f.Combo1[kPortList];
-    if (static_cast<int>(list.items.size()) == list.listIndex + 1) {
+    if (noPortLeft) {
         std::string ports;
         for (const std::string& item : list.items) ports += (ports.empty() ? "COM" : ", COM") + item;
         // Once: the rounds that follow each minute fail under the same cause until the counter answers.
@@ -261,8 +276,7 @@ void deviceLost(Context& ctx, const char* why) {
 }
 
 bool searchExhausted(const Context& ctx) {
-    const ComboControl& list = ctx.form.Combo1[kPortList];
-    return !ctx.timers.isRunning(timer::kPortAdvance) && static_cast<int>(list.items.size()) <= list.listIndex + 1;
+    return ctx.state.link == LinkState::NotFound;
 }
 
 void portAdvanceTick(Context& ctx) {
@@ -274,6 +288,7 @@ void portAdvanceTick(Context& ctx) {
         if (ctx.port.isOpen()) ctx.port.close();
     });
     step([&] { openDevicePort(ctx, portNumberOf(list.text)); });
+    walkMoved(ctx);
 }
 
 void reSearch(Context& ctx) {
@@ -293,6 +308,7 @@ void reSearch(Context& ctx) {
     // would leave the first port untried, and a single listed port never opened.
     step([&] { selectListItem(list, 0); });
     step([&] { openDevicePort(ctx, portNumberOf(list.text)); });
+    walkMoved(ctx);
     ctx.state.lastMinute = 0;
 }
 

@@ -4,10 +4,12 @@
 // The device link: listing the serial ports that open, opening the stored port at start-up, noticing
 // the device's data and its absence, and walking the listed ports until the device answers.
 //
-// Link states: present (linkUp, status message hidden); searching (not linkUp, a port advance
-// pending, "COMポート検索中"); exhausted (not linkUp, no advance pending, "RX47の接続を確認してください" and
-// the re-search button). An exhausted search lists the ports again and walks them each minute on its
-// own, showing the exhausted state all the while, until the counter answers.
+// The link's state is MonitorState::link (model/link_state.h), moved on here only: Linked (status
+// message hidden) until the device is not heard; then Searching ("COMポート検索中", one listed port a
+// second) while a port is left to try, and NotFound ("RX47の接続を確認してください" and the re-search
+// button) once none is. A search that gave up lists the ports again and walks them each minute on its
+// own (searchingQuietly), the window asking to check the counter all the while, until the counter
+// answers. The program's end leaves the link Stopped.
 #pragma once
 
 #include "model/main_form.h"  // kPortList
@@ -52,7 +54,7 @@ void showDeviceNotFound(Context& ctx);
 /// port, the lost one included, is tried again from the first.
 void deviceLost(Context& ctx, const char* why);
 
-/// Whether the search has reached the last listed port with no advance pending.
+/// Whether the search has no listed port left to try (the link NotFound).
 bool searchExhausted(const Context& ctx);
 
 /// Tick of the port-advance timer: open the next listed port.

@@ -38,7 +38,7 @@ MetricsFigures currentMetrics(const ReportContext& ctx) {
     m.version = kVersionText;
     // Start-up takes the device to be present before anything came from it: it is up once heard,
     // while its port is open, and down from the first minute update that took in nothing from it.
-    m.linkUp = s.linkUp && s.deviceHeard && ctx.port.isOpen() && s.quietMinutes == 0;
+    m.linkUp = s.link == LinkState::Linked && s.deviceHeard && ctx.port.isOpen() && s.quietMinutes == 0;
     if (alarmShown(ctx.timers)) {
         const bool dose = s.shownAlarm == AlarmKind::Dose;
         m.doseAlarm = dose;

@@ -68,11 +68,12 @@ void deviceWork(Context& ctx, bool newMinute) {
         s.quietMinutes = s.heardThisMinute ? 0 : s.quietMinutes + 1;
         s.heardThisMinute = false;
     }
-    if (s.linkUp && !ctx.port.isOpen()) {
+    const bool linked = s.link == LinkState::Linked;
+    if (linked && !ctx.port.isOpen()) {
         deviceLost(ctx, "its port closed");
-    } else if (s.linkUp && s.quietMinutes >= kQuietMinutesForLoss) {
+    } else if (linked && s.quietMinutes >= kQuietMinutesForLoss) {
         deviceLost(ctx, "it sent nothing for two minutes");
-    } else if (!s.linkUp) {
+    } else if (!linked) {
         // A search that gave up starts again each minute, over the ports as they are now, until the
         // counter answers; between the rounds (and during them) the window asks to check the counter.
         if (newMinute && searchExhausted(ctx))
@@ -89,7 +90,7 @@ void deviceWork(Context& ctx, bool newMinute) {
 /// update in a row without a reading. Its minutes are not entered until a reading comes.
 void watchReadings(Context& ctx, bool newMinute, bool readingsThisMinute) {
     MonitorState& s = ctx.state;
-    if (!s.linkUp) {
+    if (s.link != LinkState::Linked) {
         s.readinglessMinutes = 0;
         readingsNoticeOff(ctx);  // the search tells of it now
         return;
@@ -164,7 +165,8 @@ void minuteUpdate(Context& ctx) {
     deviceWork(ctx, newMinute);
     watchReadings(ctx, newMinute, readingsThisMinute);
     const bool sendsReadings = s.readinglessMinutes < kQuietMinutesForLoss;
-    const bool enter = key != s.enteredMinute && measured && (readingsThisMinute || (s.linkUp && sendsReadings));
+    const bool enter =
+        key != s.enteredMinute && measured && (readingsThisMinute || (s.link == LinkState::Linked && sendsReadings));
     if (!enter) {
         if (newMinute) {
             clearNewestBar(ctx);

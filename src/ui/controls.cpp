@@ -102,7 +102,7 @@ void cmd_Click(Context& ctx, int index) {
         step([&] { ctx.desktop.showSetupDialog(); });
         return;
     }
-    if (!ctx.state.linkUp) {
+    if (ctx.state.link != LinkState::Linked) {
         step([&] { reSearch(ctx); });
         keepTimersDue(ctx);  // the re-search forced the update: it asks the first port at the next second
     } else if (alarmShown(ctx)) {

@@ -23,7 +23,7 @@ inline constexpr const char* kStoppedCaption = " RX47 monitor 【データ通信
 /// hoverButton when the pointer is over no button.
 inline constexpr int kNoHoverButton = 9;
 
-/// cmd(0): port re-search while the device is not heard (linkUp false), else acknowledgement while
+/// cmd(0): port re-search while the device is not heard (the link not Linked), else acknowledgement while
 /// an alarm is shown (alarmShown), else the reset of the statistics, the graph and the device's
 /// total count. cmd(1): the settings dialog, modally. Either button clears both alarm hit counters.
 void cmd_Click(Context& ctx, int index);

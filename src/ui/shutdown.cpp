@@ -5,6 +5,7 @@
 
 #include "base/failure.h"
 #include "model/context.h"
+#include "model/monitor_state.h"
 #include "monitor/alarm_sound.h"
 #include "monitor/metrics_file.h"
 #include "monitor/timer_schedule.h"
@@ -23,6 +24,7 @@ void Form_QueryUnload(Context& ctx) {
     step([&] { ctx.settings.commit(); });
     step([&] { ctx.settings.close(); });
     step([&] { ctx.port.close(); });
+    ctx.state.link = LinkState::Stopped;  // closed for good
     // The metrics file outlives the program: it says the counter is no longer watched and no alarm
     // shown, so that an alert on a lost counter fires and one on an alarm clears.
     step([&] { ctx.timers.stop(timer::kAlarmFlash); });

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <regex>
 
@@ -17,12 +16,8 @@
 #include "monitor/link.h"
 #include "monitor/minute_update.h"
 #include "monitor/timer_schedule.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/qt_timer_array.h"
 #include "sim/simulator.h"
-#include "storage/records.h"
 #include "support/live_core.h"
-#include "support/program_folder.h"
 #include "support/qt_events.h"
 #include "support/simulated_device.h"
 #include "ui/controls.h"
@@ -33,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::runEventsUntil;
+constexpr const char* kCheckText = "RX47の接続を確認してください";
 
 /// The monitor core with the real serial adapter over a port table of simulators.
 struct LiveMonitor : test::LiveCore {
@@ -45,13 +41,13 @@ struct LiveMonitor : test::LiveCore {
         return *sims.back();
     }
 
-    void storePort(const std::string& n) {
-        settings.write("COMport", n);
-        settings.commit();
-    }
-
-    /// The start-up connection and the per-minute timer, as after the splash.
-    void start() {
+    /// The start-up connection with port n stored (none: the supplied one) and the per-minute
+    /// timer, as after the splash.
+    void start(const char* stored = nullptr) {
+        if (stored) {
+            settings.write("COMport", std::string(stored));
+            settings.commit();
+        }
         startUpConnection(ctx);
         timers.start(timer::kMinute);
     }
@@ -59,6 +55,9 @@ struct LiveMonitor : test::LiveCore {
     bool until(const std::function<bool()>& done, std::chrono::seconds limit = 30s) {
         return runEventsUntil(done, limit);
     }
+    bool linked() const { return state.link == LinkState::Linked; }
+    /// The window's status message, "" when it is hidden.
+    std::string status() const { return form.Label[kStatusMessage].visible ? form.Label[kStatusMessage].caption : ""; }
 
     /// The clock moves on to the next minute; returns once the update of that minute has run.
     bool nextMinute() {
@@ -72,6 +71,11 @@ struct LiveMonitor : test::LiveCore {
     }
 
     std::string storedPort() { return test::StoredSettings(folder.path()).text("COMport"); }
+    /// Linked on port n, which is stored; the window hides its status message and offers the reset.
+    bool foundOn(int n) {
+        return linked() && port.portNumber() == n && storedPort() == std::to_string(n) && status().empty() &&
+               form.cmd[0].caption == "リセット";
+    }
 
     /// The data lines of the master record file.
     std::vector<std::string> recordLines() {
@@ -96,52 +100,44 @@ struct LiveMonitor : test::LiveCore {
     std::vector<std::unique_ptr<rx47sim::Simulator>> sims;
 };
 
-std::string statusOf(const LiveMonitor& m) {
-    return m.form.Label[kStatusMessage].visible ? m.form.Label[kStatusMessage].caption : "";
-}
-
-TEST(Search, WithNoPortAtAllTheSearchIsExhaustedAtOnce) {
+struct Search : ::testing::Test {
     LiveMonitor m;
+};
+
+TEST_F(Search, WithNoPortAtAllTheSearchIsExhaustedAtOnce) {
     m.start();
     EXPECT_TRUE(m.form.Combo1[1].items.empty());
-    EXPECT_TRUE(m.until([&] { return !statusOf(m).empty(); }));
-    EXPECT_EQ(statusOf(m), "RX47の接続を確認してください");
+    EXPECT_TRUE(m.until([&] { return !m.status().empty(); }));
+    EXPECT_EQ(m.status(), kCheckText);
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
     EXPECT_TRUE(m.form.cmd[0].enabled);
 }
 
-TEST(Search, TheStoredPortAnsweringNeedsNoSearch) {
-    LiveMonitor m;
+TEST_F(Search, TheStoredPortAnsweringNeedsNoSearch) {
     m.device(2, true);
     auto& device = m.device(3);
-    m.storePort("3");
-    m.start();
+    m.start("3");
     bool everLost = false;
     ASSERT_TRUE(m.until([&] {
-        everLost |= !m.state.linkUp;
+        everLost |= !m.linked();
         return m.values.gammaCoefficient != 0 && !m.form.Label[kRealtimeCpm].caption.empty();
     }));
     ASSERT_TRUE(m.nextMinute());
-    EXPECT_FALSE(everLost || !m.state.linkUp);
+    EXPECT_FALSE(everLost || !m.linked());
     EXPECT_EQ(m.values.gammaCoefficient, 103);
     EXPECT_EQ(m.port.portNumber(), 3);
     EXPECT_EQ(m.form.Combo1[1].items, (std::vector<std::string>{"2", "3"}));
     EXPECT_TRUE(LiveMonitor::received(device, "show"));
 }
 
-TEST(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
-    LiveMonitor m;
+TEST_F(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
     m.device(1, true);
     m.device(2, true);
     m.device(4);
-    m.storePort("7");
-    m.start();
-    ASSERT_TRUE(m.until([&] { return statusOf(m) == "COMポート検索中"; }));
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
-    EXPECT_EQ(m.port.portNumber(), 4);
-    EXPECT_EQ(m.storedPort(), "4");
-    EXPECT_EQ(statusOf(m), "");
-    EXPECT_EQ(m.form.cmd[0].caption, "リセット");
+    m.start("7");
+    ASSERT_TRUE(m.until([&] { return m.status() == "COMポート検索中"; }));
+    ASSERT_TRUE(m.until([&] { return m.linked(); }));
+    EXPECT_TRUE(m.foundOn(4));
 
     // It stays there, and every following minute is on disk.
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
@@ -154,13 +150,11 @@ TEST(Search, TheDeviceOnTheThirdOfThreePortsIsFoundAndRemembered) {
     EXPECT_TRUE(fs::exists(m.folder.path() / "record/2026_05/2026-05-07.csv"));
 }
 
-TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOfferAndIsLookedForAgainEachMinute) {
-    LiveMonitor m;
+TEST_F(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOfferAndIsLookedForAgainEachMinute) {
     m.device(1, true);
     m.device(2, true);
-    m.storePort("5");
-    m.start();
-    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
+    m.start("5");
+    ASSERT_TRUE(m.until([&] { return m.status() == kCheckText; }));
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");
     EXPECT_EQ(m.port.portNumber(), 2);
     // The next minute walks the ports again, from the first, and ends at the same offer.
@@ -168,23 +162,21 @@ TEST(Search, ADeviceThatNeverAnsweredEndsAtTheReSearchOfferAndIsLookedForAgainEa
     ASSERT_TRUE(m.nextMinute());
     ASSERT_TRUE(m.until([&] { return LiveMonitor::received(*m.sims[0], "show", asked); }));
     ASSERT_TRUE(m.until([&] { return m.port.portNumber() == 2 && searchExhausted(m.ctx); }));
-    EXPECT_EQ(statusOf(m), "RX47の接続を確認してください");
+    EXPECT_EQ(m.status(), kCheckText);
     EXPECT_EQ(m.storedPort(), "5");
     EXPECT_TRUE(m.recordLines().empty());
 }
 
-TEST(Search, ACounterPluggedInMinutesAfterTheSearchGaveUpIsFoundWithoutAClick) {
-    LiveMonitor m;
+TEST_F(Search, ACounterPluggedInMinutesAfterTheSearchGaveUpIsFoundWithoutAClick) {
     auto& silent = m.device(1, true);  // a port with nothing that answers
-    m.storePort("1");
-    m.start();
-    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
+    m.start("1");
+    ASSERT_TRUE(m.until([&] { return m.status() == kCheckText; }));
 
     // Every minute the ports are tried again, quietly: the window keeps asking to check the counter.
     bool offerKept = true;
     const auto watching = [&](const std::function<bool()>& done) {
         return m.until([&] {
-            offerKept &= statusOf(m) == "RX47の接続を確認してください" && m.form.cmd[0].caption == "再検索";
+            offerKept &= m.status() == kCheckText && m.form.cmd[0].caption == "再検索";
             return done();
         });
     };
@@ -198,10 +190,8 @@ TEST(Search, ACounterPluggedInMinutesAfterTheSearchGaveUpIsFoundWithoutAClick) {
     // Three minutes later the counter is plugged in, on a port that did not exist at start.
     auto& device = m.device(3);
     ASSERT_TRUE(m.nextMinute());
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
-    EXPECT_EQ(m.port.portNumber(), 3);
-    EXPECT_EQ(m.storedPort(), "3");
-    EXPECT_EQ(statusOf(m), "");
+    ASSERT_TRUE(m.until([&] { return m.linked(); }));
+    EXPECT_TRUE(m.foundOn(3));
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
     ASSERT_TRUE(m.nextMinute());
     const auto minutes = m.recordedMinutes();  // 09:34 too, when a reading came before its update
@@ -214,31 +204,25 @@ TEST(Search, ACounterPluggedInMinutesAfterTheSearchGaveUpIsFoundWithoutAClick) {
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "the counter answers on COM3"), 1);
 }
 
-TEST(Search, ADeviceUnpluggedWhileMonitoringIsFoundAgainOnAnotherPort) {
-    LiveMonitor m;
+TEST_F(Search, ADeviceUnpluggedWhileMonitoringIsFoundAgainOnAnotherPort) {
     auto& first = m.device(1);
     auto& second = m.device(2, true);
-    m.storePort("1");
-    m.start();
+    m.start("1");
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
 
     first.unplug();
     ASSERT_TRUE(m.until([&] { return !m.port.isOpen(); }));
     second.silence(false);  // the counter is plugged in again, on port 2
     ASSERT_TRUE(m.nextMinute());
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
-    EXPECT_EQ(m.port.portNumber(), 2);
-    EXPECT_EQ(m.storedPort(), "2");
-    EXPECT_EQ(statusOf(m), "");
+    ASSERT_TRUE(m.until([&] { return m.linked(); }));
+    EXPECT_TRUE(m.foundOn(2));
 }
 
-TEST(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
-    LiveMonitor m;
+TEST_F(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
     m.device(1, true);
     auto& device = m.device(2);
-    m.storePort("1");
-    m.start();
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp && m.port.portNumber() == 2; }));
+    m.start("1");
+    ASSERT_TRUE(m.until([&] { return m.linked() && m.port.portNumber() == 2; }));
     EXPECT_EQ(m.storedPort(), "2");
 
     // Unplugged: the next minute tries every listed port, the lost one included, and finds none.
@@ -247,27 +231,22 @@ TEST(Search, ADeviceLostOnTheLastListedPortIsLookedForUntilItIsBack) {
     const std::size_t firstShow = m.sims[0]->receivedLines().size();
     ASSERT_TRUE(m.nextMinute());
     ASSERT_TRUE(m.until([&] { return LiveMonitor::received(*m.sims[0], "show", firstShow); }));
-    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
+    ASSERT_TRUE(m.until([&] { return m.status() == kCheckText; }));
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "lost"), 1);
 
     // Plugged in again on the same port: found at the next minute's search, without a click.
     device.plugIn();
     const std::size_t shown = device.receivedLines().size();
     ASSERT_TRUE(m.nextMinute());
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.linked(); }));
     EXPECT_TRUE(m.until([&] { return LiveMonitor::received(device, "show", shown); }));
-    EXPECT_EQ(m.port.portNumber(), 2);
-    EXPECT_EQ(m.storedPort(), "2");
-    EXPECT_EQ(statusOf(m), "");
-    EXPECT_EQ(m.form.cmd[0].caption, "リセット");
+    EXPECT_TRUE(m.foundOn(2));
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "answers on COM2"), 1);
 }
 
-TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
-    LiveMonitor m;
+TEST_F(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     auto& device = m.device(1);
-    m.storePort("1");
-    m.start();
+    m.start("1");
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
     ASSERT_TRUE(m.nextMinute());  // 09:31, a minute of readings
     const std::size_t before = m.recordLines().size();
@@ -277,18 +256,18 @@ TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     ASSERT_TRUE(m.until([&] { return !m.timers.isRunning(timer::kIntake); }));
     ASSERT_TRUE(m.nextMinute());  // 09:32: the readings before it fell silent
     ASSERT_TRUE(m.nextMinute());  // 09:33: one quiet minute repeats the last value
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_TRUE(m.linked());
     ASSERT_TRUE(m.nextMinute());  // 09:34: the second quiet minute: lost
-    EXPECT_FALSE(m.state.linkUp);
-    EXPECT_EQ(statusOf(m), "COMポート検索中");
-    ASSERT_TRUE(m.until([&] { return statusOf(m) == "RX47の接続を確認してください"; }));
+    EXPECT_FALSE(m.linked());
+    EXPECT_EQ(m.status(), "COMポート検索中");
+    ASSERT_TRUE(m.until([&] { return m.status() == kCheckText; }));
     ASSERT_TRUE(m.nextMinute());  // 09:35: looked for again, nothing recorded
     const auto whileLost = m.recordedMinutes();
     ASSERT_EQ(whileLost.size(), before + 2);
     EXPECT_EQ(whileLost.back(), "09:33");
 
     device.silence(false);  // it answers again
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.linked(); }));
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
     ASSERT_TRUE(m.nextMinute());
     const auto minutes = m.recordedMinutes();
@@ -296,12 +275,10 @@ TEST(Search, ACounterThatFallsSilentIsSearchedForAndRecordedNoMore) {
     EXPECT_EQ(minutes.back(), "09:36");
 }
 
-TEST(Search, ACounterStoppedAndUnpluggedIsToldToSendWhenItIsFoundWhileReceiving) {
-    LiveMonitor m;
+TEST_F(Search, ACounterStoppedAndUnpluggedIsToldToSendWhenItIsFoundWhileReceiving) {
     auto& device = m.device(1);
-    m.storePort("1");
     m.state.isLoading = false;
-    m.start();
+    m.start("1");
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
 
     Option1_Click(m.ctx, kStopOption);
@@ -312,7 +289,7 @@ TEST(Search, ACounterStoppedAndUnpluggedIsToldToSendWhenItIsFoundWhileReceiving)
     const std::size_t heard = device.receivedLines().size();
     device.plugIn();
     ASSERT_TRUE(m.nextMinute());  // 09:31: lost, and found again by the search
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.linked(); }));
     ASSERT_TRUE(m.until([&] { return !device.isStopped(); }));
     EXPECT_TRUE(LiveMonitor::received(device, "go", heard));
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
@@ -324,11 +301,9 @@ TEST(Search, ACounterStoppedAndUnpluggedIsToldToSendWhenItIsFoundWhileReceiving)
     EXPECT_EQ(m.form.caption, " RX47 monitor");
 }
 
-TEST(Search, ACounterThatAnswersButSendsNoReadingsIsToldToSendAndItsMinutesAreNotRecorded) {
-    LiveMonitor m;
+TEST_F(Search, ACounterThatAnswersButSendsNoReadingsIsToldToSendAndItsMinutesAreNotRecorded) {
     auto& device = m.device(1);
-    m.storePort("1");
-    m.start();
+    m.start("1");
     ASSERT_TRUE(m.until([&] { return m.state.scrolledMinute == minuteKey(m.clock.time) && m.state.readingCount > 0; }));
 
     // The counter stops on its own (as after a power cycle); the window still says "受信".
@@ -339,7 +314,7 @@ TEST(Search, ACounterThatAnswersButSendsNoReadingsIsToldToSendAndItsMinutesAreNo
     EXPECT_FALSE(m.form.notice.visible);
     EXPECT_FALSE(LiveMonitor::received(device, "go"));
     ASSERT_TRUE(m.nextMinute());  // 09:33: the second: asked to send once more, and told of
-    EXPECT_TRUE(m.state.linkUp);  // it answers "show": not lost
+    EXPECT_TRUE(m.linked());      // it answers "show": not lost
     EXPECT_EQ(m.form.notice.caption, "RX47から測定値が届きません。RX47の状態を確認してください");
     EXPECT_TRUE(m.form.notice.visible);
     EXPECT_EQ(m.recordedMinutes().back(), "09:32");
@@ -354,12 +329,10 @@ TEST(Search, ACounterThatAnswersButSendsNoReadingsIsToldToSendAndItsMinutesAreNo
     EXPECT_EQ(m.logLines.count(LogCategory::Port, "sends readings again"), 1);
 }
 
-TEST(Search, OneRecordLinePerClockMinuteAndNoneBeforeTheFirstReading) {
-    LiveMonitor m;
+TEST_F(Search, OneRecordLinePerClockMinuteAndNoneBeforeTheFirstReading) {
     auto& device = m.device(1);
     device.silence(true);  // answers nothing at first: the updates find no reading to record
-    m.storePort("1");
-    m.start();
+    m.start("1");
     ASSERT_TRUE(m.until([&] { return m.state.scrolledMinute == minuteKey(m.clock.time); }));
     EXPECT_TRUE(m.recordLines().empty());
     EXPECT_EQ(m.form.Label[kMinCpm].caption, "");
@@ -370,7 +343,7 @@ TEST(Search, OneRecordLinePerClockMinuteAndNoneBeforeTheFirstReading) {
     reSearch(m.ctx);
     const std::size_t shows = device.receivedLines().size();
     ASSERT_TRUE(m.until([&] { return LiveMonitor::received(device, "show", shows); }));
-    ASSERT_TRUE(m.until([&] { return m.state.linkUp; }));
+    ASSERT_TRUE(m.until([&] { return m.linked(); }));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(m.nextMinute());
 
     // One line for each clock minute from the first reading on (09:30 itself when a reading came
@@ -390,11 +363,9 @@ TEST(Search, OneRecordLinePerClockMinuteAndNoneBeforeTheFirstReading) {
     EXPECT_EQ(bars, static_cast<int>(lines.size()));
 }
 
-TEST(Search, AReadingWaitingAtTheEndOfTheMinuteBelongsToIt) {
-    LiveMonitor m;
+TEST_F(Search, AReadingWaitingAtTheEndOfTheMinuteBelongsToIt) {
     auto& device = m.device(1, true);
-    m.storePort("1");
-    m.start();
+    m.start("1");
     device.sendRaw("20\r\n");
     ASSERT_TRUE(m.until([&] { return m.state.measuring; }));
     ASSERT_TRUE(m.nextMinute());

@@ -263,7 +263,7 @@ int main(int argc, char** argv) {
         if (operatorReSearchAt >= 0 && second >= operatorReSearchAt) {
             // The operator sees "再検索" and presses it (when the program found the device by itself
             // meanwhile, the button is the reset; pressing it then resets the statistics).
-            if (!rig.state.linkUp) cmd_Click(rig.ctx, 0);
+            if (rig.state.link != LinkState::Linked) cmd_Click(rig.ctx, 0);
             operatorReSearchAt = -1;
             disturb("re-search");
         }
@@ -281,7 +281,7 @@ int main(int argc, char** argv) {
             disturb("受信");
         }
         if (rig.timers.isRunning(timer::kAlarmFlash)) disturbed.insert(minuteOf(rig.clock.now()));
-        if (!device.plugged || !rig.port.isOpen() || !rig.state.linkUp || rig.form.Option1[1].value ||
+        if (!device.plugged || !rig.port.isOpen() || rig.state.link != LinkState::Linked || rig.form.Option1[1].value ||
             second < device.silentUntil || second < device.burstUntil)
             disturbed.insert(minuteOf(rig.clock.now()));
 

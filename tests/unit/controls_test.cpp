@@ -162,7 +162,7 @@ TEST_F(Controls, PressingResetWhileAnAlarmBlinksAcknowledgesItOnlyAndASecondPres
 
 TEST_F(Controls, WhileTheDeviceIsNotHeardTheButtonSearchesThePortsAgain) {
     fillStatistics();
-    m.state.linkUp = false;
+    m.state.link = LinkState::NotFound;
     m.state.cpmAlarmHits = 2;
     m.port.devices = {3, 5};
     m.port.opened.clear();

@@ -323,12 +323,12 @@ TEST_F(Scales, WithoutTheLineSettingAScaleChangeNeitherShowsNorHidesAPlottedLine
 
 TEST_F(Scales, WhileLoadingOrWithoutTheDeviceTheLineIsNotShown) {
     m.values.cpmAlarmLevel = 40;
-    m.state.linkUp = false;
+    m.state.link = LinkState::NotFound;
     applyCpmScale(m.ctx);
     EXPECT_FALSE(alarmLine().visible);
     EXPECT_EQ(alarmLine().y1, 4200);  // placed all the same
 
-    m.state.linkUp = true;
+    m.state.link = LinkState::Linked;
     m.state.isLoading = true;
     m.form.lne[kAlarmLine].visible = true;
     applyCpmScale(m.ctx);

@@ -210,11 +210,11 @@ TEST(FormatDose, WithoutACoefficientLoadsItOrNoticesTheAbsentDevice) {
     m.setSetting("gkeisuu", std::int64_t{100});
     EXPECT_EQ(formatDose(m.ctx, 7), "");
     EXPECT_EQ(m.values.gammaCoefficient, 100);
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::Linked);
 
     m.values.gammaCoefficient = 0;
     EXPECT_EQ(formatDose(m.ctx, 0), "");
-    EXPECT_FALSE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::NotFound);
     EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
 }
 

@@ -135,7 +135,7 @@ TEST_F(MinuteUpdate, NoCoefficientAndNoCountMeansTheDeviceIsNotHeard) {
     m.values.gammaCoefficient = 0;
     m.port.devices = {};
     minute({});
-    EXPECT_FALSE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::NotFound);
     EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
     EXPECT_EQ(caption(kStatusMessage), "RX47の接続を確認してください");
     EXPECT_EQ(m.form.cmd[0].caption, "再検索");

@@ -109,12 +109,12 @@ TEST(StartUp, TheMonitorStateStartsOverWhateverItHeld) {
     m.port.devices = {1};
     MonitorState& s = m.state;
     const auto fields = [&] {
-        return std::tie(s.minCpm, s.maxCpm, s.linkUp, s.isLoading, s.splashTicks, s.saveDelayTicks, s.hoverButton,
+        return std::tie(s.minCpm, s.maxCpm, s.link, s.isLoading, s.splashTicks, s.saveDelayTicks, s.hoverButton,
                         s.cpmAlarmHits, s.txLampLit, m.values.soundFinished);
     };
-    fields() = std::make_tuple(3, 900, false, false, 1, 2, 0, 2, false, true);
+    fields() = std::make_tuple(3, 900, LinkState::NotFound, false, 1, 2, 0, 2, false, true);
     Form_Load(m.ctx);
-    EXPECT_EQ(fields(), std::make_tuple(kNoMinimumCpm, 0, true, true, 0, 0, 9, 0, true, false));
+    EXPECT_EQ(fields(), std::make_tuple(kNoMinimumCpm, 0, LinkState::Linked, true, 0, 0, 9, 0, true, false));
 }
 
 TEST(StartUp, TheShowRequestGoesOutOnlyWhenThePortOpened) {

@@ -117,10 +117,10 @@ TEST(Timers, TheMinuteTimerSleepsToTheNextMinuteFollowsAClockThatJumpsOrRunsFast
     // second after the intake, and no lamp blinks off screen.
     run(9);  // 09:34:10
     m.form.windowState = WindowState::Minimised;
-    m.state.linkUp = false;
+    m.state.link = LinkState::NotFound;
     m.port.sent.clear();
     run(1.6);
-    EXPECT_TRUE(m.state.linkUp);
+    EXPECT_EQ(m.state.link, LinkState::Linked);
     EXPECT_EQ(showsSent(), 1);  // the forced update's
     EXPECT_EQ(m.state.lastMinute, 34);
     EXPECT_EQ(m.state.minuteCount, entered + 4);  // within the clock minute no minute is entered
