@@ -29,7 +29,7 @@ double doseOf(DisplayContext ctx, double value) {
     Cpm cpm(0);
     step([&] { cpm = Cpm::roundedHalfEven(value); });
     // With no coefficient known yet the point lies on the base line. Drawing never decides that the
-    // device is missing: the minute update's dose captions do (formatDose), in their own step.
+    // device is missing: the intake's and the minute update's dose captions do, as their own step.
     if (ctx.values.gammaCoefficient == 0) return 0;
     return DoseRate::of(cpm, ctx.values.gammaCoefficient).value();
 }

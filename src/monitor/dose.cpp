@@ -5,22 +5,22 @@
 
 #include "base/failure.h"
 #include "base/number.h"
-#include "model/context.h"
 #include "model/monitor_state.h"
-#include "monitor/link.h"
 #include "storage/settings_row.h"
 
 namespace rx47 {
 
-std::string formatDose(Context& ctx, Cpm cpm) {
-    if (ctx.values.gammaCoefficient == 0) {
+bool meansNoDevice(const ProgramValues& values, Cpm cpm) {
+    return values.gammaCoefficient == 0 && cpm.count() == 0;
+}
+
+std::string doseCaption(ProgramValues& values, const SettingsRow& settings, Cpm cpm) {
+    if (values.gammaCoefficient == 0) {
         if (cpm.count() != 0)
-            step([&] { ctx.values.gammaCoefficient = toUInt16(ctx.settings.number(column::kGammaCoefficient)); });
-        else
-            showDeviceNotFound(ctx);  // 0 ÷ 0: nothing has been heard from the device
+            step([&] { values.gammaCoefficient = toUInt16(settings.number(column::kGammaCoefficient)); });
         return "";
     }
-    return DoseRate::of(cpm, ctx.values.gammaCoefficient).truncatedText();
+    return DoseRate::of(cpm, values.gammaCoefficient).truncatedText();
 }
 
 }  // namespace rx47

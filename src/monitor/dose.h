@@ -6,23 +6,21 @@
 // means for the link.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "model/quantities.h"
 
 namespace rx47 {
 
-struct Context;
+struct ProgramValues;
+class SettingsRow;
 
-/// The dose text of a CPM value (its DoseRate's truncated text) with the coefficient known. With none
-/// known yet the result is "": a non-zero count then loads the coefficient from column `gkeisuu`, and
-/// a zero count means nothing has been heard from the device (0 ÷ 0), so the device-not-found
-/// handling runs.
-std::string formatDose(Context& ctx, Cpm cpm);
-/// The same for a whole count the monitor keeps as a number (the minute's average, maximum, minimum).
-inline std::string formatDose(Context& ctx, std::int32_t cpm) {
-    return formatDose(ctx, Cpm(cpm));
-}
+/// Whether a count means that nothing has been heard from the device: 0 CPM with no coefficient
+/// known yet (0 ÷ 0). The caller then runs the device-not-found handling, which starts the port search.
+bool meansNoDevice(const ProgramValues& values, Cpm cpm);
+
+/// The dose caption of a count: its dose rate truncated to three places, or "" while no coefficient
+/// is known, when a count other than 0 takes the stored coefficient for the captions that follow.
+std::string doseCaption(ProgramValues& values, const SettingsRow& settings, Cpm cpm);
 
 }  // namespace rx47

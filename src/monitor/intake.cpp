@@ -12,6 +12,7 @@
 #include "model/monitor_state.h"
 #include "monitor/alarms.h"
 #include "monitor/dose.h"
+#include "monitor/link.h"
 #include "monitor/metrics_file.h"
 #include "monitor/mqtt_report.h"
 #include "monitor/notices.h"
@@ -73,10 +74,11 @@ void intakeTick(Context& ctx) {
     step([&] { s.readingSum = toInt32(static_cast<double>(s.readingSum) + Cpm::roundedHalfEven(reading).count()); });
     ctx.form.Label[kRealtimeCpm].caption = decimalText(reading);
     step([&] {
-        // A reading below 0.5 rounds to 0 CPM: with no coefficient known yet formatDose takes that for
-        // a device never heard and runs the device-not-found handling, which starts the port search.
+        // A reading below 0.5 rounds to 0 CPM: with no coefficient known yet that is taken for a device
+        // never heard, and the device-not-found handling starts the port search.
         const Cpm cpm = Cpm::roundedHalfEven(readNumber(ctx.form.Label[kRealtimeCpm].caption));
-        ctx.form.Label[kRealtimeDose].caption = formatDose(ctx, cpm);
+        if (meansNoDevice(ctx.values, cpm)) showDeviceNotFound(ctx);
+        ctx.form.Label[kRealtimeDose].caption = doseCaption(ctx.values, ctx.settings, cpm);
     });
     // Without a reading counted (its count could not grow) the minute's CPM stays as it was.
     if (s.readingCount > 0)

@@ -180,20 +180,24 @@ void minuteUpdate(Context& ctx) {
     const std::int32_t cpm = s.minuteCpm;
     step([&] { setNewestBar(ctx, cpm); });
 
+    // A minute of 0 CPM with no coefficient known yet means nothing has been heard: every dose caption
+    // that shows it runs the device-not-found handling, which starts the port search.
+    const auto doseOf = [&](std::int32_t count) {
+        if (meansNoDevice(ctx.values, Cpm(count))) showDeviceNotFound(ctx);
+        return doseCaption(ctx.values, ctx.settings, Cpm(count));
+    };
     f.Label[kAverageCpm].caption = decimalText(cpm);
-    // A minute of 0 CPM with no coefficient known yet means nothing has been heard: formatDose then
-    // runs the device-not-found handling, which starts the port search.
-    f.Label[kAverageDose].caption = formatDose(ctx, cpm);
+    f.Label[kAverageDose].caption = doseOf(cpm);
 
     if (cpm >= s.maxCpm) {
         f.Label[kMaxCpm].caption = decimalText(cpm);
-        f.Label[kMaxDose].caption = formatDose(ctx, cpm);
+        f.Label[kMaxDose].caption = doseOf(cpm);
         s.maxCpm = cpm;
         step([&] { movePeakMarkers(ctx, cpm); });
     }
     if (cpm <= s.minCpm) {
         f.Label[kMinCpm].caption = decimalText(cpm);
-        f.Label[kMinDose].caption = formatDose(ctx, cpm);
+        f.Label[kMinDose].caption = doseOf(cpm);
         s.minCpm = cpm;
     }
 
@@ -204,7 +208,7 @@ void minuteUpdate(Context& ctx) {
         step([&] {
             const double average = std::floor(static_cast<double>(s.minuteSum) / s.minuteCount + 0.5);
             f.Label[kRunningCpm].caption = decimalText(average);
-            f.Label[kRunningDose].caption = formatDose(ctx, toInt32(average));
+            f.Label[kRunningDose].caption = doseOf(toInt32(average));
         });
 
     s.readingCount = 0;

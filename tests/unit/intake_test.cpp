@@ -205,16 +205,23 @@ TEST(FormatDose, TheDoseTruncatesWhileCountsAndPixelsRoundEachByItsOwnRule) {
     EXPECT_EQ(TwipLength(-6).toPixels(120), -1);
 }
 
-TEST(FormatDose, WithoutACoefficientLoadsItOrNoticesTheAbsentDevice) {
+TEST(DoseCaption, WithoutACoefficientACountLoadsItAndAReadingOfZeroStartsTheSearch) {
     TestMonitor m;
     m.setSetting("gkeisuu", std::int64_t{100});
-    EXPECT_EQ(formatDose(m.ctx, 7), "");
+    EXPECT_FALSE(meansNoDevice(m.values, Cpm(7)));
+    EXPECT_EQ(doseCaption(m.values, m.ctx.settings, Cpm(7)), "");
     EXPECT_EQ(m.values.gammaCoefficient, 100);
-    EXPECT_EQ(m.state.link, LinkState::Linked);
 
     m.values.gammaCoefficient = 0;
-    EXPECT_EQ(formatDose(m.ctx, 0), "");
-    EXPECT_EQ(m.state.link, LinkState::NotFound);
+    EXPECT_TRUE(meansNoDevice(m.values, Cpm(0)));
+    EXPECT_EQ(doseCaption(m.values, m.ctx.settings, Cpm(0)), "");
+    EXPECT_EQ(m.values.gammaCoefficient, 0);
+    // The intake takes that step itself: a reading that rounds to 0 with no coefficient known or stored.
+    m.connectDevice();
+    m.values.gammaCoefficient = 0;
+    m.setSetting("gkeisuu", std::int64_t{0});
+    m.receive("0.4\r\n");
+    EXPECT_NE(m.state.link, LinkState::Linked);
     EXPECT_TRUE(m.form.Label[kStatusMessage].visible);
 }
 

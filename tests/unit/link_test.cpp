@@ -238,12 +238,16 @@ TEST_F(Link, APortNoGroupMayOpenOrThatIsHeldSaysWhoMustActInTheLogAndTheWindow) 
     // The adapter belongs to root:root with mode 0600: no group may open it, and root's is no advice.
     m.port.failing[33] = {.problem = PortProblem::Permission,
                           .device = "/dev/ttyUSB0",
+                          .group = "",
                           .detail = "Permission denied",
-                          .access = "root:root 0600"};
+                          .access = "root:root 0600",
+                          .holder = {}};
     // Another user's program holds the second adapter through its lock file.
     m.port.failing[34] = {.problem = PortProblem::Busy,
                           .device = "/dev/ttyUSB1",
+                          .group = "",
                           .detail = "Permission error while locking the device",
+                          .access = "",
                           .holder = {"/run/lock/LCK..ttyUSB1", 4242, "minicom", "bob", true}};
     m.setSetting("COMport", std::string("33"));
     startUpConnection(m.ctx);
