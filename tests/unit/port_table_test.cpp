@@ -5,7 +5,7 @@
 // program folder's own table, which then is the whole table.
 #include <gtest/gtest.h>
 
-#include "device/port_table.h"
+#include "platform/port_table.h"
 #include "support/program_folder.h"
 
 namespace rx47 {

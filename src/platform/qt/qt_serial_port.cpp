@@ -22,7 +22,7 @@
 #include <utility>
 
 #include "base/failure.h"
-#include "device/port_table.h"
+#include "platform/port_table.h"
 #include "platform/qt/qt_log_sink.h"
 
 namespace rx47 {

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The RX47 monitor developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "device/port_table.h"
+#include "platform/port_table.h"
 
 #include <string>
 #include <system_error>
