@@ -35,14 +35,6 @@ struct ReportContext;
 struct RaisedAlarm;
 struct MqttReporting;
 
-/// Where the broker is, as a --mqtt address names it.
-struct MqttEndpoint {
-    bool tls = false;
-    std::string user;  ///< empty: no user name
-    std::string host;
-    int port = 1883;
-};
-
 /// Reads "mqtt://[user@]host[:port]" or "mqtts://…" (an IPv6 host in brackets). Nothing else: a
 /// password in the address, a path or a query is refused, with the reason in `error`.
 std::optional<MqttEndpoint> parseMqttUrl(std::string_view url, std::string& error);

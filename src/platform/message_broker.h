@@ -20,6 +20,14 @@
 
 namespace rx47 {
 
+/// Where the broker is, as a --mqtt address names it.
+struct MqttEndpoint {
+    bool tls = false;
+    std::string user;  ///< empty: no user name
+    std::string host;
+    int port = 1883;
+};
+
 /// One message: where, what, how sure and whether the broker keeps it for later subscribers.
 struct BrokerMessage {
     std::string topic;

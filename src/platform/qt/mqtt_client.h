@@ -16,7 +16,6 @@
 #include <string>
 #include <thread>
 
-#include "monitor/mqtt_report.h"
 #include "platform/message_broker.h"
 
 struct mosquitto;
