@@ -30,6 +30,7 @@
 #include "platform/qt/single_instance.h"
 #include "platform/qt/system_clock.h"
 #include "platform/qt/termination_signals.h"
+#include "setup/qt/setup_dialog.h"
 #include "storage/folder_trust.h"
 #include "storage/leftovers.h"
 #include "storage/settings_row.h"
@@ -176,6 +177,7 @@ int main(int argc, char* argv[]) {
     dispatcher.setAfterEach([&window] { window.sync(); });
     desktop.setDispatcher(&dispatcher);
     desktop.setMainWindow(&window);
+    desktop.setSetupDialog([&dispatcher, &window] { rx47::runSetupDialog(dispatcher, &window); });
     desktop.setTrayPressHandler([&dispatcher](rx47::TrayButton button) {
         dispatcher.run([button](rx47::Context& c) { rx47::taskicon_MouseDown(c, button); });
     });

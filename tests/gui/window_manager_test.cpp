@@ -226,6 +226,7 @@ struct Windows : OnTheDesktop {
         window = std::make_unique<MainWindow>(dispatcher);
         desktop.setDispatcher(&dispatcher);
         desktop.setMainWindow(window.get());
+        desktop.setSetupDialog([this] { runSetupDialog(dispatcher, window.get()); });
         dispatcher.run([](Context&) {});
         // Framed by the window manager: the frame is what the user sees and what is centred.
         ASSERT_TRUE(runEventsUntil([&] { return session->frameOf(window->winId()).width > window->width(); }, 20s))

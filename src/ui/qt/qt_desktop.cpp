@@ -11,7 +11,6 @@
 
 #include "base/log.h"
 #include "model/context.h"
-#include "setup/qt/setup_dialog.h"
 #include "ui/qt/conversions.h"
 #include "ui/qt/desktop_notifier.h"
 #include "ui/qt/dispatcher.h"
@@ -145,7 +144,7 @@ void QtDesktop::notify(const Notification& notification) {
 }
 
 void QtDesktop::showSetupDialog() {
-    if (dispatcher_) runSetupDialog(*dispatcher_, mainWindow_.data());
+    if (showSetupDialog_) showSetupDialog_();
 }
 
 std::optional<Colour> QtDesktop::pickColour() {

@@ -28,9 +28,12 @@ public:
     QtDesktop(const QtDesktop&) = delete;
     QtDesktop& operator=(const QtDesktop&) = delete;
 
-    /// The road the settings dialog's handlers take into the core, and the window it is modal to.
+    /// The road a notification's click takes into the core, and the window the dialogs are modal to.
     void setDispatcher(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
     void setMainWindow(QWidget* window) { mainWindow_ = window; }
+    /// Shows the settings dialog modally and returns once it is closed. The program gives it: the
+    /// dialog's view stands above the main window's, so the desktop does not know it.
+    void setSetupDialog(std::function<void()> show) { showSetupDialog_ = std::move(show); }
     /// Runs on a button press on the notification-area icon, with the button.
     void setTrayPressHandler(std::function<void(TrayButton)> handler) { trayPressed_ = std::move(handler); }
 
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::function<void(TrayButton)> trayPressed_;
     std::unique_ptr<DesktopNotifier> notifier_;
+    std::function<void()> showSetupDialog_;
 };
 
 }  // namespace rx47
