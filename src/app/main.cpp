@@ -194,6 +194,8 @@ int main(int argc, char* argv[]) {
         if (!shutDown) {
             shutDown = true;
             timers.setTickHandler({});
+            // What was typed into an open settings dialog is applied while the settings are open.
+            rx47::closeSetupDialogAtProgramEnd();
             dispatcher.run(rx47::Form_QueryUnload);
         }
         QCoreApplication::quit();

@@ -145,6 +145,7 @@ struct SetupContext {
     SerialPort& port;
     TimerArray& timers;
     Desktop& desktop;
+    FailureLog& log;
     const std::filesystem::path& programFolder;
 
     // NOLINTNEXTLINE(google-explicit-constructor): implicit, as the Context's views are
@@ -189,7 +190,7 @@ struct Context {
     }
     operator UiContext() { return {form, state, values, settings, clock, port, timers, desktop, log, trayIconTick}; }
     operator SetupContext() const {
-        return {form, state, values, settings, clock, port, timers, desktop, programFolder};
+        return {form, state, values, settings, clock, port, timers, desktop, log, programFolder};
     }
     // NOLINTEND(google-explicit-constructor)
 };

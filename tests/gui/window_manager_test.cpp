@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QToolButton>
 #include <algorithm>
 #include <chrono>
@@ -25,6 +26,7 @@
 #include "monitor/alarms.h"
 #include "monitor/timer_schedule.h"
 #include "setup/qt/setup_dialog.h"
+#include "setup/setup.h"
 #include "sim/simulator.h"
 #include "support/desktop_session.h"
 #include "support/file_checks.h"
@@ -213,6 +215,55 @@ TEST(OnWayland, AnAlarmWhileMinimisedIsANotificationAndTheLogSaysTheWindowStayed
 
     EXPECT_TRUE(program.endWith(SIGTERM));
     EXPECT_EQ(program.exitCode(), 0);
+}
+
+/// A click on the middle of a control of a window (its place in twips, 15 to the pixel at 96 dpi).
+void clickOn(unsigned long window, const Geometry& g) {
+    session->run("xdotool mousemove --sync --window " + std::to_string(window) + " " +
+                 std::to_string((g.left + g.width / 2) / 15) + " " + std::to_string((g.top + g.height / 2) / 15) +
+                 " click 1");
+}
+
+TEST_F(OnTheDesktop, EndedWhileTheSettingsDialogIsOpenWhatWasTypedIntoItIsAppliedFirst) {
+    test::ProgramCopy folder;
+    writeSettings(folder, {{"warning", true}, {"startup", false}});
+    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
+    test::LaunchOptions launch;
+    launch.display = session->display();
+    const fs::path metrics = folder.path() / "metrics.prom";
+    launch.arguments = {"--metrics", metrics.string()};
+    test::RealProgram program(folder, launch);
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(twoReadingsTakenIn(metrics)) << logOf(folder);  // the device is found: the button is enabled
+    // The settings button, clicked again while no dialog comes (a click may come before the window
+    // takes clicks).
+    std::vector<unsigned long> windows;
+    for (int i = 0; i < 5 && windows.empty(); ++i) {
+        for (unsigned long id : session->windowsNamed("^ RX47 monitor$"))
+            if (session->wmState(id) == "Normal") clickOn(id, makeMainForm().cmd[kSettingsButton].geometry);
+        waitFor([&] { return !(windows = session->windowsNamed("version")).empty(); }, 3s);
+    }
+    ASSERT_FALSE(windows.empty()) << logOf(folder);
+    ASSERT_TRUE(waitFor([&] { return session->wmState(windows.front()) == "Normal"; }, 10s));
+
+    // A good dose level and a CPM level out of range, neither box left; the selection of the last
+    // (the X primary selection) shows that the program has taken every key.
+    const SetupForm dialog = setup::makeSetupForm();
+    for (const auto& [box, text] : {std::pair{kDoseLevelText, "3.5"}, std::pair{kCpmLevelText, "70000"}}) {
+        clickOn(windows.front(), dialog.txt[box].geometry);
+        session->run(std::string("xdotool key ctrl+a type ") + text);
+    }
+    session->run("xdotool key shift+Home");
+    ASSERT_TRUE(
+        runEventsUntil([] { return QGuiApplication::clipboard()->text(QClipboard::Selection) == "70000"; }, 10s));
+
+    // The end waits for no click: the good value is saved, the bad one is logged once.
+    ASSERT_TRUE(program.endWith(SIGTERM)) << logOf(folder);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(test::StoredSettings(folder.path()).text("warnLineLevel"), "3.5");
+    EXPECT_EQ(linesWith(logOf(folder), "the CPM alarm level \"70000\" typed into it is not a valid value"), 1)
+        << logOf(folder);
+    EXPECT_EQ(logOf(folder).find("is not saved"), std::string::npos) << logOf(folder);
 }
 
 /// The core over fakes with the real main window and settings dialog on the desktop.

@@ -270,8 +270,12 @@ bool SetupDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SetupDialog::closeEvent(QCloseEvent* event) {
-    // The program never closes this dialog itself: a close event comes from the close box, the
-    // system menu or the keyboard's close command, or from the session manager at logout.
+    // A close event comes from the close box, the system menu or the keyboard's close command, or
+    // from the session manager at logout; the end of the program has closed it already.
+    if (closedAtEnd_) {
+        event->accept();
+        return;
+    }
     const int reason = qGuiApp->isSavingSession() ? setup::kCloseBySystem : setup::kCloseFromControlMenu;
     bool keepOpen = false;
     handle([&] { keepOpen = setup::Form_QueryUnload(ctx_, form_, reason); });
@@ -283,9 +287,22 @@ void SetupDialog::closeEvent(QCloseEvent* event) {
     done(QDialog::Accepted);
 }
 
+void SetupDialog::closeAtProgramEnd() {
+    if (closedAtEnd_) return;
+    closedAtEnd_ = true;
+    handle([&] { setup::Form_QueryUnload(ctx_, form_, setup::kCloseBySystem); });
+    done(QDialog::Accepted);
+}
+
 void runSetupDialog(Dispatcher& dispatcher, QWidget* parent) {
     SetupDialog dialog(dispatcher, parent);
     dialog.exec();
+}
+
+void closeSetupDialogAtProgramEnd() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = dynamic_cast<SetupDialog*>(window); dialog && dialog->isVisible())
+            dialog->closeAtProgramEnd();
 }
 
 }  // namespace rx47

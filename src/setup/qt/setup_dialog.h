@@ -26,6 +26,10 @@ class Dispatcher;
 /// The main window's timers keep running meanwhile.
 void runSetupDialog(Dispatcher& dispatcher, QWidget* parent);
 
+/// The program ends: a settings dialog that is open closes now, applying what was typed into its
+/// boxes, before the end commits and closes the settings.
+void closeSetupDialogAtProgramEnd();
+
 class SetupDialog : public QDialog {
 public:
     /// Builds the dialog, has the dispatcher sync it after every handler while it lives, and runs its
@@ -43,6 +47,9 @@ public:
 
     /// The dialog has no Cancel button: Escape does nothing, it closes only through its close box.
     void reject() override {}
+
+    /// Closes the dialog for the end of the program: the boxes are applied, and none keeps it open.
+    void closeAtProgramEnd();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -73,6 +80,7 @@ private:
     int focusMovesShown_ = 0;
     TwipScale scale_{96};
     bool centred_ = false;
+    bool closedAtEnd_ = false;
     /// How long after showing the window manager's frame is looked at.
     static constexpr int kFrameSettleTime = 200;
 };
