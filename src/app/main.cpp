@@ -194,7 +194,8 @@ int main(int argc, char* argv[]) {
         if (!shutDown) {
             shutDown = true;
             timers.setTickHandler({});
-            // What was typed into an open settings dialog is applied while the settings are open.
+            // An open settings dialog closes first, as at a logout, so nothing of it acts on the
+            // settings once they are closed, and no message box of it holds up the end.
             rx47::closeSetupDialogAtProgramEnd();
             dispatcher.run(rx47::Form_QueryUnload);
         }

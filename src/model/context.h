@@ -145,7 +145,6 @@ struct SetupContext {
     SerialPort& port;
     TimerArray& timers;
     Desktop& desktop;
-    FailureLog& log;
     const std::filesystem::path& programFolder;
 
     // NOLINTNEXTLINE(google-explicit-constructor): implicit, as the Context's views are
@@ -190,7 +189,7 @@ struct Context {
     }
     operator UiContext() { return {form, state, values, settings, clock, port, timers, desktop, log, trayIconTick}; }
     operator SetupContext() const {
-        return {form, state, values, settings, clock, port, timers, desktop, log, programFolder};
+        return {form, state, values, settings, clock, port, timers, desktop, programFolder};
     }
     // NOLINTEND(google-explicit-constructor)
 };

@@ -22,8 +22,8 @@ struct SoundContext;
 namespace setup {
 
 /// Reasons for a close request: the close box, the system menu or the keyboard's close command (0);
-/// the program ending while the dialog is open (a logout, a termination signal) (2). At the end
-/// nobody is there to correct a value: a bad one is logged and dropped, and the dialog closes.
+/// the desktop session ending (2). Any reason but 0 closes the dialog without looking at its text
+/// boxes, and what was typed into them is lost.
 inline constexpr int kCloseFromControlMenu = 0;
 inline constexpr int kCloseBySystem = 2;
 
@@ -63,8 +63,8 @@ void cmd_Click(SoundContext ctx, SetupForm& form);
 void cmd_MouseMove(SetupForm& form);
 void Form_MouseMove(SetupForm& form);
 
-/// A request to close the dialog: the three text boxes are checked and applied; returns true when
-/// the dialog must stay open (a box was rejected at a close from the close box).
+/// A request to close the dialog. For a close from the close box the three text boxes are checked
+/// and applied; returns true when the dialog must stay open (a box was rejected).
 bool Form_QueryUnload(SetupContext ctx, SetupForm& form, int reason);
 
 /// Digits 0-9 and at most one ".", nothing else ("" and "." included).

@@ -4,15 +4,12 @@
 // Closing the settings dialog from its close box: the three number boxes are checked and applied.
 // The dose level goes into the settings row; the CPM level into memory, onto the main window's
 // alarm line and to the device; the gamma coefficient into memory, the settings row and the device.
-// A bad value shows its message, selects the box's text and keeps the dialog open. When the program
-// ends with the dialog open the boxes are applied the same way before the settings are closed, but
-// a bad value is only logged and dropped: the end never waits for a click.
+// A bad value shows its message, selects the box's text and keeps the dialog open.
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "base/failure.h"
-#include "base/log.h"
 #include "base/number.h"
 #include "device/protocol.h"
 #include "display/alarm_line.h"
@@ -32,9 +29,6 @@ namespace {
 constexpr const char* kDoseLevelMessage = "放射線警報値を確認してください";
 constexpr const char* kCpmLevelMessage = "CPM 警報値は 0～65535 の間で設定してください";
 constexpr const char* kGammaMessage = "ガンマ線感度係数は 0～65535 の間で設定してください";
-
-/// What the three boxes hold, for the log.
-constexpr const char* kBoxNames[] = {"dose alarm level", "CPM alarm level", "gamma-sensitivity coefficient"};
 
 /// The largest CPM level or coefficient the device takes.
 constexpr double kLargestDeviceValue = 65535;
@@ -90,20 +84,14 @@ bool isDecimalText(std::string_view text) {
 }
 
 bool Form_QueryUnload(SetupContext ctx, SetupForm& form, int reason) {
+    if (reason != kCloseFromControlMenu) return false;
     SettingsRow& s = ctx.settings;
     ProgramValues& v = ctx.values;
     bool deviceChanged = false;
 
     // The steps done before a rejection stay done. A value already sent to the device is saved
-    // there as after a close, so the device does not lose it when it is switched off. At the end of
-    // the program a rejected box is dropped and the next one is looked at.
+    // there as after a close, so the device does not lose it when it is switched off.
     const auto reject = [&](int box, const char* message) {
-        if (reason != kCloseFromControlMenu) {
-            ctx.log.warn(LogCategory::Settings, std::string("the program ended with the settings dialog open: the ") +
-                                                    kBoxNames[box] + " \"" + form.txt[box].text +
-                                                    "\" typed into it is not a valid value and is not kept");
-            return false;
-        }
         if (deviceChanged) ctx.timers.start(timer::kSaveDelay);
         step([&] { ctx.desktop.showMessage(message); });
         TextBoxControl& t = form.txt[box];
@@ -117,39 +105,30 @@ bool Form_QueryUnload(SetupContext ctx, SetupForm& form, int reason) {
     const std::string& dose = form.txt[kDoseLevelText].text;
     if (changed(dose, [&] { return s.number(column::kDoseAlarmLevel); })) {
         const auto level = valueOf(dose);
-        if (!level) {
-            if (reject(kDoseLevelText, kDoseLevelMessage)) return true;
-        } else {
-            step([&] { s.write(column::kDoseAlarmLevel, *level); });
-            step([&] { s.commit(); });
-        }
+        if (!level) return reject(kDoseLevelText, kDoseLevelMessage);
+        step([&] { s.write(column::kDoseAlarmLevel, *level); });
+        step([&] { s.commit(); });
     }
 
     const std::string& cpm = form.txt[kCpmLevelText].text;
     if (changed(cpm, [&] { return v.cpmAlarmLevel; })) {
         const auto level = valueOf(cpm);
-        if (!level || *level > kLargestDeviceValue) {
-            if (reject(kCpmLevelText, kCpmLevelMessage)) return true;
-        } else {
-            deviceChanged = true;
-            step([&] { v.cpmAlarmLevel = toUInt16(*level); });
-            step([&] { updateCpmAlarmLine(ctx, AlarmLineChange::LevelEntered); });
-            sendToDevice(ctx, command::setAlarmLevel(v.cpmAlarmLevel));
-        }
+        if (!level || *level > kLargestDeviceValue) return reject(kCpmLevelText, kCpmLevelMessage);
+        deviceChanged = true;
+        step([&] { v.cpmAlarmLevel = toUInt16(*level); });
+        step([&] { updateCpmAlarmLine(ctx, AlarmLineChange::LevelEntered); });
+        sendToDevice(ctx, command::setAlarmLevel(v.cpmAlarmLevel));
     }
 
     const std::string& gamma = form.txt[kGammaText].text;
     if (changed(gamma, [&] { return v.gammaCoefficient; })) {
         const auto coefficient = valueOf(gamma);
-        if (!coefficient || *coefficient > kLargestDeviceValue) {
-            if (reject(kGammaText, kGammaMessage)) return true;
-        } else {
-            deviceChanged = true;
-            step([&] { v.gammaCoefficient = toUInt16(*coefficient); });
-            step([&] { s.write(column::kGammaCoefficient, std::int64_t{v.gammaCoefficient}); });
-            step([&] { s.commit(); });
-            sendToDevice(ctx, command::setGammaCoefficient(v.gammaCoefficient));
-        }
+        if (!coefficient || *coefficient > kLargestDeviceValue) return reject(kGammaText, kGammaMessage);
+        deviceChanged = true;
+        step([&] { v.gammaCoefficient = toUInt16(*coefficient); });
+        step([&] { s.write(column::kGammaCoefficient, std::int64_t{v.gammaCoefficient}); });
+        step([&] { s.commit(); });
+        sendToDevice(ctx, command::setGammaCoefficient(v.gammaCoefficient));
     }
 
     if (deviceChanged) ctx.timers.start(timer::kSaveDelay);

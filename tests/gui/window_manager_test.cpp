@@ -224,7 +224,7 @@ void clickOn(unsigned long window, const Geometry& g) {
                  " click 1");
 }
 
-TEST_F(OnTheDesktop, EndedWhileTheSettingsDialogIsOpenWhatWasTypedIntoItIsAppliedFirst) {
+TEST_F(OnTheDesktop, EndedWhileTheSettingsDialogIsOpenTheProgramClosesItFirstAndWaitsForNoClick) {
     test::ProgramCopy folder;
     writeSettings(folder, {{"warning", true}, {"startup", false}});
     rx47sim::Simulator device(test::deviceOn(folder.port(1)));
@@ -246,7 +246,7 @@ TEST_F(OnTheDesktop, EndedWhileTheSettingsDialogIsOpenWhatWasTypedIntoItIsApplie
     ASSERT_FALSE(windows.empty()) << logOf(folder);
     ASSERT_TRUE(waitFor([&] { return session->wmState(windows.front()) == "Normal"; }, 10s));
 
-    // A good dose level and a CPM level out of range, neither box left; the selection of the last
+    // A dose level and a CPM level out of range, neither box left; the selection of the last
     // (the X primary selection) shows that the program has taken every key.
     const SetupForm dialog = setup::makeSetupForm();
     for (const auto& [box, text] : {std::pair{kDoseLevelText, "3.5"}, std::pair{kCpmLevelText, "70000"}}) {
@@ -257,12 +257,10 @@ TEST_F(OnTheDesktop, EndedWhileTheSettingsDialogIsOpenWhatWasTypedIntoItIsApplie
     ASSERT_TRUE(
         runEventsUntil([] { return QGuiApplication::clipboard()->text(QClipboard::Selection) == "70000"; }, 10s));
 
-    // The end waits for no click: the good value is saved, the bad one is logged once.
+    // The end waits for no click and, as at a logout, drops what was typed: nothing tries to commit it.
     ASSERT_TRUE(program.endWith(SIGTERM)) << logOf(folder);
     EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_EQ(test::StoredSettings(folder.path()).text("warnLineLevel"), "3.5");
-    EXPECT_EQ(linesWith(logOf(folder), "the CPM alarm level \"70000\" typed into it is not a valid value"), 1)
-        << logOf(folder);
+    EXPECT_EQ(test::StoredSettings(folder.path()).text("warnLineLevel"), "0.5");
     EXPECT_EQ(logOf(folder).find("is not saved"), std::string::npos) << logOf(folder);
 }
 

@@ -321,13 +321,12 @@ TEST_F(SetupValidation, UnchangedBoxesCloseWithoutWritingOrSending) {
     EXPECT_EQ(onDisk().number("buzzer"), 0);
 }
 
-TEST_F(SetupValidation, ABadTextOrANumberBeyondAnyIsRejectedWithItsBoxsMessageSelectedAndFocused) {
+TEST_F(SetupValidation, ABadTextIsRejectedWithItsBoxsMessageSelectedAndFocused) {
     const std::pair<int, std::string> boxes[] = {
         {kDoseLevelText, kDoseMessage}, {kCpmLevelText, kCpmMessage}, {kGammaText, kGammaMessage}};
     for (const auto& [box, message] : boxes) {
         const std::string before = form.txt[box].text;
-        for (const std::string& text : {std::string(400, '9'), std::string("abc"), std::string("-5"),
-                                        std::string(" 12"), std::string("1.2.3"), std::string("１２")}) {
+        for (const char* text : {"abc", "-5", " 12", "1.2.3", "１２"}) {
             type(box, text);
             m.desktop.messages.clear();
             EXPECT_TRUE(close()) << box << text;
@@ -338,7 +337,7 @@ TEST_F(SetupValidation, ABadTextOrANumberBeyondAnyIsRejectedWithItsBoxsMessageSe
         EXPECT_EQ(form.txt[box].selLength, 2);  // full-width digits are one character each
         type(box, before);
     }
-    EXPECT_EQ(form.focusMoves, 18);
+    EXPECT_EQ(form.focusMoves, 15);
     EXPECT_TRUE(m.port.sent.empty());
     EXPECT_FALSE(saveDelayRuns());
     EXPECT_EQ(onDisk().number("warnLineLevel"), 0.5);
@@ -414,14 +413,17 @@ TEST_F(SetupValidation, ALevelSentBeforeARejectionIsStillSaved) {
     EXPECT_TRUE(m.timers.isRunning(timer::kIntake));
 }
 
-TEST_F(SetupValidation, AtTheProgramsEndABadValueIsLoggedNotAskedForAndTheRestIsApplied) {
+TEST_F(SetupValidation, OnlyACloseFromTheCloseBoxChecksAndApplies) {
     type(kDoseLevelText, "abc");
     type(kCpmLevelText, "40");
     EXPECT_FALSE(setup::Form_QueryUnload(m.ctx, form, setup::kCloseBySystem));
-    EXPECT_TRUE(m.desktop.messages.empty());
-    EXPECT_EQ(m.logLines.count(LogCategory::Settings, "the dose alarm level \"abc\" typed into it"), 1);
-    EXPECT_EQ(m.values.cpmAlarmLevel, 40);
-    EXPECT_EQ(m.port.sent, Texts{"set atc=40\r\n"});
+    EXPECT_TRUE(m.desktop.messages.empty() && m.port.sent.empty());
+    EXPECT_EQ(m.values.cpmAlarmLevel, 100);
+}
+
+TEST_F(SetupValidation, ADoseLevelBeyondAnyNumberIsRejected) {
+    EXPECT_TRUE(closeWith(kDoseLevelText, std::string(400, '9')));
+    EXPECT_EQ(m.desktop.messages, Texts{kDoseMessage});
 }
 
 }  // namespace

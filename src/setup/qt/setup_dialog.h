@@ -26,8 +26,8 @@ class Dispatcher;
 /// The main window's timers keep running meanwhile.
 void runSetupDialog(Dispatcher& dispatcher, QWidget* parent);
 
-/// The program ends: a settings dialog that is open closes now, applying what was typed into its
-/// boxes, before the end commits and closes the settings.
+/// The program ends: a settings dialog that is open closes now, before the end commits and closes the
+/// settings, as at a logout: its boxes are not looked at, and what was typed into them is dropped.
 void closeSetupDialogAtProgramEnd();
 
 class SetupDialog : public QDialog {
@@ -48,7 +48,7 @@ public:
     /// The dialog has no Cancel button: Escape does nothing, it closes only through its close box.
     void reject() override {}
 
-    /// Closes the dialog for the end of the program: the boxes are applied, and none keeps it open.
+    /// Closes the dialog for the end of the program: nothing keeps it open or waits for a click.
     void closeAtProgramEnd();
 
 protected:
