@@ -349,6 +349,9 @@ void MainWindow::applyWindowState(WindowState wanted) {
             activateWindow();
             break;
         case WindowState::Minimised:
+            // Placed before it is mapped: a move of a window mapped minimised asks the window manager
+            // for the normal state, and one still busy starting then never shows the window at all.
+            centreOnScreen();
             showMinimized();
             break;
         case WindowState::Hidden:
@@ -364,7 +367,7 @@ void MainWindow::centreOnScreen() {
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
-    centreOnScreen();
+    if (!isMinimized()) centreOnScreen();
     QWidget::showEvent(event);
     if (stale_ && onScreen()) catchUp();
 }
