@@ -109,11 +109,11 @@ struct ReportContext {
     MessageBroker* broker;
 };
 
-/// The main window's handlers that act on their own (the option pairs, the lists, the pointer, the
-/// notification-area icon and the window mode): the window model, the state, the settings, the port
-/// and the timers for the device commands, the desktop and the log; the display and the schedule's
+/// What a handler of a window's controls works on, in the main window and the settings dialog alike:
+/// the window model, the state, the values and settings the controls show and change, the clock,
+/// the port and the timers for the device commands, and the desktop; the display and the schedule's
 /// lamps below them.
-struct UiContext {
+struct ControlsContext {
     MainForm& form;
     MonitorState& state;
     ProgramValues& values;
@@ -122,9 +122,6 @@ struct UiContext {
     SerialPort& port;
     TimerArray& timers;
     Desktop& desktop;
-    FailureLog& log;
-    /// Where the tray registers the tick of its icon's timer.
-    void (*&trayIconTick)(Context&);
 
     // Implicit, as the Context's views are: a handler passes its own view on to the layer below.
     // NOLINTBEGIN(google-explicit-constructor)
@@ -133,22 +130,19 @@ struct UiContext {
     // NOLINTEND(google-explicit-constructor)
 };
 
-/// The settings dialog's handlers: the settings row and the values they edit, the main window's
-/// model (its colours, its alarm line), the port and the timers for the device commands, the desktop
-/// (the colour picker, the message box) and the program folder (is there a sound to test).
-struct SetupContext {
-    MainForm& form;
-    MonitorState& state;
-    ProgramValues& values;
-    SettingsRow& settings;
-    const Clock& clock;
-    SerialPort& port;
-    TimerArray& timers;
-    Desktop& desktop;
-    const std::filesystem::path& programFolder;
+/// The main window's handlers that act on their own (the option pairs, the lists, the pointer, the
+/// notification-area icon and the window mode): the controls' context and the log.
+struct UiContext : ControlsContext {
+    FailureLog& log;
+    /// Where the tray registers the tick of its icon's timer.
+    void (*&trayIconTick)(Context&);
+};
 
-    // NOLINTNEXTLINE(google-explicit-constructor): implicit, as the Context's views are
-    operator DisplayContext() const { return {form, state, values, settings, clock}; }
+/// The settings dialog's handlers (the settings row and the values they edit, the main window's
+/// colours and alarm line, the colour picker and the message box): the controls' context and the
+/// program folder (is there a sound to test).
+struct SetupContext : ControlsContext {
+    const std::filesystem::path& programFolder;
 };
 
 /// Everything: what main() builds, and what the handlers that drive the whole monitor (a timer's
@@ -187,11 +181,12 @@ struct Context {
     operator ReportContext() const {
         return {form, state, values, settings, port, timers, clock, log, programFolder, reporting, broker};
     }
-    operator UiContext() { return {form, state, values, settings, clock, port, timers, desktop, log, trayIconTick}; }
-    operator SetupContext() const {
-        return {form, state, values, settings, clock, port, timers, desktop, programFolder};
-    }
+    operator UiContext() { return {controls(), log, trayIconTick}; }
+    operator SetupContext() const { return {controls(), programFolder}; }
     // NOLINTEND(google-explicit-constructor)
+
+private:
+    ControlsContext controls() const { return {form, state, values, settings, clock, port, timers, desktop}; }
 };
 
 }  // namespace rx47
