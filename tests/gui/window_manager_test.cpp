@@ -67,12 +67,40 @@ bool twoReadingsTakenIn(const fs::path& metrics) {
     return true;
 }
 
+using Flags = std::vector<std::pair<const char*, bool>>;
+
 /// The device on port 1, and these options.
-void writeSettings(const test::ProgramCopy& folder, std::initializer_list<std::pair<const char*, bool>> flags) {
+void writeSettings(const test::ProgramCopy& folder, const Flags& flags) {
     test::StoredSettings row(folder.path());
     for (const auto& [column, on] : flags) row.writeFlag(column, on);
     row.write("COMport", std::string("1"));
     row.commit();
+}
+
+/// The real program in a program folder of its own with these options, its metrics file, and the
+/// simulated counter on port 1; started as `launch` says.
+struct RunningMonitor {
+    RunningMonitor(const Flags& flags, test::LaunchOptions launch)
+        : device((writeSettings(folder, flags), test::deviceOn(folder.port(1)))),
+          program(folder, withMetrics(std::move(launch), metrics)) {}
+
+    test::ProgramCopy folder;
+    fs::path metrics = folder.path() / "metrics.prom";
+    rx47sim::Simulator device;
+    test::RealProgram program;
+
+private:
+    static test::LaunchOptions withMetrics(test::LaunchOptions launch, const fs::path& metrics) {
+        launch.arguments.insert(launch.arguments.end(), {"--metrics", metrics.string()});
+        return launch;
+    }
+};
+
+/// The launch on the test's X display.
+test::LaunchOptions onTheDisplay() {
+    test::LaunchOptions launch;
+    launch.display = session->display();
+    return launch;
 }
 
 struct OnTheDesktop : ::testing::Test {
@@ -100,14 +128,8 @@ struct OnTheDesktop : ::testing::Test {
 };
 
 TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestoresIt) {
-    test::ProgramCopy folder;
-    writeSettings(folder, {{"startup", true}, {"tasktray", false}});
-    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
-    test::LaunchOptions launch;
-    launch.display = session->display();
-    const fs::path metrics = folder.path() / "metrics.prom";
-    launch.arguments = {"--metrics", metrics.string()};
-    test::RealProgram program(folder, launch);
+    RunningMonitor run({{"startup", true}, {"tasktray", false}}, onTheDisplay());
+    auto& [folder, metrics, device, program] = run;
     ASSERT_TRUE(program.started());
 
     // The main window comes up minimised.
@@ -135,11 +157,10 @@ TEST_F(OnTheDesktop, StartedMinimisedTheWindowStaysMinimisedUntilTheUserRestores
     EXPECT_EQ(program.exitCode(), 0);
 }
 
-/// A program folder whose program starts minimised, asked to hide in the notification area (this
+/// The options of a program that starts minimised, asked to hide in the notification area (this
 /// desktop has none), with the alarms on and silent, and `popup` as given.
-void writeAlarmSettings(const test::ProgramCopy& folder, bool popup) {
-    writeSettings(folder,
-                  {{"startup", true}, {"tasktray", true}, {"popup", popup}, {"warning", true}, {"sound", false}});
+Flags alarmFlags(bool popup) {
+    return {{"startup", true}, {"tasktray", true}, {"popup", popup}, {"warning", true}, {"sound", false}};
 }
 
 int linesWith(const std::string& log, const std::string& text) {
@@ -164,13 +185,10 @@ bool cpmAlarmNotified(const test::NotificationService& service) {
 TEST_F(OnTheDesktop, AnAlarmWhileMinimisedIsANotificationWhoseClickBringsTheWindowBack) {
     test::NotificationService service(true);
     if (!service.ready()) GTEST_SKIP() << service.why();
-    test::ProgramCopy folder;
-    writeAlarmSettings(folder, false);  // only the notification's click brings the window back
-    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
-    test::LaunchOptions launch;
-    launch.display = session->display();
+    test::LaunchOptions launch = onTheDisplay();
     launch.environment = {service.busVariable()};
-    test::RealProgram program(folder, launch);
+    RunningMonitor run(alarmFlags(false), launch);  // only the notification's click brings the window back
+    auto& [folder, metrics, device, program] = run;
     ASSERT_TRUE(program.started());
 
     // Without a notification area the window is minimised on the task bar, and the log says why.
@@ -195,13 +213,11 @@ TEST(OnWayland, AnAlarmWhileMinimisedIsANotificationAndTheLogSaysTheWindowStayed
     if (!weston.ready()) GTEST_SKIP() << weston.why();
     test::NotificationService service;
     if (!service.ready()) GTEST_SKIP() << service.why();
-    test::ProgramCopy folder;
-    writeAlarmSettings(folder, true);
-    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
     test::LaunchOptions launch;
     launch.environment = weston.environment();
     launch.environment.push_back(service.busVariable());
-    test::RealProgram program(folder, launch);
+    RunningMonitor run(alarmFlags(true), launch);
+    auto& [folder, metrics, device, program] = run;
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(waitFor([&] { return fs::is_directory(folder.recordFolder()); }, 30s)) << logOf(folder);
 
@@ -225,14 +241,8 @@ void clickOn(unsigned long window, const Geometry& g) {
 }
 
 TEST_F(OnTheDesktop, EndedWhileTheSettingsDialogIsOpenTheProgramClosesItFirstAndWaitsForNoClick) {
-    test::ProgramCopy folder;
-    writeSettings(folder, {{"warning", true}, {"startup", false}});
-    rx47sim::Simulator device(test::deviceOn(folder.port(1)));
-    test::LaunchOptions launch;
-    launch.display = session->display();
-    const fs::path metrics = folder.path() / "metrics.prom";
-    launch.arguments = {"--metrics", metrics.string()};
-    test::RealProgram program(folder, launch);
+    RunningMonitor run({{"warning", true}, {"startup", false}}, onTheDisplay());
+    auto& [folder, metrics, device, program] = run;
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(twoReadingsTakenIn(metrics)) << logOf(folder);  // the device is found: the button is enabled
     // The settings button, clicked again while no dialog comes (a click may come before the window
